@@ -1,0 +1,65 @@
+#pragma once
+// The size record of one completed folder and the cluster accounting around it.
+
+#include "platform/DirEnum.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+class TTreeNode;
+
+constexpr int StandardClusterCount = 7;
+// Index 1..7 of the standard cluster sizes; index 0 is unused (it stands for the drive's own size).
+constexpr std::array<int32_t, StandardClusterCount + 1> StandardClusterSizes = {
+    0, 512, 2048, 4096, 8192, 16384, 32768, 65536};
+
+// The cluster-size selector's item index; anything outside 1..7 means the drive's own size.
+extern int32_t SelectedClusterIndex;
+// Cluster size of the drive being scanned; -1 when it could not be determined.
+extern int32_t ScanClusterSize;
+
+class TFolderSize {
+public:
+  int64_t TotalSize = 0;
+  int64_t FilesSize = 0;
+  int64_t TotalWasted = 0;
+  int64_t FilesWasted = 0;
+  int32_t TotalFiles = 0;
+  int32_t TotalFolders = 0;
+  int32_t Files = 0;
+  int32_t Folders = 0;
+  uint64_t LastAccess = 0;  // FILETIME
+  uint64_t LastChange = 0;  // FILETIME
+  uint32_t Attributes = 0;
+  // Indexed 1..7 like StandardClusterSizes; element 0 stays 0.
+  std::array<int64_t, StandardClusterCount + 1> TotalWastedAt{};
+  std::array<int64_t, StandardClusterCount + 1> FilesWastedAt{};
+
+  // Records come from a pool: a scan keeps one per folder, so the allocator's overhead counts.
+  static void* operator new(std::size_t size);
+  static void operator delete(void* p) noexcept;
+};
+
+// Slack of one file of fileSize bytes on clusters of clusterSize bytes.
+int32_t ClusterSlack(int32_t clusterSize, int64_t fileSize);
+
+int64_t SelectedTotalWasted(const TFolderSize& rec);
+int64_t SelectedFilesWasted(const TFolderSize& rec);
+int64_t TotalWastedAt(const TFolderSize& rec, int i);
+
+// Roll-up steps, in the order the scanner calls them.
+void AddFile(TFolderSize& rec, const TFindData& file);
+void AddFile(TFolderSize& rec, int64_t size, uint32_t attributes, uint64_t lastAccess,
+             uint64_t lastWrite);
+void AddChild(TFolderSize& rec, const TFolderSize& child);
+void CloseFolder(TFolderSize& rec);
+
+// Maintenance of the ancestors' figures after removals and rescans.
+void RecomputeTimes(TTreeNode* node);
+// childNode is the removed folder's node, or null for a file.
+void SubtractFromAncestors(TTreeNode* parentNode, TTreeNode* childNode, int32_t foldersRemoved,
+                           int32_t filesRemoved, int64_t wasted, int64_t size);
+// node holds the new record; oldRec is turned into the delta, applied to every ancestor with a
+// record, and released.
+void ApplyRescanDelta(TTreeNode* node, std::unique_ptr<TFolderSize> oldRec);

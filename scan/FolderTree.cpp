@@ -1,0 +1,209 @@
+#include "scan/FolderTree.h"
+
+#include "platform/HostNames.h"
+#include "scan/FolderSize.h"
+
+#include <QCollator>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace {
+
+constexpr size_t TextHeader = sizeof(uint16_t);
+constexpr size_t MaxTextBytes = 0xFFFF;
+
+uint16_t StoredLength(const char* text) {
+  uint16_t len = 0;
+  if (text) std::memcpy(&len, text, TextHeader);
+  return len;
+}
+
+}  // namespace
+
+TTreeNode::~TTreeNode() {
+  std::free(text_);
+  std::free(children_);
+  delete data_;
+}
+
+std::string_view TTreeNode::TextBytes() const {
+  if (!text_) return {};
+  return std::string_view(text_ + TextHeader, StoredLength(text_));
+}
+
+QString TTreeNode::Text() const { return DecodeWtf8(TextBytes()); }
+
+TFolderTree::TFolderTree() = default;
+
+TFolderTree::~TFolderTree() { Clear(); }
+
+void TFolderTree::SetNodeText(TTreeNode* node, std::string_view wtf8Text) {
+  const size_t len = std::min(wtf8Text.size(), MaxTextBytes);
+  char* text = nullptr;
+  if (len) {
+    text = static_cast<char*>(std::malloc(TextHeader + len));
+    if (!text) throw std::bad_alloc();
+    const uint16_t stored = static_cast<uint16_t>(len);
+    std::memcpy(text, &stored, TextHeader);
+    std::memcpy(text + TextHeader, wtf8Text.data(), len);
+  }
+  std::free(node->text_);
+  node->text_ = text;
+}
+
+TTreeNode* TFolderTree::Append(TTreeNode* parent, std::string_view wtf8Text) {
+  TTreeNode* holder = Holder(parent);
+  if (holder->count_ == holder->capacity_) {
+    const uint32_t capacity = holder->capacity_ ? holder->capacity_ * 2 : 4;
+    void* grown = std::realloc(holder->children_, capacity * sizeof(TTreeNode*));
+    if (!grown) throw std::bad_alloc();
+    holder->children_ = static_cast<TTreeNode**>(grown);
+    holder->capacity_ = capacity;
+  }
+  auto* node = new TTreeNode();
+  try {
+    SetNodeText(node, wtf8Text);
+  } catch (...) {
+    delete node;
+    throw;
+  }
+  node->parent_ = parent;
+  node->row_ = static_cast<int32_t>(holder->count_);
+  if (observer_) observer_->BeforeInsert(parent, node->row_);
+  holder->children_[holder->count_++] = node;
+  if (observer_) observer_->AfterInsert();
+  return node;
+}
+
+TTreeNode* TFolderTree::AddTop(QStringView text) { return Append(nullptr, EncodeWtf8(text)); }
+
+TTreeNode* TFolderTree::AddChild(TTreeNode* parent, QStringView text) {
+  return Append(parent, EncodeWtf8(text));
+}
+
+TTreeNode* TFolderTree::AddChildBytes(TTreeNode* parent, std::string_view wtf8Text) {
+  return Append(parent, wtf8Text);
+}
+
+void TFolderTree::SetText(TTreeNode* node, QStringView text) {
+  SetNodeText(node, EncodeWtf8(text));
+  if (observer_) observer_->NodeChanged(node);
+}
+
+void TFolderTree::SetStateIndex(TTreeNode* node, int32_t state) {
+  node->StateIndex = state;
+  if (observer_) observer_->NodeChanged(node);
+}
+
+void TFolderTree::SetData(TTreeNode* node, std::unique_ptr<TFolderSize> rec) {
+  delete node->data_;
+  node->data_ = rec.release();
+  if (observer_) observer_->NodeChanged(node);
+}
+
+std::unique_ptr<TFolderSize> TFolderTree::TakeData(TTreeNode* node) {
+  std::unique_ptr<TFolderSize> rec(node->data_);
+  node->data_ = nullptr;
+  if (rec && observer_) observer_->NodeChanged(node);
+  return rec;
+}
+
+void TFolderTree::Destroy(TTreeNode* node) {
+  // Iterative, so that a very deep tree cannot exhaust the stack.
+  std::vector<TTreeNode*> pending{node};
+  while (!pending.empty()) {
+    TTreeNode* n = pending.back();
+    pending.pop_back();
+    for (uint32_t i = 0; i < n->count_; ++i) pending.push_back(n->children_[i]);
+    n->count_ = 0;
+    delete n;
+  }
+}
+
+void TFolderTree::DeleteNode(TTreeNode* node) {
+  if (!node) return;
+  TTreeNode* parent = node->parent_;
+  TTreeNode* holder = Holder(parent);
+  const int row = node->row_;
+  if (observer_) observer_->BeforeRemove(parent, row, row);
+  std::memmove(holder->children_ + row, holder->children_ + row + 1,
+               (holder->count_ - row - 1) * sizeof(TTreeNode*));
+  --holder->count_;
+  for (uint32_t i = row; i < holder->count_; ++i) holder->children_[i]->row_ = static_cast<int32_t>(i);
+  Destroy(node);
+  if (observer_) observer_->AfterRemove();
+}
+
+void TFolderTree::DeleteChildren(TTreeNode* node) {
+  TTreeNode* holder = Holder(node);
+  if (holder->count_ == 0) return;
+  if (observer_) observer_->BeforeRemove(node, 0, static_cast<int>(holder->count_) - 1);
+  const uint32_t count = holder->count_;
+  holder->count_ = 0;
+  for (uint32_t i = 0; i < count; ++i) Destroy(holder->children_[i]);
+  std::free(holder->children_);
+  holder->children_ = nullptr;
+  holder->capacity_ = 0;
+  if (observer_) observer_->AfterRemove();
+}
+
+void TFolderTree::Clear() { DeleteChildren(nullptr); }
+
+void TFolderTree::Compact(TTreeNode* node) {
+  TTreeNode* holder = Holder(node);
+  if (holder->capacity_ == holder->count_) return;
+  if (holder->count_ == 0) {
+    std::free(holder->children_);
+    holder->children_ = nullptr;
+    holder->capacity_ = 0;
+    return;
+  }
+  void* shrunk = std::realloc(holder->children_, holder->count_ * sizeof(TTreeNode*));
+  if (!shrunk) return;  // keeping the larger block is harmless
+  holder->children_ = static_cast<TTreeNode**>(shrunk);
+  holder->capacity_ = holder->count_;
+}
+
+int CompareFolderNames(const QString& a, const QString& b) {
+  static const QCollator collator = [] {
+    QCollator c;  // the user's locale
+    // Alphabetical first, case only breaks ties, as the Windows string comparison sorts.
+    c.setCaseSensitivity(Qt::CaseSensitive);
+    c.setNumericMode(false);
+    return c;
+  }();
+  const int r = collator.compare(a, b);
+  if (r != 0) return r;
+  // Names the collation holds equal still get a fixed order.
+  return QString::compare(a, b, Qt::CaseSensitive);
+}
+
+void TFolderTree::SortChildren(TTreeNode* node) {
+  TTreeNode* holder = Holder(node);
+  if (holder->count_ < 2) return;
+  struct Item {
+    QString text;
+    TTreeNode* node;
+  };
+  std::vector<Item> items;
+  items.reserve(holder->count_);
+  for (uint32_t i = 0; i < holder->count_; ++i)
+    items.push_back({holder->children_[i]->Text(), holder->children_[i]});
+  const bool sorted = std::is_sorted(items.begin(), items.end(), [](const Item& x, const Item& y) {
+    return CompareFolderNames(x.text, y.text) < 0;
+  });
+  if (sorted) return;
+  if (observer_) observer_->BeforeSort(node);
+  std::stable_sort(items.begin(), items.end(), [](const Item& x, const Item& y) {
+    return CompareFolderNames(x.text, y.text) < 0;
+  });
+  for (uint32_t i = 0; i < holder->count_; ++i) {
+    holder->children_[i] = items[i].node;
+    items[i].node->row_ = static_cast<int32_t>(i);
+  }
+  if (observer_) observer_->AfterSort(node);
+}
