@@ -100,5 +100,10 @@ private:
   std::unique_ptr<Impl> d_;
 };
 
+// True only when the entry at drivePath is known to be gone: the lookup failed because it, or a
+// folder on its way, does not exist. An unknown drive, a missing drive root or a refused access
+// do not count as gone.
+bool EntryIsGone(const QString& drivePath);
+
 // Finds exactly the entry at drivePath (no wildcard), as a find-first of that path would.
 bool FindEntry(const QString& drivePath, TFindData& out);

@@ -1,1 +1,248 @@
-// placeholder
+#include "platform/DriveTable.h"
+
+#include "platform/HostNames.h"
+
+#include <QFile>
+#include <QList>
+
+#include <algorithm>
+#include <climits>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+bool IsDirectoryHost(const QByteArray& path) {
+  struct stat st {};
+  return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+QByteArray HomeFolder() {
+  QByteArray home = qgetenv("HOME");
+  if (home.isEmpty()) {
+    if (const passwd* pw = ::getpwuid(::getuid())) home = pw->pw_dir;
+  }
+  return home.isEmpty() ? QByteArray() : CleanHostPath(home);
+}
+
+QByteArray WorkingFolder() {
+  char buf[PATH_MAX];
+  if (::getcwd(buf, sizeof buf)) return QByteArray(buf);
+  return QByteArray("/");
+}
+
+bool IsUnder(const QByteArray& path, const QByteArray& root) {
+  if (root == "/") return path.startsWith('/');
+  return path == root || (path.startsWith(root) && path.size() > root.size() && path[root.size()] == '/');
+}
+
+// "removable" flag of the block device behind a /dev/ source (or of its whole disk).
+bool IsRemovableBlockDevice(const QByteArray& source) {
+  if (!source.startsWith("/dev/")) return false;
+  char real[PATH_MAX];
+  if (!::realpath(source.constData(), real)) return false;
+  const QByteArray name = QByteArray(real).mid(QByteArray(real).lastIndexOf('/') + 1);
+  const QByteArray sys = "/sys/class/block/" + name;
+  char sysReal[PATH_MAX];
+  if (!::realpath(sys.constData(), sysReal)) return false;
+  QByteArray dir(sysReal);
+  if (QFile::exists(QString::fromLocal8Bit(dir + "/partition"))) dir = dir.left(dir.lastIndexOf('/'));
+  QFile flag(QString::fromLocal8Bit(dir + "/removable"));
+  return flag.open(QIODevice::ReadOnly) && flag.readAll().trimmed() == "1";
+}
+
+}  // namespace
+
+QByteArray CleanHostPath(const QByteArray& path) {
+  QList<QByteArray> parts;
+  for (const QByteArray& c : path.split('/')) {
+    if (c.isEmpty() || c == ".") continue;
+    if (c == "..") {
+      if (!parts.isEmpty()) parts.removeLast();
+      continue;
+    }
+    parts.append(c);
+  }
+  QByteArray out;
+  for (const QByteArray& c : parts) out += '/' + c;
+  return out.isEmpty() ? QByteArray("/") : out;
+}
+
+std::vector<TDriveMapping> ParseDriveSpec(const QByteArray& spec, QString* errors) {
+  std::vector<TDriveMapping> table;
+  auto complain = [&](const QString& text) {
+    if (errors) *errors += text + QLatin1Char('\n');
+  };
+  for (const QByteArray& rawEntry : spec.split(';')) {
+    const QByteArray entry = rawEntry.trimmed();
+    if (entry.isEmpty()) continue;
+    const qsizetype eq = entry.indexOf('=');
+    const QByteArray letterPart = eq >= 0 ? entry.left(eq).trimmed() : QByteArray();
+    const QByteArray path = eq >= 0 ? entry.mid(eq + 1) : QByteArray();
+    const char letter = letterPart.size() == 1 ? static_cast<char>(std::toupper(static_cast<unsigned char>(letterPart[0]))) : 0;
+    if (letter < 'C' || letter > 'Z') {
+      complain(QStringLiteral("Ignored drive \"%1\": expected a letter from C to Z, \"=\" and a folder")
+                   .arg(QString::fromLocal8Bit(entry)));
+      continue;
+    }
+    if (!path.startsWith('/')) {
+      complain(QStringLiteral("Ignored drive %1: \"%2\" is not an absolute folder")
+                   .arg(QLatin1Char(letter))
+                   .arg(QString::fromLocal8Bit(path)));
+      continue;
+    }
+    if (std::any_of(table.begin(), table.end(), [&](const TDriveMapping& m) { return m.Letter == letter; })) {
+      complain(QStringLiteral("Ignored drive %1: the letter is given twice").arg(QLatin1Char(letter)));
+      continue;
+    }
+    table.push_back({letter, CleanHostPath(path)});
+  }
+  std::sort(table.begin(), table.end(),
+            [](const TDriveMapping& a, const TDriveMapping& b) { return a.Letter < b.Letter; });
+  return table;
+}
+
+std::vector<TDriveMapping> AutomaticDrives(const std::vector<TMountEntry>& mounts,
+                                           const QByteArray& homeFolder) {
+  std::vector<TDriveMapping> table;
+  table.push_back({'C', QByteArray("/")});
+  const QByteArray home = homeFolder.isEmpty() ? QByteArray() : CleanHostPath(homeFolder);
+  if (!home.isEmpty() && home != "/") table.push_back({'H', home});
+
+  auto taken = [&](char letter) {
+    return std::any_of(table.begin(), table.end(), [&](const TDriveMapping& m) { return m.Letter == letter; });
+  };
+  auto mapped = [&](const QByteArray& root) {
+    return std::any_of(table.begin(), table.end(), [&](const TDriveMapping& m) { return m.HostRoot == root; });
+  };
+  char next = 'D';
+  for (const TMountEntry& e : mounts) {
+    // Whole file systems only: a bind mount of a subfolder (or of a single file) is not a drive.
+    if (!HoldsUserData(e) || e.Root != "/") continue;
+    const QByteArray mp = CleanHostPath(e.MountPoint);
+    if (mapped(mp) || !IsDirectoryHost(mp)) continue;
+    while (next <= 'Z' && taken(next)) ++next;
+    if (next > 'Z') break;
+    table.push_back({next, mp});
+  }
+  std::sort(table.begin(), table.end(),
+            [](const TDriveMapping& a, const TDriveMapping& b) { return a.Letter < b.Letter; });
+  return table;
+}
+
+TDriveTable& TDriveTable::Instance() {
+  static TDriveTable table;
+  return table;
+}
+
+TDriveTable::TDriveTable() { Reload(); }
+
+void TDriveTable::Reload() {
+  if (qEnvironmentVariableIsSet("KORVANE_DRIVES")) {
+    QString errors;
+    mappings_ = ParseDriveSpec(qgetenv("KORVANE_DRIVES"), &errors);
+    if (!errors.isEmpty()) qWarning("KORVANE_DRIVES: %s", qPrintable(errors.trimmed()));
+  } else {
+    mappings_ = AutomaticDrives(ReadMountTable(), HomeFolder());
+  }
+}
+
+void TDriveTable::SetMappings(std::vector<TDriveMapping> mappings) {
+  for (TDriveMapping& m : mappings) m.HostRoot = CleanHostPath(m.HostRoot);
+  std::sort(mappings.begin(), mappings.end(),
+            [](const TDriveMapping& a, const TDriveMapping& b) { return a.Letter < b.Letter; });
+  mappings_ = std::move(mappings);
+}
+
+const TDriveMapping* TDriveTable::Find(QChar letter) const {
+  const char16_t up = letter.toUpper().unicode();
+  for (const TDriveMapping& m : mappings_)
+    if (m.Letter == up) return &m;
+  return nullptr;
+}
+
+QString TDriveTable::Letters() const {
+  QString letters;
+  for (const TDriveMapping& m : mappings_) letters += QLatin1Char(m.Letter);
+  return letters;
+}
+
+std::optional<TDrivePathParts> SplitDrivePath(const QString& drivePath) {
+  if (drivePath.size() < 2 || drivePath[1] != QLatin1Char(':')) return std::nullopt;
+  TDrivePathParts parts;
+  parts.Drive = TDriveTable::Instance().Find(drivePath[0]);
+  if (!parts.Drive) return std::nullopt;
+  const QStringView rest = QStringView(drivePath).mid(2);
+  if (!rest.isEmpty() && rest[0] != QLatin1Char('\\') && rest[0] != QLatin1Char('/')) return std::nullopt;
+  qsizetype start = 0;
+  for (qsizetype i = 0; i <= rest.size(); ++i) {
+    if (i < rest.size() && rest[i] != QLatin1Char('\\') && rest[i] != QLatin1Char('/')) continue;
+    const QStringView c = rest.mid(start, i - start);
+    start = i + 1;
+    if (c.isEmpty() || c == QLatin1String(".")) continue;
+    if (c == QLatin1String("..")) {
+      if (!parts.Components.isEmpty()) parts.Components.removeLast();
+      continue;
+    }
+    parts.Components.append(EncodeHostName(c));
+  }
+  return parts;
+}
+
+std::optional<QByteArray> DriveToHost(const QString& drivePath) {
+  const std::optional<TDrivePathParts> parts = SplitDrivePath(drivePath);
+  if (!parts) return std::nullopt;
+  QByteArray host = parts->Drive->HostRoot;
+  for (const QByteArray& c : parts->Components) {
+    if (!host.endsWith('/')) host += '/';
+    host += c;
+  }
+  return host;
+}
+
+std::optional<QString> HostToDrive(const QByteArray& hostPath) {
+  if (hostPath.isEmpty()) return std::nullopt;
+  const QByteArray path = CleanHostPath(hostPath.startsWith('/') ? hostPath : WorkingFolder() + '/' + hostPath);
+  const TDriveMapping* best = nullptr;
+  for (const TDriveMapping& m : TDriveTable::Instance().Mappings()) {
+    if (!IsUnder(path, m.HostRoot)) continue;
+    if (!best || m.HostRoot.size() > best->HostRoot.size()) best = &m;
+  }
+  if (!best) return std::nullopt;
+  QString drive = QLatin1Char(best->Letter) + QStringLiteral(":\\");
+  const QByteArray rest = best->HostRoot == "/" ? path.mid(1) : path.mid(best->HostRoot.size() + 1);
+  if (rest.isEmpty()) return drive;
+  bool first = true;
+  for (const QByteArray& c : rest.split('/')) {
+    if (!first) drive += QLatin1Char('\\');
+    drive += DecodeHostName(std::string_view(c.constData(), static_cast<size_t>(c.size())));
+    first = false;
+  }
+  return drive;
+}
+
+std::optional<TMountEntry> DriveMount(QChar letter) {
+  const TDriveMapping* drive = TDriveTable::Instance().Find(letter);
+  if (!drive) return std::nullopt;
+  const std::vector<TMountEntry> mounts = ReadMountTable();
+  char real[PATH_MAX];
+  const QByteArray root = ::realpath(drive->HostRoot.constData(), real) ? QByteArray(real) : drive->HostRoot;
+  const TMountEntry* m = MountContaining(mounts, root);
+  if (!m) return std::nullopt;
+  return *m;
+}
+
+TDriveType DriveTypeOf(QChar letter) {
+  const TDriveMapping* drive = TDriveTable::Instance().Find(letter);
+  if (!drive) return TDriveType::NoRootDir;
+  const std::optional<TMountEntry> m = DriveMount(letter);
+  if (!m) return TDriveType::Fixed;
+  if (m->FsType == "iso9660" || m->FsType == "udf") return TDriveType::CdRom;
+  if (IsNetworkFsType(m->FsType)) return TDriveType::Remote;
+  if (m->FsType == "tmpfs" || m->FsType == "ramfs") return TDriveType::RamDisk;
+  if (IsUnder(m->MountPoint, "/media") || IsUnder(m->MountPoint, "/run/media") ||
+      IsRemovableBlockDevice(m->Source))
+    return TDriveType::Removable;
+  return TDriveType::Fixed;
+}

@@ -5,6 +5,7 @@
 #include "platform/MountTable.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -55,6 +56,15 @@ private:
 
 // Lexically cleans an absolute host path: no ".", "..", doubled or trailing "/".
 QByteArray CleanHostPath(const QByteArray& path);
+
+struct TDrivePathParts {
+  const TDriveMapping* Drive = nullptr;
+  QList<QByteArray> Components;  // raw host names below the root
+};
+// Splits a drive path into its drive and the host names below the root ("\" or "/" separate).
+// Empty components and "." are skipped and ".." never leaves the drive root. None when the letter
+// is not mapped or the text is not a drive path.
+std::optional<TDrivePathParts> SplitDrivePath(const QString& drivePath);
 
 // Drive path (C:\usr\lib, C:\, c:) to host path. Empty components and "." are skipped and ".."
 // never leaves the drive root. None when the letter is not mapped or the path is not a drive path.

@@ -1,1 +1,91 @@
-// placeholder
+#include "platform/MountTable.h"
+
+#include <QFile>
+#include <QList>
+
+namespace {
+
+// Mount points in mountinfo escape blanks, tabs, newlines and backslashes as \ooo.
+QByteArray UnescapeOctal(const QByteArray& field) {
+  QByteArray out;
+  out.reserve(field.size());
+  for (qsizetype i = 0; i < field.size(); ++i) {
+    if (field[i] == '\\' && i + 3 < field.size()) {
+      const QByteArray digits = field.mid(i + 1, 3);
+      bool ok = digits.size() == 3;
+      for (char c : digits) ok = ok && c >= '0' && c <= '7';
+      if (ok) {
+        out.push_back(static_cast<char>(digits.toInt(nullptr, 8)));
+        i += 3;
+        continue;
+      }
+    }
+    out.push_back(field[i]);
+  }
+  return out;
+}
+
+}  // namespace
+
+std::vector<TMountEntry> ParseMountInfo(const QByteArray& text) {
+  std::vector<TMountEntry> table;
+  for (const QByteArray& line : text.split('\n')) {
+    const QList<QByteArray> f = line.split(' ');
+    // id parent major:minor root mountpoint options [optional...] - fstype source superoptions
+    const qsizetype dash = f.indexOf("-");
+    if (f.size() < 6 || dash < 6 || dash + 2 >= f.size()) continue;
+    TMountEntry e;
+    bool ok1 = false, ok2 = false;
+    e.MountId = f[0].toInt(&ok1);
+    e.ParentId = f[1].toInt(&ok2);
+    const QList<QByteArray> dev = f[2].split(':');
+    if (!ok1 || !ok2 || dev.size() != 2) continue;
+    e.Major = dev[0].toUInt();
+    e.Minor = dev[1].toUInt();
+    e.Root = UnescapeOctal(f[3]);
+    e.MountPoint = UnescapeOctal(f[4]);
+    e.Options = f[5];
+    e.FsType = f[dash + 1];
+    e.Source = UnescapeOctal(f[dash + 2]);
+    table.push_back(std::move(e));
+  }
+  return table;
+}
+
+std::vector<TMountEntry> ReadMountTable() {
+  QFile file(QStringLiteral("/proc/self/mountinfo"));
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  // A proc file reports no size: read until the end.
+  return ParseMountInfo(file.readAll());
+}
+
+const TMountEntry* MountContaining(const std::vector<TMountEntry>& table, const QByteArray& hostPath) {
+  const TMountEntry* best = nullptr;
+  for (const TMountEntry& e : table) {
+    const QByteArray& mp = e.MountPoint;
+    const bool holds = mp == "/" || hostPath == mp ||
+                       (hostPath.startsWith(mp) && hostPath.size() > mp.size() && hostPath[mp.size()] == '/');
+    if (!holds) continue;
+    // Longer mount points win; of equal ones, the later mount covers the earlier.
+    if (!best || mp.size() >= best->MountPoint.size()) best = &e;
+  }
+  return best;
+}
+
+bool IsNetworkFsType(const QByteArray& fsType) {
+  static const QByteArray types[] = {"nfs",  "nfs4",      "cifs",   "smb3",    "smbfs", "sshfs",
+                                     "fuse.sshfs", "9p", "afs",    "ceph",    "glusterfs",
+                                     "fuse.glusterfs", "davfs", "fuse.davfs2", "fuse.rclone", "ncpfs"};
+  for (const QByteArray& t : types)
+    if (fsType == t) return true;
+  return false;
+}
+
+bool HoldsUserData(const TMountEntry& entry) {
+  if (IsNetworkFsType(entry.FsType)) return true;
+  if (!entry.Source.startsWith("/dev/")) return false;
+  // Loop devices carry packaged images (snaps and the like), not user data.
+  if (entry.Source.startsWith("/dev/loop")) return false;
+  if (entry.FsType == "squashfs") return false;
+  return true;
+}

@@ -124,6 +124,19 @@ void TFolderTree::Destroy(TTreeNode* node) {
   }
 }
 
+void TFolderTree::FreeSubtreeRecords(TTreeNode* node, bool includeSelf) {
+  if (!node) return;
+  if (includeSelf) SetData(node, nullptr);
+  // Iterative, so that a very deep tree cannot exhaust the stack.
+  std::vector<TTreeNode*> pending(node->children_, node->children_ + node->count_);
+  while (!pending.empty()) {
+    TTreeNode* n = pending.back();
+    pending.pop_back();
+    if (n->data_) SetData(n, nullptr);
+    pending.insert(pending.end(), n->children_, n->children_ + n->count_);
+  }
+}
+
 void TFolderTree::DeleteNode(TTreeNode* node) {
   if (!node) return;
   TTreeNode* parent = node->parent_;

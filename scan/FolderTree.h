@@ -91,6 +91,10 @@ public:
   // Detaches and returns the node's record; the data pointer is empty afterwards.
   std::unique_ptr<TFolderSize> TakeData(TTreeNode* node);
 
+  // Frees the records of all descendants of node (and node's own when includeSelf) and empties
+  // their data pointers.
+  void FreeSubtreeRecords(TTreeNode* node, bool includeSelf);
+
   // Deletes the node with its subtree and every record attached in it.
   void DeleteNode(TTreeNode* node);
   void DeleteChildren(TTreeNode* node);

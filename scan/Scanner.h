@@ -5,8 +5,10 @@
 #include <QString>
 
 #include <memory>
+#include <string_view>
 
 class IScanHost;
+class THostDir;
 class TFolderSize;
 class TFolderTree;
 class TTreeNode;
@@ -35,9 +37,13 @@ public:
 
 private:
   struct Walk;
+  TFolderSize* ReadFolder(Walk& walk, THostDir& dir, TTreeNode* node, int level);
+  void ScanChild(Walk& walk, THostDir& dir, std::string_view rawName, bool otherFileSystem,
+                 TTreeNode* node, TFolderSize& rec, int level);
   TFolderTree& tree_;
   IScanHost& host_;
   int depth_ = 0;
 };
 
-void FreeSubtreeRecords(TTreeNode* node, bool includeSelf);
+// Frees the records below node (and node's own when includeSelf); used before deleting nodes.
+void FreeSubtreeRecords(TFolderTree& tree, TTreeNode* node, bool includeSelf);
