@@ -1,1 +1,140 @@
-int main() { return 0; }
+// korvane-scan HOSTFOLDER: scans one folder as a drive, without a window, and prints what the
+// folder tree holds for it as "key: value" lines.
+
+#include "platform/DriveTable.h"
+#include "scan/FolderSize.h"
+#include "scan/FolderTree.h"
+#include "scan/PathFunctions.h"
+#include "scan/ScanHost.h"
+#include "scan/Scanner.h"
+#include "scan/VolumeInfo.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int LargestShown = 10;
+
+void Usage(FILE* out) {
+  std::fputs("usage: korvane-scan HOSTFOLDER\n"
+             "Scans HOSTFOLDER as a drive and prints its totals, the wasted space at every\n"
+             "cluster size and its ten largest subfolders.\n",
+             out);
+}
+
+int64_t CurrentRssBytes() {
+  FILE* f = std::fopen("/proc/self/statm", "r");
+  if (!f) return 0;
+  long pages = 0, resident = 0;
+  const int got = std::fscanf(f, "%ld %ld", &pages, &resident);
+  std::fclose(f);
+  return got == 2 ? static_cast<int64_t>(resident) * ::sysconf(_SC_PAGESIZE) : 0;
+}
+
+int64_t PeakRssBytes() {
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  return static_cast<int64_t>(usage.ru_maxrss) * 1024;
+}
+
+void Print(const char* key, const QString& value) { std::printf("%s: %s\n", key, value.toUtf8().constData()); }
+void Print(const char* key, int64_t value) { std::printf("%s: %" PRId64 "\n", key, value); }
+
+// The letter of a drive already rooted at folder, else the first free one from Z down.
+char LetterFor(const QByteArray& folder) {
+  const TDriveTable& table = TDriveTable::Instance();
+  for (const TDriveMapping& m : table.Mappings())
+    if (m.HostRoot == folder) return m.Letter;
+  for (char c = 'Z'; c >= 'C'; --c)
+    if (!table.Find(QLatin1Char(c))) return c;
+  return 'Z';
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
+    Usage(stdout);
+    return 0;
+  }
+  if (argc != 2 || argv[1][0] == '\0' || (argv[1][0] == '-' && std::strcmp(argv[1], "--") != 0)) {
+    if (argc >= 2 && argv[1][0] == '-') std::fprintf(stderr, "korvane-scan: unknown option %s\n", argv[1]);
+    Usage(stderr);
+    return 2;
+  }
+
+  char cwd[4096];
+  const QByteArray given(argv[1]);
+  const QByteArray folder = CleanHostPath(given.startsWith('/') ? given : QByteArray(::getcwd(cwd, sizeof cwd) ? cwd : "/") + '/' + given);
+  struct stat st {};
+  if (::stat(folder.constData(), &st) != 0) {
+    std::fprintf(stderr, "korvane-scan: %s: %s\n", given.constData(), std::strerror(errno));
+    return 1;
+  }
+  if (!S_ISDIR(st.st_mode)) {
+    std::fprintf(stderr, "korvane-scan: %s: not a folder\n", given.constData());
+    return 1;
+  }
+
+  // Map a drive to the folder, as KORVANE_DRIVES would.
+  TDriveTable& table = TDriveTable::Instance();
+  const char letter = LetterFor(folder);
+  std::vector<TDriveMapping> mappings = table.Mappings();
+  mappings.erase(std::remove_if(mappings.begin(), mappings.end(), [&](const TDriveMapping& m) { return m.Letter == letter; }),
+                 mappings.end());
+  mappings.push_back({letter, folder});
+  table.SetMappings(std::move(mappings));
+
+  const QString root = QLatin1Char(letter) + QStringLiteral(":\\");
+  const int64_t startRss = CurrentRssBytes();
+  TFolderTree tree;
+  THeadlessHost host;
+  TFolderScanner scanner(tree, host);
+  TDriveRecInfo* drive = AddDrive(letter);
+  QElapsedTimer timer;
+  timer.start();
+  scanner.ScanDrive(QLatin1Char(letter) + DriveDisplayName(root), drive);
+  const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+
+  const TFolderSize* rec = drive->Node->Data();
+  if (!rec) {
+    std::fprintf(stderr, "korvane-scan: the scan of %s did not complete\n", given.constData());
+    return 1;
+  }
+  Print("path", NodePath(drive->Node));
+  Print("host-path", QFile::decodeName(folder));
+  Print("file-system", FileSystemName(root));
+  Print("cluster-size", drive->ClusterSize);
+  Print("folders", rec->TotalFolders);
+  Print("files", rec->TotalFiles);
+  Print("bytes", rec->TotalSize);
+  Print("wasted", rec->TotalWasted);
+  for (int i = 1; i <= StandardClusterCount; ++i)
+    std::printf("wasted-%d: %" PRId64 "\n", StandardClusterSizes[i], rec->TotalWastedAt[i]);
+  Print("latest-access", static_cast<int64_t>(rec->LastAccess));
+  Print("latest-change", static_cast<int64_t>(rec->LastChange));
+  std::printf("attributes: 0x%X\n", rec->Attributes);
+  std::printf("seconds: %.3f\n", seconds);
+  Print("start-rss-bytes", startRss);
+  Print("peak-rss-bytes", PeakRssBytes());
+
+  std::vector<TTreeNode*> children;
+  for (int i = 0; i < drive->Node->Count(); ++i) children.push_back(drive->Node->Child(i));
+  auto size = [](const TTreeNode* n) { return n->Data() ? n->Data()->TotalSize : -1; };
+  std::stable_sort(children.begin(), children.end(),
+                   [&](const TTreeNode* a, const TTreeNode* b) { return size(a) > size(b); });
+  for (size_t i = 0; i < children.size() && i < LargestShown; ++i)
+    std::printf("largest: %" PRId64 " %s\n", size(children[i]), NodePath(children[i]).toUtf8().constData());
+  ClearDriveList();
+  return 0;
+}

@@ -1,1 +1,94 @@
-// placeholder
+#include "tests/support/Fixture.h"
+
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+
+struct TRun {
+  int exitCode = -1;
+  QByteArray out;
+  QByteArray err;
+};
+
+TRun RunScan(const QStringList& args) {
+  QProcess p;
+  p.start(QStringLiteral(KORVANE_SCAN_PROGRAM), args);
+  TRun run;
+  if (!p.waitForFinished(120000)) return run;
+  run.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+  run.out = p.readAllStandardOutput();
+  run.err = p.readAllStandardError();
+  return run;
+}
+
+TEST(ScanProgram, ReportsWhatAnIndependentWalkAddsUp) {
+  TFixtureTree fx;
+  for (int i = 0; i < 12; ++i) fx.File("d" + QByteArray::number(i) + "/f", 1000 * (i + 1) + 1);
+  fx.File("d3/deeper/g", 4097);
+  fx.File("top.bin", 4294967296LL);
+  fx.Symlink("d1", "link");
+
+  const TRun run = RunScan({QString::fromLocal8Bit(fx.Root())});
+  ASSERT_EQ(run.exitCode, 0) << run.err.constData();
+  std::map<QByteArray, QByteArray> values;
+  std::vector<QByteArray> largest;
+  for (const QByteArray& line : run.out.split('\n')) {
+    const int colon = line.indexOf(": ");
+    if (colon < 0) continue;
+    if (line.left(colon) == "largest")
+      largest.push_back(line.mid(colon + 2));
+    else
+      values[line.left(colon)] = line.mid(colon + 2);
+  }
+  const int32_t cluster = values["cluster-size"].toInt();
+  const TWalkTotals walk = IndependentWalk(fx.Root(), cluster);
+  EXPECT_EQ(values["folders"].toLongLong(), walk.Folders);
+  EXPECT_EQ(values["files"].toLongLong(), walk.Files);
+  EXPECT_EQ(values["bytes"].toLongLong(), walk.Bytes);
+  EXPECT_EQ(values["wasted"].toLongLong(), walk.Wasted);
+  const char* sizes[] = {nullptr, "512", "2048", "4096", "8192", "16384", "32768", "65536"};
+  for (int i = 1; i <= 7; ++i) EXPECT_EQ(values[QByteArray("wasted-") + sizes[i]].toLongLong(), walk.WastedAt[i]) << sizes[i];
+  EXPECT_EQ(values["latest-access"].toULongLong(), walk.LatestAccess);
+  EXPECT_EQ(values["latest-change"].toULongLong(), walk.LatestWrite);
+  EXPECT_EQ(values["attributes"].toUInt(nullptr, 16), walk.Attributes);
+  EXPECT_TRUE(values["path"].endsWith(":\\"));
+  for (const char* key : {"file-system", "seconds", "peak-rss-bytes"}) EXPECT_FALSE(values[key].isEmpty()) << key;
+
+  ASSERT_EQ(largest.size(), 10u);
+  EXPECT_TRUE(largest[0].startsWith("12001 ") && largest[0].endsWith("\\d11")) << largest[0].constData();
+  int64_t previous = INT64_MAX;
+  for (const QByteArray& entry : largest) {
+    const int64_t size = entry.left(entry.indexOf(' ')).toLongLong();
+    EXPECT_LE(size, previous);
+    previous = size;
+  }
+}
+
+TEST(ScanProgram, BadArgumentsAndMissingFolders) {
+  TFixtureTree fx;
+  fx.File("file", 1);
+  struct Case {
+    QStringList args;
+    int exitCode;
+    const char* stderrHas;
+  };
+  const Case cases[] = {
+      {{}, 2, "usage"},
+      {{"a", "b"}, 2, "usage"},
+      {{"--bogus"}, 2, "usage"},
+      {{QString::fromLocal8Bit(fx.Path("missing"))}, 1, "missing"},
+      {{QString::fromLocal8Bit(fx.Path("file"))}, 1, "not a folder"},
+  };
+  for (const Case& c : cases) {
+    const TRun run = RunScan(c.args);
+    EXPECT_EQ(run.exitCode, c.exitCode) << c.args.join(' ').toStdString();
+    EXPECT_TRUE(run.err.contains(c.stderrHas)) << run.err.constData();
+    EXPECT_TRUE(run.out.isEmpty());
+  }
+}
+
+}  // namespace
