@@ -9,6 +9,17 @@
 
 class TTreeNode;
 
+// Slack figures at the seven standard sizes, indexed 1..7 like StandardClusterSizes.
+class TClusterFigures {
+public:
+  int64_t& operator[](int i) { return v_[static_cast<size_t>(i - 1)]; }
+  int64_t operator[](int i) const { return v_[static_cast<size_t>(i - 1)]; }
+  bool operator==(const TClusterFigures&) const = default;
+
+private:
+  std::array<int64_t, 7> v_{};
+};
+
 constexpr int StandardClusterCount = 7;
 // Index 1..7 of the standard cluster sizes; index 0 is unused (it stands for the drive's own size).
 constexpr std::array<int32_t, StandardClusterCount + 1> StandardClusterSizes = {
@@ -32,12 +43,18 @@ public:
   uint64_t LastAccess = 0;  // FILETIME
   uint64_t LastChange = 0;  // FILETIME
   uint32_t Attributes = 0;
-  // Indexed 1..7 like StandardClusterSizes; element 0 stays 0.
-  std::array<int64_t, StandardClusterCount + 1> TotalWastedAt{};
-  std::array<int64_t, StandardClusterCount + 1> FilesWastedAt{};
+  // The same three figures for the folder's own files alone. They are kept so that the times and
+  // attributes can be recomputed after a removal or rescan below the folder without losing what
+  // its own files contribute.
+  uint32_t FilesAttributes = 0;
+  uint64_t FilesLastAccess = 0;  // FILETIME
+  uint64_t FilesLastChange = 0;  // FILETIME
+  TClusterFigures TotalWastedAt;
+  TClusterFigures FilesWastedAt;
 
   // Records come from a pool: a scan keeps one per folder, so the allocator's overhead counts.
   static void* operator new(std::size_t size);
+  // Also takes blocks that did not come from the pool (requests of another size).
   static void operator delete(void* p) noexcept;
 };
 
@@ -56,10 +73,13 @@ void AddChild(TFolderSize& rec, const TFolderSize& child);
 void CloseFolder(TFolderSize& rec);
 
 // Maintenance of the ancestors' figures after removals and rescans.
+// Sets the node record's times and attributes from its own files and its children's records.
 void RecomputeTimes(TTreeNode* node);
-// childNode is the removed folder's node, or null for a file.
+// childNode is the removed folder's node, or null for a file. The folder's node may still be in
+// the tree: its record no longer counts in its parent's times and attributes.
 void SubtractFromAncestors(TTreeNode* parentNode, TTreeNode* childNode, int32_t foldersRemoved,
                            int32_t filesRemoved, int64_t wasted, int64_t size);
 // node holds the new record; oldRec is turned into the delta, applied to every ancestor with a
-// record, and released.
+// record, and released. A node left without a record (an aborted rescan) counts as empty: the old
+// figures are taken out of the ancestors.
 void ApplyRescanDelta(TTreeNode* node, std::unique_ptr<TFolderSize> oldRec);

@@ -46,7 +46,7 @@ void ExpectRollUpInvariants(const TTreeNode* node) {
   ASSERT_NE(rec, nullptr) << NodePath(node).toStdString();
   int64_t size = rec->FilesSize, wasted = rec->FilesWasted;
   int32_t files = rec->Files, folders = rec->Folders;
-  std::array<int64_t, 8> at = rec->FilesWastedAt;
+  TClusterFigures at = rec->FilesWastedAt;
   for (int i = 0; i < node->Count(); ++i) {
     const TTreeNode* child = node->Child(i);
     ExpectRollUpInvariants(child);
