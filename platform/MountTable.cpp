@@ -89,3 +89,27 @@ bool HoldsUserData(const TMountEntry& entry) {
   if (entry.FsType == "squashfs") return false;
   return true;
 }
+
+const TMountsBelow::Node* TMountsBelow::Node::Find(std::string_view name) const {
+  for (const auto& [childName, child] : Children)
+    if (std::string_view(childName.constData(), static_cast<size_t>(childName.size())) == name) return child.get();
+  return nullptr;
+}
+
+TMountsBelow::TMountsBelow(const std::vector<TMountEntry>& table, const QByteArray& folder) {
+  const QByteArray prefix = folder.endsWith('/') ? folder : folder + '/';
+  for (const TMountEntry& e : table) {
+    if (!e.MountPoint.startsWith(prefix) || e.MountPoint.size() == prefix.size()) continue;
+    Node* node = &root_;
+    for (const QByteArray& name : e.MountPoint.mid(prefix.size()).split('/')) {
+      if (name.isEmpty()) continue;
+      const Node* found = node->Find(std::string_view(name.constData(), static_cast<size_t>(name.size())));
+      if (!found) {
+        node->Children.emplace_back(name, std::make_unique<Node>());
+        found = node->Children.back().second.get();
+      }
+      node = const_cast<Node*>(found);
+    }
+    node->MountPoint = true;
+  }
+}

@@ -4,6 +4,9 @@
 #include <QByteArray>
 
 #include <cstdint>
+#include <memory>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 struct TMountEntry {
@@ -29,3 +32,22 @@ const TMountEntry* MountContaining(const std::vector<TMountEntry>& table, const 
 bool IsNetworkFsType(const QByteArray& fsType);
 // Block-backed (a source under /dev/ other than loop devices) or a network file system.
 bool HoldsUserData(const TMountEntry& entry);
+
+// The mount points below one folder as a tree of names, so that a walk can tell whether a
+// subfolder has another file system mounted on it without asking the kernel for every folder.
+class TMountsBelow {
+public:
+  struct Node {
+    bool MountPoint = false;
+    std::vector<std::pair<QByteArray, std::unique_ptr<Node>>> Children;
+    const Node* Find(std::string_view name) const;
+  };
+
+  // folder: the real (link-free) host path of the folder walked.
+  TMountsBelow(const std::vector<TMountEntry>& table, const QByteArray& folder);
+  // The names below the folder walked; null when no mount point lies below it.
+  const Node* Root() const { return root_.Children.empty() ? nullptr : &root_; }
+
+private:
+  Node root_;
+};

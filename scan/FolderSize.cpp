@@ -63,11 +63,20 @@ struct TRecordPool {
   uintptr_t* Chunks;  // chunk start addresses, ascending
   size_t ChunkCount;
   size_t ChunkCapacity;
+  // The untouched rest of the newest chunk: handed out in address order, so that memory is only
+  // touched as records are used.
+  char* Unused;
+  char* UnusedEnd;
 
   void* Allocate() {
-    if (!FreeList) Grow();
-    TFreeRecord* block = FreeList;
-    FreeList = block->Next;
+    if (FreeList) {
+      TFreeRecord* block = FreeList;
+      FreeList = block->Next;
+      return block;
+    }
+    if (Unused == UnusedEnd) Grow();
+    void* block = Unused;
+    Unused += RecordBytes;
     return block;
   }
 
@@ -100,12 +109,12 @@ struct TRecordPool {
     std::memmove(pos + 1, pos, static_cast<size_t>(Chunks + ChunkCount - pos) * sizeof(uintptr_t));
     *pos = start;
     ++ChunkCount;
-    // Link the blocks so that they are handed out in address order.
-    for (size_t i = RecordsPerChunk; i-- > 0;) Release(chunk + i * RecordBytes);
+    Unused = chunk;
+    UnusedEnd = chunk + ChunkBytes;
   }
 };
 
-constinit TRecordPool Pool{nullptr, nullptr, 0, 0};
+constinit TRecordPool Pool{nullptr, nullptr, 0, 0, nullptr, nullptr};
 
 #endif  // KORVANE_RECORD_POOL
 

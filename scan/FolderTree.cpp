@@ -6,6 +6,7 @@
 #include <QCollator>
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -16,6 +17,9 @@ namespace {
 constexpr size_t TextHeader = sizeof(uint16_t);
 constexpr size_t MaxTextBytes = 0xFFFF;
 
+// Child slots allocated for count children while a folder fills.
+uint32_t SlotsFor(uint32_t count) { return count <= 4 ? 4 : std::bit_ceil(count); }
+
 uint16_t StoredLength(const char* text) {
   uint16_t len = 0;
   if (text) std::memcpy(&len, text, TextHeader);
@@ -24,8 +28,12 @@ uint16_t StoredLength(const char* text) {
 
 }  // namespace
 
+static_assert(alignof(TTreeNode) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__);
+// A scan keeps one node per folder: with its text it should fit a small allocation.
+static_assert(sizeof(TTreeNode) <= 48);
+
 TTreeNode::~TTreeNode() {
-  std::free(text_);
+  if (!TextInline()) std::free(text_);
   std::free(children_);
   delete data_;
 }
@@ -41,8 +49,30 @@ TFolderTree::TFolderTree() = default;
 
 TFolderTree::~TFolderTree() { Clear(); }
 
+TTreeNode* TFolderTree::NewNode(std::string_view wtf8Text) {
+  // One block for the node and its text: a scan keeps one node per folder, so a second
+  // allocation's overhead would count.
+  const size_t len = std::min(wtf8Text.size(), MaxTextBytes);
+  // The length header is always there, so an inline text is told apart from a separate one by
+  // its address alone.
+  void* block = ::operator new(sizeof(TTreeNode) + TextHeader + len);
+  auto* node = new (block) TTreeNode();
+  node->text_ = reinterpret_cast<char*>(node + 1);
+  const uint16_t stored = static_cast<uint16_t>(len);
+  std::memcpy(node->text_, &stored, TextHeader);
+  if (len) std::memcpy(node->text_ + TextHeader, wtf8Text.data(), len);
+  return node;
+}
+
 void TFolderTree::SetNodeText(TTreeNode* node, std::string_view wtf8Text) {
   const size_t len = std::min(wtf8Text.size(), MaxTextBytes);
+  if (node->TextInline() && len <= StoredLength(node->text_)) {
+    // Fits where the text is now.
+    const uint16_t stored = static_cast<uint16_t>(len);
+    std::memcpy(node->text_, &stored, TextHeader);
+    std::memcpy(node->text_ + TextHeader, wtf8Text.data(), len);
+    return;
+  }
   char* text = nullptr;
   if (len) {
     text = static_cast<char*>(std::malloc(TextHeader + len));
@@ -51,30 +81,25 @@ void TFolderTree::SetNodeText(TTreeNode* node, std::string_view wtf8Text) {
     std::memcpy(text, &stored, TextHeader);
     std::memcpy(text + TextHeader, wtf8Text.data(), len);
   }
-  std::free(node->text_);
+  if (!node->TextInline()) std::free(node->text_);
   node->text_ = text;
 }
 
 TTreeNode* TFolderTree::Append(TTreeNode* parent, std::string_view wtf8Text) {
   TTreeNode* holder = Holder(parent);
-  if (holder->count_ == holder->capacity_) {
-    const uint32_t capacity = holder->capacity_ ? holder->capacity_ * 2 : 4;
-    void* grown = std::realloc(holder->children_, capacity * sizeof(TTreeNode*));
+  const uint32_t count = holder->count_;
+  if (count == 0 || holder->compacted_ || count == SlotsFor(count)) {
+    void* grown = std::realloc(holder->children_, SlotsFor(count + 1) * sizeof(TTreeNode*));
     if (!grown) throw std::bad_alloc();
     holder->children_ = static_cast<TTreeNode**>(grown);
-    holder->capacity_ = capacity;
+    holder->compacted_ = 0;
   }
-  auto* node = new TTreeNode();
-  try {
-    SetNodeText(node, wtf8Text);
-  } catch (...) {
-    delete node;
-    throw;
-  }
+  TTreeNode* node = NewNode(wtf8Text);
   node->parent_ = parent;
   node->row_ = static_cast<int32_t>(holder->count_);
   if (observer_) observer_->BeforeInsert(parent, node->row_);
-  holder->children_[holder->count_++] = node;
+  holder->children_[count] = node;
+  holder->count_ = count + 1;
   if (observer_) observer_->AfterInsert();
   return node;
 }
@@ -120,7 +145,8 @@ void TFolderTree::Destroy(TTreeNode* node) {
     pending.pop_back();
     for (uint32_t i = 0; i < n->count_; ++i) pending.push_back(n->children_[i]);
     n->count_ = 0;
-    delete n;
+    n->~TTreeNode();
+    ::operator delete(n);
   }
 }
 
@@ -160,7 +186,7 @@ void TFolderTree::DeleteChildren(TTreeNode* node) {
   for (uint32_t i = 0; i < count; ++i) Destroy(holder->children_[i]);
   std::free(holder->children_);
   holder->children_ = nullptr;
-  holder->capacity_ = 0;
+  holder->compacted_ = 0;
   if (observer_) observer_->AfterRemove();
 }
 
@@ -168,17 +194,16 @@ void TFolderTree::Clear() { DeleteChildren(nullptr); }
 
 void TFolderTree::Compact(TTreeNode* node) {
   TTreeNode* holder = Holder(node);
-  if (holder->capacity_ == holder->count_) return;
+  if (holder->compacted_) return;
   if (holder->count_ == 0) {
     std::free(holder->children_);
     holder->children_ = nullptr;
-    holder->capacity_ = 0;
     return;
   }
   void* shrunk = std::realloc(holder->children_, holder->count_ * sizeof(TTreeNode*));
   if (!shrunk) return;  // keeping the larger block is harmless
   holder->children_ = static_cast<TTreeNode**>(shrunk);
-  holder->capacity_ = holder->count_;
+  holder->compacted_ = 1;
 }
 
 int CompareFolderNames(const QString& a, const QString& b) {

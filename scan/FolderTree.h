@@ -27,8 +27,9 @@ public:
   TFolderSize* Data() const { return data_; }
 
   int32_t StateIndex = 0;
-  int32_t ImageIndex = -1;
-  int32_t SelectedImageIndex = -1;
+  // Indexes into the icon cache; small numbers, kept small so that a node stays small.
+  int16_t ImageIndex = -1;
+  int16_t SelectedImageIndex = -1;
 
   TTreeNode* Parent() const { return parent_; }
   int Count() const { return static_cast<int>(count_); }
@@ -42,12 +43,17 @@ private:
   TTreeNode() = default;
   ~TTreeNode();
 
+  bool TextInline() const { return text_ == reinterpret_cast<const char*>(this + 1); }
+
   TTreeNode* parent_ = nullptr;
   TTreeNode** children_ = nullptr;
-  char* text_ = nullptr;  // 2-byte length, then the WTF-8 bytes
+  // 2-byte length, then the WTF-8 bytes; normally in the same block as the node, right after it.
+  char* text_ = nullptr;
   TFolderSize* data_ = nullptr;
-  uint32_t count_ = 0;
-  uint32_t capacity_ = 0;
+  // The child slots allocated follow from the count (a power of two, at least 4) until the
+  // array is trimmed to the count once the folder is complete; compacted_ tells which.
+  uint32_t count_ : 31 = 0;
+  uint32_t compacted_ : 1 = 0;
   int32_t row_ = 0;
 };
 
@@ -108,6 +114,7 @@ public:
 
 private:
   TTreeNode* Append(TTreeNode* parent, std::string_view wtf8Text);
+  static TTreeNode* NewNode(std::string_view wtf8Text);
   static void SetNodeText(TTreeNode* node, std::string_view wtf8Text);
   static void Destroy(TTreeNode* node);
   TTreeNode* Holder(TTreeNode* parent) { return parent ? parent : &top_; }

@@ -4,17 +4,21 @@
 #include "platform/HostNames.h"
 #include "platform/HostPath.h"
 #include "platform/HostVolume.h"
+#include "platform/MountTable.h"
 #include "scan/FolderSize.h"
 #include "scan/FolderTree.h"
 #include "scan/PathFunctions.h"
 #include "scan/ScanHost.h"
 #include "scan/VolumeInfo.h"
 
+#include <climits>
+#include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
 #include <exception>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 bool AbortScan = false;
@@ -88,11 +92,16 @@ struct TEntryFacts {
 };
 
 [[gnu::noinline]] TEntryFacts Examine(const THostDir& dir, std::string_view name, unsigned char type,
-                                      uint32_t devMajor, uint32_t devMinor) {
+                                      bool trustFolderHint, uint32_t devMajor, uint32_t devMinor) {
   TEntryFacts facts;
+  if (type == DT_DIR && trustFolderHint) {
+    // The walk knows the mount points below it, so a folder needs no look of its own: that is
+    // one system call less for every folder.
+    facts.Valid = facts.Directory = true;
+    return facts;
+  }
   struct statx st {};
   if (!dir.Stat(name.data(), st)) return facts;  // gone since it was listed
-  (void)type;
   facts.Valid = true;
   facts.Directory = S_ISDIR(st.stx_mode);
   if (facts.Directory) {
@@ -115,6 +124,9 @@ struct TFolderScanner::Walk {
   uint32_t devMajor = 0;
   uint32_t devMinor = 0;
   bool normaliseNames = false;
+  // Mount points below the folder scanned; none when they could not be learnt, and then every
+  // subfolder's device is checked instead.
+  std::unique_ptr<TMountsBelow> mounts;
   std::vector<std::unique_ptr<char[]>> buffers;
 
   char* BufferFor(int depth, size_t& size) {
@@ -131,6 +143,17 @@ TFolderScanner::~TFolderScanner() = default;
 
 namespace {
 
+// The host path of an open folder, from /proc; empty when it cannot be told (no /proc, or a
+// path longer than the host's limit).
+QByteArray RealPathOf(int fd) {
+  char link[64];
+  std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+  std::vector<char> target(PATH_MAX + 1);
+  const ssize_t n = ::readlink(link, target.data(), target.size());
+  if (n <= 0 || static_cast<size_t>(n) >= target.size() || target[0] != '/') return {};
+  return QByteArray(target.data(), n);
+}
+
 struct TDepthGuard {
   int& depth;
   explicit TDepthGuard(int& d) : depth(d) { ++depth; }
@@ -140,7 +163,8 @@ struct TDepthGuard {
 }  // namespace
 
 // Reads the open folder dir (closed when it could not be opened: an empty folder) into node.
-TFolderSize* TFolderScanner::ReadFolder(Walk& walk, THostDir& dir, TTreeNode* node, int level) {
+TFolderSize* TFolderScanner::ReadFolder(Walk& walk, THostDir& dir, TTreeNode* node, int level,
+                                        const TMountsBelow::Node* mounts) {
   host_.SetStatusText(walk.path);
   host_.ProcessMessages();
 
@@ -154,11 +178,13 @@ TFolderSize* TFolderScanner::ReadFolder(Walk& walk, THostDir& dir, TTreeNode* no
       std::string_view name;
       unsigned char type;
       while (dir.Next(name, type)) {
-        const TEntryFacts facts = Examine(dir, name, type, walk.devMajor, walk.devMinor);
+        const TEntryFacts facts = Examine(dir, name, type, walk.mounts != nullptr, walk.devMajor, walk.devMinor);
         if (!facts.Valid) {
           // Vanished between listing and looking: nothing to count.
         } else if (facts.Directory) {
-          ScanChild(walk, dir, name, facts.OtherFileSystem, node, *rec, level);
+          const TMountsBelow::Node* below = mounts ? mounts->Find(name) : nullptr;
+          const bool otherFileSystem = facts.OtherFileSystem || (below && below->MountPoint);
+          ScanChild(walk, dir, name, otherFileSystem, node, *rec, level, below);
         } else {
           AddFile(*rec, facts.Size, facts.Attributes, facts.LastAccess, facts.LastWrite);
         }
@@ -186,7 +212,8 @@ TFolderSize* TFolderScanner::ReadFolder(Walk& walk, THostDir& dir, TTreeNode* no
 }
 
 void TFolderScanner::ScanChild(Walk& walk, THostDir& dir, std::string_view rawName, bool otherFileSystem,
-                               TTreeNode* node, TFolderSize& rec, int level) {
+                               TTreeNode* node, TFolderSize& rec, int level,
+                               const TMountsBelow::Node* mounts) {
   const QString displayName = DecodeHostName(rawName);
   TTreeNode* child;
   if (walk.normaliseNames && IsUpperShortName(rawName)) {
@@ -208,7 +235,7 @@ void TFolderScanner::ScanChild(Walk& walk, THostDir& dir, std::string_view rawNa
   walk.path += QLatin1Char('\\');
   TFolderSize* childRec = nullptr;
   try {
-    childRec = ReadFolder(walk, childDir, child, level + 1);
+    childRec = ReadFolder(walk, childDir, child, level + 1, mounts);
   } catch (...) {
     walk.path.truncate(mark);
     throw;
@@ -241,9 +268,11 @@ TFolderSize* TFolderScanner::ScanFolder(const QString& path, TTreeNode* node) {
     } else {
       walk.devMajor = self.stx_dev_major;
       walk.devMinor = self.stx_dev_minor;
+      const QByteArray real = RealPathOf(dir.Fd());
+      if (!real.isEmpty()) walk.mounts = std::make_unique<TMountsBelow>(ReadMountTable(), real);
     }
   }
-  return ReadFolder(walk, dir, node, 0);
+  return ReadFolder(walk, dir, node, 0, walk.mounts ? walk.mounts->Root() : nullptr);
 }
 
 void TFolderScanner::ScanDrive(const QString& driveText, TDriveRecInfo* driveRec) {

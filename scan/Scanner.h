@@ -2,6 +2,8 @@
 // The folder scanner: walks a drive or folder into the folder tree, one node and one TFolderSize
 // per folder, and keeps the ancestors' totals right when folders vanish or are rescanned.
 
+#include "platform/MountTable.h"
+
 #include <QString>
 
 #include <memory>
@@ -37,9 +39,10 @@ public:
 
 private:
   struct Walk;
-  TFolderSize* ReadFolder(Walk& walk, THostDir& dir, TTreeNode* node, int level);
+  TFolderSize* ReadFolder(Walk& walk, THostDir& dir, TTreeNode* node, int level,
+                          const TMountsBelow::Node* mounts);
   void ScanChild(Walk& walk, THostDir& dir, std::string_view rawName, bool otherFileSystem,
-                 TTreeNode* node, TFolderSize& rec, int level);
+                 TTreeNode* node, TFolderSize& rec, int level, const TMountsBelow::Node* mounts);
   TFolderTree& tree_;
   IScanHost& host_;
   int depth_ = 0;
