@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,10 +27,14 @@ QByteArray HomeFolder() {
   return home.isEmpty() ? QByteArray() : CleanHostPath(home);
 }
 
+// The working folder; empty when it cannot be told (removed, or deeper than PATH_MAX), so that
+// a relative path is not silently taken as one below "/".
 QByteArray WorkingFolder() {
-  char buf[PATH_MAX];
-  if (::getcwd(buf, sizeof buf)) return QByteArray(buf);
-  return QByteArray("/");
+  char* cwd = ::getcwd(nullptr, 0);
+  if (!cwd) return QByteArray();
+  QByteArray folder(cwd);
+  std::free(cwd);
+  return folder.startsWith('/') ? folder : QByteArray();
 }
 
 bool IsUnder(const QByteArray& path, const QByteArray& root) {
@@ -117,9 +122,16 @@ std::vector<TDriveMapping> AutomaticDrives(const std::vector<TMountEntry>& mount
     return std::any_of(table.begin(), table.end(), [&](const TDriveMapping& m) { return m.HostRoot == root; });
   };
   char next = 'D';
+  // A part of a file system that is also mounted whole elsewhere (a bind mount) is no drive of
+  // its own. A part mounted alone, as btrfs subvolumes are (each with a device number of its
+  // own), is.
+  auto mountedWhole = [&](const TMountEntry& part) {
+    return std::any_of(mounts.begin(), mounts.end(), [&](const TMountEntry& m) {
+      return m.Major == part.Major && m.Minor == part.Minor && m.Root == "/";
+    });
+  };
   for (const TMountEntry& e : mounts) {
-    // Whole file systems only: a bind mount of a subfolder (or of a single file) is not a drive.
-    if (!HoldsUserData(e) || e.Root != "/") continue;
+    if (!HoldsUserData(e) || (e.Root != "/" && mountedWhole(e))) continue;
     const QByteArray mp = CleanHostPath(e.MountPoint);
     if (mapped(mp) || !IsDirectoryHost(mp)) continue;
     while (next <= 'Z' && taken(next)) ++next;
@@ -170,6 +182,9 @@ QString TDriveTable::Letters() const {
 
 std::optional<TDrivePathParts> SplitDrivePath(const QString& drivePath) {
   if (drivePath.size() < 2 || drivePath[1] != QLatin1Char(':')) return std::nullopt;
+  // A NUL would end the host path early in every system call ("..\0" would be read as ".."),
+  // so such a text reaches no entry at all.
+  if (drivePath.contains(QChar(u'\0'))) return std::nullopt;
   TDrivePathParts parts;
   parts.Drive = TDriveTable::Instance().Find(drivePath[0]);
   if (!parts.Drive) return std::nullopt;
@@ -202,8 +217,14 @@ std::optional<QByteArray> DriveToHost(const QString& drivePath) {
 }
 
 std::optional<QString> HostToDrive(const QByteArray& hostPath) {
-  if (hostPath.isEmpty()) return std::nullopt;
-  const QByteArray path = CleanHostPath(hostPath.startsWith('/') ? hostPath : WorkingFolder() + '/' + hostPath);
+  if (hostPath.isEmpty() || hostPath.contains('\0')) return std::nullopt;
+  QByteArray absolute = hostPath;
+  if (!hostPath.startsWith('/')) {
+    const QByteArray cwd = WorkingFolder();
+    if (cwd.isEmpty()) return std::nullopt;
+    absolute = cwd + '/' + hostPath;
+  }
+  const QByteArray path = CleanHostPath(absolute);
   const TDriveMapping* best = nullptr;
   for (const TDriveMapping& m : TDriveTable::Instance().Mappings()) {
     if (!IsUnder(path, m.HostRoot)) continue;
