@@ -368,29 +368,40 @@ TEST_F(ScannerTest, TreesDeeperThanThePathLimitAreScannedWhole) {
   constexpr int Depth = 700;  // 700 x 11 bytes: far past the 4096-byte path limit
   const int bottom = MakeDeepChain(fx.Root(), Depth, "level-name");
   ASSERT_GE(bottom, 0);
-  const int file = ::openat(bottom, "f", O_WRONLY | O_CREAT, 0644);
-  ASSERT_GE(file, 0);
-  ASSERT_EQ(::ftruncate(file, 123), 0);
-  ::close(file);
+  auto makeFile = [](int dirFd, const char* name, off_t size) {
+    const int fd = ::openat(dirFd, name, O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, size), 0);
+    ::close(fd);
+  };
+  makeFile(bottom, "f", 123);
+  ASSERT_EQ(::mkdirat(bottom, "sub", 0755), 0);
+  const int sub = ::openat(bottom, "sub", O_RDONLY | O_DIRECTORY);
+  makeFile(sub, "h", 4);
+  ::close(sub);
 
   TTreeNode* root = ScanT();
   ASSERT_NE(root->Data(), nullptr);
-  EXPECT_EQ(root->Data()->TotalFolders, Depth);
-  EXPECT_EQ(root->Data()->TotalSize, 123);
+  EXPECT_EQ(root->Data()->TotalFolders, Depth + 1);
+  EXPECT_EQ(root->Data()->TotalSize, 127);
   TTreeNode* deepest = root;
   while (deepest->HasChildren()) deepest = deepest->Child(0);
-  const QString path = NodePath(deepest);
+  TTreeNode* bottomNode = deepest->Parent();
+  const QString path = NodePath(bottomNode);
   EXPECT_GT(path.size(), 4096);
   EXPECT_TRUE(IsDirectory(path));
   EXPECT_EQ(FileSizeLow(path + QStringLiteral("\\f")), 123u);
 
-  const int more = ::openat(bottom, "g", O_WRONLY | O_CREAT, 0644);
-  ASSERT_EQ(::ftruncate(more, 10), 0);
-  ::close(more);
+  // A rescan that starts below the path limit, where the host cannot name the folder.
+  makeFile(bottom, "g", 10);
   ::close(bottom);
-  scanner.RescanFolder(path, deepest);
-  EXPECT_EQ(root->Data()->TotalSize, 133);
-  EXPECT_EQ(root->Data()->TotalFiles, 2);
+  scanner.RescanFolder(path, bottomNode);
+  EXPECT_EQ(root->Data()->TotalSize, 137);
+  EXPECT_EQ(root->Data()->TotalFiles, 3);
+  EXPECT_EQ(root->Data()->TotalFolders, Depth + 1);
+  ASSERT_EQ(bottomNode->Count(), 1);
+  ASSERT_NE(bottomNode->Child(0)->Data(), nullptr);
+  EXPECT_EQ(bottomNode->Child(0)->Data()->TotalSize, 4);
 }
 
 TEST_F(ScannerTest, ErrorInTheWalkStillClosesFoldersAndEndsBusy) {
