@@ -8,6 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libqt6svg6-dev libgl-dev
   libarchive-dev
   googletest libgtest-dev libgmock-dev
+  libwmf-bin fonts-dejavu-core fontconfig
   xvfb xauth
   locales tzdata
 )
