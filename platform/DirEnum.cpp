@@ -84,7 +84,8 @@ uint32_t AttributesFromStatx(const struct statx& st, bool hiddenByName) {
 
 void FillFindData(const struct statx& st, bool hiddenByName, TFindData& out) {
   out.Attributes = AttributesFromStatx(st, hiddenByName);
-  out.Size = static_cast<int64_t>(st.stx_size);
+  // Folders have no size of their own, as Windows reports them.
+  out.Size = S_ISDIR(st.stx_mode) ? 0 : static_cast<int64_t>(st.stx_size);
   out.LastAccessTime = FileTimeOf(st.stx_atime);
   out.LastWriteTime = FileTimeOf(st.stx_mtime);
   out.CreationTime = (st.stx_mask & STATX_BTIME) ? FileTimeOf(st.stx_btime) : 0;

@@ -47,7 +47,10 @@ QString TTreeNode::Text() const { return DecodeWtf8(TextBytes()); }
 
 TFolderTree::TFolderTree() = default;
 
-TFolderTree::~TFolderTree() { Clear(); }
+TFolderTree::~TFolderTree() {
+  observer_ = nullptr;  // an observer may be going away with the tree
+  Clear();
+}
 
 TTreeNode* TFolderTree::NewNode(std::string_view wtf8Text) {
   // One block for the node and its text: a scan keeps one node per folder, so a second
@@ -152,7 +155,7 @@ void TFolderTree::Destroy(TTreeNode* node) {
 
 void TFolderTree::FreeSubtreeRecords(TTreeNode* node, bool includeSelf) {
   if (!node) return;
-  if (includeSelf) SetData(node, nullptr);
+  if (includeSelf && node->data_) SetData(node, nullptr);
   // Iterative, so that a very deep tree cannot exhaust the stack.
   std::vector<TTreeNode*> pending(node->children_, node->children_ + node->count_);
   while (!pending.empty()) {

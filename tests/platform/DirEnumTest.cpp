@@ -72,6 +72,7 @@ TEST_F(DirEnumTest, FindEntryAndGoneEntries) {
   EXPECT_EQ(data.Size, 77);
   ASSERT_TRUE(FindEntry(QStringLiteral("T:\\a"), data));
   EXPECT_TRUE(data.Attributes & FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_EQ(data.Size, 0);  // folders have no size of their own
   ASSERT_TRUE(FindEntry(QStringLiteral("T:\\"), data));
   EXPECT_TRUE(data.Attributes & FILE_ATTRIBUTE_DIRECTORY);
   EXPECT_FALSE(FindEntry(QStringLiteral("T:\\a\\missing"), data));

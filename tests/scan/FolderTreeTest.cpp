@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <set>
@@ -25,7 +26,7 @@ std::unique_ptr<TFolderSize> Record(int64_t size) {
   return rec;
 }
 
-// Every child of holder is where its Index() says and carries the expected text.
+// Every child of parent is where its Index() says and carries the expected text.
 void ExpectChildren(const TTreeNode* parent, const std::vector<QString>& texts) {
   ASSERT_EQ(parent->Count(), static_cast<int>(texts.size()));
   EXPECT_EQ(parent->HasChildren(), !texts.empty());
@@ -407,6 +408,23 @@ TEST(FolderTreeSort, EqualTextsKeepTheirOrder) {
   std::vector<int> tags;
   for (int i = 0; i < parent->Count(); ++i) tags.push_back(parent->Child(i)->StateIndex);
   EXPECT_EQ(tags, (std::vector<int>{4, 1, 3, 5, 2}));
+
+  // Enough of them that the sort cannot get by with insertion sort alone.
+  const QString names[] = {u"Windows"_s, u"Zeta"_s, u"Apps"_s, u"temp"_s};
+  const int rank[] = {2, 3, 0, 1};  // the names' alphabetical places
+  tree.DeleteChildren(parent);
+  std::vector<std::pair<int, int>> expected;  // (rank, tag), tags in the order added
+  for (int i = 0; i < 80; ++i) {
+    tree.AddChild(parent, names[(i * 7) % 4])->StateIndex = i;
+    expected.emplace_back(rank[(i * 7) % 4], i);
+  }
+  std::sort(expected.begin(), expected.end());
+  tree.SortChildren(parent);
+  ASSERT_EQ(parent->Count(), 80);
+  for (int i = 0; i < 80; ++i) {
+    EXPECT_EQ(parent->Child(i)->StateIndex, expected[static_cast<size_t>(i)].second) << i;
+    EXPECT_EQ(parent->Child(i)->Index(), i);
+  }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -483,7 +501,7 @@ TEST(FolderTreeObserver, ReportsEveryChangeInOrder) {
   tree.SetText(b, u"c");
   tree.SetStateIndex(top, ('T' << 8) | 1);
   EXPECT_EQ(top->StateIndex, ('T' << 8) | 1);
-  EXPECT_EQ(obs.Take(), (std::vector<std::string>{"NodeChanged(c)", "NodeChanged(c)",
+  EXPECT_EQ(obs.Take(), (std::vector<std::string>{"NodeChanged(b)", "NodeChanged(c)",
                                                   "NodeChanged(T)"}));
 
   tree.SortChildren(top);

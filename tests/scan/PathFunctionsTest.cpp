@@ -84,22 +84,30 @@ TEST(PathFunctionsEntries, ExistsDirectoryAndSizeOnAMappedDrive) {
   fx.File("small.txt", 123);
   fx.File("folder/inner.txt", 7);
   fx.File("empty", 0);
+  fx.File("\xFF.bin", 9);  // a name that is not UTF-8
+  fx.Symlink("folder", "link");
+  fx.Symlink("nowhere", "dangling");
   TDriveScope drives{{{'T', fx.Root()}}};
 
   struct Case {
     QString path;
     bool exists;
     bool directory;
-    uint32_t sizeLow;  // checked for files only
+    int64_t sizeLow;  // -1: not checked
   };
+  const QString undecodable = u"T:\\"_s + QChar(0xDCFF) + u".bin"_s;
   const Case cases[] = {
       {u"T:\\big.bin"_s, true, false, 5},
       {u"T:\\small.txt"_s, true, false, 123},
       {u"t:\\small.txt"_s, true, false, 123},
       {u"T:\\empty"_s, true, false, 0},
       {u"T:\\folder\\inner.txt"_s, true, false, 7},
-      {u"T:\\folder"_s, true, true, 0},
-      {u"T:\\"_s, true, true, 0},
+      {undecodable, true, false, 9},
+      {u"T:\\folder"_s, true, true, -1},
+      {u"T:\\"_s, true, true, -1},
+      // A link is an entry of its own, never the folder it points to.
+      {u"T:\\link"_s, true, false, -1},
+      {u"T:\\dangling"_s, true, false, -1},
       {u"T:\\missing"_s, false, false, 0},
       {u"T:\\folder\\missing"_s, false, false, 0},
       {u"T:\\missing\\inner.txt"_s, false, false, 0},
@@ -112,8 +120,8 @@ TEST(PathFunctionsEntries, ExistsDirectoryAndSizeOnAMappedDrive) {
     SCOPED_TRACE(c.path.toStdString());
     EXPECT_EQ(PathExists(c.path), c.exists);
     EXPECT_EQ(IsDirectory(c.path), c.directory);
-    if (!c.directory) {
-      EXPECT_EQ(FileSizeLow(c.path), c.sizeLow);
+    if (c.sizeLow >= 0) {
+      EXPECT_EQ(FileSizeLow(c.path), static_cast<uint32_t>(c.sizeLow));
     }
   }
 }
