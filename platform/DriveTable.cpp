@@ -109,7 +109,9 @@ std::vector<TDriveMapping> ParseDriveSpec(const QByteArray& spec, QString* error
 }
 
 std::vector<TDriveMapping> AutomaticDrives(const std::vector<TMountEntry>& mounts,
-                                           const QByteArray& homeFolder) {
+                                           const QByteArray& homeFolder,
+                                           const std::vector<TDriveMapping>& remembered,
+                                           const std::vector<TDriveMapping>& mapped) {
   std::vector<TDriveMapping> table;
   table.push_back({'C', QByteArray("/")});
   const QByteArray home = homeFolder.isEmpty() ? QByteArray() : CleanHostPath(homeFolder);
@@ -118,10 +120,15 @@ std::vector<TDriveMapping> AutomaticDrives(const std::vector<TMountEntry>& mount
   auto taken = [&](char letter) {
     return std::any_of(table.begin(), table.end(), [&](const TDriveMapping& m) { return m.Letter == letter; });
   };
-  auto mapped = [&](const QByteArray& root) {
+  auto isMapped = [&](const QByteArray& root) {
     return std::any_of(table.begin(), table.end(), [&](const TDriveMapping& m) { return m.HostRoot == root; });
   };
-  char next = 'D';
+  // The user's mapped folders keep their letters.
+  for (const TDriveMapping& m : mapped) {
+    if (m.Letter < 'C' || m.Letter > 'Z' || !m.HostRoot.startsWith('/') || taken(m.Letter)) continue;
+    table.push_back({m.Letter, CleanHostPath(m.HostRoot)});
+  }
+
   // A part of a file system that is also mounted whole elsewhere (a bind mount) is no drive of
   // its own. A part mounted alone, as btrfs subvolumes are (each with a device number of its
   // own), is.
@@ -130,13 +137,33 @@ std::vector<TDriveMapping> AutomaticDrives(const std::vector<TMountEntry>& mount
       return m.Major == part.Major && m.Minor == part.Minor && m.Root == "/";
     });
   };
+  std::vector<QByteArray> fresh;
   for (const TMountEntry& e : mounts) {
     if (!HoldsUserData(e) || (e.Root != "/" && mountedWhole(e))) continue;
     const QByteArray mp = CleanHostPath(e.MountPoint);
-    if (mapped(mp) || !IsDirectoryHost(mp)) continue;
-    while (next <= 'Z' && taken(next)) ++next;
-    if (next > 'Z') break;
-    table.push_back({next, mp});
+    if (isMapped(mp) || std::find(fresh.begin(), fresh.end(), mp) != fresh.end() || !IsDirectoryHost(mp)) continue;
+    // A mount point seen before gets its letter back when that is free.
+    const auto before = std::find_if(remembered.begin(), remembered.end(), [&](const TDriveMapping& r) {
+      return r.Letter >= 'D' && r.Letter <= 'Z' && CleanHostPath(r.HostRoot) == mp;
+    });
+    if (before != remembered.end() && !taken(before->Letter))
+      table.push_back({before->Letter, mp});
+    else
+      fresh.push_back(mp);
+  }
+  // New mount points take the first free letter from D: on, passing over the letters of mount
+  // points that are absent now while other letters are free.
+  auto reserved = [&](char letter) {
+    return std::any_of(remembered.begin(), remembered.end(), [&](const TDriveMapping& r) { return r.Letter == letter; });
+  };
+  for (const QByteArray& mp : fresh) {
+    char pick = 0;
+    for (char l = 'D'; l <= 'Z' && !pick; ++l)
+      if (!taken(l) && !reserved(l)) pick = l;
+    for (char l = 'D'; l <= 'Z' && !pick; ++l)
+      if (!taken(l)) pick = l;
+    if (!pick) break;
+    table.push_back({pick, mp});
   }
   std::sort(table.begin(), table.end(),
             [](const TDriveMapping& a, const TDriveMapping& b) { return a.Letter < b.Letter; });
@@ -151,13 +178,44 @@ TDriveTable& TDriveTable::Instance() {
 TDriveTable::TDriveTable() { Reload(); }
 
 void TDriveTable::Reload() {
+  userMapped_.clear();
   if (qEnvironmentVariableIsSet("KORVANE_DRIVES")) {
     QString errors;
     mappings_ = ParseDriveSpec(qgetenv("KORVANE_DRIVES"), &errors);
     if (!errors.isEmpty()) qWarning("KORVANE_DRIVES: %s", qPrintable(errors.trimmed()));
-  } else {
-    mappings_ = AutomaticDrives(ReadMountTable(), HomeFolder());
+    return;
   }
+  std::vector<TDriveMapping> remembered;
+  if (store_) {
+    remembered = store_->Remembered();
+    userMapped_ = store_->Mapped();
+  }
+  const QByteArray home = HomeFolder();
+  mappings_ = AutomaticDrives(ReadMountTable(), home, remembered, userMapped_);
+  // Keep the mapped folders that made it into the table, and remember the letters given to
+  // mount points that are new or changed letter.
+  auto inTable = [&](const TDriveMapping& m) {
+    return std::any_of(mappings_.begin(), mappings_.end(), [&](const TDriveMapping& t) {
+      return t.Letter == m.Letter && t.HostRoot == CleanHostPath(m.HostRoot);
+    });
+  };
+  userMapped_.erase(std::remove_if(userMapped_.begin(), userMapped_.end(), [&](const TDriveMapping& m) { return !inTable(m); }),
+                    userMapped_.end());
+  if (!store_) return;
+  std::vector<TDriveMapping> given;
+  for (const TDriveMapping& m : mappings_) {
+    if (m.Letter == 'C' || (m.Letter == 'H' && m.HostRoot == CleanHostPath(home))) continue;
+    auto same = [&](const TDriveMapping& r) { return r.Letter == m.Letter && CleanHostPath(r.HostRoot) == m.HostRoot; };
+    if (std::any_of(userMapped_.begin(), userMapped_.end(), same) || std::any_of(remembered.begin(), remembered.end(), same))
+      continue;
+    given.push_back(m);
+  }
+  if (!given.empty()) store_->Remember(given);
+}
+
+void TDriveTable::SetLetterStore(IDriveLetterStore* store) {
+  store_ = store;
+  Reload();
 }
 
 void TDriveTable::SetMappings(std::vector<TDriveMapping> mappings) {
@@ -178,6 +236,45 @@ QString TDriveTable::Letters() const {
   QString letters;
   for (const TDriveMapping& m : mappings_) letters += QLatin1Char(m.Letter);
   return letters;
+}
+
+bool MapDriveLetter(char letter, const QByteArray& hostFolder, QString* error) {
+  auto fail = [&](const QString& text) {
+    if (error) *error = text;
+    return false;
+  };
+  letter = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+  if (letter < 'C' || letter > 'Z') return fail(QStringLiteral("A drive letter must be one of C to Z"));
+  TDriveTable& table = TDriveTable::Instance();
+  if (table.Find(QLatin1Char(letter)))
+    return fail(QStringLiteral("The drive letter %1: is already in use").arg(QLatin1Char(letter)));
+  if (!hostFolder.startsWith('/') || !IsDirectoryHost(hostFolder))
+    return fail(QStringLiteral("%1 is not a folder").arg(QString::fromLocal8Bit(hostFolder)));
+  const QByteArray root = CleanHostPath(hostFolder);
+  if (table.store_ && !table.store_->Map(letter, root, error)) return false;
+  table.userMapped_.push_back({letter, root});
+  std::vector<TDriveMapping> mappings = table.mappings_;
+  mappings.push_back({letter, root});
+  table.SetMappings(std::move(mappings));
+  return true;
+}
+
+bool UnmapDriveLetter(char letter, QString* error) {
+  letter = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+  TDriveTable& table = TDriveTable::Instance();
+  const auto mapped = std::find_if(table.userMapped_.begin(), table.userMapped_.end(),
+                                   [&](const TDriveMapping& m) { return m.Letter == letter; });
+  if (mapped == table.userMapped_.end()) {
+    if (error) *error = QStringLiteral("%1: is not a mapped drive").arg(QLatin1Char(letter));
+    return false;
+  }
+  if (table.store_ && !table.store_->Unmap(letter, error)) return false;
+  table.userMapped_.erase(mapped);
+  std::vector<TDriveMapping> mappings = table.mappings_;
+  mappings.erase(std::remove_if(mappings.begin(), mappings.end(), [&](const TDriveMapping& m) { return m.Letter == letter; }),
+                 mappings.end());
+  table.SetMappings(std::move(mappings));
+  return true;
 }
 
 std::optional<TDrivePathParts> SplitDrivePath(const QString& drivePath) {

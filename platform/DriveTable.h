@@ -31,10 +31,32 @@ struct TDriveMapping {
 // *errors (one line each) when errors is given.
 std::vector<TDriveMapping> ParseDriveSpec(const QByteArray& spec, QString* errors = nullptr);
 
-// The automatic table: C: the root file system, H: the home folder, then every other mounted
-// file system that holds user data from D: on in mount-table order.
+// The automatic table: C: the root file system, H: the home folder, the folders the user mapped
+// (mapped) with their letters, then every other mounted file system that holds user data in
+// mount-table order: a mount point that had a letter before (remembered) gets it again when it
+// is free; a new one gets the first free letter from D: on, passing over the letters remembered
+// for mount points that are absent now as long as other letters are free.
 std::vector<TDriveMapping> AutomaticDrives(const std::vector<TMountEntry>& mounts,
-                                           const QByteArray& homeFolder);
+                                           const QByteArray& homeFolder,
+                                           const std::vector<TDriveMapping>& remembered = {},
+                                           const std::vector<TDriveMapping>& mapped = {});
+
+// Where the automatic table keeps the letters it gave, so that a letter means the same file
+// system in later runs, and the folders the user mapped to letters. The settings store
+// implements it; without one, letters are given afresh in every run.
+class IDriveLetterStore {
+public:
+  virtual ~IDriveLetterStore() = default;
+  // The mount points and the letters they were given before.
+  virtual std::vector<TDriveMapping> Remembered() = 0;
+  // Keeps the letters given to mount points in this run.
+  virtual void Remember(const std::vector<TDriveMapping>& given) = 0;
+  // The folders the user mapped to letters.
+  virtual std::vector<TDriveMapping> Mapped() = 0;
+  // Keep or forget a mapped folder; false with the reason in *error when that fails.
+  virtual bool Map(char letter, const QByteArray& hostFolder, QString* error) = 0;
+  virtual bool Unmap(char letter, QString* error) = 0;
+};
 
 // The process-wide drive table, built on first use from KORVANE_DRIVES or the mount table.
 class TDriveTable {
@@ -43,16 +65,35 @@ public:
 
   void Reload();
   void SetMappings(std::vector<TDriveMapping> mappings);
+  // The store of remembered letters and mapped folders (not owned; null for none); reloads the
+  // table. KORVANE_DRIVES, when set, stays the whole table at start all the same.
+  void SetLetterStore(IDriveLetterStore* store);
+  IDriveLetterStore* LetterStore() const { return store_; }
   const std::vector<TDriveMapping>& Mappings() const { return mappings_; }
 
   const TDriveMapping* Find(QChar letter) const;
   // The letters of all drives in alphabetical order ("CDH").
   QString Letters() const;
 
+  // The letters mapped by the user (from the store, and by MapDriveLetter in this run).
+  const std::vector<TDriveMapping>& UserMapped() const { return userMapped_; }
+
 private:
+  friend bool MapDriveLetter(char letter, const QByteArray& hostFolder, QString* error);
+  friend bool UnmapDriveLetter(char letter, QString* error);
+
   TDriveTable();
   std::vector<TDriveMapping> mappings_;
+  std::vector<TDriveMapping> userMapped_;
+  IDriveLetterStore* store_ = nullptr;
 };
+
+// Maps a letter to an existing host folder, for this run and, through the letter store, for
+// later runs. False with the reason in *error when the letter is not C to Z or is in use, when
+// the folder does not exist, or when the store fails.
+bool MapDriveLetter(char letter, const QByteArray& hostFolder, QString* error = nullptr);
+// Removes a letter mapped by the user. False with the reason when it is none.
+bool UnmapDriveLetter(char letter, QString* error = nullptr);
 
 // Lexically cleans an absolute host path: no ".", "..", doubled or trailing "/".
 QByteArray CleanHostPath(const QByteArray& path);

@@ -73,14 +73,18 @@ bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 }  // namespace
 
-QString DecodeHostName(std::string_view raw) {
+namespace {
+
+// hostName: also map "\" and ":" to their private-use stand-ins, and carry literal stand-ins as
+// escaped bytes.
+QString DecodeBytes(std::string_view raw, bool hostName) {
   QString out;
   out.reserve(static_cast<qsizetype>(raw.size()));
   size_t i = 0;
   while (i < raw.size()) {
     char32_t cp;
     const size_t n = Utf8Sequence(raw, i, cp);
-    if (n == 0 || cp == HostBackslashChar || cp == HostColonChar) {
+    if (n == 0 || (hostName && (cp == HostBackslashChar || cp == HostColonChar))) {
       // Not decodable, or a literal private-use character that would read back as "\" or ":":
       // carry the bytes themselves.
       const size_t bytes = n ? n : 1;
@@ -89,9 +93,9 @@ QString DecodeHostName(std::string_view raw) {
       i += bytes;
       continue;
     }
-    if (cp == '\\')
+    if (hostName && cp == '\\')
       out.append(QChar(HostBackslashChar));
-    else if (cp == ':')
+    else if (hostName && cp == ':')
       out.append(QChar(HostColonChar));
     else
       AppendCodePoint(out, cp);
@@ -100,7 +104,7 @@ QString DecodeHostName(std::string_view raw) {
   return out;
 }
 
-QByteArray EncodeHostName(QStringView name) {
+QByteArray EncodeText(QStringView name, bool hostName) {
   QByteArray out;
   out.reserve(name.size());
   for (qsizetype i = 0; i < name.size(); ++i) {
@@ -111,16 +115,25 @@ QByteArray EncodeHostName(QStringView name) {
       ++i;
     } else if (c >= 0xDC80 && c <= 0xDCFF) {
       out.push_back(static_cast<char>(c - EscapeBase));
-    } else if (c == HostBackslashChar) {
+    } else if (hostName && c == HostBackslashChar) {
       out.push_back('\\');
-    } else if (c == HostColonChar) {
+    } else if (hostName && c == HostColonChar) {
       out.push_back(':');
+    } else if (!hostName && (IsHighSurrogate(c) || IsLowSurrogate(c))) {
+      AppendUtf8(out, 0xFFFD);  // a lone surrogate that stands for no byte
     } else {
       AppendUtf8(out, c);
     }
   }
   return out;
 }
+
+}  // namespace
+
+QString DecodeHostName(std::string_view raw) { return DecodeBytes(raw, true); }
+QByteArray EncodeHostName(QStringView name) { return EncodeText(name, true); }
+QString DecodeEscapedUtf8(std::string_view bytes) { return DecodeBytes(bytes, false); }
+QByteArray EncodeEscapedUtf8(QStringView text) { return EncodeText(text, false); }
 
 bool IsPlainHostName(std::string_view raw) {
   size_t i = 0;

@@ -216,3 +216,19 @@ TEST(HostNames, RandomUtf16TextSurvivesWtf8) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(HostNamesEscaped, AnyBytesComeBackAndSeparatorsStayAsTheyAre) {
+  std::mt19937 random(20261210);
+  for (int n = 0; n < 5000; ++n) {
+    QByteArray bytes(static_cast<qsizetype>(random() % 24), '\0');
+    for (char& c : bytes) c = static_cast<char>(random() & 0xFF);
+    ASSERT_EQ(EncodeEscapedUtf8(DecodeEscapedUtf8(bytes)), bytes) << bytes.toHex().toStdString();
+  }
+  EXPECT_EQ(DecodeEscapedUtf8(QByteArray("a\\b:c")), QStringLiteral("a\\b:c"));
+  EXPECT_EQ(DecodeEscapedUtf8(QByteArray("\xff")), QString(QChar(0xDCFF)));
+  EXPECT_EQ(EncodeEscapedUtf8(QString(QChar(0xD800))), QByteArray("\xEF\xBF\xBD"));
+}
+
+}  // namespace

@@ -1,0 +1,280 @@
+#include "config/IniFile.h"
+
+#include "config/AtomicFile.h"
+#include "platform/HostNames.h"
+
+#include <QtEndian>
+
+#include <algorithm>
+#include <string>
+
+namespace {
+
+bool SameName(QStringView a, QStringView b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+
+QString EntryValue(const QString& decodedLine) {
+  const QStringView t = QStringView(decodedLine).trimmed();
+  QStringView v = t.mid(t.indexOf(QLatin1Char('=')) + 1).trimmed();
+  if (v.size() >= 2 && (v.front() == QLatin1Char('"') || v.front() == QLatin1Char('\'')) && v.back() == v.front())
+    v = v.mid(1, v.size() - 2);
+  return v.toString();
+}
+
+// The value as it goes into the file: line breaks become blanks, and a value that reading would
+// change (blanks at an end, matching quotes at both ends) is put in double quotes.
+QString WrittenValue(QStringView value) {
+  QString v = value.toString();
+  v.replace(QLatin1Char('\r'), QLatin1Char(' '));
+  v.replace(QLatin1Char('\n'), QLatin1Char(' '));
+  const bool quotedAlready = v.size() >= 2 && (v.front() == QLatin1Char('"') || v.front() == QLatin1Char('\'')) &&
+                             v.back() == v.front();
+  if (!v.isEmpty() && (v.front().isSpace() || v.back().isSpace() || quotedAlready))
+    return QLatin1Char('"') + v + QLatin1Char('"');
+  return v;
+}
+
+bool HasLineBreak(QStringView s) { return s.contains(QLatin1Char('\n')) || s.contains(QLatin1Char('\r')); }
+
+}  // namespace
+
+// ------------------------------------------------------------------------------------------
+
+QString TIniDocument::Decode(QByteArrayView bytes) const {
+  return utf16_ ? DecodeWtf8(std::string_view(bytes.data(), static_cast<size_t>(bytes.size())))
+                : DecodeEscapedUtf8(std::string_view(bytes.data(), static_cast<size_t>(bytes.size())));
+}
+
+QByteArray TIniDocument::Encode(QStringView text) const {
+  if (!utf16_) return EncodeEscapedUtf8(text);
+  const std::string bytes = EncodeWtf8(text);
+  return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+void TIniDocument::Classify(TLine& line) const {
+  line.Kind = TKind::Other;
+  line.Name.clear();
+  const QString decoded = Decode(line.Raw);
+  const QStringView t = QStringView(decoded).trimmed();
+  if (t.isEmpty() || t.startsWith(QLatin1Char(';')) || t.startsWith(QLatin1Char('#'))) return;
+  if (t.startsWith(QLatin1Char('['))) {
+    const qsizetype close = t.lastIndexOf(QLatin1Char(']'));
+    if (close > 0) {
+      line.Kind = TKind::Section;
+      line.Name = t.mid(1, close - 1).trimmed().toString();
+    }
+    return;
+  }
+  const qsizetype eq = t.indexOf(QLatin1Char('='));
+  if (eq <= 0) return;
+  const QStringView key = t.left(eq).trimmed();
+  if (key.isEmpty()) return;
+  line.Kind = TKind::Entry;
+  line.Name = key.toString();
+}
+
+TIniDocument TIniDocument::Parse(const QByteArray& bytes) {
+  TIniDocument doc;
+  QByteArray body;
+  if (bytes.startsWith("\xFF\xFE")) {
+    doc.utf16_ = true;
+    doc.bom_ = bytes.left(2);
+    if (bytes.size() % 2 != 0) doc.tail_ = bytes.right(1);
+    QString text;
+    text.resize((bytes.size() - 2) / 2);
+    for (qsizetype i = 0; i < text.size(); ++i)
+      text[i] = QChar(qFromLittleEndian<uint16_t>(bytes.constData() + 2 + 2 * i));
+    body = doc.Encode(text);
+  } else if (bytes.startsWith("\xEF\xBB\xBF")) {
+    doc.bom_ = bytes.left(3);
+    body = bytes.mid(3);
+  } else {
+    body = bytes;
+  }
+
+  qsizetype start = 0;
+  while (start < body.size()) {
+    const qsizetype nl = body.indexOf('\n', start);
+    TLine line;
+    if (nl < 0) {
+      line.Raw = body.mid(start);
+      start = body.size();
+    } else {
+      line.Raw = body.mid(start, nl - start);
+      line.End = "\n";
+      if (line.Raw.endsWith('\r')) {
+        line.Raw.chop(1);
+        line.End = "\r\n";
+      }
+      start = nl + 1;
+    }
+    doc.Classify(line);
+    doc.lines_.push_back(std::move(line));
+  }
+  if (!doc.lines_.empty() && !doc.lines_.front().End.isEmpty()) doc.newline_ = doc.lines_.front().End;
+  return doc;
+}
+
+QByteArray TIniDocument::ToBytes() const {
+  QByteArray body;
+  for (const TLine& line : lines_) body += line.Raw + line.End;
+  if (!utf16_) return bom_ + body;
+  const QString text = Decode(body);
+  QByteArray out = bom_;
+  out.resize(bom_.size() + 2 * text.size());
+  for (qsizetype i = 0; i < text.size(); ++i) qToLittleEndian<uint16_t>(text[i].unicode(), out.data() + bom_.size() + 2 * i);
+  return out + tail_;
+}
+
+std::vector<std::pair<size_t, size_t>> TIniDocument::Occurrences(QStringView section) const {
+  std::vector<std::pair<size_t, size_t>> ranges;
+  const QStringView name = section.trimmed();
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    if (lines_[i].Kind != TKind::Section || !SameName(lines_[i].Name, name)) continue;
+    size_t end = i + 1;
+    while (end < lines_.size() && lines_[end].Kind != TKind::Section) ++end;
+    ranges.emplace_back(i, end);
+  }
+  return ranges;
+}
+
+std::optional<QString> TIniDocument::Value(QStringView section, QStringView key) const {
+  const QStringView name = key.trimmed();
+  for (const auto& [begin, end] : Occurrences(section))
+    for (size_t i = begin + 1; i < end; ++i)
+      if (lines_[i].Kind == TKind::Entry && SameName(lines_[i].Name, name)) return EntryValue(Decode(lines_[i].Raw));
+  return std::nullopt;
+}
+
+QStringList TIniDocument::Keys(QStringView section) const {
+  QStringList keys;
+  for (const auto& [begin, end] : Occurrences(section)) {
+    for (size_t i = begin + 1; i < end; ++i) {
+      if (lines_[i].Kind != TKind::Entry) continue;
+      if (std::none_of(keys.begin(), keys.end(), [&](const QString& k) { return SameName(k, lines_[i].Name); }))
+        keys.append(lines_[i].Name);
+    }
+  }
+  return keys;
+}
+
+QStringList TIniDocument::Sections() const {
+  QStringList sections;
+  for (const TLine& line : lines_) {
+    if (line.Kind != TKind::Section) continue;
+    if (std::none_of(sections.begin(), sections.end(), [&](const QString& s) { return SameName(s, line.Name); }))
+      sections.append(line.Name);
+  }
+  return sections;
+}
+
+bool TIniDocument::HasSection(QStringView section) const { return !Occurrences(section).empty(); }
+
+void TIniDocument::InsertLine(size_t at, const QByteArray& raw) {
+  if (at > 0 && lines_[at - 1].End.isEmpty()) lines_[at - 1].End = newline_;
+  TLine line;
+  line.Raw = raw;
+  line.End = newline_;
+  Classify(line);
+  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
+}
+
+bool TIniDocument::SetValue(QStringView section, QStringView key, QStringView value) {
+  const QStringView sec = section.trimmed();
+  const QStringView name = key.trimmed();
+  if (sec.isEmpty() || HasLineBreak(sec))
+    throw EIniFileException(QStringLiteral("Invalid section name \"%1\"").arg(section));
+  if (name.isEmpty() || HasLineBreak(name) || name.contains(QLatin1Char('=')) || name.startsWith(QLatin1Char('[')) ||
+      name.startsWith(QLatin1Char(';')) || name.startsWith(QLatin1Char('#')))
+    throw EIniFileException(QStringLiteral("Invalid key name \"%1\"").arg(key));
+  const QString written = WrittenValue(value);
+  const QString wanted = EntryValue(QStringLiteral("k=") + written);
+
+  const std::vector<std::pair<size_t, size_t>> occurrences = Occurrences(sec);
+  for (const auto& [begin, end] : occurrences) {
+    for (size_t i = begin + 1; i < end; ++i) {
+      TLine& line = lines_[i];
+      if (line.Kind != TKind::Entry || !SameName(line.Name, name)) continue;
+      if (EntryValue(Decode(line.Raw)) == wanted) return false;
+      // Keep the key as spelled and spaced in the file, and the blanks after "=".
+      qsizetype cut = line.Raw.indexOf('=') + 1;
+      while (cut < line.Raw.size() && (line.Raw[cut] == ' ' || line.Raw[cut] == '\t')) ++cut;
+      line.Raw = line.Raw.left(cut) + Encode(written);
+      return true;
+    }
+  }
+  const QByteArray entry = Encode(name.toString() + QLatin1Char('=') + written);
+  if (!occurrences.empty()) {
+    const auto [begin, end] = occurrences.front();
+    size_t at = begin + 1;
+    for (size_t i = begin + 1; i < end; ++i)
+      if (lines_[i].Kind == TKind::Entry) at = i + 1;
+    InsertLine(at, entry);
+    return true;
+  }
+  if (!lines_.empty() && !Decode(lines_.back().Raw).trimmed().isEmpty()) InsertLine(lines_.size(), QByteArray());
+  InsertLine(lines_.size(), Encode(QLatin1Char('[') + sec.toString() + QLatin1Char(']')));
+  InsertLine(lines_.size(), entry);
+  return true;
+}
+
+bool TIniDocument::RemoveKey(QStringView section, QStringView key) {
+  const QStringView name = key.trimmed();
+  std::vector<size_t> doomed;
+  for (const auto& [begin, end] : Occurrences(section))
+    for (size_t i = begin + 1; i < end; ++i)
+      if (lines_[i].Kind == TKind::Entry && SameName(lines_[i].Name, name)) doomed.push_back(i);
+  for (auto it = doomed.rbegin(); it != doomed.rend(); ++it) lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(*it));
+  return !doomed.empty();
+}
+
+bool TIniDocument::RemoveSection(QStringView section) {
+  const std::vector<std::pair<size_t, size_t>> occurrences = Occurrences(section);
+  for (auto it = occurrences.rbegin(); it != occurrences.rend(); ++it)
+    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(it->first),
+                 lines_.begin() + static_cast<std::ptrdiff_t>(it->second));
+  return !occurrences.empty();
+}
+
+// ------------------------------------------------------------------------------------------
+
+TIniDocument TIniFile::Read() const {
+  const std::optional<QByteArray> bytes = ReadWholeFile(path_);
+  return bytes ? TIniDocument::Parse(*bytes) : TIniDocument();
+}
+
+template <typename Change>
+void TIniFile::Modify(Change change) {
+  bool missing = false;
+  QString error;
+  const std::optional<QByteArray> bytes = ReadWholeFile(path_, &missing, &error);
+  if (!bytes && !missing) throw EIniFileException(error);
+  TIniDocument doc = bytes ? TIniDocument::Parse(*bytes) : TIniDocument();
+  if (!change(doc)) return;
+  if (!WriteFileAtomically(path_, doc.ToBytes(), 0666, &error)) throw EIniFileException(error);
+}
+
+QString TIniFile::ReadString(const QString& section, const QString& key, const QString& defaultValue) const {
+  return Read().Value(section, key).value_or(defaultValue);
+}
+
+QStringList TIniFile::ReadSection(const QString& section) const { return Read().Keys(section); }
+
+QStringList TIniFile::ReadSections() const { return Read().Sections(); }
+
+bool TIniFile::SectionExists(const QString& section) const { return Read().HasSection(section); }
+
+bool TIniFile::ValueExists(const QString& section, const QString& key) const {
+  return Read().Value(section, key).has_value();
+}
+
+void TIniFile::WriteString(const QString& section, const QString& key, const QString& value) {
+  Modify([&](TIniDocument& doc) { return doc.SetValue(section, key, value); });
+}
+
+void TIniFile::DeleteKey(const QString& section, const QString& key) {
+  Modify([&](TIniDocument& doc) { return doc.RemoveKey(section, key); });
+}
+
+void TIniFile::EraseSection(const QString& section) {
+  Modify([&](TIniDocument& doc) { return doc.RemoveSection(section); });
+}

@@ -1,0 +1,112 @@
+#pragma once
+// Profile (INI) files, read and written the way the Windows profile functions do it:
+//
+//   [Section]
+//   Key=Value
+//
+// - Section and key names compare case-insensitively, with blanks around them ignored; a name
+//   keeps the spelling it has in the file. Values lose the blanks around them, and one pair of
+//   matching quotes ("..." or '...') around a value is removed on reading. A written value that
+//   would lose something that way (blanks at an end, quotes at both ends) is written in double
+//   quotes, so that it reads back as written; line breaks in a written value become blanks.
+// - A section that occurs more than once reads as one: a key is looked up in every occurrence, in
+//   file order, and the first one found wins; the key list lists each key once, in file order.
+// - Lines that are no section and no "key=value" (comments beginning with ";" or "#", blank
+//   lines, anything malformed) are no keys, but every line the program does not change is written
+//   back byte for byte, with its own line end: hand edits survive every write.
+// - Text is UTF-8; bytes that are not valid UTF-8 read as U+DC80..U+DCFF and are written back as
+//   the same bytes. A UTF-8 byte-order mark is kept. A file that begins with the UTF-16LE byte-order
+//   mark is read and written as UTF-16LE (an odd last byte is kept at the end).
+// - New lines get the line end the file already uses (that of its first line); a new file gets
+//   CRLF, as Windows profile files have.
+// - Every change re-reads the file and, when something changed, replaces it atomically
+//   (temporary file, flush, rename). A missing or unreadable file reads as empty.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <optional>
+#include <stdexcept>
+#include <vector>
+
+class EIniFileException : public std::runtime_error {
+public:
+  explicit EIniFileException(const QString& message)
+      : std::runtime_error(message.toStdString()), message_(message) {}
+  const QString& Message() const { return message_; }
+
+private:
+  QString message_;
+};
+
+// The lines of a profile file and the operations on them, in memory.
+class TIniDocument {
+public:
+  static TIniDocument Parse(const QByteArray& bytes);
+  QByteArray ToBytes() const;
+
+  std::optional<QString> Value(QStringView section, QStringView key) const;
+  QStringList Keys(QStringView section) const;
+  QStringList Sections() const;
+  bool HasSection(QStringView section) const;
+
+  // Each returns whether the document changed. SetValue throws EIniFileException for a section or
+  // key name that cannot be written (empty, or one that would read back as something else).
+  bool SetValue(QStringView section, QStringView key, QStringView value);
+  // Removes the key from every occurrence of the section (and duplicates of it).
+  bool RemoveKey(QStringView section, QStringView key);
+  // Removes every occurrence of the section with all its lines.
+  bool RemoveSection(QStringView section);
+
+private:
+  enum class TKind { Other, Section, Entry };
+  struct TLine {
+    QByteArray Raw;  // the line's bytes, without its line end
+    QByteArray End;  // "\r\n", "\n" or "" (the last line without a line end)
+    TKind Kind = TKind::Other;
+    QString Name;  // section or key name, trimmed
+  };
+
+  void Classify(TLine& line) const;
+  QString Decode(QByteArrayView bytes) const;
+  QByteArray Encode(QStringView text) const;
+  // The line range [begin, end) of each occurrence of the section: header and body.
+  std::vector<std::pair<size_t, size_t>> Occurrences(QStringView section) const;
+  void InsertLine(size_t at, const QByteArray& raw);
+
+  std::vector<TLine> lines_;
+  QByteArray bom_;
+  bool utf16_ = false;
+  QByteArray tail_;  // the odd last byte of a UTF-16 file, kept at the end
+  QByteArray newline_ = "\r\n";
+};
+
+class TIniFile {
+public:
+  // hostPath: the file's host path.
+  explicit TIniFile(QByteArray hostPath) : path_(std::move(hostPath)) {}
+
+  const QByteArray& FileName() const { return path_; }
+
+  QString ReadString(const QString& section, const QString& key, const QString& defaultValue) const;
+  // The keys of a section in file order.
+  QStringList ReadSection(const QString& section) const;
+  QStringList ReadSections() const;
+  bool SectionExists(const QString& section) const;
+  bool ValueExists(const QString& section, const QString& key) const;
+
+  // Writing creates the file and the section when needed. These throw EIniFileException when
+  // the file cannot be written, or exists but cannot be read (it is then left as it is).
+  void WriteString(const QString& section, const QString& key, const QString& value);
+  void DeleteKey(const QString& section, const QString& key);
+  void EraseSection(const QString& section);
+
+private:
+  TIniDocument Read() const;
+  template <typename Change>
+  void Modify(Change change);
+
+  QByteArray path_;
+};

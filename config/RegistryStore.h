@@ -1,0 +1,50 @@
+#pragma once
+// The registry's hive files: one file per root key in the registry folder, read whole, changed
+// under a lock and replaced atomically.
+//
+// Folder: $KORVANE_REGISTRY_DIR when set, else $XDG_CONFIG_HOME/korvane, else ~/.config/korvane.
+// Files:  current-user.reg (HKEY_CURRENT_USER), classes-root.reg (HKEY_CLASSES_ROOT), each with a
+//         lock file beside it (current-user.reg.lock) that every writer locks (flock) while it
+//         re-reads the hive, applies its own changes and replaces the file.
+// A hive that cannot be parsed is renamed to current-user.reg.corrupt-YYYYMMDD-HHMMSS (never
+// overwritten) and the store carries on as if it were empty.
+// A person may edit a hive file (RegistryHive.h gives the format); the store keeps every key and
+// value, but not comments or blank lines, when it next writes the file.
+
+#include "config/RegistryHive.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <vector>
+
+enum class TRegRoot { CurrentUser, ClassesRoot };
+
+// "HKEY_CURRENT_USER", "HKEY_CLASSES_ROOT".
+QString RootKeyName(TRegRoot root);
+// The registry folder, read from the environment each time.
+QByteArray RegistryFolder();
+// "current-user.reg", "classes-root.reg".
+QByteArray HiveFileName(TRegRoot root);
+QByteArray HivePath(TRegRoot root);
+
+// The hive as it is on disk. A missing or unreadable file reads as an empty hive; a file that
+// cannot be parsed is set aside first. Never throws.
+TRegHive LoadHive(TRegRoot root);
+
+// One change an accessor made; the store replays them on the freshest hive.
+struct TRegChange {
+  enum TKind { SetValue, DeleteValue, CreateKey, DeleteKey };
+  TKind Kind = SetValue;
+  QString KeyPath;
+  QString Name;
+  TRegValue Value;
+};
+
+void ApplyChange(TRegHive& hive, const TRegChange& change);
+
+// Under the hive's lock: re-reads the hive file, applies the changes in order and replaces the
+// file (it is not touched when nothing changed). The changes of other writers since this
+// process read the hive stay. Throws ERegistryException when the folder or file cannot be
+// written, or when the hive file exists but cannot be read (it is then left as it is).
+void CommitChanges(TRegRoot root, const std::vector<TRegChange>& changes);
