@@ -3,20 +3,20 @@
 #include <QtEndian>
 
 const TPieColorTable DefaultPieColors = {
-    SystemColor(SystemColorWindow),  // Pie - Background
+    clWindow,  // Pie - Background
     0x000000,                        // Pie - Lines: black
     0x00FF00,                        // Pie - Normal Folder: green
     0x00FFFF,                        // Pie - Files in current folder: yellow
     0xC6FFC6,                        // Pie - Other folders: pale green
     0xFFFF00,                        // Pie - File: cyan
     0x00FFFF,                        // Pie - Other files: yellow
-    SystemColor(SystemColorInfoBk),  // Pie - Text rect background
+    clInfoBk,  // Pie - Text rect background
     0x000000,                        // Pie - Text rect lines
     0x000000,                        // Pie - Text
     0x00FFFF,                        // Pie - Text rect background (highlighted): yellow
     0x000000,                        // Pie - Text rect lines (highlighted)
     0x000000,                        // Pie - Text (highlighted)
-    SystemColor(SystemColorWindow),  // Not scanned panel
+    clWindow,  // Not scanned panel
     0x00FF00,                        // Pie - Section Size: green
     0x0000FF,                        // Pie - Section Wasted: red
     0x00FF00,                        // Pie - Free space: green

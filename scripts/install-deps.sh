@@ -8,7 +8,8 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libqt6svg6-dev libgl-dev
   libarchive-dev
   googletest libgtest-dev libgmock-dev
-  libwmf-bin fonts-dejavu-core fontconfig
+  # wmf2svg checks our metafiles in the tests; without the URW fonts it cannot place any text.
+  libwmf-bin fonts-urw-base35 fonts-dejavu-core fontconfig
   xvfb xauth
   locales tzdata
 )

@@ -81,7 +81,7 @@ TEST(Settings, TheDefaultColourTable) {
   EXPECT_TRUE(IsSystemColor(DefaultPieColors[pcBackground]));
   EXPECT_EQ(SystemColorIndex(DefaultPieColors[pcTextRectBackground]), 24);
   EXPECT_FALSE(IsSystemColor(DefaultPieColors[pcOtherFolders]));
-  EXPECT_EQ(DefaultPieColors[pcOtherFolders], RgbColor(198, 255, 198));
+  EXPECT_EQ(DefaultPieColors[pcOtherFolders], RgbToColor(198, 255, 198));
   EXPECT_EQ(RedOf(DefaultPieColors[pcSectionWasted]), 255);
   EXPECT_EQ(BlueOf(DefaultPieColors[pcFile]), 255);
   EXPECT_STREQ(PieColorNames[pcBarChartBars], "Tree Bar Chart - Bars Color");
@@ -146,7 +146,7 @@ TEST(Settings, EverySettingComesBack) {
   PieSectionSizeWindow->Value = false;  // the "Wasted & Drive Info" window was closed
   ShowSurvey->Value = false;
   TPieColorTable colors{};
-  for (int i = 0; i < PieColorCount; ++i) colors[static_cast<size_t>(i)] = RgbColor(i, 255 - i, i * 7);
+  for (int i = 0; i < PieColorCount; ++i) colors[static_cast<size_t>(i)] = RgbToColor(i, 255 - i, i * 7);
   colors[0] = SystemColor(15);
   PieColors = colors;
   MinFileSectionAngle = 0.1;

@@ -1,0 +1,98 @@
+#pragma once
+// Canvases that draw with QPainter: a bitmap (a QImage in memory) and an SVG file. Shapes are drawn
+// without antialiasing and follow the pixel rules of the classic desktop drawing calls: a shape in
+// (x1, y1, x2, y2) covers the pixels x1..x2-1 and y1..y2-1, outline included.
+
+#include "charts/Canvas.h"
+
+#include <QImage>
+#include <QString>
+
+#include <memory>
+
+class QIODevice;
+class QPainter;
+class QPainterPath;
+class QSvgGenerator;
+
+class TPainterCanvas : public TCanvas {
+public:
+  void FillRect(const TRect& rect) override;
+  void Ellipse(int x1, int y1, int x2, int y2) override;
+  void Pie(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4) override;
+  void Rectangle(int x1, int y1, int x2, int y2) override;
+  void LineTo(int x, int y) override;
+  void TextOut(int x, int y, const QString& text) override;
+  void TextRect(const TRect& clip, int x, int y, const QString& text) override;
+  void CopyRect(const TRect& dest, const TCanvas& source, const TRect& sourceRect) override;
+  void Draw(int x, int y, const TBitmap& picture) override;
+
+protected:
+  // A painter with default state, or none when there is nothing to paint on.
+  virtual QPainter* BeginPaint() = 0;
+  virtual void EndPaint(QPainter* painter) = 0;
+
+private:
+  void DrawShape(const QPainterPath& path);
+  void DrawText(const TRect* clip, int x, int y, const QString& text);
+  void CopyImage(const TRect& dest, const std::optional<QImage>& source);
+};
+
+// A canvas over an image that someone else owns (a TBitmap, or a control's backing image).
+class TBitmapCanvas : public TPainterCanvas {
+public:
+  explicit TBitmapCanvas(QImage* image) : Image_(image) {}
+
+  std::optional<QImage> ReadPixels(const TRect& rect) const override;
+
+protected:
+  QPainter* BeginPaint() override;
+  void EndPaint(QPainter* painter) override;
+
+private:
+  QImage* Image_;
+};
+
+// An off-screen picture with its canvas: the pie's bitmap, the gauge's layers, a bitmap export.
+// A new bitmap is white.
+class TBitmap {
+public:
+  TBitmap(int width = 0, int height = 0);
+  TBitmap(const TBitmap&) = delete;
+  TBitmap& operator=(const TBitmap&) = delete;
+  virtual ~TBitmap() = default;
+
+  int Width() const { return Image_.width(); }
+  int Height() const { return Image_.height(); }
+  // Keeps the pixels that stay inside; new ones are white.
+  void SetSize(int width, int height);
+  TCanvas& Canvas() { return Canvas_; }
+  const TCanvas& Canvas() const { return Canvas_; }
+  const QImage& Image() const { return Image_; }
+
+private:
+  QImage Image_;
+  TBitmapCanvas Canvas_{&Image_};
+};
+
+// A canvas that writes an SVG document of the given size in pixels. The document is complete once
+// Finish has run (the destructor runs it too). SVG has no raster operations: blackness fills black,
+// and both raster copy modes place the source picture as it is.
+class TSvgCanvas : public TPainterCanvas {
+public:
+  TSvgCanvas(const QString& fileName, int width, int height);
+  TSvgCanvas(QIODevice* device, int width, int height);
+  ~TSvgCanvas() override;
+
+  void Finish();
+
+protected:
+  QPainter* BeginPaint() override;
+  void EndPaint(QPainter* painter) override;
+
+private:
+  void Start(int width, int height);
+
+  std::unique_ptr<QSvgGenerator> Generator_;
+  std::unique_ptr<QPainter> Painter_;
+};

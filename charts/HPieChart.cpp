@@ -1,0 +1,312 @@
+#include "charts/HPieChart.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <numbers>
+#include <utility>
+
+namespace {
+
+double Radians(double degrees) { return degrees * std::numbers::pi / 180.0; }
+
+// Runs body, then always finally, also when body throws (the exception then goes on).
+template <typename TBody, typename TFinallyPart>
+void TryFinally(TBody body, TFinallyPart finally) {
+  try {
+    body();
+  } catch (...) {
+    finally();
+    throw;
+  }
+  finally();
+}
+
+using TSectionList = std::vector<std::unique_ptr<TPieSection>>;
+
+// Hoare's quicksort with the middle element as pivot, sorting in place. It does not keep equal
+// elements in their order.
+template <typename TCompare>
+void QuickSort(TSectionList& list, int l, int r, const TCompare& compare) {
+  int i = l;
+  do {
+    i = l;
+    int j = r;
+    const TPieSection* pivot = list[static_cast<size_t>((l + r) >> 1)].get();
+    do {
+      while (i < r && compare(*list[static_cast<size_t>(i)], *pivot) < 0) ++i;
+      while (j > l && compare(*list[static_cast<size_t>(j)], *pivot) > 0) --j;
+      if (i <= j) {
+        std::swap(list[static_cast<size_t>(i)], list[static_cast<size_t>(j)]);
+        ++i;
+        --j;
+      }
+    } while (i <= j);
+    if (l < j) QuickSort(list, l, j, compare);
+    l = i;
+  } while (i < r);
+}
+
+}  // namespace
+
+void TPaintTarget::Painted(const TRect&) {}
+
+THPieChart::THPieChart(TCanvas* canvas, int width, int height) {
+  UpdateCount_ = 1;
+  Canvas_ = canvas;
+  MarginX = 50;
+  MarginY = 20;
+  CloseLastSection = false;
+  SetSize(width, height);
+  Sections_.clear();
+  UpdateCount_ = 0;
+  MinTextAngle = 5.0;
+  HotIndex = -1;
+  PaintTarget = nullptr;
+  Picture = nullptr;
+}
+
+THPieChart::~THPieChart() {
+  ++UpdateCount_;
+  Sections_.clear();
+}
+
+void THPieChart::BeginUpdate() { ++UpdateCount_; }
+
+void THPieChart::EndUpdate() {
+  if (UpdateCount_ > 0) --UpdateCount_;
+  if (UpdateCount_ != 0) return;
+  Redraw();
+  if (PaintTarget && Picture) {
+    PaintTarget->Canvas().Draw(0, 0, *Picture);
+    PaintTarget->Painted(TRect{0, 0, Picture->Width(), Picture->Height()});
+  }
+}
+
+void THPieChart::Clear() {
+  BeginUpdate();
+  TryFinally([this] { Sections_.clear(); }, [this] { EndUpdate(); });
+}
+
+TPieSection* THPieChart::AddSection(const QString& caption, TColor color, double angle) {
+  Sections_.push_back(std::make_unique<TPieSection>(caption, color, angle));
+  TPieSection* section = Sections_.back().get();
+  if (UpdateCount_ == 0) Redraw();
+  return section;
+}
+
+void THPieChart::SortSections(bool descending) {
+  BeginUpdate();
+  const auto compare = [descending](const TPieSection& a, const TPieSection& b) {
+    int result = 0;
+    if (a.Angle > b.Angle) {
+      result = -1;
+    } else if (a.Angle < b.Angle) {
+      result = 1;
+    }
+    return descending ? result : -result;
+  };
+  TryFinally(
+      [this, &compare] {
+        if (Sections_.size() > 1)
+          QuickSort(Sections_, 0, static_cast<int>(Sections_.size()) - 1, compare);
+      },
+      [this] { EndUpdate(); });
+}
+
+TPieSection* THPieChart::SectionAt(int index) const {
+  if (index < 0 || index >= SectionCount()) return nullptr;
+  return Sections_[static_cast<size_t>(index)].get();
+}
+
+void THPieChart::SetCanvas(TCanvas* canvas) {
+  if (canvas == Canvas_) return;
+  Canvas_ = canvas;
+  if (UpdateCount_ == 0) Redraw();
+}
+
+void THPieChart::SetColors(TColor back, TColor line, TColor disk) {
+  BackColor_ = back;
+  LineColor_ = line;
+  DiskColor_ = disk;
+  if (UpdateCount_ == 0) Redraw();
+}
+
+void THPieChart::SetLabelColors(TColor brush, TColor pen, TColor font, TColor hotBrush,
+                                TColor hotPen, TColor hotFont) {
+  LabelBrushColor_ = brush;
+  LabelPenColor_ = pen;
+  LabelFontColor_ = font;
+  HotLabelBrushColor_ = hotBrush;
+  HotLabelPenColor_ = hotPen;
+  HotLabelFontColor_ = hotFont;
+  if (UpdateCount_ == 0) Redraw();
+}
+
+void THPieChart::SetSize(int width, int height) {
+  Width_ = width;
+  Height_ = height;
+  const int side = std::min(Width_ - 2 * MarginX, Height_ - 2 * MarginY);
+  PieLeft_ = (Width_ - side) / 2;
+  PieTop_ = (Height_ - side) / 2;
+  PieWidth_ = side;
+  PieHeight_ = side;
+  Radius_ = side / 2;
+}
+
+QPoint THPieChart::PointAt(double angle, int distance) const {
+  // The default rounding mode rounds halves to the even neighbour.
+  const int dx = static_cast<int>(std::nearbyint(distance * std::sin(Radians(angle))));
+  const int dy = static_cast<int>(std::nearbyint(distance * std::cos(Radians(angle))));
+  return QPoint(PieLeft_ + Radius_ - dx, PieTop_ + Radius_ - dy);
+}
+
+void THPieChart::Redraw() {
+  if (UpdateCount_ != 0 || !Canvas_) return;
+  TCanvas& canvas = *Canvas_;
+  canvas.Brush = TBrush{BackColor_, TBrushStyle::Solid};
+  canvas.FillRect(TRect{0, 0, Width_, Height_});
+  canvas.Pen.Color = LineColor_;
+  canvas.Pen.Style = TPenStyle::Solid;
+  canvas.Brush = TBrush{DiskColor_, TBrushStyle::Solid};
+  canvas.Ellipse(PieLeft_, PieTop_, PieLeft_ + PieWidth_, PieTop_ + PieHeight_);
+
+  // Whatever happens to the sections, the highlighted label goes on top and the disk's outline
+  // over every sector.
+  TryFinally([this] { DrawSections(); },
+             [this, &canvas] {
+               DrawLabel(HotIndex, true);
+               canvas.Brush.Style = TBrushStyle::Clear;
+               canvas.Pen.Color = LineColor_;
+               canvas.Pen.Style = TPenStyle::Solid;
+               canvas.Ellipse(PieLeft_, PieTop_, PieLeft_ + PieWidth_, PieTop_ + PieHeight_);
+             });
+}
+
+void THPieChart::DrawSections() {
+  TCanvas& canvas = *Canvas_;
+  const QPoint centre(PieLeft_ + Radius_, PieTop_ + Radius_);
+  const QPoint top(PieLeft_ + Radius_, PieTop_);
+  if (!Sections_.empty() && Sections_.front()->Color == DiskColor_) {
+    // The first section is not filled, so its starting border is drawn here.
+    canvas.MoveTo(centre.x(), centre.y());
+    canvas.LineTo(top.x(), top.y());
+  }
+
+  double cumulative = 0;
+  double previous = 0;
+  QPoint start = PointAt(0, Radius_);
+  for (size_t i = 0; i < Sections_.size(); ++i) {
+    TPieSection& section = *Sections_[i];
+    cumulative += section.Angle;
+    if (cumulative > 360) cumulative = 360;
+    const bool last = i + 1 == Sections_.size();
+    const QPoint end = last && CloseLastSection ? top : PointAt(cumulative, Radius_);
+
+    // Sections in the disk colour are already painted. When both ends meet, a small section would
+    // fill the whole disk, so only a section of more than half the disk is filled then.
+    if (section.Color != DiskColor_ && (end != start || section.Angle > 180)) {
+      canvas.Brush = TBrush{section.Color, TBrushStyle::Solid};
+      canvas.Pen.Color = section.Color;
+      canvas.Pen.Style = TPenStyle::Solid;
+      canvas.Pie(PieLeft_, PieTop_, PieLeft_ + PieWidth_, PieTop_ + PieHeight_, start.x(), start.y(),
+                 end.x(), end.y());
+    }
+    canvas.Pen.Color = LineColor_;
+    canvas.Pen.Style = TPenStyle::Solid;
+    canvas.MoveTo(centre.x(), centre.y());
+    canvas.LineTo(start.x(), start.y());
+    canvas.MoveTo(centre.x(), centre.y());
+    canvas.LineTo(end.x(), end.y());
+
+    if (!section.Caption.isEmpty() && section.Angle >= MinTextAngle) {
+      const double middle = (cumulative - previous) / 2 + previous;
+      const QPoint rim = PointAt(middle, Radius_);
+      const QPoint leader = PointAt(middle, Radius_ + 10);
+      canvas.MoveTo(rim.x(), rim.y());
+      canvas.LineTo(leader.x(), leader.y());
+      int x = leader.x();
+      int y = leader.y();
+      if (middle < 180) x -= canvas.TextWidth(section.Caption);
+      if (middle < 90 || middle > 270) y -= canvas.TextHeight(section.Caption);
+      canvas.MoveTo(x, y);
+      section.LabelPos = canvas.PenPos();
+      DrawLabel(static_cast<int>(i), false);
+    }
+
+    previous = cumulative;
+    start = end;
+    if (cumulative >= 360) break;
+  }
+}
+
+void THPieChart::DrawLabel(int index, bool hot) {
+  const TPieSection* section = SectionAt(index);
+  if (!section || !Canvas_ || UpdateCount_ != 0) return;
+  if (section->Caption.isEmpty() || section->Angle < MinTextAngle) return;
+  TCanvas& canvas = *Canvas_;
+  const int x = section->LabelPos.x();
+  const int y = section->LabelPos.y();
+  canvas.MoveTo(x, y);
+  const TRect box{x - 4, y - 2, x + canvas.TextWidth(section->Caption) + 4,
+                  y + canvas.TextHeight(section->Caption) + 2};
+  // The box goes to the visible control at once, so that a highlighted label shows without a
+  // repaint of the whole pie.
+  TryFinally(
+      [&] {
+        canvas.Brush = TBrush{hot ? HotLabelBrushColor_ : LabelBrushColor_, TBrushStyle::Solid};
+        canvas.Pen.Color = hot ? HotLabelPenColor_ : LabelPenColor_;
+        canvas.Pen.Style = TPenStyle::Solid;
+        canvas.Rectangle(box.Left, box.Top, box.Right, box.Bottom);
+        canvas.Font.Color = hot ? HotLabelFontColor_ : LabelFontColor_;
+        canvas.Brush.Style = TBrushStyle::Clear;
+        canvas.TextOut(x, y, section->Caption);
+      },
+      [this, &canvas, box] {
+        if (!PaintTarget) return;
+        PaintTarget->Canvas().CopyRect(box, canvas, box);
+        PaintTarget->Painted(box);
+      });
+}
+
+bool THPieChart::PointAngle(int x, int y, int* angle) const {
+  const int bx = x - PieLeft_;
+  const int by = y - PieTop_;
+  const double distance = std::hypot(static_cast<double>(Radius_ - bx),
+                                     static_cast<double>(Radius_ - by));
+  if (distance == 0) return false;
+  const double horizontal = std::abs(static_cast<double>(bx - Radius_));
+  // Angle from the horizontal axis, 0..90, in whole degrees.
+  const int g = static_cast<int>(
+      std::nearbyint(std::acos(std::min(1.0, horizontal / distance)) * 180.0 / std::numbers::pi));
+  const bool left = bx < Radius_;
+  const bool above = by < Radius_;
+  if (left && above) {
+    *angle = 90 - g;
+  } else if (left) {
+    *angle = g + 90;
+  } else if (above) {
+    *angle = g + 270;
+  } else {
+    *angle = 270 - g;
+  }
+  return true;
+}
+
+int THPieChart::SectionIndexAt(int x, int y) const {
+  const int64_t dx = x - PieLeft_ - Radius_;
+  const int64_t dy = y - PieTop_ - Radius_;
+  if (static_cast<int64_t>(Radius_) * Radius_ < dx * dx + dy * dy) return -1;
+  int angle = 0;
+  if (!PointAngle(x, y, &angle)) return -1;
+  double total = 0;
+  for (size_t i = 0; i < Sections_.size(); ++i) {
+    if (i + 1 == Sections_.size() && CloseLastSection) {
+      total = 360;
+    } else {
+      total += Sections_[i]->Angle;
+    }
+    if (angle <= total) return static_cast<int>(i);
+  }
+  return -1;
+}
