@@ -1,0 +1,24 @@
+#pragma once
+// Deleting an item for good and moving it to the trash, for the item context menu. Both ask
+// first, never follow links, never cross into another file system, and report failures through
+// ShowError. (The free-space commands get a fuller layer with progress and Cancel.)
+
+#include <QByteArray>
+#include <QString>
+
+class QWidget;
+
+enum class TFileOpResult { Cancelled, Done, Failed };
+
+// Asks whether drivePath (a file, link or folder; never a drive root) should be deleted for
+// good; on Yes deletes it with everything below it.
+TFileOpResult DeleteItem(const QString& drivePath, QWidget* parent = nullptr);
+// Asks whether drivePath should go to the trash (the freedesktop.org trash); on Yes moves it.
+TFileOpResult TrashItem(const QString& drivePath, QWidget* parent = nullptr);
+
+// Removes the entry name of the folder dirFd (which may be an O_PATH descriptor) and, for a
+// folder, everything below it, walking with descriptors: links are removed, never followed, and
+// a folder on another file system (or a mount point) is not entered; it stops at the first
+// failure. On failure returns false with errno's value in *error and the host path of the entry
+// that could not be removed in *failedPath (hostPath is the entry's own host path, for that).
+bool RemoveTreeAt(int dirFd, const QByteArray& name, const QByteArray& hostPath, int* error, QByteArray* failedPath);
