@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Korvane and runs it on a folder (the argument, or the home
-# folder).
+# folder): the program with its windows when there is a display, else the headless scanner.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake -S . -B build -G Ninja
 cmake --build build
-exec build/app/korvane-scan "${1:-$HOME}"
+folder="${1:-$HOME}"
+if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
+  exec build/app/korvane "$folder"
+fi
+exec build/app/korvane-scan "$folder"

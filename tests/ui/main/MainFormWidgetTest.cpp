@@ -1,0 +1,666 @@
+// The main window headless: start-up and shut-down, the scan commands, the folder tree view.
+
+#include "config/Options.h"
+#include "scan/FolderSize.h"
+#include "scan/PathFunctions.h"
+#include "scan/Scanner.h"
+#include "scan/VolumeInfo.h"
+#include "shell/ItemProp.h"
+#include "shell/Launch.h"
+#include "shell/ShBrowse.h"
+#include "shell/MessageBoxes.h"
+#include "tests/config/RegistryScope.h"
+#include "tests/support/Fixture.h"
+#include "ui/controls/DriveComboBox.h"
+#include "ui/main/DrivesSelectBox.h"
+#include "ui/main/FolderTreeModel.h"
+#include "ui/main/MainForm.h"
+#include "ui/main/Startup.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDialog>
+#include <QFileInfo>
+#include <QUrl>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QSplitter>
+#include <QTreeView>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+// Two fixture drives C and T, a registry of their own, and every message box and dialog
+// answered by the test.
+class TFormEnv {
+public:
+  TFormEnv() {
+    c.Dir("Users");
+    c.File("Users/a.txt", 5000);
+    t.Dir("Data/Sub/Deep");
+    t.Dir("Data/Other");
+    t.Dir("zeta");
+    t.Dir("alpha");
+    t.File("Data/Sub/one.bin", 10000);
+    t.File("Data/Sub/Deep/two.bin", 3000);
+    t.File("Data/Other/three.bin", 7000);
+    t.File("top.bin", 100);
+    drives = std::make_unique<TDriveScope>(std::vector<TDriveMapping>{{'C', c.Root()}, {'T', t.Root()}});
+    SetMessageAnswerer([this](const TMessageRequest& r) {
+      messages.push_back(r);
+      if (answer) return answer(r);
+      return (r.Buttons & mbCancel) ? int(mbCancel) : int(mbOK);
+    });
+    SetModalDialogRunner([this](QDialog& d) {
+      dialogs.push_back(d.objectName());
+      if (dialogAnswer) return dialogAnswer(d);
+      return int(QDialog::Rejected);
+    });
+    AbortScan = false;
+  }
+  ~TFormEnv() {
+    SetMessageAnswerer(nullptr);
+    SetModalDialogRunner(nullptr);
+    SetMainFormCreationHook(nullptr);
+    AbortScan = false;
+  }
+
+  void SetAutoScan(const QString& letters) {
+    LoadSettings();
+    DrivesToAutoScan->Value = letters;
+    SaveSettings();
+  }
+
+  // Shows the form and lets it run its start-up scans.
+  static void Start(TMainForm& form) {
+    form.show();
+    QDeadlineTimer deadline(10000);
+    while (!form.StartupDone() && !deadline.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    QApplication::processEvents();
+  }
+
+  TRegistryScope registry;
+  TFixtureTree c;
+  TFixtureTree t;
+  std::unique_ptr<TDriveScope> drives;
+  std::vector<TMessageRequest> messages;
+  std::function<int(const TMessageRequest&)> answer;
+  std::vector<QString> dialogs;
+  std::function<int(QDialog&)> dialogAnswer;
+};
+
+QStringList TopTexts(TMainForm& form) {
+  QStringList texts;
+  for (int i = 0; i < form.Nodes().TopCount(); ++i) texts << QString(NodeDriveLetter(form.Nodes().Top(i)));
+  return texts;
+}
+
+TTreeNode* Node(const QString& drivePath) {
+  const TDriveRecInfo* rec = FindDrive(static_cast<char>(drivePath[0].unicode()));
+  if (!rec || !rec->Node) return nullptr;
+  return drivePath.size() <= 3 ? rec->Node : FindNodeByPath(rec->Node, drivePath.mid(3), true);
+}
+
+// Checks that the model mirrors the tree below parent exactly.
+void ExpectModelMirrorsTree(TFolderTreeModel& model, const QModelIndex& parent, const TTreeNode* node,
+                            TFolderTree& tree) {
+  const int count = node ? node->Count() : tree.TopCount();
+  ASSERT_EQ(model.rowCount(parent), count);
+  for (int row = 0; row < count; ++row) {
+    const TTreeNode* child = node ? node->Child(row) : tree.Top(row);
+    const QModelIndex index = model.index(row, 0, parent);
+    ASSERT_EQ(TFolderTreeModel::NodeOf(index), child);
+    ASSERT_EQ(model.parent(index), parent);
+    ASSERT_EQ(model.data(index).toString(), child->Text());
+    ExpectModelMirrorsTree(model, index, child, tree);
+  }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+TEST(StartupWidget, FirstStartWithoutSettingsOpensTheScanDrivesDialogOnceShown) {
+  TFormEnv env;
+  TMainForm form;
+  QApplication::processEvents();
+  EXPECT_TRUE(env.dialogs.empty()) << "nothing is asked before the window is on screen";
+  EXPECT_EQ(form.size(), QSize(545, 376));
+  EXPECT_EQ(form.windowTitle(), QStringLiteral("Korvane"));
+  EXPECT_TRUE(form.NotReady());
+  EXPECT_EQ(form.ThePages->tabText(0), QStringLiteral("No scanned items"));
+
+  TFormEnv::Start(form);
+  ASSERT_EQ(env.dialogs.size(), 1u);
+  EXPECT_EQ(env.dialogs[0], QStringLiteral("DrivesSelectBox"));
+  EXPECT_TRUE(form.ToolbarSupport->isVisible());
+  EXPECT_TRUE(form.statusBar()->isVisible());
+  EXPECT_TRUE(form.FolderTree->isVisible());
+  EXPECT_TRUE(form.ScannedDrives.isEmpty());
+  EXPECT_FALSE(form.cmdFileRescan->isEnabled());
+  EXPECT_FALSE(form.cmdFileAbort->isEnabled());
+}
+
+TEST(StartupWidget, ScanDrivesDialogScansTheCheckedDrives) {
+  TFormEnv env;
+  env.dialogAnswer = [](QDialog& d) {
+    auto* box = d.findChild<QListWidget*>();
+    for (int i = 0; i < box->count(); ++i) box->item(i)->setCheckState(Qt::Checked);
+    return int(QDialog::Accepted);
+  };
+  TMainForm form;
+  TFormEnv::Start(form);
+  EXPECT_EQ(form.ScannedDrives, QStringLiteral("CT"));
+  EXPECT_EQ(TopTexts(form), (QStringList{QStringLiteral("C"), QStringLiteral("T")}));
+  EXPECT_EQ(form.StatusPanel0->text(), QStringLiteral("Done."));
+  EXPECT_EQ(form.CurrentPath, QStringLiteral("C:\\")) << "the first drive is selected after its scan";
+}
+
+TEST(StartupWidget, AutoScanDrivesInOrderAndAnAbortSkipsTheRest) {
+  {
+    TFormEnv env;
+    env.SetAutoScan(QStringLiteral("ct"));
+    TMainForm form;
+    TFormEnv::Start(form);
+    EXPECT_EQ(form.ScannedDrives, QStringLiteral("CT"));
+    EXPECT_EQ(TopTexts(form), (QStringList{QStringLiteral("C"), QStringLiteral("T")}));
+    EXPECT_TRUE(env.dialogs.empty());
+    EXPECT_TRUE(form.Nodes().Top(1)->Data());
+  }
+  {
+    TFormEnv env;
+    env.SetAutoScan(QStringLiteral("ct"));
+    TMainForm form;
+    bool aborted = false;
+    QObject::connect(&form.Model(), &QAbstractItemModel::rowsInserted, &form, [&](const QModelIndex& parent) {
+      if (form.Scanning && parent.isValid() && !aborted) {
+        aborted = true;
+        form.cmdFileAbort->trigger();
+      }
+    });
+    TFormEnv::Start(form);
+    EXPECT_TRUE(aborted);
+    EXPECT_EQ(form.ScannedDrives, QStringLiteral("C"));
+    EXPECT_EQ(TopTexts(form), QStringList{QStringLiteral("C")});
+    EXPECT_EQ(form.Nodes().Top(0)->Data(), nullptr) << "an aborted drive has no figures";
+    EXPECT_TRUE(form.NotReady());
+    EXPECT_EQ(form.ThePages->tabText(0), QStringLiteral("Folder not scanned"));
+    EXPECT_FALSE(form.Scanning);
+    EXPECT_TRUE(form.cmdFileRescan->isEnabled());
+
+    // An unfinished folder offers no context menu.
+    ASSERT_EQ(form.SelectedNode(), form.Nodes().Top(0));
+    env.messages.clear();
+    emit form.FolderTree->customContextMenuRequested(form.FolderTree->visualRect(form.FolderTree->currentIndex()).center());
+    ASSERT_EQ(env.messages.size(), 1u);
+    EXPECT_TRUE(env.messages[0].Text.startsWith(QStringLiteral("The context menu of the selected folder cannot be displayed")));
+  }
+}
+
+TEST(StartupWidget, CommandLineDrivesAndFolders) {
+  struct Case {
+    QStringList (*arguments)(const TFormEnv&);
+    QString scanned;
+    QString shown;
+  };
+  const Case cases[] = {
+      {[](const TFormEnv&) { return QStringList{QStringLiteral("t:\\"), QStringLiteral("T:\\Data")}; }, QStringLiteral("T"), QStringLiteral("T:\\Data")},
+      {[](const TFormEnv&) { return QStringList{QStringLiteral("T:\\Data\\Sub")}; }, QStringLiteral("T"), QStringLiteral("T:\\Data\\Sub")},
+      {[](const TFormEnv& e) { return QStringList{QString::fromLocal8Bit(e.t.Path("Data/Other"))}; }, QStringLiteral("T"), QStringLiteral("T:\\Data\\Other")},
+      {[](const TFormEnv& e) { return QStringList{QString::fromLocal8Bit(e.c.Root())}; }, QStringLiteral("C"), QStringLiteral("C:\\")},
+  };
+  for (const Case& k : cases) {
+    TFormEnv env;
+    TMainForm form(k.arguments(env));
+    TFormEnv::Start(form);
+    SCOPED_TRACE(k.shown.toStdString());
+    EXPECT_EQ(form.ScannedDrives, k.scanned) << "a drive already in the tree is not scanned again";
+    EXPECT_EQ(form.CurrentPath, k.shown);
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Korvane - ") + k.shown);
+    EXPECT_EQ(form.DriveBox->Drive(), k.shown[0]) << "the drive box follows the drive shown";
+    EXPECT_TRUE(env.dialogs.empty());
+    EXPECT_FALSE(form.NotReady());
+  }
+}
+
+TEST(StartupWidget, ReportArgumentRunsOnlyTheReport) {
+  TFormEnv env;
+  env.SetAutoScan(QStringLiteral("c"));
+  TMainForm form({QStringLiteral("/rCSV"), QStringLiteral("T:\\")});
+  TFormEnv::Start(form);
+  EXPECT_TRUE(form.ScannedDrives.isEmpty());
+  EXPECT_TRUE(env.dialogs.empty());
+  ASSERT_EQ(env.messages.size(), 1u);
+  EXPECT_TRUE(env.messages[0].Text.contains(QStringLiteral("/rCSV")));
+}
+
+TEST(MainFormWidget, FatalErrorWhileCreatingEndsWithTheMessage) {
+  TFormEnv env;
+  SetMainFormCreationHook([] { throw std::runtime_error("broken"); });
+  EXPECT_EQ(CreateMainWindows({}), nullptr);
+  ASSERT_EQ(env.messages.size(), 1u);
+  EXPECT_EQ(env.messages[0].Text, QStringLiteral("Fatal error: Korvane must close"));
+  EXPECT_EQ(env.messages[0].Caption, QStringLiteral("Fatal error"));
+  EXPECT_EQ(env.messages[0].Icon, TMessageIcon::Error);
+  SaveSettings();
+}
+
+TEST(MainFormWidget, PlacementIsSavedOnlyInTheNormalState) {
+  TFormEnv env;
+  QRect normal;
+  {
+    TMainForm form;
+    TFormEnv::Start(form);
+    form.setGeometry(100, 120, 600, 420);
+    QApplication::processEvents();
+    normal = form.geometry();
+  }
+  EXPECT_EQ(RegReadInt(RegistryKeyPath, DesktopSection, PlacementWidth, 0), normal.width());
+  EXPECT_EQ(RegReadInt(RegistryKeyPath, DesktopSection, PlacementHeight, 0), normal.height());
+  EXPECT_EQ(RegReadInt(RegistryKeyPath, DesktopSection, PlacementLeft, 0), normal.x());
+  EXPECT_EQ(RegReadInt(RegistryKeyPath, DesktopSection, PlacementWindowState, -1), 0);
+  {
+    TMainForm form;
+    TFormEnv::Start(form);
+    EXPECT_EQ(form.size(), normal.size()) << "the placement comes back";
+    form.showMaximized();
+    QApplication::processEvents();
+    ASSERT_TRUE(form.isMaximized());
+  }
+  EXPECT_EQ(RegReadInt(RegistryKeyPath, DesktopSection, PlacementWindowState, -1), 2);
+  EXPECT_EQ(RegReadInt(RegistryKeyPath, DesktopSection, PlacementWidth, 0), normal.width());
+  EXPECT_EQ(RegReadInt(RegistryKeyPath, DesktopSection, PlacementHeight, 0), normal.height());
+}
+
+TEST(MainFormWidget, ViewTogglesAndSizeButtonsStoreTheirSettings) {
+  TFormEnv env;
+  {
+    TMainForm form;
+    TFormEnv::Start(form);
+    form.cmdViewFolderTree->trigger();
+    EXPECT_FALSE(form.TheLeftPanel->isVisible());
+    EXPECT_FALSE(form.MainSplitter->handle(1)->isVisible()) << "the splitter goes with the tree";
+    form.cmdViewStatusBar->trigger();
+    EXPECT_FALSE(form.statusBar()->isVisible());
+    form.toolMB->trigger();
+    EXPECT_TRUE(form.toolMB->isChecked());
+    EXPECT_FALSE(form.toolPercent->isChecked()) << "relative and absolute are never both down";
+    EXPECT_EQ(ShowPercentInPie->Value, 2);
+    form.toolMB->trigger();
+    EXPECT_FALSE(form.toolMB->isChecked());
+    EXPECT_FALSE(form.toolPercent->isChecked());
+    EXPECT_EQ(ShowPercentInPie->Value, 0);
+  }
+  TMainForm form;
+  TFormEnv::Start(form);
+  EXPECT_FALSE(form.TheLeftPanel->isVisible());
+  EXPECT_FALSE(form.cmdViewFolderTree->isChecked());
+  EXPECT_FALSE(form.statusBar()->isVisible());
+  EXPECT_TRUE(form.ToolbarSupport->isVisible());
+  EXPECT_FALSE(form.toolMB->isChecked());
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TEST(ScanCommandWidget, RescanningADriveAppendsItAndShowsTheSameFolderAgain) {
+  TFormEnv env;
+  TMainForm form({QStringLiteral("C:\\"), QStringLiteral("T:\\")});
+  TFormEnv::Start(form);
+  ASSERT_TRUE(form.GoToFolder(QStringLiteral("C:\\Users")));
+  ASSERT_EQ(form.CurrentPath, QStringLiteral("C:\\Users"));
+  env.c.File("Users/b.txt", 2000);
+  form.ScanOrRescanDrive(QStringLiteral("Cwhatever"));
+  EXPECT_EQ(TopTexts(form), (QStringList{QStringLiteral("T"), QStringLiteral("C")}));
+  EXPECT_EQ(form.ScannedDrives, QStringLiteral("TC"));
+  EXPECT_EQ(form.CurrentPath, QStringLiteral("C:\\Users"));
+  ASSERT_TRUE(form.CurrentNode && form.CurrentNode->Data());
+  EXPECT_EQ(form.CurrentNode->Data()->TotalSize, 7000);
+  EXPECT_EQ(form.StatusPanel0->text(), QStringLiteral("C:\\Users"));
+  ExpectModelMirrorsTree(form.Model(), {}, nullptr, form.Nodes());
+}
+
+TEST(ScanCommandWidget, RemovingDrivesOfAnEmptyTreeOrDuringAScanAndDroppingDuringAScanDoNothing) {
+  TFormEnv env;
+  {
+    TMainForm form;
+    TFormEnv::Start(form);
+    form.cmdFileRemoveAllDrives->trigger();
+    form.RemoveDrive(QLatin1Char('C'));
+    EXPECT_EQ(form.Nodes().TopCount(), 0);
+    EXPECT_TRUE(form.NotReady());
+  }
+  TMainForm form({QStringLiteral("C:\\")});
+  bool tried = false;
+  bool dropped = false;
+  QObject::connect(&form.Model(), &QAbstractItemModel::rowsInserted, &form, [&] {
+    if (form.Scanning && form.ScannedDrives == QStringLiteral("C") && !dropped) {
+      dropped = true;
+      form.OpenDroppedPath(QString::fromLocal8Bit(env.t.Path("Data")));
+    }
+    if (form.Scanning && form.ScannedDrives == QStringLiteral("CT") && !tried) {
+      tried = true;
+      form.RemoveDrive(QLatin1Char('C'));
+      form.cmdFileRemoveAllDrives->trigger();
+      form.RescanDrives(QStringLiteral("C"));
+    }
+  });
+  TFormEnv::Start(form);
+  EXPECT_TRUE(dropped);
+  EXPECT_EQ(form.ScannedDrives, QStringLiteral("C")) << "a folder dropped during a scan starts no second scan";
+  EXPECT_TRUE(form.Nodes().Top(0)->Data());
+  form.ScanOrRescanDrive(QStringLiteral("T"));
+  EXPECT_TRUE(tried);
+  EXPECT_EQ(form.ScannedDrives, QStringLiteral("CT"));
+  EXPECT_EQ(TopTexts(form), (QStringList{QStringLiteral("C"), QStringLiteral("T")}));
+  ASSERT_TRUE(form.Nodes().Top(0)->Data());
+
+  form.cmdFileRemoveAllDrives->trigger();
+  EXPECT_EQ(form.Nodes().TopCount(), 0);
+  EXPECT_TRUE(form.ScannedDrives.isEmpty());
+  EXPECT_TRUE(DriveList().empty());
+  EXPECT_EQ(form.CurrentNode, nullptr);
+  EXPECT_TRUE(form.NotReady());
+  EXPECT_EQ(form.ThePages->tabText(0), QStringLiteral("No scanned items"));
+  EXPECT_FALSE(form.cmdFileRemove->isEnabled());
+}
+
+TEST(ScanCommandWidget, InaccessibleDriveOffersRetryThenCancelSkipsIt) {
+  TFormEnv env;
+  const QByteArray moved = env.c.Root() + "-away";
+  ASSERT_EQ(::rename(env.c.Root().constData(), moved.constData()), 0);
+  int asked = 0;
+  env.answer = [&](const TMessageRequest&) {
+    ++asked;
+    if (asked == 2) ::rename(moved.constData(), env.c.Root().constData());
+    return asked == 1 ? int(mbRetry) : int(mbCancel);
+  };
+  TMainForm form({QStringLiteral("C:\\"), QStringLiteral("T:\\")});
+  TFormEnv::Start(form);
+  ASSERT_EQ(env.messages.size(), 2u);
+  EXPECT_EQ(env.messages[0].Text.left(20), QStringLiteral("C: is not accessible"));
+  EXPECT_EQ(env.messages[0].Caption, QStringLiteral("Korvane"));
+  EXPECT_EQ(env.messages[0].Buttons, mbRetry | mbCancel);
+  EXPECT_EQ(form.ScannedDrives, QStringLiteral("T")) << "Cancel skips the drive, the next one goes on";
+  EXPECT_FALSE(FindDrive('C'));
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TEST(FolderTreeViewWidget, DriveGuardRetryThenCancelKeepsTheSelection) {
+  TFormEnv env;
+  TMainForm form({QStringLiteral("C:\\"), QStringLiteral("T:\\Data")});
+  TFormEnv::Start(form);
+  ASSERT_EQ(form.CurrentPath, QStringLiteral("T:\\Data"));
+  TTreeNode* shown = form.CurrentNode;
+
+  // A sibling on the same drive is selected without asking.
+  ASSERT_TRUE(form.SelectNode(Node(QStringLiteral("T:\\zeta"))));
+  ASSERT_TRUE(form.SelectNode(shown));
+  EXPECT_TRUE(env.messages.empty());
+
+  const QByteArray moved = env.c.Root() + "-away";
+  ASSERT_EQ(::rename(env.c.Root().constData(), moved.constData()), 0);
+  int asked = 0;
+  env.answer = [&](const TMessageRequest&) { return ++asked == 1 ? int(mbRetry) : int(mbCancel); };
+  EXPECT_FALSE(form.SelectNode(form.Nodes().Top(0)));
+  ::rename(moved.constData(), env.c.Root().constData());
+  EXPECT_EQ(asked, 2);
+  EXPECT_EQ(form.CurrentNode, shown);
+  EXPECT_EQ(form.SelectedNode(), shown);
+  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data"));
+  EXPECT_EQ(form.Nodes().TopCount(), 2);
+}
+
+TEST(FolderTreeViewWidget, FolderDeletedOutsideLeavesTheTreeAndEveryAncestor) {
+  TFormEnv env;
+  TMainForm form({QStringLiteral("T:\\Data")});
+  TFormEnv::Start(form);
+  TTreeNode* root = form.Nodes().Top(0);
+  TTreeNode* data = Node(QStringLiteral("T:\\Data"));
+  TTreeNode* sub = Node(QStringLiteral("T:\\Data\\Sub"));
+  ASSERT_TRUE(root && data && sub && sub->Data());
+  const TFolderSize rootBefore = *root->Data();
+  const TFolderSize dataBefore = *data->Data();
+  const TFolderSize subFigures = *sub->Data();
+  ASSERT_EQ(subFigures.TotalSize, 13000);
+
+  RemoveTree(env.t.Path("Data/Sub"));
+  form.SelectNode(sub);
+  EXPECT_EQ(Node(QStringLiteral("T:\\Data\\Sub")), nullptr);
+  for (const auto& [node, before] : {std::pair{root, rootBefore}, std::pair{data, dataBefore}}) {
+    EXPECT_EQ(node->Data()->TotalSize, before.TotalSize - subFigures.TotalSize);
+    EXPECT_EQ(node->Data()->TotalFiles, before.TotalFiles - subFigures.TotalFiles);
+    EXPECT_EQ(node->Data()->TotalFolders, before.TotalFolders - subFigures.TotalFolders - 1);
+    EXPECT_EQ(node->Data()->TotalWasted, before.TotalWasted - subFigures.TotalWasted);
+  }
+  ASSERT_TRUE(form.CurrentNode);
+  EXPECT_NE(form.CurrentPath, QStringLiteral("T:\\Data\\Sub"));
+  EXPECT_EQ(form.CurrentNode, form.SelectedNode());
+  ExpectModelMirrorsTree(form.Model(), {}, nullptr, form.Nodes());
+}
+
+TEST(FolderTreeViewWidget, UpOneLevelSelectsTheParentAndDoesNothingOnARoot) {
+  TFormEnv env;
+  TMainForm form({QStringLiteral("T:\\Data\\Sub\\Deep")});
+  TFormEnv::Start(form);
+  ASSERT_EQ(form.CurrentPath, QStringLiteral("T:\\Data\\Sub\\Deep"));
+  env.t.Dir("Data/Sub/Deep/Deeper");
+  form.RescanCurrentFolder();
+  form.FolderTree->expand(form.Model().IndexOf(form.CurrentNode));
+  ASSERT_TRUE(form.FolderTree->isExpanded(form.Model().IndexOf(form.CurrentNode)));
+  EXPECT_TRUE(form.toolLevelUp->isEnabled());
+  form.toolLevelUp->trigger();
+  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data\\Sub"));
+  EXPECT_FALSE(form.FolderTree->isExpanded(form.Model().IndexOf(Node(QStringLiteral("T:\\Data\\Sub\\Deep")))))
+      << "the folder left is collapsed";
+  form.toolLevelUp->trigger();
+  form.toolLevelUp->trigger();
+  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\"));
+  EXPECT_FALSE(form.toolLevelUp->isEnabled());
+  TTreeNode* root = form.CurrentNode;
+  form.toolLevelUpClick();
+  EXPECT_EQ(form.CurrentNode, root);
+  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\"));
+  EXPECT_FALSE(form.ThePages->isTabVisible(5)) << "a drive root has no free-space page";
+}
+
+TEST(FolderTreeViewWidget, ModelFollowsTheTreeWhileItFillsAndSorts) {
+  TFormEnv env;
+  TMainForm form;
+  // Hold an index on a folder from the moment it appears; the sort of its level must move it.
+  QPersistentModelIndex zeta;
+  int checks = 0;
+  QObject::connect(&form.Model(), &QAbstractItemModel::rowsInserted, &form, [&](const QModelIndex& parent, int first) {
+    const QModelIndex index = form.Model().index(first, 0, parent);
+    if (index.data().toString() == QStringLiteral("zeta")) zeta = index;
+    ++checks;
+  });
+  form.FolderTree->expandAll();
+  TFormEnv::Start(form);
+  form.ScanOrRescanDrive(QStringLiteral("T"));
+  ASSERT_GT(checks, 5);
+  ASSERT_TRUE(zeta.isValid());
+  EXPECT_EQ(TFolderTreeModel::NodeOf(zeta)->Text(), QStringLiteral("zeta"));
+  EXPECT_EQ(zeta.row(), TFolderTreeModel::NodeOf(zeta)->Index());
+  ExpectModelMirrorsTree(form.Model(), {}, nullptr, form.Nodes());
+
+  // A rescan of a folder replaces its rows.
+  ASSERT_TRUE(form.GoToFolder(QStringLiteral("T:\\Data")));
+  env.t.Dir("Data/New");
+  form.RescanCurrentFolder();
+  EXPECT_TRUE(Node(QStringLiteral("T:\\Data\\New")));
+  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data"));
+  EXPECT_FALSE(form.NotReady());
+  ExpectModelMirrorsTree(form.Model(), {}, nullptr, form.Nodes());
+}
+
+TEST(FolderTreeViewWidget, DeletingTheFolderFromItsContextMenuSelectsTheParentWithLowerFigures) {
+  TFormEnv env;
+  TMainForm form({QStringLiteral("T:\\Data\\Sub")});
+  TFormEnv::Start(form);
+  ASSERT_EQ(form.CurrentPath, QStringLiteral("T:\\Data\\Sub"));
+  TTreeNode* data = Node(QStringLiteral("T:\\Data"));
+  const TFolderSize dataBefore = *data->Data();
+  const TFolderSize subFigures = *form.CurrentNode->Data();
+
+  SetShellMenuChooser([](const QList<TShellCommand>& enabled) {
+    return enabled.contains(TShellCommand::Delete) ? TShellCommand::Delete : TShellCommand::None;
+  });
+  env.answer = [](const TMessageRequest& r) { return (r.Buttons & mbYes) ? int(mbYes) : int(mbOK); };
+  emit form.FolderTree->customContextMenuRequested(form.FolderTree->visualRect(form.FolderTree->currentIndex()).center());
+  SetShellMenuChooser(nullptr);
+
+  EXPECT_FALSE(QFileInfo::exists(QString::fromLocal8Bit(env.t.Path("Data/Sub"))));
+  EXPECT_EQ(Node(QStringLiteral("T:\\Data\\Sub")), nullptr);
+  EXPECT_EQ(form.CurrentNode, data);
+  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data"));
+  EXPECT_EQ(data->Data()->TotalSize, dataBefore.TotalSize - subFigures.TotalSize);
+  EXPECT_EQ(data->Data()->TotalFiles, dataBefore.TotalFiles - subFigures.TotalFiles);
+  EXPECT_EQ(data->Data()->TotalFolders, dataBefore.TotalFolders - subFigures.TotalFolders - 1);
+  EXPECT_EQ(data->Data()->Folders, dataBefore.Folders - 1);
+  ExpectModelMirrorsTree(form.Model(), {}, nullptr, form.Nodes());
+}
+
+TEST(FolderTreeViewWidget, SelectFolderScansAnUnscannedDriveThenSelectsTheFolder) {
+  TFormEnv env;
+  TMainForm form({QStringLiteral("C:\\")});
+  TFormEnv::Start(form);
+  QString title;
+  TFolderBrowse::SetChooser([&](QWidget*, const QString& t, const QString&) {
+    title = t;
+    return QString::fromLocal8Bit(env.t.Path("Data/Other"));
+  });
+  form.cmdFileSelectFolder->trigger();
+  TFolderBrowse::SetChooser(nullptr);
+  EXPECT_EQ(title, QStringLiteral("Select the folder you want to analyze. If the folder has not been scanned, Korvane will scan it now."));
+  EXPECT_EQ(form.ScannedDrives, QStringLiteral("CT"));
+  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data\\Other"));
+  EXPECT_TRUE(form.FolderTree->isExpanded(form.Model().IndexOf(form.CurrentNode)) || !form.CurrentNode->HasChildren());
+  EXPECT_TRUE(form.FolderTree->isExpanded(form.Model().IndexOf(Node(QStringLiteral("T:\\Data")))));
+}
+
+TEST(FolderTreeViewWidget, ExploreOpensTheHostFolder) {
+  TFormEnv env;
+  TMainForm form({QStringLiteral("T:\\Data")});
+  TFormEnv::Start(form);
+  QList<QUrl> opened;
+  SetUrlOpener([&](const QUrl& url) {
+    opened << url;
+    return true;
+  });
+  ASSERT_TRUE(form.toolExplore->isEnabled());
+  form.toolExplore->trigger();
+  SetUrlOpener(nullptr);
+  ASSERT_EQ(opened.size(), 1);
+  EXPECT_EQ(opened[0], QUrl::fromLocalFile(QString::fromLocal8Bit(env.t.Path("Data"))));
+}
+
+TEST(MainFormWidget, PagesTabsAndMenuStatesFollowTheCurrentFolder) {
+  TFormEnv env;
+  TMainForm form({QStringLiteral("T:\\Data")});
+  TFormEnv::Start(form);
+  ASSERT_FALSE(form.NotReady());
+  EXPECT_FALSE(form.ThePages->isTabVisible(0));
+  for (int tab = 1; tab <= 5; ++tab) EXPECT_TRUE(form.ThePages->isTabVisible(tab)) << tab;
+  emit form.ThePages->tabBarClicked(5);
+  EXPECT_EQ(form.CurrentPage, 4);
+  EXPECT_EQ(form.ThePages->currentWidget(), form.pageCleanUp);
+  emit form.mnuView->aboutToShow();
+  EXPECT_TRUE(form.cmdViewPage[4]->isChecked());
+  EXPECT_TRUE(form.cmdViewPage[4]->isEnabled());
+
+  // A drive root has no free-space page: the pie page takes its place.
+  form.toolLevelUp->trigger();
+  ASSERT_EQ(form.CurrentPath, QStringLiteral("T:\\"));
+  EXPECT_EQ(form.CurrentPage, 0);
+  EXPECT_EQ(form.ThePages->currentWidget(), form.pagePieChart);
+  EXPECT_FALSE(form.ThePages->isTabVisible(5));
+  emit form.mnuView->aboutToShow();
+  EXPECT_FALSE(form.cmdViewPage[4]->isEnabled());
+  EXPECT_TRUE(form.cmdViewPage[0]->isChecked());
+  emit form.mnuFile->aboutToShow();
+  EXPECT_TRUE(form.cmdFileExportPie->isEnabled());
+
+  form.cmdFileRemoveAllDrives->trigger();
+  emit form.mnuFile->aboutToShow();
+  EXPECT_FALSE(form.cmdFileExportPie->isEnabled());
+  EXPECT_FALSE(form.cmdFileReports->isEnabled());
+  emit form.mnuView->aboutToShow();
+  for (QAction* a : form.cmdViewPage) EXPECT_FALSE(a->isEnabled());
+  EXPECT_EQ(form.windowTitle(), QStringLiteral("Korvane - T:\\")) << "the caption keeps the last folder shown";
+}
+
+TEST(ScanCommandWidget, MapAndDisconnectADriveLetter) {
+  TFormEnv env;
+  TFixtureTree share;
+  TMainForm form;
+  TFormEnv::Start(form);
+  env.dialogAnswer = [&](QDialog& d) {
+    auto* box = qobject_cast<TMapDriveBox*>(&d);
+    if (!box) return int(QDialog::Rejected);
+    box->cbLetter->setCurrentIndex(box->cbLetter->findText(QStringLiteral("M:")));
+    box->ediFolder->setText(QString::fromLocal8Bit(share.Root()));
+    box->accept();
+    return box->result();
+  };
+  form.cmdFileMapNetworkDrive->trigger();
+  ASSERT_TRUE(TDriveTable::Instance().Find(QLatin1Char('M')));
+  EXPECT_GE(form.DriveBox->findText(QStringLiteral("M"), Qt::MatchStartsWith), 0);
+
+  env.dialogAnswer = [&](QDialog& d) {
+    auto* box = qobject_cast<TDisconnectDriveBox*>(&d);
+    if (!box) return int(QDialog::Rejected);
+    EXPECT_EQ(box->lbDrives->count(), 1);
+    box->accept();
+    return box->result();
+  };
+  form.cmdFileDisconnectNetworkDrive->trigger();
+  EXPECT_FALSE(TDriveTable::Instance().Find(QLatin1Char('M')));
+  EXPECT_LT(form.DriveBox->findText(QStringLiteral("M"), Qt::MatchStartsWith), 0);
+}
+
+TEST(StartupWidget, ClosingTheWindowDuringTheStartUpScansOpensNoDialog) {
+  TFormEnv env;
+  env.SetAutoScan(QStringLiteral("q"));  // no drive Q: the Retry/Cancel box comes up
+  TMainForm form;
+  env.answer = [&](const TMessageRequest&) {
+    form.close();
+    return int(mbCancel);
+  };
+  TFormEnv::Start(form);
+  ASSERT_EQ(env.messages.size(), 1u);
+  EXPECT_TRUE(form.ScannedDrives.isEmpty());
+  EXPECT_TRUE(env.dialogs.empty()) << "no dialog opens for a window that is going";
+}
+
+TEST(ScanCommandWidget, CancelledRescanTakesTheDriveOutAndALaterScanKeepsOneRecord) {
+  TFormEnv env;
+  TMainForm form({QStringLiteral("T:\\Data")});
+  TFormEnv::Start(form);
+  const QByteArray moved = env.t.Root() + "-away";
+  ASSERT_EQ(::rename(env.t.Root().constData(), moved.constData()), 0);
+  form.cmdFileRescanCurrentDrive->trigger();  // the box is answered with Cancel
+  ::rename(moved.constData(), env.t.Root().constData());
+  ASSERT_EQ(env.messages.size(), 1u);
+  EXPECT_EQ(form.Nodes().TopCount(), 0);
+  EXPECT_TRUE(form.ScannedDrives.isEmpty());
+  EXPECT_TRUE(form.NotReady());
+
+  ASSERT_TRUE(form.GoToFolder(QStringLiteral("T:\\Data")));
+  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data"));
+  EXPECT_EQ(form.ScannedDrives, QStringLiteral("T"));
+  ASSERT_EQ(DriveList().size(), 1u);
+  EXPECT_EQ(DriveList()[0]->Node, form.Nodes().Top(0));
+}

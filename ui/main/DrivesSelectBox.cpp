@@ -1,0 +1,206 @@
+#include "ui/main/DrivesSelectBox.h"
+
+#include "platform/DriveTable.h"
+#include "scan/VolumeInfo.h"
+#include "shell/MessageBoxes.h"
+#include "ui/controls/CenterOverForm.h"
+#include "ui/main/MainForm.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileIconProvider>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+QChar ProgramDrive() {
+  const auto drive = HostToDrive(QFile::encodeName(QCoreApplication::applicationFilePath()));
+  return drive && !drive->isEmpty() ? drive->at(0).toUpper() : QChar();
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TShExDriveCheckListBox::TShExDriveCheckListBox(QWidget* parent) : QListWidget(parent) {
+  setUniformItemSizes(true);
+  Rebuild();
+}
+
+void TShExDriveCheckListBox::Rebuild() {
+  clear();
+  const QIcon icon = QFileIconProvider().icon(QFileIconProvider::Drive);
+  for (const QChar letter : TDriveTable::Instance().Letters()) {
+    auto* item = new QListWidgetItem(icon, letter.toUpper() + DriveDisplayName(letter + QStringLiteral(":\\")), this);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    item->setCheckState(Qt::Unchecked);
+  }
+}
+
+QString TShExDriveCheckListBox::CheckedLetters() const {
+  QString letters;
+  for (int i = 0; i < count(); ++i)
+    if (item(i)->checkState() == Qt::Checked) letters += item(i)->text().left(1);
+  return letters;
+}
+
+void TShExDriveCheckListBox::CheckAll(bool checked) {
+  for (int i = 0; i < count(); ++i) item(i)->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+}
+
+void TShExDriveCheckListBox::SetChecked(QChar letter, bool checked) {
+  for (int i = 0; i < count(); ++i)
+    if (item(i)->text().startsWith(letter.toUpper())) {
+      item(i)->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+      return;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TDrivesSelectBox::TDrivesSelectBox(QWidget* owner) : QDialog(owner) {
+  setObjectName(QStringLiteral("DrivesSelectBox"));
+  setWindowTitle(QStringLiteral("Scan Drives"));
+  auto* layout = new QVBoxLayout(this);
+  auto* intro = new QLabel(QStringLiteral(
+      "Korvane will show you detailed information about how your disk space is being used, but first it "
+      "has to collect information about your folders and files. This process is called scanning."));
+  intro->setWordWrap(true);
+  auto* note = new QLabel(QStringLiteral("Note: NO changes will take place on your drives during the scan process."));
+  note->setWordWrap(true);
+  layout->addWidget(intro);
+  layout->addWidget(note);
+
+  auto* group = new QGroupBox(QStringLiteral(" Select one or more drives to scan "));
+  auto* groupLayout = new QHBoxLayout(group);
+  TheDrivesBox = new TShExDriveCheckListBox(group);
+  groupLayout->addWidget(TheDrivesBox);
+  auto* side = new QVBoxLayout;
+  auto* cmdScan = new QPushButton(QStringLiteral("&Scan"));
+  auto* cmdSelectAll = new QPushButton(QStringLiteral("Select &all"));
+  auto* cmdDeselectAll = new QPushButton(QStringLiteral("&Deselect all"));
+  auto* cmdCancel = new QPushButton(QStringLiteral("Cancel"));
+  auto* cmdMap = new QPushButton(QStringLiteral("&Map Network Drive"));
+  auto* cmdDisconnect = new QPushButton(QStringLiteral("&Disconnect Network Drive"));
+  cmdScan->setDefault(true);
+  for (QPushButton* b : {cmdScan, cmdSelectAll, cmdDeselectAll, cmdCancel, cmdMap, cmdDisconnect}) side->addWidget(b);
+  side->addStretch();
+  groupLayout->addLayout(side);
+  layout->addWidget(group);
+
+  connect(cmdScan, &QPushButton::clicked, this, &QDialog::accept);
+  connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
+  connect(cmdSelectAll, &QPushButton::clicked, this, [this] { TheDrivesBox->CheckAll(true); });
+  connect(cmdDeselectAll, &QPushButton::clicked, this, [this] { TheDrivesBox->CheckAll(false); });
+  connect(cmdMap, &QPushButton::clicked, this, [this] { NetworkDialog(true); });
+  connect(cmdDisconnect, &QPushButton::clicked, this, [this] { NetworkDialog(false); });
+
+  const QChar own = ProgramDrive();
+  for (int i = 0; i < TheDrivesBox->count(); ++i)
+    if (!own.isNull() && TheDrivesBox->item(i)->text().startsWith(own)) {
+      TheDrivesBox->item(i)->setCheckState(Qt::Checked);
+      TheDrivesBox->setCurrentRow(i);
+      break;
+    }
+  resize(460, 300);
+  CenterOverForm(owner, this);
+}
+
+QStringList TDrivesSelectBox::CheckedTexts() const {
+  QStringList texts;
+  for (int i = 0; i < TheDrivesBox->count(); ++i)
+    if (TheDrivesBox->item(i)->checkState() == Qt::Checked) texts << TheDrivesBox->item(i)->text();
+  return texts;
+}
+
+void TDrivesSelectBox::NetworkDialog(bool map) {
+  RunNetworkDriveDialog(this, map);
+  const QString checked = TheDrivesBox->CheckedLetters();
+  TheDrivesBox->Rebuild();
+  for (const QChar c : checked) TheDrivesBox->SetChecked(c, true);
+  if (TheDrivesBox->count() > 0) TheDrivesBox->setCurrentRow(0);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TMapDriveBox::TMapDriveBox(QWidget* owner) : QDialog(owner) {
+  setObjectName(QStringLiteral("MapDriveBox"));
+  setWindowTitle(QStringLiteral("Map Network Drive"));
+  auto* form = new QFormLayout(this);
+  cbLetter = new QComboBox;
+  const TDriveTable& table = TDriveTable::Instance();
+  for (char c = 'C'; c <= 'Z'; ++c)
+    if (!table.Find(QLatin1Char(c))) cbLetter->addItem(QString(QLatin1Char(c)) + QLatin1Char(':'));
+  ediFolder = new QLineEdit;
+  auto* browse = new QPushButton(QStringLiteral("&Browse..."));
+  auto* row = new QHBoxLayout;
+  row->addWidget(ediFolder);
+  row->addWidget(browse);
+  form->addRow(QStringLiteral("&Drive:"), cbLetter);
+  form->addRow(QStringLiteral("&Folder:"), row);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+  form->addRow(buttons);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  connect(browse, &QPushButton::clicked, this, [this] {
+    const QString dir = QFileDialog::getExistingDirectory(this, QStringLiteral("Folder"), ediFolder->text());
+    if (!dir.isEmpty()) ediFolder->setText(dir);
+  });
+}
+
+void TMapDriveBox::accept() {
+  const QString letter = cbLetter->currentText();
+  QString error;
+  if (letter.isEmpty() || ediFolder->text().isEmpty()) {
+    ShowError(QStringLiteral("Choose a drive letter and a folder."), 2, this);
+    return;
+  }
+  if (!MapDriveLetter(letter[0].toLatin1(), QFile::encodeName(ediFolder->text()), &error)) {
+    ShowError(error, 2, this);
+    return;
+  }
+  QDialog::accept();
+}
+
+TDisconnectDriveBox::TDisconnectDriveBox(QWidget* owner) : QDialog(owner) {
+  setObjectName(QStringLiteral("DisconnectDriveBox"));
+  setWindowTitle(QStringLiteral("Disconnect Network Drive"));
+  auto* layout = new QVBoxLayout(this);
+  lbDrives = new QListWidget;
+  for (const TDriveMapping& m : TDriveTable::Instance().UserMapped())
+    lbDrives->addItem(QString(QLatin1Char(m.Letter)) + QStringLiteral(":  ") + QFile::decodeName(m.HostRoot));
+  if (lbDrives->count() > 0) lbDrives->setCurrentRow(0);
+  layout->addWidget(lbDrives);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+  layout->addWidget(buttons);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+}
+
+void TDisconnectDriveBox::accept() {
+  QListWidgetItem* item = lbDrives->currentItem();
+  if (!item) {
+    QDialog::reject();
+    return;
+  }
+  QString error;
+  if (!UnmapDriveLetter(item->text()[0].toLatin1(), &error)) {
+    ShowError(error, 2, this);
+    return;
+  }
+  QDialog::accept();
+}
+
+bool RunNetworkDriveDialog(QWidget* owner, bool map) {
+  if (map) {
+    TMapDriveBox box(owner);
+    return RunModalDialog(box) == QDialog::Accepted;
+  }
+  TDisconnectDriveBox box(owner);
+  return RunModalDialog(box) == QDialog::Accepted;
+}

@@ -1,0 +1,245 @@
+#pragma once
+// The main window: the folder tree on the left, the pages of the current folder on the right, the
+// scan commands, start-up and shut-down. It is the scanner's host while a scan runs.
+
+#include "scan/FolderTree.h"
+#include "scan/ScanHost.h"
+
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QMainWindow>
+#include <QStringList>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QActionGroup;
+class QComboBox;
+class QDialog;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QSplitter;
+class QTabWidget;
+class QToolBar;
+class QTreeView;
+class TFolderScanner;
+class TFolderTreeModel;
+class TSectionSizeBox;
+class TBarChartBox;
+class TShExDriveComboBox;
+struct TDriveRecInfo;
+
+// The private start-up event the main window posts itself at its first activation.
+inline constexpr QEvent::Type StartupEventType = static_cast<QEvent::Type>(QEvent::User + 3900);
+
+// The program's name and the application title.
+inline constexpr char ApplicationTitle[] = "Korvane 3.0.1";
+
+// Every modal dialog of the main window is run through here, so that tests can answer them
+// headless. The runner returns the dialog's result (QDialog::Accepted or Rejected).
+using TModalRunner = std::function<int(QDialog&)>;
+void SetModalDialogRunner(TModalRunner runner);
+int RunModalDialog(QDialog& dialog);
+
+// Called while the main window is created; tests make it throw to see the fatal-error path.
+void SetMainFormCreationHook(std::function<void()> hook);
+
+class TMainForm : public QMainWindow, public IScanHost {
+  Q_OBJECT
+
+public:
+  // arguments: the command line without the program's name.
+  explicit TMainForm(QStringList arguments = {}, QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  // The folder shown in the pages and the figures of its drive.
+  TTreeNode* CurrentNode = nullptr;
+  QString CurrentPath;
+  QChar CurrentDrive;
+  int32_t DriveClusterSize = 0;
+  int64_t DriveTotal = 0;
+  int64_t DriveFree = 0;
+  int CurrentPage = 0;
+  QString PieShownPath;
+  QString InfoShownPath;
+  TTreeNode* ListShownNode = nullptr;
+  // Letters of the drives in the tree, in the order their current scan began.
+  QString ScannedDrives;
+  bool Scanning = false;
+
+  TFolderTree& Nodes() { return tree_; }
+  TFolderTreeModel& Model() { return *model_; }
+  TFolderScanner& Scanner() { return *scanner_; }
+
+  // Components, named as the rest of the program refers to them.
+  QWidget* ToolbarSupport = nullptr;
+  TShExDriveComboBox* DriveBox = nullptr;
+  QToolBar* TheToolbar = nullptr;
+  QComboBox* ClustersBox = nullptr;
+  QWidget* TheLeftPanel = nullptr;
+  QTreeView* FolderTree = nullptr;
+  QSplitter* MainSplitter = nullptr;
+  QWidget* TheRightPanel = nullptr;
+  QTabWidget* ThePages = nullptr;
+  QWidget* pageNotScanned = nullptr;
+  QWidget* pagePieChart = nullptr;
+  QWidget* pageFolderInfo = nullptr;
+  QWidget* pageSubfolders = nullptr;
+  QWidget* pageWastedSpace = nullptr;
+  QWidget* pageCleanUp = nullptr;
+  QWidget* panNotReady = nullptr;
+  QPlainTextEdit* txtNotReady = nullptr;
+  QLabel* StatusPanel0 = nullptr;
+  QLabel* StatusPanel1 = nullptr;
+
+  QMenu* mnuFile = nullptr;
+  QMenu* mnuView = nullptr;
+  QMenu* mnuTools = nullptr;
+  QMenu* mnuHelp = nullptr;
+  QMenu* cmdFileRescan = nullptr;
+  QMenu* cmdFileRemove = nullptr;
+  QMenu* cmdFileExportPie = nullptr;
+  QMenu* cmdFileReports = nullptr;
+  QMenu* cmdFilePrint = nullptr;
+  QAction* cmdFileScanDrives = nullptr;
+  QAction* cmdFileRescanCurrentDirectory = nullptr;
+  QAction* cmdFileRescanCurrentDrive = nullptr;
+  QAction* cmdFileRescanAllDrives = nullptr;
+  QAction* cmdFileRemoveCurrentDrive = nullptr;
+  QAction* cmdFileRemoveAllDrives = nullptr;
+  QAction* cmdFileMapNetworkDrive = nullptr;
+  QAction* cmdFileDisconnectNetworkDrive = nullptr;
+  QAction* cmdFileAbort = nullptr;
+  QAction* cmdFileSelectFolder = nullptr;
+  QAction* cmdFileRestoreCompressedFolders = nullptr;
+  QAction* cmdFileExit = nullptr;
+  QAction* cmdViewToolbar = nullptr;
+  QAction* cmdViewStatusBar = nullptr;
+  QAction* cmdViewFolderTree = nullptr;
+  QAction* cmdViewPage[5] = {};
+  QAction* cmdViewPieSectionSizeWindow = nullptr;
+  QAction* cmdViewTreeBarChart = nullptr;
+  QAction* cmdViewPieSortAscending = nullptr;
+  QAction* cmdViewPieSortDescending = nullptr;
+  QAction* cmdViewOptions = nullptr;
+  QAction* toolScan = nullptr;
+  QAction* toolRescanDir = nullptr;
+  QAction* toolStop = nullptr;
+  QAction* toolLevelUp = nullptr;
+  QAction* toolExplore = nullptr;
+  QAction* toolShowWasted = nullptr;
+  QAction* toolShowFiles = nullptr;
+  QAction* toolPercent = nullptr;
+  QAction* toolMB = nullptr;
+
+  TSectionSizeBox* SectionSizeBox = nullptr;
+  TBarChartBox* BarChartBox = nullptr;
+
+  // Pages.
+  void SelectPage(int k);
+  bool PreparePages(TTreeNode* node);
+  void InvalidateAll(bool refresh);
+  void InvalidateList(bool refresh);
+  void InvalidatePie();
+  void SetStatusText(int panel, const QString& text);
+  void ShowSectionSizeWindow(bool visible);
+  void ApplyPieSettings();
+  void LayoutCurrentPage();
+  bool NotReady() const { return notReady_; }
+
+  // Scan commands.
+  void SetScanning(bool on);
+  bool CheckDriveAccessible(QChar letter);
+  bool DriveAccessible(QChar letter) { return CheckDriveAccessible(letter); }
+  bool ScanDriveCommand(const QString& driveText, TDriveRecInfo* driveRec);
+  void ScanOrRescanDrive(const QString& driveText);
+  void RescanDrives(const QString& letters);
+  void RemoveDrive(QChar letter);
+  bool GoToFolder(const QString& path);
+  void RescanCurrentFolder();
+  void AbortScanning();
+  void ScanSelectedDrive();
+  void ScanDrivesDialog();
+  void MapNetworkDrive();
+  void DisconnectNetworkDrive();
+  void RunStartupScans();
+  bool StartupDone() const { return startupDone_; }
+
+  // Folder tree.
+  bool FolderTreeChanging(TTreeNode* node);
+  void FolderTreeChange(TTreeNode* node);
+  // Selects node through the tree control (with the drive guard); false when refused.
+  bool SelectNode(TTreeNode* node);
+  TTreeNode* SelectedNode() const;
+  void toolLevelUpClick();
+  void toolExploreClick();
+  void cmdFileSelectFolderClick();
+  // A folder dropped on the window or given from outside: a host path or a drive path.
+  void OpenDroppedPath(const QString& path);
+  // The context menu of a folder (node) or of a file of the current folder (no node) at a point
+  // of control; brings the tree up to date when the item went away.
+  void ShowItemContextMenu(const QString& path, TTreeNode* node, int64_t size, QPoint pos, QWidget* control);
+
+  // The scanner's host.
+  void SetStatusText(const QString& text) override;
+  void SetBusy(bool busy) override;
+  void FolderCompleted(TTreeNode* node) override;
+  void ProcessMessages() override;
+
+  // Called when the window goes: placement, window state, subfolder-list values, settings.
+  void FormDestroy();
+
+protected:
+  bool event(QEvent* e) override;
+  void showEvent(QShowEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
+  void dragEnterEvent(QDragEnterEvent* e) override;
+  void dropEvent(QDropEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+  void FormCreate();
+  void FormShow();
+  void FormActivate();
+  void BuildActions();
+  void BuildMenus();
+  void BuildLayout();
+  void ToolbarSupportResize();
+  void StatusBarResize();
+  void SetNotReady(bool on);
+  void FillNotReadyText();
+  void UpdateDriveInfo();
+  void FillPage(int k, TTreeNode* node);
+  void DeleteTreeNode(TTreeNode* node);
+  void ViewToggle(QAction* action, bool on);
+  void PercentToggle(QAction* pressed, bool down);
+  void cmdViewPageClick(int tag);
+  void FileMenuOpening();
+  void ViewMenuOpening();
+  void RebuildDriveBox();
+  void FlushStatusText();
+  // Runs a command and shows what escaped from it in the program's error box.
+  void Guarded(const std::function<void()>& command);
+
+  TFolderTree tree_;
+  std::unique_ptr<TFolderScanner> scanner_;
+  TFolderTreeModel* model_ = nullptr;
+  QStringList arguments_;
+  bool notReady_ = false;
+  bool shown_ = false;
+  bool activated_ = false;
+  bool startupDone_ = false;
+  bool destroyed_ = false;
+  bool closing_ = false;
+  // Removal of tree rows in progress, and whether the selection moved meanwhile.
+  int removing_ = 0;
+  bool selectionMoved_ = false;
+  QString pendingStatus_;
+  bool statusPending_ = false;
+  QElapsedTimer pumpTimer_;
+  int32_t foldersDisplay_[5] = {};
+  bool foldersDisplayRead_ = false;
+};
