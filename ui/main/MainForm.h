@@ -201,28 +201,38 @@ protected:
   bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
+  // Start-up and end (MainFormStartup.cpp).
   void FormCreate();
   void FormShow();
   void FormActivate();
+
+  // Actions, menus, layout and view commands (MainForm.cpp).
   void BuildActions();
   void BuildMenus();
   void BuildLayout();
   void ToolbarSupportResize();
   void StatusBarResize();
-  void SetNotReady(bool on);
-  void FillNotReadyText();
-  void UpdateDriveInfo();
-  void FillPage(int k, TTreeNode* node);
-  void DeleteTreeNode(TTreeNode* node);
   void ViewToggle(QAction* action, bool on);
   void PercentToggle(QAction* pressed, bool down);
   void cmdViewPageClick(int tag);
   void FileMenuOpening();
   void ViewMenuOpening();
   void RebuildDriveBox();
-  void FlushStatusText();
   // Runs a command and shows what escaped from it in the program's error box.
   void Guarded(const std::function<void()>& command);
+
+  // Pages (MainFormPages.cpp).
+  void SetNotReady(bool on);
+  void FillNotReadyText();
+  void UpdateDriveInfo();
+  void FillPage(int k, TTreeNode* node);
+
+  // Scan commands and the scanner's host (ScanCommands.cpp).
+  void DeleteTreeNode(TTreeNode* node);
+  void FlushStatusText();
+
+  // Folder tree view (FolderTreeView.cpp).
+  void BuildFolderTree();
 
   TFolderTree tree_;
   std::unique_ptr<TFolderScanner> scanner_;

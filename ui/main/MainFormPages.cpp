@@ -1,0 +1,162 @@
+// The main window's pages: which page shows, the not-ready page, the drive figures and the
+// status line.
+
+#include "ui/main/MainForm.h"
+
+#include "config/Options.h"
+#include "scan/Format.h"
+#include "scan/PathFunctions.h"
+#include "scan/VolumeInfo.h"
+#include "ui/controls/DriveComboBox.h"
+#include "ui/main/MainFormInternal.h"
+#include "ui/main/ToolWindows.h"
+
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QVariant>
+
+#include <algorithm>
+
+using MainFormInternal::RootOf;
+
+void TMainForm::SetStatusText(int panel, const QString& text) {
+  (panel == 0 ? StatusPanel0 : StatusPanel1)->setText(text);
+}
+
+void TMainForm::ShowSectionSizeWindow(bool visible) {
+  if (!SectionSizeBox || SectionSizeBox->isVisible() == visible) return;
+  if (visible && !SectionSizeBox->property("placed").toBool()) {
+    // First showing: beside the main window rather than in a corner of the screen.
+    SectionSizeBox->setProperty("placed", true);
+    SectionSizeBox->move(frameGeometry().topRight() + QPoint(8, 0));
+  }
+  SectionSizeBox->setVisible(visible);
+}
+
+void TMainForm::ApplyPieSettings() {
+  // The pie engine comes with the pie page; nothing to hand the colours to yet.
+}
+
+void TMainForm::SetNotReady(bool on) {
+  notReady_ = on;
+  if (on) {
+    ThePages->setTabVisible(0, true);
+    ThePages->setCurrentIndex(0);
+    for (int i = 1; i <= 5; ++i) ThePages->setTabVisible(i, false);
+  } else {
+    for (int i = 1; i <= 5; ++i) ThePages->setTabVisible(i, i != 5 || (CurrentNode && CurrentNode->Parent()));
+    ThePages->setTabVisible(0, false);
+    ThePages->setCurrentIndex(CurrentPage + 1);
+  }
+}
+
+void TMainForm::FillNotReadyText() {
+  const QString item = !CurrentNode ? QStringLiteral("item") : CurrentNode->Parent() ? QStringLiteral("folder") : QStringLiteral("drive");
+  QString caption;
+  QString text;
+  if (ScannedDrives.isEmpty()) {
+    caption = QStringLiteral("No scanned items");
+    text = QStringLiteral("No drives have been scanned.\n\nTo scan a drive, select it in the drives list box located in the "
+                          "toolbar and press the 'Scan' toolbar button.");
+  } else {
+    caption = QStringLiteral("Folder not scanned");
+    text = Scanning ? QStringLiteral("Korvane has not finished gathering information about this %1.\n\nYou may wait until the "
+                                     "%1 is completely scanned\n\nor\n\nyou may select another drive or folder from the left "
+                                     "folder tree view.")
+                    : QStringLiteral("The scannning process was interrupted before Korvane had finished scanning this "
+                                     "%1.\n\nYou may rescan the %1\n\nor\n\nyou may select another drive or folder from the "
+                                     "left folder tree view.");
+    text = text.arg(item);
+  }
+  if (ThePages->isTabVisible(0)) ThePages->setTabText(0, caption);
+  if (txtNotReady->toPlainText() != text) txtNotReady->setPlainText(text);
+}
+
+bool TMainForm::PreparePages(TTreeNode* node) {
+  CurrentNode = node;
+  if (node && node->Data()) {
+    if (!node->Parent() && CurrentPage == 4) CurrentPage = 0;
+    SetNotReady(false);
+    return true;
+  }
+  ShowSectionSizeWindow(false);
+  QPalette pal = panNotReady->palette();
+  const TColor color = PieColors[13];
+  pal.setColor(QPalette::Window, IsSystemColor(color) ? palette().color(QPalette::Window)
+                                                      : QColor(RedOf(color), GreenOf(color), BlueOf(color)));
+  panNotReady->setPalette(pal);
+  SetNotReady(true);
+  FillNotReadyText();
+  if (!node && ScannedDrives.isEmpty()) {
+    cmdFileRescan->setEnabled(false);
+    cmdFileRemove->setEnabled(false);
+  }
+  return false;
+}
+
+void TMainForm::SelectPage(int k) {
+  CurrentPage = k;
+  TTreeNode* node = SelectedNode();
+  if (!PreparePages(node)) return;
+  if (k == 4 && !node->Parent()) {
+    SelectPage(0);
+    return;
+  }
+  FillPage(k, node);
+}
+
+void TMainForm::FillPage(int k, TTreeNode* node) {
+  // The pages' own fillers plug in here; each skips work it has already done for this node.
+  switch (k) {
+    case 0:
+      PieShownPath = CurrentPath;
+      break;
+    case 1:
+      InfoShownPath = CurrentPath;
+      break;
+    case 2:
+      ListShownNode = node;
+      break;
+    default:
+      break;
+  }
+  LayoutCurrentPage();
+}
+
+void TMainForm::LayoutCurrentPage() {
+  // Page layouts come with their pages; the not-ready text keeps to its half of the panel.
+  if (!txtNotReady) return;
+  const int half = panNotReady->width() / 2;
+  txtNotReady->setMaximumWidth(std::clamp(half - 4, 0, 200));
+}
+
+void TMainForm::InvalidateAll(bool refresh) {
+  InfoShownPath.clear();
+  PieShownPath.clear();
+  ListShownNode = nullptr;
+  if (refresh) SelectPage(CurrentPage);
+}
+
+void TMainForm::InvalidateList(bool refresh) {
+  ListShownNode = nullptr;
+  if (refresh) SelectPage(CurrentPage);
+}
+
+void TMainForm::InvalidatePie() {
+  PieShownPath.clear();
+  if (CurrentPage == 0) SelectPage(0);
+}
+
+void TMainForm::UpdateDriveInfo() {
+  if (!CurrentNode) return;
+  const QChar letter = !CurrentNode->Parent() ? NodeDriveLetter(CurrentNode) : CurrentPath.at(0);
+  CurrentDrive = letter;
+  const TDriveRecInfo* rec = FindDrive(static_cast<char>(letter.unicode()));
+  DriveClusterSize = rec ? rec->ClusterSize : ClusterSizeOf(RootOf(letter));
+  DriveTotal = TotalSpace(RootOf(letter));
+  DriveFree = FreeSpace(RootOf(letter));
+  if (DriveBox->Drive() != letter) DriveBox->SetDrive(letter);
+  SetStatusText(1, DriveClusterSize > 0 ? QStringLiteral("Cluster: %1").arg(FormatBytes(DriveClusterSize)) : QString());
+}

@@ -1,0 +1,202 @@
+// The main window's start-up and end: creation, first showing and activation, the start-up
+// scans, closing and the saving of placement and settings.
+
+#include "ui/main/MainForm.h"
+
+#include "config/Options.h"
+#include "scan/FolderSize.h"
+#include "scan/Format.h"
+#include "scan/PathFunctions.h"
+#include "scan/Scanner.h"
+#include "shell/MessageBoxes.h"
+#include "ui/controls/DriveComboBox.h"
+#include "ui/main/DrivesSelectBox.h"
+#include "ui/main/MainFormInternal.h"
+#include "ui/main/ReportEntry.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QStatusBar>
+#include <QTimer>
+#include <QWidget>
+
+#include <cstdlib>
+#include <random>
+
+using MainFormInternal::DriveText;
+using MainFormInternal::ToDrivePath;
+
+namespace {
+
+std::function<void()>& CreationHook() {
+  static std::function<void()> hook;
+  return hook;
+}
+
+// The window's placement as the placement helpers see it.
+class TWidgetPlacement : public IFormPlacement {
+public:
+  explicit TWidgetPlacement(QWidget& w) : w_(w) {}
+  int32_t Left() const override { return w_.geometry().x(); }
+  int32_t Top() const override { return w_.geometry().y(); }
+  int32_t Width() const override { return w_.width(); }
+  int32_t Height() const override { return w_.height(); }
+  void SetLeft(int32_t value) override { w_.move(value, w_.geometry().y()); }
+  void SetTop(int32_t value) override { w_.move(w_.geometry().x(), value); }
+  void SetWidth(int32_t value) override { w_.resize(value, w_.height()); }
+  void SetHeight(int32_t value) override { w_.resize(w_.width(), value); }
+  TWindowState WindowState() const override {
+    if (w_.isMinimized()) return wsMinimized;
+    if (w_.isMaximized()) return wsMaximized;
+    return wsNormal;
+  }
+  void SetWindowState(TWindowState state) override {
+    const Qt::WindowStates keep = w_.windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
+    w_.setWindowState(keep | (state == wsMinimized ? Qt::WindowMinimized
+                                                   : state == wsMaximized ? Qt::WindowMaximized : Qt::WindowNoState));
+  }
+
+private:
+  QWidget& w_;
+};
+
+}  // namespace
+
+void SetMainFormCreationHook(std::function<void()> hook) { CreationHook() = std::move(hook); }
+
+void TMainForm::FormCreate() {
+  CurrentDrive = QChar();
+  SelectedClusterIndex = 0;
+  LoadSettings();
+  if (CreationHook()) CreationHook()();
+  std::srand(static_cast<unsigned>(std::random_device{}()));
+  // The hint line: QMainWindow hands every status tip to the status bar, which shows it over the
+  // whole bar and brings the path back when the tip is cleared.
+  SelectPage(0);
+  setWindowTitle(ProgramName);
+  DriveBox->setCurrentIndex(-1);
+  ClustersBox->setCurrentIndex(0);
+  const TFoldersDisplaySettings folders = ReadFoldersDisplaySettings();
+  foldersDisplay_[0] = folders.Type;
+  foldersDisplay_[1] = folders.TopX;
+  foldersDisplay_[2] = folders.LargerThan;
+  foldersDisplay_[3] = folders.LargerThanUnit;
+  foldersDisplay_[4] = folders.Sort;
+  foldersDisplayRead_ = true;
+  setAcceptDrops(true);
+}
+
+void TMainForm::FormShow() {
+  ApplyPieSettings();
+  TWidgetPlacement placement(*this);
+  LoadFormPlacement(placement, RegistryKeyPath, DesktopSection);
+  toolShowWasted->setChecked(IncludeWastedInformation->Value);
+  toolShowFiles->setChecked(ShowFileNames->Value);
+  toolPercent->setChecked(ShowPercentInPie->Value == 1);
+  toolMB->setChecked(ShowPercentInPie->Value == 2);
+  ToolbarSupport->setVisible(ViewToolbar->Value);
+  cmdViewToolbar->setChecked(ViewToolbar->Value);
+  statusBar()->setVisible(ViewStatusBar->Value);
+  cmdViewStatusBar->setChecked(ViewStatusBar->Value);
+  cmdViewFolderTree->setChecked(!ViewFolderTree->Value);
+  ViewToggle(cmdViewFolderTree, !cmdViewFolderTree->isChecked());
+  cmdViewPieSectionSizeWindow->setChecked(PieSectionSizeWindow->Value);
+  cmdViewPieSortAscending->setChecked(SortAscending->Value);
+  cmdViewPieSortDescending->setChecked(!SortAscending->Value);
+}
+
+void TMainForm::FormActivate() {
+  if (activated_) return;
+  activated_ = true;
+  try {
+    if (!ProgramDrive().isNull()) DriveBox->SetDrive(ProgramDrive());
+  } catch (const std::exception&) {
+  }
+  TWidgetPlacement placement(*this);
+  try {
+    LoadWindowState(placement, RegistryKeyPath, DesktopSection);
+  } catch (const std::exception&) {
+  }
+  QCoreApplication::postEvent(this, new QEvent(StartupEventType));
+}
+
+void TMainForm::FormDestroy() {
+  if (destroyed_) return;
+  destroyed_ = true;
+  AbortScan = true;
+  try {
+    TWidgetPlacement placement(*this);
+    SaveWindowState(placement, RegistryKeyPath, DesktopSection);
+    if (placement.WindowState() == wsNormal) SaveFormPlacement(placement, RegistryKeyPath, DesktopSection);
+    if (foldersDisplayRead_) {
+      TFoldersDisplaySettings folders;
+      folders.Type = foldersDisplay_[0];
+      folders.TopX = foldersDisplay_[1];
+      folders.LargerThan = foldersDisplay_[2];
+      folders.LargerThanUnit = foldersDisplay_[3];
+      folders.Sort = foldersDisplay_[4];
+      WriteFoldersDisplaySettings(folders);
+    }
+  } catch (const std::exception& e) {
+    qWarning("Korvane: the window's placement could not be saved: %s", e.what());
+  }
+  try {
+    SaveSettings();
+  } catch (const std::exception& e) {
+    qWarning("Korvane: the settings could not be saved: %s", e.what());
+  }
+}
+
+bool TMainForm::event(QEvent* e) {
+  if (e->type() == StartupEventType) {
+    Guarded([this] { RunStartupScans(); });
+    return true;
+  }
+  if (e->type() == QEvent::WindowActivate) FormActivate();
+  return QMainWindow::event(e);
+}
+
+void TMainForm::showEvent(QShowEvent* e) {
+  if (!shown_) {
+    shown_ = true;
+    FormShow();
+  }
+  QMainWindow::showEvent(e);
+  // Platforms without window activation (offscreen) still run the start-up once.
+  if (!activated_) QTimer::singleShot(0, this, [this] { FormActivate(); });
+}
+
+void TMainForm::closeEvent(QCloseEvent* e) {
+  closing_ = true;
+  AbortScan = true;
+  setAcceptDrops(false);
+  QMainWindow::closeEvent(e);
+}
+
+void TMainForm::RunStartupScans() {
+  if (startupDone_) return;
+  startupDone_ = true;
+  if (!arguments_.isEmpty() && arguments_.first().toUpper().startsWith(QStringLiteral("/R"))) {
+    RunReportRequest(*this, arguments_);
+    return;
+  }
+  const QString autoScan = DrivesToAutoScan ? DrivesToAutoScan->Value.toUpper() : QString();
+  for (const QChar letter : autoScan) {
+    ScanOrRescanDrive(DriveText(letter));
+    if (AbortScan) break;
+  }
+  for (const QString& argument : arguments_) {
+    const QString path = ToDrivePath(argument);
+    if (path.isEmpty()) {
+      ShowError(QStringLiteral("%1 is not on any drive.").arg(argument), 2, this);
+    } else if (IsDriveRoot(path)) {
+      ScanOrRescanDrive(DriveText(path[0]));
+    } else {
+      GoToFolder(path);
+    }
+    if (AbortScan) break;
+  }
+  if (ScannedDrives.isEmpty() && !closing_) ScanDrivesDialog();
+}
