@@ -6,6 +6,7 @@
 #include "scan/FolderSize.h"
 #include "scan/Scanner.h"
 #include "scan/VolumeInfo.h"
+#include "shell/Help.h"
 #include "shell/MessageBoxes.h"
 #include "shell/URL.h"
 #include "ui/controls/DriveComboBox.h"
@@ -16,6 +17,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -290,13 +292,31 @@ void TMainForm::BuildMenus() {
   mnuTools->addSeparator();
 
   mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
-  mnuHelp->addAction(QStringLiteral("&Help Topics"))->setShortcut(QKeySequence(Qt::Key_F1));
+  cmdHelpTopics = mnuHelp->addAction(QStringLiteral("&Help Topics"));
+  cmdHelpTopics->setShortcut(QKeySequence(Qt::Key_F1));
+  connect(cmdHelpTopics, &QAction::triggered, this, [this] { ShowHelpContents(this); });
   QAction* web = mnuHelp->addAction(QStringLiteral("Visit the Korvane &Web page"));
   QAction* feedback = mnuHelp->addAction(QStringLiteral("&Feedback..."));
   connect(web, &QAction::triggered, this, [] { OpenAddress(QStringLiteral("www.example.org/korvane/")); });
   connect(feedback, &QAction::triggered, this, [] { OpenAddress(QStringLiteral("www.example.org/korvane/feedback.html")); });
   mnuHelp->addSeparator();
   mnuHelp->addAction(QStringLiteral("&About..."));
+
+  // Each menu carries its help context; F1 while one of them (or one of its submenus) is open
+  // shows that topic.
+  const std::pair<QMenu*, int> contexts[] = {{mnuFile, HelpContext::FileMenu},
+                                             {mnuView, HelpContext::ViewMenu},
+                                             {mnuTools, HelpContext::ToolsMenu},
+                                             {mnuHelp, HelpContext::HelpMenu}};
+  for (const auto& [menu, context] : contexts) {
+    QList<QMenu*> menus = menu->findChildren<QMenu*>();
+    menus.prepend(menu);
+    for (QMenu* m : menus) {
+      m->setProperty(HelpContextProperty, context);
+      m->menuAction()->setProperty(HelpContextProperty, context);
+      m->installEventFilter(this);
+    }
+  }
 }
 
 void TMainForm::BuildLayout() {
@@ -371,23 +391,33 @@ void TMainForm::BuildLayout() {
   auto* notReadyLayout = new QHBoxLayout(pageNotScanned);
   notReadyLayout->setContentsMargins(0, 0, 0, 0);
   notReadyLayout->addWidget(panNotReady);
+  // The panel's two halves: the picture on the left, the text on the right. The text is placed
+  // by hand whenever the right half changes size (LayoutNotReadyText).
   auto* panLayout = new QHBoxLayout(panNotReady);
+  panLayout->setContentsMargins(0, 0, 0, 0);
+  panLayout->setSpacing(0);
   auto* picture = new QLabel(panNotReady);
   picture->setPixmap(style()->standardIcon(QStyle::SP_DriveHDIcon).pixmap(64, 64));
   picture->setAlignment(Qt::AlignCenter);
-  txtNotReady = new QPlainTextEdit(panNotReady);
+  panNotReadyRight = new QWidget(panNotReady);
+  panNotReadyRight->setObjectName(QStringLiteral("panNotReadyRight"));
+  txtNotReady = new QPlainTextEdit(panNotReadyRight);
   txtNotReady->setObjectName(QStringLiteral("txtNotReady"));
   txtNotReady->setReadOnly(true);
   txtNotReady->setFrameShape(QFrame::NoFrame);
-  txtNotReady->setFocusPolicy(Qt::NoFocus);
+  // A click may focus the memo, but it hands the focus on at once (eventFilter); Tab skips it.
+  txtNotReady->setFocusPolicy(Qt::ClickFocus);
   txtNotReady->setContextMenuPolicy(Qt::NoContextMenu);
   txtNotReady->viewport()->setAutoFillBackground(false);
   QFont notReadyFont(QStringLiteral("Arial"));
   notReadyFont.setPixelSize(13);
   txtNotReady->setFont(notReadyFont);
-  txtNotReady->setMaximumWidth(200);
+  txtNotReady->move(0, NotReadyTextTop);
+  txtNotReady->installEventFilter(this);
+  pageNotScanned->setFocusPolicy(Qt::ClickFocus);
   panLayout->addWidget(picture, 1);
-  panLayout->addWidget(txtNotReady, 1);
+  panLayout->addWidget(panNotReadyRight, 1);
+  panNotReadyRight->installEventFilter(this);
   pagePieChart = new QWidget;
   pageFolderInfo = new QWidget;
   pageSubfolders = new QWidget;
@@ -432,6 +462,23 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
   if (e->type() == QEvent::Resize) {
     if (watched == ToolbarSupport) ToolbarSupportResize();
     if (watched == TheRightPanel) LayoutCurrentPage();
+    if (watched == panNotReadyRight && ThePages) {
+      LayoutNotReadyText();
+      FillNotReadyText();
+    }
+  }
+  // The not-ready memo never keeps the caret: its page takes the focus instead.
+  if (e->type() == QEvent::FocusIn && watched == txtNotReady) pageNotScanned->setFocus(Qt::OtherFocusReason);
+  if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_F1) {
+    if (auto* menu = qobject_cast<QMenu*>(watched)) {
+      const QVariant context = menu->property(HelpContextProperty);
+      if (context.isValid()) {
+        // Close the whole menu chain first: the help window must not open under a popup.
+        for (QWidget* w = menu; qobject_cast<QMenu*>(w); w = w->parentWidget()) w->close();
+        ShowHelpContext(this, context.toInt());
+        return true;
+      }
+    }
   }
   return QMainWindow::eventFilter(watched, e);
 }

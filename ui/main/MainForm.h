@@ -91,6 +91,8 @@ public:
   QWidget* pageWastedSpace = nullptr;
   QWidget* pageCleanUp = nullptr;
   QWidget* panNotReady = nullptr;
+  // The right half of panNotReady, which holds txtNotReady.
+  QWidget* panNotReadyRight = nullptr;
   QPlainTextEdit* txtNotReady = nullptr;
   QLabel* StatusPanel0 = nullptr;
   QLabel* StatusPanel1 = nullptr;
@@ -99,6 +101,7 @@ public:
   QMenu* mnuView = nullptr;
   QMenu* mnuTools = nullptr;
   QMenu* mnuHelp = nullptr;
+  QAction* cmdHelpTopics = nullptr;
   QMenu* cmdFileRescan = nullptr;
   QMenu* cmdFileRemove = nullptr;
   QMenu* cmdFileExportPie = nullptr;
@@ -149,6 +152,11 @@ public:
   void ApplyPieSettings();
   void LayoutCurrentPage();
   bool NotReady() const { return notReady_; }
+  // The not-ready text's distance from the top of its half of the panel.
+  static constexpr int NotReadyTextTop = 16;
+  // Sizes txtNotReady to the right half of panNotReady: its width less 4, at most 200, and its
+  // height below the text's top less 4.
+  void LayoutNotReadyText();
 
   // Scan commands.
   void SetScanning(bool on);

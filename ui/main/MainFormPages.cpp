@@ -126,10 +126,15 @@ void TMainForm::FillPage(int k, TTreeNode* node) {
 }
 
 void TMainForm::LayoutCurrentPage() {
-  // Page layouts come with their pages; the not-ready text keeps to its half of the panel.
-  if (!txtNotReady) return;
-  const int half = panNotReady->width() / 2;
-  txtNotReady->setMaximumWidth(std::clamp(half - 4, 0, 200));
+  // Page layouts come with their pages; the not-ready text follows its half of the panel.
+  LayoutNotReadyText();
+}
+
+void TMainForm::LayoutNotReadyText() {
+  if (!txtNotReady || !panNotReadyRight) return;
+  const int top = txtNotReady->y();
+  txtNotReady->setGeometry(txtNotReady->x(), top, std::clamp(panNotReadyRight->width() - 4, 0, 200),
+                           std::max(panNotReadyRight->height() - top - 4, 0));
 }
 
 void TMainForm::InvalidateAll(bool refresh) {
