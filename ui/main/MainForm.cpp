@@ -10,6 +10,9 @@
 #include "shell/MessageBoxes.h"
 #include "shell/URL.h"
 #include "ui/controls/DriveComboBox.h"
+#include "ui/main/FolderPie.h"
+#include "ui/main/FolderInfoPage.h"
+#include "ui/main/SubfoldersPage.h"
 #include "ui/main/FolderTreeModel.h"
 
 #include <QAction>
@@ -360,10 +363,7 @@ void TMainForm::BuildLayout() {
                          QStringLiteral("32 K (FAT 1 GB - 2 GB)"), QStringLiteral("64 K")});
   ClustersBox->setToolTip(QStringLiteral("User Defined Cluster Size"));
   ClustersBox->setStatusTip(QStringLiteral("Select a cluster size to see how the current folder would look on a drive with that cluster size."));
-  connect(ClustersBox, &QComboBox::activated, this, [this](int index) {
-    SelectedClusterIndex = index;
-    InvalidateAll(true);
-  });
+  connect(ClustersBox, &QComboBox::activated, this, [this](int index) { ClustersBoxChange(index); });
   ToolbarSupport->installEventFilter(this);
   column->addWidget(ToolbarSupport);
   column->addSpacing(3);
@@ -419,8 +419,11 @@ void TMainForm::BuildLayout() {
   panLayout->addWidget(panNotReadyRight, 1);
   panNotReadyRight->installEventFilter(this);
   pagePieChart = new QWidget;
+  PiePage = new TPiePage(*this, pagePieChart);
   pageFolderInfo = new QWidget;
+  FolderInfoPage = new TFolderInfoPage(*this, pageFolderInfo);
   pageSubfolders = new QWidget;
+  SubfoldersPage = new TSubfoldersPage(*this, pageSubfolders);
   pageWastedSpace = new QWidget;
   pageCleanUp = new QWidget;
   ThePages->addTab(pageNotScanned, QStringLiteral("No scanned items"));

@@ -27,8 +27,12 @@ class QToolBar;
 class QTreeView;
 class TFolderScanner;
 class TFolderTreeModel;
+class TPiePage;
 class TSectionSizeBox;
 class TBarChartBox;
+class TFolderInfoPage;
+class TSubfoldersPage;
+class TWastedPage;
 class TShExDriveComboBox;
 struct TDriveRecInfo;
 
@@ -140,6 +144,12 @@ public:
 
   TSectionSizeBox* SectionSizeBox = nullptr;
   TBarChartBox* BarChartBox = nullptr;
+  TFolderInfoPage* FolderInfoPage = nullptr;
+  TSubfoldersPage* SubfoldersPage = nullptr;
+  // The wasted-space page's contents, made on its first filling.
+  TWastedPage* WastedPage = nullptr;
+  // The pie page: header, pie and section records.
+  TPiePage* PiePage = nullptr;
 
   // Pages.
   void SelectPage(int k);
@@ -147,6 +157,10 @@ public:
   void InvalidateAll(bool refresh);
   void InvalidateList(bool refresh);
   void InvalidatePie();
+  // The wasted-space page for a node with its record (rebuilt on every call).
+  void FillWastedPage(TTreeNode* node);
+  // The cluster-size box's choice: every other page's wasted and allocated figures follow it.
+  void ClustersBoxChange(int index);
   void SetStatusText(int panel, const QString& text);
   void ShowSectionSizeWindow(bool visible);
   void ApplyPieSettings();
@@ -260,4 +274,6 @@ private:
   QElapsedTimer pumpTimer_;
   int32_t foldersDisplay_[5] = {};
   bool foldersDisplayRead_ = false;
+  // The subfolders page keeps the five subfolder-list values above up to date.
+  friend class TSubfoldersPage;
 };

@@ -8,8 +8,12 @@
 #include "scan/PathFunctions.h"
 #include "scan/VolumeInfo.h"
 #include "ui/controls/DriveComboBox.h"
+#include "ui/main/FolderPie.h"
+#include "ui/main/FolderInfoPage.h"
 #include "ui/main/MainFormInternal.h"
+#include "ui/main/SubfoldersPage.h"
 #include "ui/main/ToolWindows.h"
+#include "ui/main/WastedPage.h"
 
 #include <QLabel>
 #include <QMenu>
@@ -36,7 +40,8 @@ void TMainForm::ShowSectionSizeWindow(bool visible) {
 }
 
 void TMainForm::ApplyPieSettings() {
-  // The pie engine comes with the pie page; nothing to hand the colours to yet.
+  if (PiePage) PiePage->ApplyPieSettings();
+  if (SectionSizeBox) SectionSizeBox->ApplyGaugeColors();
 }
 
 void TMainForm::SetNotReady(bool on) {
@@ -109,15 +114,19 @@ void TMainForm::SelectPage(int k) {
 
 void TMainForm::FillPage(int k, TTreeNode* node) {
   // The pages' own fillers plug in here; each skips work it has already done for this node.
+  if (SectionSizeBox) SectionSizeBox->ShowFolderWasted(node);
   switch (k) {
     case 0:
-      PieShownPath = CurrentPath;
-      break;
+      PiePage->ShowPiePage(node);
+      return;
     case 1:
-      InfoShownPath = CurrentPath;
+      FolderInfoPage->FillFolderInfo(node);
       break;
     case 2:
-      ListShownNode = node;
+      SubfoldersPage->FillSubfolderList(node);
+      break;
+    case 3:
+      FillWastedPage(node);
       break;
     default:
       break;
@@ -128,6 +137,7 @@ void TMainForm::FillPage(int k, TTreeNode* node) {
 void TMainForm::LayoutCurrentPage() {
   // Page layouts come with their pages; the not-ready text follows its half of the panel.
   LayoutNotReadyText();
+  if (CurrentPage == 0 && PiePage && !notReady_) PiePage->LayoutPie();
 }
 
 void TMainForm::LayoutNotReadyText() {
@@ -163,5 +173,8 @@ void TMainForm::UpdateDriveInfo() {
   DriveTotal = TotalSpace(RootOf(letter));
   DriveFree = FreeSpace(RootOf(letter));
   if (DriveBox->Drive() != letter) DriveBox->SetDrive(letter);
-  SetStatusText(1, DriveClusterSize > 0 ? QStringLiteral("Cluster: %1").arg(FormatBytes(DriveClusterSize)) : QString());
+  if (SectionSizeBox)
+    SectionSizeBox->ShowDrive(letter, DriveTotal > 0 ? static_cast<int>(DriveFree * 100 / DriveTotal) : 0,
+                              FormatSize(DriveFree), FormatSize(DriveTotal));
+  SetStatusText(1, ClusterStatusText(DriveClusterSize, FileSystemName(RootOf(letter))));
 }

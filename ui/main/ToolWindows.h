@@ -1,14 +1,66 @@
 #pragma once
 // The two tool windows created beside the main window at start: "Wasted & Drive Info" and the
-// tree bar chart. Their contents come with the chart windows; here they are the empty frames, so
-// that they exist from the start in the right order.
+// tree bar chart.
 
+#include <QString>
 #include <QWidget>
 
+class QAction;
+class QLabel;
+class QMenu;
+class TSimplePieGauge;
+class TTreeNode;
+
+// "Wasted & Drive Info": a small always-on-top window beside the pie page with two gauges, how
+// much of the item's space is wasted and how much of its drive is free. Closing it only hides
+// it; its placement is kept in "PopUpBox".
 class TSectionSizeBox : public QWidget {
   Q_OBJECT
+
 public:
   explicit TSectionSizeBox(QWidget* owner);
+  ~TSectionSizeBox() override;
+
+  // The designed size that "&Default Size" brings back.
+  static constexpr int DefaultWidth = 98;
+  static constexpr int DefaultHeight = 238;
+
+  // The wasted share of the item (whole percent) and its wasted size as text.
+  void ShowWasted(int share, const QString& text);
+  // The wasted share and size of a folder's tree at the cluster size chosen in the selector;
+  // nothing for a node without its figures.
+  void ShowFolderWasted(const TTreeNode* node);
+  // The drive's letter, its free share (whole percent), free size and capacity as texts.
+  void ShowDrive(QChar letter, int freeShare, const QString& freeText, const QString& totalText);
+  // Takes the gauges' colours from the pie colours ("Section Wasted", "Free space").
+  void ApplyGaugeColors();
+  // Hides the window and records that the user does not want it ("&Hide", the close box).
+  void popSectionBoxHideClick() { close(); }
+  void popSectionBoxDefaultSizeClick() { resize(DefaultWidth, DefaultHeight); }
+
+  QWidget* panWasted = nullptr;
+  QLabel* Label2 = nullptr;
+  QLabel* txtWasted = nullptr;
+  TSimplePieGauge* gaugeWasted = nullptr;
+  QLabel* Label1 = nullptr;
+  QWidget* panDrive = nullptr;
+  QLabel* txtDrive = nullptr;
+  QLabel* Label4 = nullptr;
+  QWidget* panFreeSpace = nullptr;
+  TSimplePieGauge* gaugeDriveFreeSpace = nullptr;
+  QLabel* txtDriveFreeSpace = nullptr;
+  QLabel* txtDriveCapacity = nullptr;
+  QMenu* PopupMenu1 = nullptr;
+  QAction* popSectionBoxHide = nullptr;
+  QAction* popSectionBoxDefaultSize = nullptr;
+
+protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+  void CentreGauges();
 };
 
 class TBarChartBox : public QWidget {

@@ -1,0 +1,180 @@
+// The "Wasted & Drive Info" window: its texts, gauges, placement in "PopUpBox", and showing and
+// hiding with the View menu item and its setting.
+
+#include "charts/ui/SimpleControls.h"
+#include "config/FormPlacement.h"
+#include "config/Options.h"
+#include "config/RegHelpers.h"
+#include "config/RegIniFile.h"
+#include "scan/FolderSize.h"
+#include "scan/Format.h"
+#include "scan/VolumeInfo.h"
+#include "shell/MessageBoxes.h"
+#include "tests/config/RegistryScope.h"
+#include "tests/support/Fixture.h"
+#include "ui/main/MainForm.h"
+#include "ui/main/ToolWindows.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDialog>
+#include <QLabel>
+#include <QTabWidget>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+void StartForm(TMainForm& form) {
+  form.show();
+  QDeadlineTimer deadline(10000);
+  while (!form.StartupDone() && !deadline.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 20);
+  QApplication::processEvents();
+}
+
+class TAnswerScope {
+public:
+  TAnswerScope() {
+    SetMessageAnswerer([](const TMessageRequest& r) { return (r.Buttons & mbCancel) ? int(mbCancel) : int(mbOK); });
+    SetModalDialogRunner([](QDialog&) { return int(QDialog::Rejected); });
+  }
+  ~TAnswerScope() {
+    SetMessageAnswerer(nullptr);
+    SetModalDialogRunner(nullptr);
+  }
+};
+
+}  // namespace
+
+TEST(SectionSizeBoxWidget, StartsWithUnknownDriveAndShowsWhatItIsGiven) {
+  TRegistryScope registry;
+  QWidget owner;
+  TSectionSizeBox box(&owner);
+  EXPECT_EQ(box.windowTitle(), QStringLiteral("Wasted & Drive Info"));
+  EXPECT_EQ(box.size(), QSize(98, 238));
+  EXPECT_EQ(box.txtDrive->text(), QStringLiteral("Drive ?:"));
+  EXPECT_EQ(box.txtDriveFreeSpace->text(), QStringLiteral(" out of"));
+  EXPECT_EQ(box.txtDriveCapacity->text(), QString());
+  EXPECT_EQ(box.txtWasted->text(), QString());
+  EXPECT_EQ(box.gaugeWasted->Progress(), 0);
+  EXPECT_TRUE(box.windowFlags() & Qt::WindowStaysOnTopHint);
+
+  box.ShowDrive(QLatin1Char('T'), 37, QStringLiteral("3.5 GB"), QStringLiteral("9.4 GB"));
+  box.ShowWasted(12, QStringLiteral("4 KB"));
+  EXPECT_EQ(box.txtDrive->text(), QStringLiteral("Drive T:"));
+  EXPECT_EQ(box.txtDriveFreeSpace->text(), QStringLiteral("3.5 GB out of"));
+  EXPECT_EQ(box.txtDriveCapacity->text(), QStringLiteral("9.4 GB"));
+  EXPECT_EQ(box.gaugeDriveFreeSpace->Progress(), 37);
+  EXPECT_EQ(box.txtWasted->text(), QStringLiteral("4 KB"));
+  EXPECT_EQ(box.gaugeWasted->Progress(), 12);
+
+  // The gauges stay centred in their panels whatever the width.
+  box.show();
+  box.resize(161, 300);
+  QApplication::processEvents();
+  EXPECT_EQ(box.gaugeWasted->x(), (box.panWasted->width() - 32) / 2);
+  EXPECT_EQ(box.gaugeDriveFreeSpace->x(), (box.panFreeSpace->width() - 32) / 2);
+  EXPECT_EQ(box.panWasted->width(), 161);
+}
+
+TEST(SectionSizeBoxWidget, PlacementIsSavedOnDestroyAndRestoredWithDefaultSizeInBetween) {
+  TRegistryScope registry;
+  QWidget owner;
+  {
+    TSectionSizeBox box(&owner);
+    box.setGeometry(310, 220, 150, 270);
+  }
+  EXPECT_EQ(RegReadInt(RegistryKeyPath, PopUpBoxSection, PlacementLeft, 0), 310);
+  EXPECT_EQ(RegReadInt(RegistryKeyPath, PopUpBoxSection, PlacementTop, 0), 220);
+  EXPECT_EQ(RegReadInt(RegistryKeyPath, PopUpBoxSection, PlacementWidth, 0), 150);
+  EXPECT_EQ(RegReadInt(RegistryKeyPath, PopUpBoxSection, PlacementHeight, 0), 270);
+  {
+    TSectionSizeBox box(&owner);
+    EXPECT_EQ(box.geometry(), QRect(310, 220, 150, 270));
+    EXPECT_TRUE(box.property("placed").toBool()) << "a stored position is not replaced on first showing";
+    box.popSectionBoxDefaultSize->trigger();
+    EXPECT_EQ(box.size(), QSize(98, 238));
+    EXPECT_EQ(box.pos(), QPoint(310, 220));
+  }
+  {
+    TSectionSizeBox box(&owner);
+    EXPECT_EQ(box.size(), QSize(98, 238)) << "the next start restores the size last left";
+  }
+
+  // Only what is stored is applied.
+  TRegIniFile regIni(RegistryKeyPath);
+  regIni.EraseSection(PopUpBoxSection);
+  regIni.WriteInteger(PopUpBoxSection, PlacementWidth, 120);
+  regIni.WriteInteger(PopUpBoxSection, PlacementLeft, PlacementNotStored);
+  regIni.Close();
+  TSectionSizeBox box(&owner);
+  EXPECT_EQ(box.geometry(), QRect(205, 126, 120, 238));
+  EXPECT_FALSE(box.property("placed").toBool());
+}
+
+TEST(SectionSizeBoxWidget, HideAndTheViewItemFollowTheSettingAndTheBoxFollowsTheSelection) {
+  TRegistryScope registry;
+  TAnswerScope answers;
+  TFixtureTree t;
+  t.Dir("Data");
+  t.File("Data/a.bin", 5000);
+  t.File("Data/b.bin", 100);
+  TDriveScope drives({{'T', t.Root()}});
+  {
+    TMainForm form({QStringLiteral("T:\\Data")});
+    form.SectionSizeBox = new TSectionSizeBox(&form);
+    StartForm(form);
+    TSectionSizeBox& box = *form.SectionSizeBox;
+    ASSERT_EQ(form.CurrentPath, QStringLiteral("T:\\Data"));
+    ASSERT_TRUE(PieSectionSizeWindow->Value);
+    EXPECT_TRUE(box.isVisible());
+    EXPECT_TRUE(form.cmdViewPieSectionSizeWindow->isChecked());
+
+    // The drive and folder figures come with the selection. (Over the pie the pie's own item is
+    // shown, so look from another page.)
+    emit form.ThePages->tabBarClicked(4);
+    ASSERT_EQ(form.CurrentPage, 3);
+    EXPECT_EQ(box.txtDrive->text(), QStringLiteral("Drive T:"));
+    EXPECT_EQ(form.DriveTotal, TotalSpace(QStringLiteral("T:\\")));
+    EXPECT_EQ(box.txtDriveCapacity->text(), FormatSize(form.DriveTotal));
+    EXPECT_EQ(box.txtDriveFreeSpace->text(), FormatSize(form.DriveFree) + QStringLiteral(" out of"));
+    ASSERT_GT(form.DriveTotal, 0);
+    EXPECT_EQ(box.gaugeDriveFreeSpace->Progress(), static_cast<int>(form.DriveFree * 100 / form.DriveTotal));
+    const TFolderSize& rec = *form.CurrentNode->Data();
+    ASSERT_EQ(rec.TotalSize, 5100);
+    EXPECT_EQ(box.txtWasted->text(), FormatSize(rec.TotalWasted));
+    EXPECT_EQ(box.gaugeWasted->Progress(), std::min<int64_t>(rec.TotalWasted * 100 / 5100, 100));
+
+    // The gauges take their colours from the pie colours.
+    PieColors[pcSectionWasted] = RgbToColor(1, 2, 3);
+    PieColors[pcFreeSpace] = RgbToColor(4, 5, 6);
+    form.ApplyPieSettings();
+    EXPECT_EQ(box.gaugeWasted->ForeColor(), RgbToColor(1, 2, 3));
+    EXPECT_EQ(box.gaugeDriveFreeSpace->ForeColor(), RgbToColor(4, 5, 6));
+
+    box.popSectionBoxHide->trigger();
+    EXPECT_FALSE(box.isVisible());
+    EXPECT_FALSE(PieSectionSizeWindow->Value);
+    EXPECT_FALSE(form.cmdViewPieSectionSizeWindow->isChecked());
+
+    form.cmdViewPieSectionSizeWindow->trigger();
+    EXPECT_TRUE(box.isVisible());
+    EXPECT_TRUE(PieSectionSizeWindow->Value);
+    form.cmdViewPieSectionSizeWindow->trigger();
+    EXPECT_FALSE(box.isVisible());
+    EXPECT_FALSE(PieSectionSizeWindow->Value);
+  }
+  EXPECT_FALSE(RegReadBool(RegistryKeyPath, DesktopSection, QStringLiteral("PieSectionSizeWindow"), true))
+      << "the hidden window is remembered";
+  {
+    TMainForm form({QStringLiteral("T:\\Data")});
+    form.SectionSizeBox = new TSectionSizeBox(&form);
+    StartForm(form);
+    EXPECT_FALSE(form.cmdViewPieSectionSizeWindow->isChecked());
+    EXPECT_FALSE(form.SectionSizeBox->isVisible());
+  }
+}

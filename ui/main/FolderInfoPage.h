@@ -1,0 +1,58 @@
+#pragma once
+// The "Folder Info" page: the figures of the current folder's tree beside those of the folder
+// alone, and a grid of its names, dates and attributes.
+
+#include <QWidget>
+
+class QLabel;
+class QTableWidget;
+class TMainForm;
+class TTreeNode;
+
+class TFolderInfoPage : public QWidget {
+  Q_OBJECT
+
+public:
+  // Builds the page inside page (which gets a layout holding it).
+  TFolderInfoPage(TMainForm& form, QWidget* page);
+
+  // Fills the page for node; does nothing when the main window's InfoShownPath already names the
+  // current path.
+  void FillFolderInfo(TTreeNode* node);
+
+  // Row labels of the grid.
+  enum { rowLongName, rowShortName, rowLastAccess, rowLastChange, rowCreation, rowAttributes, rowBlank,
+         rowReadOnly, rowHidden, rowSystem, rowCompressed, RowCount };
+
+  QWidget* panWebFolderInfoPath = nullptr;
+  QLabel* imgWebFolderInfo = nullptr;
+  QLabel* txtWebFolderInfoType = nullptr;
+  QLabel* txtWebFolderInfoPath = nullptr;
+  QLabel* imgTreeBarChart = nullptr;
+  QWidget* panWebFolderInfoSizeSupport = nullptr;
+  QWidget* panWebFolderInfoSizeSupport2 = nullptr;
+  QLabel* txtWebTreeInfoSize = nullptr;
+  QLabel* txtWebTreeInfoAllocated = nullptr;
+  QLabel* txtWebTreeInfoWasted = nullptr;
+  QLabel* txtWebTreeInfoObjects = nullptr;
+  QLabel* txtWebFolderInfoSize = nullptr;
+  QLabel* txtWebFolderInfoAllocated = nullptr;
+  QLabel* txtWebFolderInfoWasted = nullptr;
+  QLabel* txtWebFolderInfoObjects = nullptr;
+  QTableWidget* gridFolderInfo = nullptr;
+
+  // The grid's value in a row.
+  QString Value(int row) const;
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
+
+private:
+  void LayoutPage();
+  void imgWebFolderInfoClick();
+
+  TMainForm& form_;
+  // The header's full path text, shortened to the label's width by LayoutPage.
+  QString pathText_;
+};

@@ -1,0 +1,512 @@
+// The pie page: building the sections of the current folder, laying the pie out, the header and
+// the mouse.
+
+#include "ui/main/FolderPie.h"
+
+#include "charts/ui/SimpleControls.h"
+#include "config/Options.h"
+#include "platform/DirEnum.h"
+#include "platform/HostPath.h"
+#include "scan/FolderSize.h"
+#include "scan/Format.h"
+#include "scan/PathFunctions.h"
+#include "scan/VolumeInfo.h"
+#include "shell/PropertiesDialog.h"
+#include "ui/main/FolderTreeModel.h"
+#include "ui/main/MainForm.h"
+#include "ui/main/ToolWindows.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QFont>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMimeDatabase>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace {
+
+// The magnifier cursors: a lens with a plus (open the subfolder) or a minus (go to the parent).
+QCursor ZoomCursor(bool in) {
+  QPixmap pixmap(32, 32);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(Qt::white, 5));
+  p.drawEllipse(QRectF(3, 3, 16, 16));
+  p.drawLine(QPointF(17, 17), QPointF(27, 27));
+  p.setPen(QPen(Qt::black, 2.5));
+  p.drawEllipse(QRectF(3, 3, 16, 16));
+  p.setPen(QPen(Qt::black, 4));
+  p.drawLine(QPointF(17, 17), QPointF(27, 27));
+  p.setPen(QPen(Qt::black, 2));
+  p.drawLine(QPointF(7, 11), QPointF(15, 11));
+  if (in) p.drawLine(QPointF(11, 7), QPointF(11, 15));
+  p.end();
+  return QCursor(pixmap, 11, 11);
+}
+
+QCursor PieCursorOf(int32_t k) {
+  static const QCursor zoomIn = ZoomCursor(true);
+  static const QCursor zoomOut = ZoomCursor(false);
+  if (k == PieCursorZoomIn) return zoomIn;
+  if (k == PieCursorZoomOut) return zoomOut;
+  return QCursor(Qt::ArrowCursor);
+}
+
+QFont ArialPixels(int pixels, bool bold) {
+  QFont font(QStringLiteral("Arial"));
+  font.setPixelSize(pixels);
+  font.setBold(bold);
+  return font;
+}
+
+QLabel* MakeLabel(QWidget* parent, int x, int y, int width, int height, const QFont& font, Qt::Alignment align) {
+  auto* label = new QLabel(parent);
+  label->setGeometry(x, y, width, height);
+  label->setFont(font);
+  label->setAlignment(align | Qt::AlignVCenter);
+  return label;
+}
+
+// The pictures of the summary sections: 0 for any summary, 1 for "Other smaller folders".
+QPixmap SummaryImage(int index) {
+  QPixmap pixmap(32, 32);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  const QIcon icon = QApplication::style()->standardIcon(index == 1 ? QStyle::SP_DirIcon : QStyle::SP_FileIcon);
+  // A small stack: three copies, each a little lower and to the right.
+  for (int i = 0; i < 3; ++i) p.drawPixmap(2 + 4 * i, 2 + 4 * i, icon.pixmap(20, 20));
+  return pixmap;
+}
+
+struct TShellItemInfo {
+  QString DisplayName;
+  QString TypeName;
+  QPixmap Icon;
+};
+
+// Display name, type name and large icon of a drive path, as the file manager would show them.
+TShellItemInfo ShellItemInfo(const QString& path, TSectionKind kind) {
+  static QFileIconProvider provider;
+  TShellItemInfo info;
+  QString hostPath;
+  THostLocation location;
+  if (LocateDrivePath(path, location)) hostPath = QString::fromLocal8Bit(location.HostPath);
+  if (IsDriveRoot(path)) {
+    info.DisplayName = DriveDisplayName(AddBackslash(path.left(2)));
+    info.TypeName = QStringLiteral("Drive");
+    info.Icon = provider.icon(QFileIconProvider::Drive).pixmap(32, 32);
+    return info;
+  }
+  const int slash = path.lastIndexOf(QLatin1Char('\\'));
+  info.DisplayName = path.mid(slash + 1);
+  if (kind == TSectionKind::Folder) {
+    info.TypeName = QStringLiteral("Folder");
+    info.Icon = provider.icon(QFileIconProvider::Folder).pixmap(32, 32);
+    return info;
+  }
+  const QMimeType mime = QMimeDatabase().mimeTypeForFile(info.DisplayName, QMimeDatabase::MatchExtension);
+  info.TypeName = mime.isValid() && !mime.isDefault() && !mime.comment().isEmpty() ? mime.comment() : QStringLiteral("File");
+  QIcon icon = hostPath.isEmpty() ? QIcon() : provider.icon(QFileInfo(hostPath));
+  if (icon.isNull()) icon = provider.icon(QFileIconProvider::File);
+  info.Icon = icon.pixmap(32, 32);
+  return info;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+TFolderPieBox::TFolderPieBox(QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("FolderPie"));
+  setMouseTracking(true);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void TFolderPieBox::Painted(const TRect& rect) {
+  PaintedRects.push_back(rect);
+  update(QRect(rect.Left, rect.Top, rect.Right - rect.Left, rect.Bottom - rect.Top));
+}
+
+void TFolderPieBox::SetPieCursor(int32_t k) {
+  if (k == Cursor_) return;
+  Cursor_ = k;
+  setCursor(PieCursorOf(k));
+}
+
+// FolderPiePaint: the picture as the engine last showed it.
+void TFolderPieBox::paintEvent(QPaintEvent* e) {
+  QPainter p(this);
+  p.fillRect(e->rect(), palette().color(QPalette::Window));
+  p.drawImage(e->rect().topLeft(), Screen_.Image(), e->rect());
+}
+
+void TFolderPieBox::mouseMoveEvent(QMouseEvent* e) {
+  const QPoint pos = e->position().toPoint();
+  if (OnMouseMove) OnMouseMove(pos.x(), pos.y());
+}
+
+void TFolderPieBox::resizeEvent(QResizeEvent*) {
+  if (OnResize) OnResize();
+}
+
+void TFolderPieBox::mousePressEvent(QMouseEvent* e) {
+  const QPoint pos = e->position().toPoint();
+  if (OnMouseDown) OnMouseDown(e->button(), pos.x(), pos.y());
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TPiePage::TPiePage(TMainForm& form, QWidget* page) : QWidget(page), Form_(form) {
+  setObjectName(QStringLiteral("panPieChartSupport"));
+  auto* pageLayout = new QVBoxLayout(page);
+  pageLayout->setContentsMargins(0, 0, 0, 0);
+  pageLayout->addWidget(this);
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+
+  panPieSectionHeader = new QWidget;
+  panPieSectionHeader->setObjectName(QStringLiteral("panPieSectionHeader"));
+  panPieSectionHeader->setFixedHeight(41);
+  panPieSectionHeader->setAutoFillBackground(true);
+  QPalette headerPalette = panPieSectionHeader->palette();
+  headerPalette.setColor(QPalette::Window, ColorToQColor(clWindow));
+  panPieSectionHeader->setPalette(headerPalette);
+  auto* headerRow = new QHBoxLayout(panPieSectionHeader);
+  headerRow->setContentsMargins(0, 0, 0, 0);
+  auto* headerLeft = new QWidget;
+  headerRow->addWidget(headerLeft, 1);
+  imgIcon = new QLabel(headerLeft);
+  imgIcon->setObjectName(QStringLiteral("imgIcon"));
+  imgIcon->setGeometry(6, 4, 32, 32);
+  imgIcon->setCursor(Qt::PointingHandCursor);
+  imgIcon->setToolTip(QStringLiteral("Click to display item properties"));
+  imgIcon->installEventFilter(this);
+  txtWebFolderType = MakeLabel(headerLeft, 45, 4, 400, 16, ArialPixels(13, false), Qt::AlignLeft);
+  txtWebFolderType->setObjectName(QStringLiteral("txtWebFolderType"));
+  txtWebFolderName = MakeLabel(headerLeft, 46, 20, 400, 16, ArialPixels(13, true), Qt::AlignLeft);
+  txtWebFolderName->setObjectName(QStringLiteral("txtWebFolderName"));
+  panPieSectionSize = new QWidget;
+  panPieSectionSize->setObjectName(QStringLiteral("panPieSectionSize"));
+  // Sizes such as "1,000 bytes" are wider than the 59 pixels the size text ends in, so the size
+  // panel keeps extra room on its left where the right-justified text can grow.
+  constexpr int sizeRoom = 60;
+  panPieSectionSize->setFixedWidth(148 + sizeRoom);
+  headerRow->addWidget(panPieSectionSize);
+  txtWebFolderSize = MakeLabel(panPieSectionSize, 0, 12, 59 + sizeRoom, 16, ArialPixels(13, true), Qt::AlignRight);
+  txtWebFolderSize->setObjectName(QStringLiteral("txtWebFolderSize"));
+  gaugeWebSection = new TSimplePieGauge(panPieSectionSize);
+  gaugeWebSection->setObjectName(QStringLiteral("gaugeWebSection"));
+  gaugeWebSection->setGeometry(66 + sizeRoom, 4, 32, 32);
+  gaugeWebSection->SetBorderStyle(TBorderStyle::None);
+  gaugeWebSection->SetForeColor(clLime);
+  txtWebSectionDrive = MakeLabel(panPieSectionSize, 100 + sizeRoom, 7, 48, 14, font(), Qt::AlignHCenter);
+  txtWebSectionDrive->setObjectName(QStringLiteral("txtWebSectionDrive"));
+  txtWebSectionDriveSize = MakeLabel(panPieSectionSize, 100 + sizeRoom, 21, 48, 14, font(), Qt::AlignHCenter);
+  txtWebSectionDriveSize->setObjectName(QStringLiteral("txtWebSectionDriveSize"));
+  column->addWidget(panPieSectionHeader);
+  Shape1 = new QFrame;
+  Shape1->setObjectName(QStringLiteral("Shape1"));
+  Shape1->setFrameShape(QFrame::HLine);
+  Shape1->setFixedHeight(2);
+  Shape1->setLineWidth(2);
+  column->addWidget(Shape1);
+
+  FolderPie = new TFolderPieBox;
+  FolderPie->OnMouseMove = [this](int x, int y) { FolderPieMouseMove(x, y); };
+  FolderPie->OnMouseDown = [this](Qt::MouseButton button, int x, int y) { FolderPieMouseDown(button, x, y); };
+  // The pie follows its own size: the page's layout settles after the right panel's resize.
+  FolderPie->OnResize = [this] {
+    if (Form_.CurrentPage == 0 && !Form_.NotReady()) LayoutPie();
+  };
+  column->addWidget(FolderPie, 1);
+
+  const int width = std::max(FolderPie->width(), 1);
+  const int height = std::max(FolderPie->height(), 1);
+  PieBitmap_.SetSize(width, height);
+  FolderPie->SetScreenSize(width, height);
+  Chart_ = std::make_unique<THPieChart>(&PieBitmap_.Canvas(), width, height);
+  Chart_->PaintTarget = FolderPie;
+  Chart_->Picture = &PieBitmap_;
+  Chart_->CloseLastSection = true;
+  ApplyPieSettings();
+}
+
+TPiePage::~TPiePage() = default;
+
+void TPiePage::ApplyPieSettings() {
+  Chart_->MinTextAngle = MinTextSectionAngle;
+  Chart_->SetLabelColors(PieColors[7], PieColors[8], PieColors[9], PieColors[10], PieColors[11], PieColors[12]);
+  Chart_->SetColors(PieColors[0], PieColors[1], PieColors[2]);
+}
+
+void TPiePage::ShowPiePage(TTreeNode* node) {
+  Form_.ShowSectionSizeWindow(PieSectionSizeWindow && PieSectionSizeWindow->Value);
+  LayoutPie();
+  if (Form_.CurrentPath != Form_.PieShownPath) BuildFolderPie(node);
+}
+
+void TPiePage::LayoutPie() {
+  if (!Form_.isVisible()) return;
+  const int width = FolderPie->width();
+  const int height = FolderPie->height();
+  Chart_->SetSize(width, height);
+  PieBitmap_.SetSize(width, height);
+  FolderPie->SetScreenSize(width, height);
+  Chart_->EndUpdate();
+}
+
+void TPiePage::BuildFolderPie(TTreeNode* node) {
+  if (!node || !node->Data()) return;
+  const TFolderSize& rec = *node->Data();
+  const QString path = NodePath(node);
+  PieHotSection = -1;
+  Chart_->HotIndex = -1;
+  Chart_->BeginUpdate();
+  struct TEndUpdate {
+    TPiePage* Page;
+    ~TEndUpdate() {
+      Page->Chart_->EndUpdate();
+      Page->Form_.PieShownPath = Page->Form_.CurrentPath;
+    }
+  } endUpdate{this};
+
+  // The record of the item under the mouse points into the list that is about to go.
+  CurrentPieItem = {};
+  FolderPie->PaintedRects.clear();
+  SectionInfos.clear();
+  Chart_->Clear();
+
+  auto self = std::make_unique<TSectionInfo>();
+  self->Node = node;
+  self->Cursor = node->Parent() ? PieCursorZoomOut : PieCursorArrow;
+  self->Name = node->Text();
+  self->Size = rec.TotalSize;
+  self->Wasted = SelectedTotalWasted(rec);
+  self->Path = path;
+  self->Kind = TSectionKind::Folder;
+  SectionInfos.push_back(std::move(self));
+  ShowPieItem(node->Text(), path, TSectionKind::Folder, SelectedTotalWasted(rec), rec.TotalSize);
+
+  const int64_t total = rec.TotalSize + (IncludeWastedInformation->Value ? SelectedTotalWasted(rec) : 0);
+  OtherFoldersSize = 0;
+  OtherFoldersWasted = 0;
+  if (total == 0) {
+    AddPieItem(QString::fromLatin1(EmptyFolderText), QString(), 4, TSectionKind::Summary, TAccumulate::None, nullptr,
+               0, 0, 0, 0);
+    return;
+  }
+  for (int i = 0; i < node->Count(); ++i) {
+    TTreeNode* child = node->Child(i);
+    const TFolderSize* childRec = child->Data();
+    // A folder the scan has not reached yet counts as empty.
+    AddPieItem(child->Text(), path, 2, TSectionKind::Folder, TAccumulate::Folders, child, MinFolderSectionAngle,
+               childRec ? SelectedTotalWasted(*childRec) : 0, childRec ? childRec->TotalSize : 0, total);
+  }
+  if (ShowFileNames->Value) {
+    AddFileSections(path, total);
+  } else {
+    AddPieItem(QString::fromLatin1(FilesInThisFolderText), QString(), 3, TSectionKind::Summary, TAccumulate::Folders,
+               node, 0, SelectedFilesWasted(rec), rec.FilesSize, total);
+  }
+  AddPieItem(QString::fromLatin1(OtherSmallerFoldersText), QString(), 4, TSectionKind::Summary, TAccumulate::None,
+             nullptr, 0, OtherFoldersWasted, OtherFoldersSize, total);
+  Chart_->SortSections(!SortAscending->Value);
+}
+
+void TPiePage::AddFileSections(const QString& path, int64_t total) {
+  OtherFilesSize = 0;
+  OtherFilesWasted = 0;
+  {
+    TFindFile find;
+    TFindData entry;
+    if (find.Open(AddBackslash(path))) {
+      while (find.Next(entry)) {
+        if (entry.Attributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        const int64_t wasted = ClusterSlack(Form_.DriveClusterSize, entry.Size);
+        AddPieItem(entry.Name, path, 5, TSectionKind::File, TAccumulate::Files, nullptr, MinFileSectionAngle, wasted,
+                   entry.Size, total);
+      }
+    }
+  }
+  AddPieItem(QString::fromLatin1(OtherSmallerFilesText), QString(), 6, TSectionKind::Summary, TAccumulate::None,
+             nullptr, 0, OtherFilesWasted, OtherFilesSize, total);
+}
+
+void TPiePage::AddPieItem(const QString& name, const QString& parentPath, int colorIndex, TSectionKind kind,
+                          TAccumulate accumulate, TTreeNode* node, double minimum, int64_t wasted, int64_t size,
+                          int64_t total) {
+  const int64_t value = IncludeWastedInformation->Value ? size + wasted : size;
+  double angle;
+  if (total != 0)
+    angle = static_cast<double>(value) * 360.0 / static_cast<double>(total);
+  else
+    angle = value == 0 ? 360.0 : 0.0;
+  if (angle > minimum) {
+    auto info = std::make_unique<TSectionInfo>();
+    info->Node = node;
+    info->Size = size;
+    info->Wasted = wasted;
+    info->Cursor = node && name != QLatin1String(FilesInThisFolderText) ? PieCursorZoomIn : PieCursorArrow;
+    info->Name = name;
+    info->Path = parentPath.isEmpty() ? name : AddBackslash(parentPath) + name;
+    info->Kind = kind;
+    SectionInfos.push_back(std::move(info));
+    const int index = static_cast<int>(SectionInfos.size()) - 1;
+    AddLabelledSection(name, colorIndex, node, size, wasted, angle);
+    Chart_->SectionAt(Chart_->SectionCount() - 1)->InfoIndex = index;
+    return;
+  }
+  switch (accumulate) {
+    case TAccumulate::Folders:
+      OtherFoldersSize += size;
+      OtherFoldersWasted += wasted;
+      break;
+    case TAccumulate::Files:
+      OtherFilesSize += size;
+      OtherFilesWasted += wasted;
+      break;
+    case TAccumulate::None:
+      break;
+  }
+}
+
+void TPiePage::AddLabelledSection(const QString& name, int colorIndex, TTreeNode* node, int64_t size, int64_t wasted,
+                                  double angle) {
+  QString suffix;
+  switch (ShowPercentInPie->Value) {
+    case 1:
+      suffix = QString::number(static_cast<int64_t>(std::trunc(angle * 100.0 / 360.0))) + QLatin1Char('%');
+      break;
+    case 2:
+      suffix = FormatSize(IncludeWastedInformation->Value ? size + wasted : size);
+      break;
+    default:
+      break;
+  }
+  if (!suffix.isEmpty()) suffix = QStringLiteral(" (") + suffix + QLatin1Char(')');
+  TPieSection* section = Chart_->AddSection(name + suffix, PieColors[colorIndex], angle);
+  section->Node = node;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+void TPiePage::FolderPieMouseMove(int x, int y) {
+  if (Form_.NotReady()) return;
+  const int h = Chart_->SectionIndexAt(x, y);
+  if (h != PieHotSection) {
+    Chart_->DrawLabel(PieHotSection, false);
+    PieHotSection = h;
+    Chart_->HotIndex = h;
+    Chart_->DrawLabel(h, true);
+  }
+  const TPieSection* section = h >= 0 ? Chart_->SectionAt(h) : nullptr;
+  const int i = section ? section->InfoIndex : 0;
+  if (i < 0 || i >= static_cast<int>(SectionInfos.size())) return;
+  const TSectionInfo& info = *SectionInfos[i];
+  const QString caption = i != 0 && section ? section->Caption : info.Name;
+  FolderPie->SetPieCursor(info.Cursor);
+  CurrentPieItem = TCurrentPieItem{info.Path, info.Node, info.Size, info.Wasted, &info};
+  ShowPieItem(caption, info.Path, info.Kind, info.Wasted, info.Size);
+}
+
+void TPiePage::FolderPieMouseDown(Qt::MouseButton button, int x, int y) {
+  if (button == Qt::RightButton && CurrentPieItem.Info && CurrentPieItem.Info->Kind != TSectionKind::Summary) {
+    // A copy: the menu may change the tree, and a rebuild replaces the section records.
+    const TCurrentPieItem item = CurrentPieItem;
+    Form_.ShowItemContextMenu(item.Path, item.Node, item.Size, QPoint(x, y), FolderPie);
+  }
+  if (button != Qt::LeftButton) return;
+  const int h = Chart_->SectionIndexAt(x, y);
+  const TPieSection* section = Chart_->SectionAt(h);
+  if (section) {
+    TTreeNode* node = section->Node;
+    if (!node) return;
+    Form_.SelectNode(node);
+    if (AutoExpand && AutoExpand->Value) {
+      if (TTreeNode* selected = Form_.SelectedNode())
+        Form_.FolderTree->expand(Form_.Model().IndexOf(selected));
+    }
+    return;
+  }
+  TTreeNode* selected = Form_.SelectedNode();
+  if (!selected || !selected->Parent()) return;
+  TTreeNode* parent = selected->Parent();
+  Form_.PreparePages(parent);
+  if (AutoCollapse && AutoCollapse->Value) CollapseAll(selected);
+  Form_.SelectNode(parent);
+}
+
+void TPiePage::CollapseAll(TTreeNode* node) {
+  const QModelIndex index = Form_.Model().IndexOf(node);
+  if (!Form_.FolderTree->isExpanded(index)) return;
+  for (int i = 0; i < node->Count(); ++i) CollapseAll(node->Child(i));
+  Form_.FolderTree->collapse(index);
+}
+
+void TPiePage::ShowPieItem(const QString&, const QString& path, TSectionKind kind, int64_t wasted, int64_t size) {
+  const int64_t shown = IncludeWastedInformation->Value ? size + wasted : size;
+  if (Form_.SectionSizeBox) {
+    // Over the pie the share is of the item's allocated space (size plus wasted).
+    const int64_t allocated = size + wasted;
+    Form_.SectionSizeBox->ShowWasted(allocated == 0 ? 0 : static_cast<int>(wasted * 100 / allocated),
+                                     FormatSize(wasted));
+  }
+  switch (kind) {
+    case TSectionKind::File:
+      Form_.SetStatusText(0, QStringLiteral("File ") + path);
+      break;
+    case TSectionKind::Folder:
+      Form_.SetStatusText(0, QStringLiteral("Folder ") + path);
+      break;
+    case TSectionKind::Summary:
+      Form_.SetStatusText(0, path);
+      break;
+  }
+  txtWebFolderSize->setText(shown >= 0 ? FormatSize(shown) : QString());
+  gaugeWebSection->SetProgress(Form_.DriveTotal == 0 ? 0 : static_cast<int>(shown * 100 / Form_.DriveTotal));
+  if (kind == TSectionKind::Summary) {
+    txtWebFolderType->clear();
+    txtWebFolderName->setText(path);
+    SetIcon(SummaryImage(path == QLatin1String(OtherSmallerFoldersText) ? 1 : 0));
+    return;
+  }
+  const TShellItemInfo info = ShellItemInfo(path, kind);
+  txtWebFolderName->setText(info.DisplayName);
+  txtWebFolderType->setText(IsDriveRoot(path) ? QStringLiteral("Root Folder of Drive") : info.TypeName);
+  SetIcon(info.Icon);
+}
+
+void TPiePage::SetIcon(const QPixmap& icon) {
+  QPixmap pixmap(32, 32);
+  pixmap.fill(ColorToQColor(clWindow));
+  QPainter p(&pixmap);
+  p.drawPixmap(0, 0, icon);
+  p.end();
+  imgIcon->setPixmap(pixmap);
+}
+
+void TPiePage::imgIconClick() {
+  if (Form_.CurrentPath.isEmpty()) return;
+  ShowItemProperties(Form_.CurrentPath, &Form_, Form_.CurrentNode ? Form_.CurrentNode->Data() : nullptr);
+}
+
+bool TPiePage::eventFilter(QObject* watched, QEvent* e) {
+  if (watched == imgIcon && e->type() == QEvent::MouseButtonRelease &&
+      static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton) {
+    imgIconClick();
+    return true;
+  }
+  return QWidget::eventFilter(watched, e);
+}

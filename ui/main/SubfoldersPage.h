@@ -1,0 +1,76 @@
+#pragma once
+// The "Subfolders" page: the direct subfolders of the current folder with their figures, as the
+// largest N, those above a threshold or all of them, sorted by any column.
+
+#include <QWidget>
+
+#include <cstdint>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QSpinBox;
+class QTreeWidget;
+class QTreeWidgetItem;
+class TMainForm;
+class TTreeNode;
+
+class TSubfoldersPage : public QWidget {
+  Q_OBJECT
+
+public:
+  // Builds the page inside page (which gets a layout holding it).
+  TSubfoldersPage(TMainForm& form, QWidget* page);
+
+  enum { colName, colSize, colAllocated, colWasted, colShare, colObjects, colLastAccess, colLastChange, ColumnCount };
+  enum { dtTop, dtLargerThan, dtAll };
+
+  // Fills the list for node unless the main window's ListShownNode already is node.
+  void FillSubfolderList(TTreeNode* node);
+  // Smallest figure a subfolder needs to be listed: 0 unless the mode is "Folders Larger Than".
+  int64_t Threshold() const;
+  // Puts "-> " before the caption of column and takes it off every other.
+  void SetSortMarker(int column);
+  // Order of two rows for the signed column code (1 = name ... 8 = last change, negative for
+  // descending): below 0, 0 or above 0.
+  static int TheFilesListCompare(const QTreeWidgetItem* item1, const QTreeWidgetItem* item2, int code);
+  void TheFilesListColumnClick(int column);
+  void TheFilesListDblClick();
+  void cbFoldersDisplayTypeChange();
+  void ediFoldersLargerThanChange();
+  void shapeWebUpOneLevelMouseUp();
+
+  // The signed sort code, kept with the other four values the main window saves.
+  int SubfolderSort() const;
+
+  QLabel* txtWebFolderListPath = nullptr;
+  QComboBox* cbFoldersDisplayType = nullptr;
+  QLabel* txtFoldersTop = nullptr;
+  QComboBox* cbFoldersTop = nullptr;
+  QLineEdit* ediFoldersLargerThan = nullptr;
+  QSpinBox* udFoldersLargerThan = nullptr;
+  QComboBox* cbFoldersLargerThanBytes = nullptr;
+  QWidget* panWebListLevelUp = nullptr;
+  QLabel* imgWebUpOneLevel = nullptr;
+  QTreeWidget* TheFilesList = nullptr;
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
+  void showEvent(QShowEvent* e) override;
+
+private:
+  // Takes the five saved values from the main window once it has read them.
+  void ApplySettings();
+  // Hands the current values back to the main window, which saves them at shut-down.
+  void StoreSettings();
+  void SortRows();
+  void LayoutPage();
+  void ShowRowMenu(QPoint pos);
+
+  TMainForm& form_;
+  bool settingsApplied_ = false;
+  // Set while the controls are being set from the saved values: no refills then.
+  bool applying_ = false;
+  QString pathText_;
+};
