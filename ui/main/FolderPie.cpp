@@ -21,6 +21,7 @@
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QFont>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -31,6 +32,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -202,7 +204,10 @@ TPiePage::TPiePage(TMainForm& form, QWidget* page) : QWidget(page), Form_(form) 
   // Sizes such as "1,000 bytes" are wider than the 59 pixels the size text ends in, so the size
   // panel keeps extra room on its left where the right-justified text can grow.
   constexpr int sizeRoom = 60;
-  panPieSectionSize->setFixedWidth(148 + sizeRoom);
+  // The drive texts are 48 pixels wide in a narrow font; with the desktop's font a total such as
+  // "251.97 GB" needs more, so they get what the widest two-decimal size takes.
+  const int driveWidth = std::max(48, QFontMetrics(font()).horizontalAdvance(QStringLiteral("999.99 GB")) + 4);
+  panPieSectionSize->setFixedWidth(100 + sizeRoom + driveWidth);
   headerRow->addWidget(panPieSectionSize);
   txtWebFolderSize = MakeLabel(panPieSectionSize, 0, 12, 59 + sizeRoom, 16, ArialPixels(13, true), Qt::AlignRight);
   txtWebFolderSize->setObjectName(QStringLiteral("txtWebFolderSize"));
@@ -211,9 +216,9 @@ TPiePage::TPiePage(TMainForm& form, QWidget* page) : QWidget(page), Form_(form) 
   gaugeWebSection->setGeometry(66 + sizeRoom, 4, 32, 32);
   gaugeWebSection->SetBorderStyle(TBorderStyle::None);
   gaugeWebSection->SetForeColor(clLime);
-  txtWebSectionDrive = MakeLabel(panPieSectionSize, 100 + sizeRoom, 7, 48, 14, font(), Qt::AlignHCenter);
+  txtWebSectionDrive = MakeLabel(panPieSectionSize, 100 + sizeRoom, 7, driveWidth, 14, font(), Qt::AlignHCenter);
   txtWebSectionDrive->setObjectName(QStringLiteral("txtWebSectionDrive"));
-  txtWebSectionDriveSize = MakeLabel(panPieSectionSize, 100 + sizeRoom, 21, 48, 14, font(), Qt::AlignHCenter);
+  txtWebSectionDriveSize = MakeLabel(panPieSectionSize, 100 + sizeRoom, 21, driveWidth, 14, font(), Qt::AlignHCenter);
   txtWebSectionDriveSize->setObjectName(QStringLiteral("txtWebSectionDriveSize"));
   column->addWidget(panPieSectionHeader);
   Shape1 = new QFrame;
@@ -249,6 +254,8 @@ void TPiePage::ApplyPieSettings() {
   Chart_->MinTextAngle = MinTextSectionAngle;
   Chart_->SetLabelColors(PieColors[7], PieColors[8], PieColors[9], PieColors[10], PieColors[11], PieColors[12]);
   Chart_->SetColors(PieColors[0], PieColors[1], PieColors[2]);
+  // The header's drive-share gauge follows its own colour entry (lime unless the user changed it).
+  gaugeWebSection->SetForeColor(PieColors[pcSectionSize]);
 }
 
 void TPiePage::ShowPiePage(TTreeNode* node) {
@@ -500,6 +507,11 @@ void TPiePage::SetIcon(const QPixmap& icon) {
 void TPiePage::imgIconClick() {
   if (Form_.CurrentPath.isEmpty()) return;
   ShowItemProperties(Form_.CurrentPath, &Form_, Form_.CurrentNode ? Form_.CurrentNode->Data() : nullptr);
+}
+
+void TPiePage::ShowDrive(QChar letter, const QString& totalText) {
+  txtWebSectionDrive->setText(QStringLiteral("of ") + letter + QLatin1Char(':'));
+  txtWebSectionDriveSize->setText(totalText);
 }
 
 bool TPiePage::eventFilter(QObject* watched, QEvent* e) {

@@ -108,6 +108,8 @@ public:
   void FolderPieMouseDown(Qt::MouseButton button, int x, int y);
   void ShowPieItem(const QString& caption, const QString& path, TSectionKind kind, int64_t wasted, int64_t size);
   void imgIconClick();
+  // The header's drive texts: "of X:" and the drive's total size.
+  void ShowDrive(QChar letter, const QString& totalText);
 
   THPieChart& Chart() { return *Chart_; }
   const TBitmap& PieBitmap() const { return PieBitmap_; }

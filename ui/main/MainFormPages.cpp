@@ -172,6 +172,7 @@ void TMainForm::UpdateDriveInfo() {
   DriveClusterSize = rec ? rec->ClusterSize : ClusterSizeOf(RootOf(letter));
   DriveTotal = TotalSpace(RootOf(letter));
   DriveFree = FreeSpace(RootOf(letter));
+  if (PiePage) PiePage->ShowDrive(letter, FormatSize(DriveTotal));
   if (DriveBox->Drive() != letter) DriveBox->SetDrive(letter);
   if (SectionSizeBox)
     SectionSizeBox->ShowDrive(letter, DriveTotal > 0 ? static_cast<int>(DriveFree * 100 / DriveTotal) : 0,

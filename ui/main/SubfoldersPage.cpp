@@ -141,7 +141,8 @@ TSubfoldersPage::TSubfoldersPage(TMainForm& form, QWidget* page) : QWidget(page)
   upLayout->setContentsMargins(2, 0, 2, 0);
   imgWebUpOneLevel = new QLabel(panWebListLevelUp);
   imgWebUpOneLevel->setObjectName(QStringLiteral("imgWebUpOneLevel"));
-  if (form_.toolLevelUp) imgWebUpOneLevel->setPixmap(form_.toolLevelUp->icon().pixmap(16, 16));
+  // The toolbar's arrow in its greyed drawing, as the panel has always shown it.
+  if (form_.toolLevelUp) imgWebUpOneLevel->setPixmap(form_.toolLevelUp->icon().pixmap(QSize(16, 16), QIcon::Disabled));
   upLayout->addWidget(imgWebUpOneLevel);
   upLayout->addWidget(new QLabel(QStringLiteral("Up One Level"), panWebListLevelUp));
   panWebListLevelUp->installEventFilter(this);
@@ -166,6 +167,12 @@ TSubfoldersPage::TSubfoldersPage(TMainForm& form, QWidget* page) : QWidget(page)
     headerItem->setTextAlignment(c, c == colName ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignRight | Qt::AlignVCenter);
     TheFilesList->setColumnWidth(c, Widths[c]);
   }
+  // A date with its time does not fit 80 pixels in the desktop's font: the date columns get the
+  // width of a long sample in the list's own font.
+  const uint32_t sample = (uint32_t{46} << 25 | uint32_t{12} << 21 | uint32_t{28} << 16) |
+                          (uint32_t{22} << 11 | uint32_t{58} << 5 | uint32_t{29});
+  const int dateWidth = TheFilesList->fontMetrics().horizontalAdvance(PackedDateTimeText(sample)) + 16;
+  for (int c : {int(colLastAccess), int(colLastChange)}) TheFilesList->setColumnWidth(c, std::max(Widths[c], dateWidth));
   TheFilesList->header()->setSectionsClickable(true);
   TheFilesList->header()->setStretchLastSection(false);
   TheFilesList->viewport()->installEventFilter(this);

@@ -10,6 +10,7 @@
 #include "shell/MessageBoxes.h"
 #include "tests/config/RegistryScope.h"
 #include "tests/support/Fixture.h"
+#include "ui/main/FolderPie.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/ToolWindows.h"
 #include "ui/main/WastedPage.h"
@@ -212,6 +213,25 @@ TEST(WastedPageWidget, DriveClusterSizeHighlightsItsPanelAndWritesTheStatusText)
   drive->ClusterSize = 512;
   ASSERT_TRUE(form.SelectNode(Node(QStringLiteral("T:\\Data\\Sub"))));
   EXPECT_EQ(form.DriveClusterSize, 65536) << "a folder of the same drive does not read the drive again";
+}
+
+TEST(WastedPageWidget, ADriveRootFillsThePieHeaderAndTheToolWindowWithTheDrivesFigures) {
+  TWastedEnv env;
+  TMainForm form({QStringLiteral("T:\\Data")});
+  form.SectionSizeBox = new TSectionSizeBox(&form);
+  TWastedEnv::Start(form);
+  ASSERT_TRUE(form.SelectNode(Node(QStringLiteral("T:\\"))));
+  ASSERT_NE(form.PiePage, nullptr);
+  const int64_t total = TotalSpace(QStringLiteral("T:\\"));
+  ASSERT_GT(total, 0);
+  EXPECT_EQ(form.DriveTotal, total);
+  EXPECT_EQ(form.PiePage->txtWebSectionDrive->text(), QStringLiteral("of T:"));
+  EXPECT_EQ(form.PiePage->txtWebSectionDriveSize->text(), FormatSize(total));
+  EXPECT_EQ(form.SectionSizeBox->txtDrive->text(), QStringLiteral("Drive T:"));
+  EXPECT_EQ(form.SectionSizeBox->txtDriveCapacity->text(), FormatSize(total));
+  // Free space moves while other programs write: compare with what the window read.
+  EXPECT_EQ(form.SectionSizeBox->txtDriveFreeSpace->text(), FormatSize(form.DriveFree) + QStringLiteral(" out of"));
+  EXPECT_EQ(form.SectionSizeBox->gaugeDriveFreeSpace->Progress(), static_cast<int>(form.DriveFree * 100 / total));
 }
 
 TEST(WastedPageWidget, ClusterStatusTextOfAnUnknownSizeIsEmpty) {
