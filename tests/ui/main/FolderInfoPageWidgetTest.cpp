@@ -7,13 +7,12 @@
 #include "shell/MessageBoxes.h"
 #include "tests/config/RegistryScope.h"
 #include "tests/support/Fixture.h"
+#include "tests/support/MainFormEnv.h"
 #include "ui/main/FolderInfoPage.h"
 #include "ui/main/MainForm.h"
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDeadlineTimer>
-#include <QDialog>
 #include <QLabel>
 #include <QTableWidget>
 
@@ -36,22 +35,9 @@ public:
     t.File("Secret/Below/.hidden.bin", 10);
     t.File("Secret/shown.bin", 20);
     drives = std::make_unique<TDriveScope>(std::vector<TDriveMapping>{{'T', t.Root()}});
-    SetMessageAnswerer([](const TMessageRequest& r) { return (r.Buttons & mbCancel) ? int(mbCancel) : int(mbOK); });
-    SetModalDialogRunner([](QDialog&) { return int(QDialog::Rejected); });
     LoadSettings();
     DrivesToAutoScan->Value = QStringLiteral("t");
     SaveSettings();
-  }
-  ~TInfoEnv() {
-    SetMessageAnswerer(nullptr);
-    SetModalDialogRunner(nullptr);
-  }
-
-  static void Start(TMainForm& form) {
-    form.show();
-    QDeadlineTimer deadline(10000);
-    while (!form.StartupDone() && !deadline.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 20);
-    QApplication::processEvents();
   }
 
   // Shows path on the information page.
@@ -61,6 +47,7 @@ public:
     ASSERT_EQ(form.CurrentPath, path);
   }
 
+  TAnsweredDialogs answered;
   TRegistryScope registry;
   TFixtureTree t;
   std::unique_ptr<TDriveScope> drives;
@@ -71,7 +58,7 @@ public:
 TEST(FolderInfoPageWidget, RowsForADriveRootAndForAFolder) {
   TInfoEnv env;
   TMainForm form;
-  TInfoEnv::Start(form);
+  StartMainForm(form);
   TFolderInfoPage& page = *form.FolderInfoPage;
 
   TInfoEnv::Show(form, QStringLiteral("T:\\"));
@@ -108,7 +95,7 @@ TEST(FolderInfoPageWidget, RowsForADriveRootAndForAFolder) {
 TEST(FolderInfoPageWidget, SizeTooltipsAreExactAndSingularForOneByte) {
   TInfoEnv env;
   TMainForm form;
-  TInfoEnv::Start(form);
+  StartMainForm(form);
   TFolderInfoPage& page = *form.FolderInfoPage;
   struct Case {
     QString path;
@@ -128,7 +115,7 @@ TEST(FolderInfoPageWidget, SizeTooltipsAreExactAndSingularForOneByte) {
 TEST(FolderInfoPageWidget, ClusterChoiceChangesAllocatedAndWastedOnly) {
   TInfoEnv env;
   TMainForm form;
-  TInfoEnv::Start(form);
+  StartMainForm(form);
   TFolderInfoPage& page = *form.FolderInfoPage;
   TInfoEnv::Show(form, QStringLiteral("T:\\One"));
   const QString size = page.txtWebTreeInfoSize->text();
@@ -160,7 +147,7 @@ TEST(FolderInfoPageWidget, ClusterChoiceChangesAllocatedAndWastedOnly) {
 TEST(FolderInfoPageWidget, SameFolderAgainIsNotRefilled) {
   TInfoEnv env;
   TMainForm form;
-  TInfoEnv::Start(form);
+  StartMainForm(form);
   TFolderInfoPage& page = *form.FolderInfoPage;
   TInfoEnv::Show(form, QStringLiteral("T:\\Plain"));
   EXPECT_EQ(form.InfoShownPath, QStringLiteral("T:\\Plain"));

@@ -11,6 +11,7 @@
 #include "shell/MessageBoxes.h"
 #include "tests/config/RegistryScope.h"
 #include "tests/support/Fixture.h"
+#include "tests/support/MainFormEnv.h"
 #include "ui/main/FolderPie.h"
 #include "ui/main/FolderTreeModel.h"
 #include "ui/main/MainForm.h"
@@ -18,8 +19,6 @@
 #include "ui/main/ToolWindows.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
-#include <QDialog>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QTreeView>
@@ -53,21 +52,12 @@ public:
     t.File("two/right/r.bin", 3000);
     t.File("two/own.bin", 1000);
     drives = std::make_unique<TDriveScope>(std::vector<TDriveMapping>{{'C', c.Root()}, {'T', t.Root()}});
-    SetMessageAnswerer([](const TMessageRequest& r) { return (r.Buttons & mbCancel) ? int(mbCancel) : int(mbOK); });
-    SetModalDialogRunner([](QDialog&) { return int(QDialog::Rejected); });
     AbortScan = false;
-  }
-  ~TPieEnv() {
-    SetMessageAnswerer(nullptr);
-    SetModalDialogRunner(nullptr);
   }
 
   // Shows the form, scans T, and sets the pie settings the tests start from.
   void Start(TMainForm& form) {
-    form.show();
-    QDeadlineTimer deadline(10000);
-    while (!form.StartupDone() && !deadline.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 20);
-    QApplication::processEvents();
+    StartMainForm(form);
     IncludeWastedInformation->Value = false;
     ShowFileNames->Value = false;
     ShowPercentInPie->Value = 0;
@@ -87,6 +77,7 @@ public:
     QApplication::processEvents();
   }
 
+  TAnsweredDialogs answered;
   TRegistryScope registry;
   TFixtureTree c;
   TFixtureTree t;

@@ -11,6 +11,7 @@
 #include "shell/MessageBoxes.h"
 #include "tests/config/RegistryScope.h"
 #include "tests/support/Fixture.h"
+#include "tests/support/MainFormEnv.h"
 #include "ui/controls/DriveComboBox.h"
 #include "ui/main/DrivesSelectBox.h"
 #include "ui/main/FolderTreeModel.h"
@@ -19,7 +20,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QDialog>
 #include <QFileInfo>
 #include <QUrl>
@@ -83,14 +83,6 @@ public:
     SaveSettings();
   }
 
-  // Shows the form and lets it run its start-up scans.
-  static void Start(TMainForm& form) {
-    form.show();
-    QDeadlineTimer deadline(10000);
-    while (!form.StartupDone() && !deadline.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 20);
-    QApplication::processEvents();
-  }
-
   TRegistryScope registry;
   TFixtureTree c;
   TFixtureTree t;
@@ -142,7 +134,7 @@ TEST(StartupWidget, FirstStartWithoutSettingsOpensTheScanDrivesDialogOnceShown) 
   EXPECT_TRUE(form.NotReady());
   EXPECT_EQ(form.ThePages->tabText(0), QStringLiteral("No scanned items"));
 
-  TFormEnv::Start(form);
+  StartMainForm(form);
   ASSERT_EQ(env.dialogs.size(), 1u);
   EXPECT_EQ(env.dialogs[0], QStringLiteral("DrivesSelectBox"));
   EXPECT_TRUE(form.ToolbarSupport->isVisible());
@@ -161,7 +153,7 @@ TEST(StartupWidget, ScanDrivesDialogScansTheCheckedDrives) {
     return int(QDialog::Accepted);
   };
   TMainForm form;
-  TFormEnv::Start(form);
+  StartMainForm(form);
   EXPECT_EQ(form.ScannedDrives, QStringLiteral("CT"));
   EXPECT_EQ(TopTexts(form), (QStringList{QStringLiteral("C"), QStringLiteral("T")}));
   EXPECT_EQ(form.StatusPanel0->text(), QStringLiteral("Done."));
@@ -173,7 +165,7 @@ TEST(StartupWidget, AutoScanDrivesInOrderAndAnAbortSkipsTheRest) {
     TFormEnv env;
     env.SetAutoScan(QStringLiteral("ct"));
     TMainForm form;
-    TFormEnv::Start(form);
+    StartMainForm(form);
     EXPECT_EQ(form.ScannedDrives, QStringLiteral("CT"));
     EXPECT_EQ(TopTexts(form), (QStringList{QStringLiteral("C"), QStringLiteral("T")}));
     EXPECT_TRUE(env.dialogs.empty());
@@ -190,7 +182,7 @@ TEST(StartupWidget, AutoScanDrivesInOrderAndAnAbortSkipsTheRest) {
         form.cmdFileAbort->trigger();
       }
     });
-    TFormEnv::Start(form);
+    StartMainForm(form);
     EXPECT_TRUE(aborted);
     EXPECT_EQ(form.ScannedDrives, QStringLiteral("C"));
     EXPECT_EQ(TopTexts(form), QStringList{QStringLiteral("C")});
@@ -224,7 +216,7 @@ TEST(StartupWidget, CommandLineDrivesAndFolders) {
   for (const Case& k : cases) {
     TFormEnv env;
     TMainForm form(k.arguments(env));
-    TFormEnv::Start(form);
+    StartMainForm(form);
     SCOPED_TRACE(k.shown.toStdString());
     EXPECT_EQ(form.ScannedDrives, k.scanned) << "a drive already in the tree is not scanned again";
     EXPECT_EQ(form.CurrentPath, k.shown);
@@ -239,7 +231,7 @@ TEST(StartupWidget, ReportArgumentRunsOnlyTheReport) {
   TFormEnv env;
   env.SetAutoScan(QStringLiteral("c"));
   TMainForm form({QStringLiteral("/rCSV"), QStringLiteral("T:\\")});
-  TFormEnv::Start(form);
+  StartMainForm(form);
   EXPECT_TRUE(form.ScannedDrives.isEmpty());
   EXPECT_TRUE(env.dialogs.empty());
   ASSERT_EQ(env.messages.size(), 1u);
@@ -262,7 +254,7 @@ TEST(MainFormWidget, PlacementIsSavedOnlyInTheNormalState) {
   QRect normal;
   {
     TMainForm form;
-    TFormEnv::Start(form);
+    StartMainForm(form);
     form.setGeometry(100, 120, 600, 420);
     QApplication::processEvents();
     normal = form.geometry();
@@ -273,7 +265,7 @@ TEST(MainFormWidget, PlacementIsSavedOnlyInTheNormalState) {
   EXPECT_EQ(RegReadInt(RegistryKeyPath, DesktopSection, PlacementWindowState, -1), 0);
   {
     TMainForm form;
-    TFormEnv::Start(form);
+    StartMainForm(form);
     EXPECT_EQ(form.size(), normal.size()) << "the placement comes back";
     form.showMaximized();
     QApplication::processEvents();
@@ -288,7 +280,7 @@ TEST(MainFormWidget, ViewTogglesAndSizeButtonsStoreTheirSettings) {
   TFormEnv env;
   {
     TMainForm form;
-    TFormEnv::Start(form);
+    StartMainForm(form);
     form.cmdViewFolderTree->trigger();
     EXPECT_FALSE(form.TheLeftPanel->isVisible());
     EXPECT_FALSE(form.MainSplitter->handle(1)->isVisible()) << "the splitter goes with the tree";
@@ -304,7 +296,7 @@ TEST(MainFormWidget, ViewTogglesAndSizeButtonsStoreTheirSettings) {
     EXPECT_EQ(ShowPercentInPie->Value, 0);
   }
   TMainForm form;
-  TFormEnv::Start(form);
+  StartMainForm(form);
   EXPECT_FALSE(form.TheLeftPanel->isVisible());
   EXPECT_FALSE(form.cmdViewFolderTree->isChecked());
   EXPECT_FALSE(form.statusBar()->isVisible());
@@ -317,7 +309,7 @@ TEST(MainFormWidget, ViewTogglesAndSizeButtonsStoreTheirSettings) {
 TEST(ScanCommandWidget, RescanningADriveAppendsItAndShowsTheSameFolderAgain) {
   TFormEnv env;
   TMainForm form({QStringLiteral("C:\\"), QStringLiteral("T:\\")});
-  TFormEnv::Start(form);
+  StartMainForm(form);
   ASSERT_TRUE(form.GoToFolder(QStringLiteral("C:\\Users")));
   ASSERT_EQ(form.CurrentPath, QStringLiteral("C:\\Users"));
   env.c.File("Users/b.txt", 2000);
@@ -336,7 +328,7 @@ TEST(ScanCommandWidget, RemovingDrivesOfAnEmptyTreeOrDuringAScanAndDroppingDurin
   TFormEnv env;
   {
     TMainForm form;
-    TFormEnv::Start(form);
+    StartMainForm(form);
     form.cmdFileRemoveAllDrives->trigger();
     form.RemoveDrive(QLatin1Char('C'));
     EXPECT_EQ(form.Nodes().TopCount(), 0);
@@ -357,7 +349,7 @@ TEST(ScanCommandWidget, RemovingDrivesOfAnEmptyTreeOrDuringAScanAndDroppingDurin
       form.RescanDrives(QStringLiteral("C"));
     }
   });
-  TFormEnv::Start(form);
+  StartMainForm(form);
   EXPECT_TRUE(dropped);
   EXPECT_EQ(form.ScannedDrives, QStringLiteral("C")) << "a folder dropped during a scan starts no second scan";
   EXPECT_TRUE(form.Nodes().Top(0)->Data());
@@ -388,7 +380,7 @@ TEST(ScanCommandWidget, InaccessibleDriveOffersRetryThenCancelSkipsIt) {
     return asked == 1 ? int(mbRetry) : int(mbCancel);
   };
   TMainForm form({QStringLiteral("C:\\"), QStringLiteral("T:\\")});
-  TFormEnv::Start(form);
+  StartMainForm(form);
   ASSERT_EQ(env.messages.size(), 2u);
   EXPECT_EQ(env.messages[0].Text.left(20), QStringLiteral("C: is not accessible"));
   EXPECT_EQ(env.messages[0].Caption, QStringLiteral("Korvane"));
@@ -402,7 +394,7 @@ TEST(ScanCommandWidget, InaccessibleDriveOffersRetryThenCancelSkipsIt) {
 TEST(FolderTreeViewWidget, DriveGuardRetryThenCancelKeepsTheSelection) {
   TFormEnv env;
   TMainForm form({QStringLiteral("C:\\"), QStringLiteral("T:\\Data")});
-  TFormEnv::Start(form);
+  StartMainForm(form);
   ASSERT_EQ(form.CurrentPath, QStringLiteral("T:\\Data"));
   TTreeNode* shown = form.CurrentNode;
 
@@ -427,7 +419,7 @@ TEST(FolderTreeViewWidget, DriveGuardRetryThenCancelKeepsTheSelection) {
 TEST(FolderTreeViewWidget, FolderDeletedOutsideLeavesTheTreeAndEveryAncestor) {
   TFormEnv env;
   TMainForm form({QStringLiteral("T:\\Data")});
-  TFormEnv::Start(form);
+  StartMainForm(form);
   TTreeNode* root = form.Nodes().Top(0);
   TTreeNode* data = Node(QStringLiteral("T:\\Data"));
   TTreeNode* sub = Node(QStringLiteral("T:\\Data\\Sub"));
@@ -455,7 +447,7 @@ TEST(FolderTreeViewWidget, FolderDeletedOutsideLeavesTheTreeAndEveryAncestor) {
 TEST(FolderTreeViewWidget, UpOneLevelSelectsTheParentAndDoesNothingOnARoot) {
   TFormEnv env;
   TMainForm form({QStringLiteral("T:\\Data\\Sub\\Deep")});
-  TFormEnv::Start(form);
+  StartMainForm(form);
   ASSERT_EQ(form.CurrentPath, QStringLiteral("T:\\Data\\Sub\\Deep"));
   env.t.Dir("Data/Sub/Deep/Deeper");
   form.RescanCurrentFolder();
@@ -489,7 +481,7 @@ TEST(FolderTreeViewWidget, ModelFollowsTheTreeWhileItFillsAndSorts) {
     ++checks;
   });
   form.FolderTree->expandAll();
-  TFormEnv::Start(form);
+  StartMainForm(form);
   form.ScanOrRescanDrive(QStringLiteral("T"));
   ASSERT_GT(checks, 5);
   ASSERT_TRUE(zeta.isValid());
@@ -510,7 +502,7 @@ TEST(FolderTreeViewWidget, ModelFollowsTheTreeWhileItFillsAndSorts) {
 TEST(FolderTreeViewWidget, DeletingTheFolderFromItsContextMenuSelectsTheParentWithLowerFigures) {
   TFormEnv env;
   TMainForm form({QStringLiteral("T:\\Data\\Sub")});
-  TFormEnv::Start(form);
+  StartMainForm(form);
   ASSERT_EQ(form.CurrentPath, QStringLiteral("T:\\Data\\Sub"));
   TTreeNode* data = Node(QStringLiteral("T:\\Data"));
   const TFolderSize dataBefore = *data->Data();
@@ -537,7 +529,7 @@ TEST(FolderTreeViewWidget, DeletingTheFolderFromItsContextMenuSelectsTheParentWi
 TEST(FolderTreeViewWidget, SelectFolderScansAnUnscannedDriveThenSelectsTheFolder) {
   TFormEnv env;
   TMainForm form({QStringLiteral("C:\\")});
-  TFormEnv::Start(form);
+  StartMainForm(form);
   QString title;
   TFolderBrowse::SetChooser([&](QWidget*, const QString& t, const QString&) {
     title = t;
@@ -555,7 +547,7 @@ TEST(FolderTreeViewWidget, SelectFolderScansAnUnscannedDriveThenSelectsTheFolder
 TEST(FolderTreeViewWidget, ExploreOpensTheHostFolder) {
   TFormEnv env;
   TMainForm form({QStringLiteral("T:\\Data")});
-  TFormEnv::Start(form);
+  StartMainForm(form);
   QList<QUrl> opened;
   SetUrlOpener([&](const QUrl& url) {
     opened << url;
@@ -571,7 +563,7 @@ TEST(FolderTreeViewWidget, ExploreOpensTheHostFolder) {
 TEST(MainFormWidget, PagesTabsAndMenuStatesFollowTheCurrentFolder) {
   TFormEnv env;
   TMainForm form({QStringLiteral("T:\\Data")});
-  TFormEnv::Start(form);
+  StartMainForm(form);
   ASSERT_FALSE(form.NotReady());
   EXPECT_FALSE(form.ThePages->isTabVisible(0));
   for (int tab = 1; tab <= 5; ++tab) EXPECT_TRUE(form.ThePages->isTabVisible(tab)) << tab;
@@ -607,7 +599,7 @@ TEST(ScanCommandWidget, MapAndDisconnectADriveLetter) {
   TFormEnv env;
   TFixtureTree share;
   TMainForm form;
-  TFormEnv::Start(form);
+  StartMainForm(form);
   env.dialogAnswer = [&](QDialog& d) {
     auto* box = qobject_cast<TMapDriveBox*>(&d);
     if (!box) return int(QDialog::Rejected);
@@ -640,7 +632,7 @@ TEST(StartupWidget, ClosingTheWindowDuringTheStartUpScansOpensNoDialog) {
     form.close();
     return int(mbCancel);
   };
-  TFormEnv::Start(form);
+  StartMainForm(form);
   ASSERT_EQ(env.messages.size(), 1u);
   EXPECT_TRUE(form.ScannedDrives.isEmpty());
   EXPECT_TRUE(env.dialogs.empty()) << "no dialog opens for a window that is going";
@@ -649,7 +641,7 @@ TEST(StartupWidget, ClosingTheWindowDuringTheStartUpScansOpensNoDialog) {
 TEST(ScanCommandWidget, CancelledRescanTakesTheDriveOutAndALaterScanKeepsOneRecord) {
   TFormEnv env;
   TMainForm form({QStringLiteral("T:\\Data")});
-  TFormEnv::Start(form);
+  StartMainForm(form);
   const QByteArray moved = env.t.Root() + "-away";
   ASSERT_EQ(::rename(env.t.Root().constData(), moved.constData()), 0);
   form.cmdFileRescanCurrentDrive->trigger();  // the box is answered with Cancel

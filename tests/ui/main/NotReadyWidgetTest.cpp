@@ -5,12 +5,12 @@
 #include "shell/MessageBoxes.h"
 #include "tests/config/RegistryScope.h"
 #include "tests/support/Fixture.h"
+#include "tests/support/MainFormEnv.h"
 #include "ui/main/MainForm.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDeadlineTimer>
-#include <QDialog>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -32,21 +32,10 @@ class TNotReadyEnv {
 public:
   TNotReadyEnv() : drives({{'C', c.Root()}}) {
     c.Dir("Users");
-    SetMessageAnswerer([](const TMessageRequest& r) { return (r.Buttons & mbCancel) ? int(mbCancel) : int(mbOK); });
-    SetModalDialogRunner([](QDialog&) { return int(QDialog::Rejected); });
     SetHelpSink([this](int context, const QString& topic) { help.push_back({context, topic}); });
   }
   ~TNotReadyEnv() {
-    SetMessageAnswerer(nullptr);
-    SetModalDialogRunner(nullptr);
     SetHelpSink(nullptr);
-  }
-
-  static void Start(TMainForm& form) {
-    form.show();
-    QDeadlineTimer deadline(10000);
-    while (!form.StartupDone() && !deadline.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 20);
-    QApplication::processEvents();
   }
 
   struct TRequest {
@@ -54,6 +43,7 @@ public:
     QString Topic;
   };
 
+  TAnsweredDialogs answered;
   TRegistryScope registry;
   TFixtureTree c;
   TDriveScope drives;
@@ -70,7 +60,7 @@ void WaitUntil(const std::function<bool()>& done) {
 TEST(NotReadyWidget, MemoFollowsTheRightHalfOfThePanel) {
   TNotReadyEnv env;
   TMainForm form;
-  TNotReadyEnv::Start(form);
+  StartMainForm(form);
   ASSERT_TRUE(form.NotReady());
   ASSERT_EQ(form.ThePages->currentWidget(), form.pageNotScanned);
 
@@ -102,7 +92,7 @@ TEST(NotReadyWidget, MemoFollowsTheRightHalfOfThePanel) {
 TEST(NotReadyWidget, MemoHandsTheFocusToItsPage) {
   TNotReadyEnv env;
   TMainForm form;
-  TNotReadyEnv::Start(form);
+  StartMainForm(form);
   ASSERT_TRUE(form.NotReady());
   form.activateWindow();
   WaitUntil([&] { return QApplication::activeWindow() == &form; });
@@ -123,7 +113,7 @@ TEST(NotReadyWidget, MemoHandsTheFocusToItsPage) {
 TEST(MainFormHelpWidget, HelpTopicsAsksForTheContents) {
   TNotReadyEnv env;
   TMainForm form;
-  TNotReadyEnv::Start(form);
+  StartMainForm(form);
   ASSERT_NE(form.cmdHelpTopics, nullptr);
   EXPECT_EQ(form.cmdHelpTopics->shortcut(), QKeySequence(Qt::Key_F1));
   EXPECT_TRUE(form.mnuHelp->actions().contains(form.cmdHelpTopics));
@@ -136,7 +126,7 @@ TEST(MainFormHelpWidget, HelpTopicsAsksForTheContents) {
 TEST(MainFormHelpWidget, F1InAnOpenMenuShowsThatMenusTopic) {
   TNotReadyEnv env;
   TMainForm form;
-  TNotReadyEnv::Start(form);
+  StartMainForm(form);
   struct TCase {
     QMenu* Menu;
     int Context;

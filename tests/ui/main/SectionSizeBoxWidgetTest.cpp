@@ -12,13 +12,12 @@
 #include "shell/MessageBoxes.h"
 #include "tests/config/RegistryScope.h"
 #include "tests/support/Fixture.h"
+#include "tests/support/MainFormEnv.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/ToolWindows.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QDeadlineTimer>
-#include <QDialog>
 #include <QLabel>
 #include <QTabWidget>
 
@@ -26,29 +25,6 @@
 
 #include <memory>
 #include <vector>
-
-namespace {
-
-void StartForm(TMainForm& form) {
-  form.show();
-  QDeadlineTimer deadline(10000);
-  while (!form.StartupDone() && !deadline.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 20);
-  QApplication::processEvents();
-}
-
-class TAnswerScope {
-public:
-  TAnswerScope() {
-    SetMessageAnswerer([](const TMessageRequest& r) { return (r.Buttons & mbCancel) ? int(mbCancel) : int(mbOK); });
-    SetModalDialogRunner([](QDialog&) { return int(QDialog::Rejected); });
-  }
-  ~TAnswerScope() {
-    SetMessageAnswerer(nullptr);
-    SetModalDialogRunner(nullptr);
-  }
-};
-
-}  // namespace
 
 TEST(SectionSizeBoxWidget, StartsWithUnknownDriveAndShowsWhatItIsGiven) {
   TRegistryScope registry;
@@ -118,7 +94,7 @@ TEST(SectionSizeBoxWidget, PlacementIsSavedOnDestroyAndRestoredWithDefaultSizeIn
 
 TEST(SectionSizeBoxWidget, HideAndTheViewItemFollowTheSettingAndTheBoxFollowsTheSelection) {
   TRegistryScope registry;
-  TAnswerScope answers;
+  TAnsweredDialogs answers;
   TFixtureTree t;
   t.Dir("Data");
   t.File("Data/a.bin", 5000);
@@ -127,7 +103,7 @@ TEST(SectionSizeBoxWidget, HideAndTheViewItemFollowTheSettingAndTheBoxFollowsThe
   {
     TMainForm form({QStringLiteral("T:\\Data")});
     form.SectionSizeBox = new TSectionSizeBox(&form);
-    StartForm(form);
+    StartMainForm(form);
     TSectionSizeBox& box = *form.SectionSizeBox;
     ASSERT_EQ(form.CurrentPath, QStringLiteral("T:\\Data"));
     ASSERT_TRUE(PieSectionSizeWindow->Value);
@@ -173,7 +149,7 @@ TEST(SectionSizeBoxWidget, HideAndTheViewItemFollowTheSettingAndTheBoxFollowsThe
   {
     TMainForm form({QStringLiteral("T:\\Data")});
     form.SectionSizeBox = new TSectionSizeBox(&form);
-    StartForm(form);
+    StartMainForm(form);
     EXPECT_FALSE(form.cmdViewPieSectionSizeWindow->isChecked());
     EXPECT_FALSE(form.SectionSizeBox->isVisible());
   }

@@ -9,14 +9,13 @@
 #include "shell/MessageBoxes.h"
 #include "tests/config/RegistryScope.h"
 #include "tests/support/Fixture.h"
+#include "tests/support/MainFormEnv.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/SubfoldersPage.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
-#include <QDeadlineTimer>
-#include <QDialog>
 #include <QLabel>
 #include <QSpinBox>
 #include <QKeyEvent>
@@ -54,22 +53,9 @@ public:
     t.File("Four/d/f.bin", 6000);
     t.Dir("Leaf");
     drives = std::make_unique<TDriveScope>(std::vector<TDriveMapping>{{'T', t.Root()}});
-    SetMessageAnswerer([](const TMessageRequest& r) { return (r.Buttons & mbCancel) ? int(mbCancel) : int(mbOK); });
-    SetModalDialogRunner([](QDialog&) { return int(QDialog::Rejected); });
     LoadSettings();
     DrivesToAutoScan->Value = QStringLiteral("t");
     SaveSettings();
-  }
-  ~TListEnv() {
-    SetMessageAnswerer(nullptr);
-    SetModalDialogRunner(nullptr);
-  }
-
-  static void Start(TMainForm& form) {
-    form.show();
-    QDeadlineTimer deadline(10000);
-    while (!form.StartupDone() && !deadline.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 20);
-    QApplication::processEvents();
   }
 
   static void Show(TMainForm& form, const QString& path) {
@@ -78,6 +64,7 @@ public:
     ASSERT_EQ(form.CurrentPath, path);
   }
 
+  TAnsweredDialogs answered;
   TRegistryScope registry;
   TFixtureTree t;
   std::unique_ptr<TDriveScope> drives;
@@ -119,7 +106,7 @@ void RightButtonDown(QWidget* widget, QPoint pos) {
 TEST(SubfoldersPageWidget, LargerThanOneMegabyteListsExactlyOneMegabyte) {
   TListEnv env;
   TMainForm form;
-  TListEnv::Start(form);
+  StartMainForm(form);
   TSubfoldersPage& page = *form.SubfoldersPage;
   TListEnv::Show(form, QStringLiteral("T:\\Big"));
   EXPECT_EQ(page.TheFilesList->topLevelItemCount(), 5) << "all folders by default";
@@ -150,7 +137,7 @@ TEST(SubfoldersPageWidget, LargerThanOneMegabyteListsExactlyOneMegabyte) {
 TEST(SubfoldersPageWidget, TopModeKeepsTheLargestAndSoundTopTexts) {
   TListEnv env;
   TMainForm form;
-  TListEnv::Start(form);
+  StartMainForm(form);
   TSubfoldersPage& page = *form.SubfoldersPage;
   IncludeWastedInformation->Value = false;
   TListEnv::Show(form, QStringLiteral("T:\\Four"));
@@ -180,7 +167,7 @@ TEST(SubfoldersPageWidget, TopModeKeepsTheLargestAndSoundTopTexts) {
 TEST(SubfoldersPageWidget, ColumnClicksSortAndSizesCompareByLengthFirst) {
   TListEnv env;
   TMainForm form;
-  TListEnv::Start(form);
+  StartMainForm(form);
   TSubfoldersPage& page = *form.SubfoldersPage;
   TListEnv::Show(form, QStringLiteral("T:\\Big"));
   ASSERT_EQ(page.SubfolderSort(), 1);
@@ -215,7 +202,7 @@ TEST(SubfoldersPageWidget, ColumnClicksSortAndSizesCompareByLengthFirst) {
 TEST(SubfoldersPageWidget, DoubleClickMatchesNamesInAnyCaseAndUpOneLevel) {
   TListEnv env;
   TMainForm form;
-  TListEnv::Start(form);
+  StartMainForm(form);
   TSubfoldersPage& page = *form.SubfoldersPage;
   TListEnv::Show(form, QStringLiteral("T:\\Big"));
   EXPECT_TRUE(page.panWebListLevelUp->isVisible());
@@ -243,7 +230,7 @@ TEST(SubfoldersPageWidget, FiveValuesComeBackAtTheNextStart) {
   TListEnv env;
   {
     TMainForm form;
-    TListEnv::Start(form);
+    StartMainForm(form);
     TSubfoldersPage& page = *form.SubfoldersPage;
     EXPECT_EQ(page.cbFoldersDisplayType->currentIndex(), TSubfoldersPage::dtAll);
     EXPECT_EQ(page.cbFoldersLargerThanBytes->currentText(), QStringLiteral("KB"));
@@ -265,7 +252,7 @@ TEST(SubfoldersPageWidget, FiveValuesComeBackAtTheNextStart) {
   EXPECT_EQ(RegReadInt(RegistryKeyPath, OptionsSection, FoldersDisplayLargerThanUnitName, -1), 0);
   EXPECT_EQ(RegReadInt(RegistryKeyPath, OptionsSection, FoldersDisplaySortName, 0), -1);
   TMainForm form;
-  TListEnv::Start(form);
+  StartMainForm(form);
   TSubfoldersPage& page = *form.SubfoldersPage;
   EXPECT_EQ(page.cbFoldersDisplayType->currentIndex(), TSubfoldersPage::dtLargerThan);
   EXPECT_EQ(page.udFoldersLargerThan->value(), 300);
@@ -276,7 +263,7 @@ TEST(SubfoldersPageWidget, FiveValuesComeBackAtTheNextStart) {
 TEST(SubfoldersPageWidget, ThresholdEditTakesDigitsOnlyAndRowMenuNeedsARow) {
   TListEnv env;
   TMainForm form;
-  TListEnv::Start(form);
+  StartMainForm(form);
   TSubfoldersPage& page = *form.SubfoldersPage;
   TListEnv::Show(form, QStringLiteral("T:\\Big"));
   page.cbFoldersDisplayType->setCurrentIndex(TSubfoldersPage::dtLargerThan);

@@ -10,6 +10,7 @@
 #include "shell/MessageBoxes.h"
 #include "tests/config/RegistryScope.h"
 #include "tests/support/Fixture.h"
+#include "tests/support/MainFormEnv.h"
 #include "ui/main/FolderPie.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/ToolWindows.h"
@@ -17,8 +18,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDeadlineTimer>
-#include <QDialog>
 #include <QFrame>
 #include <QLabel>
 #include <QMouseEvent>
@@ -42,22 +41,12 @@ public:
     t.File("Data/Sub/three.bin", 7000);
     t.File("Data/four.bin", 1);
     drives = std::make_unique<TDriveScope>(std::vector<TDriveMapping>{{'T', t.Root()}});
-    SetMessageAnswerer([](const TMessageRequest& r) { return (r.Buttons & mbCancel) ? int(mbCancel) : int(mbOK); });
-    SetModalDialogRunner([](QDialog&) { return int(QDialog::Rejected); });
   }
   ~TWastedEnv() {
-    SetMessageAnswerer(nullptr);
-    SetModalDialogRunner(nullptr);
     SetHelpSink(nullptr);
   }
 
-  static void Start(TMainForm& form) {
-    form.show();
-    QDeadlineTimer deadline(10000);
-    while (!form.StartupDone() && !deadline.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 20);
-    QApplication::processEvents();
-  }
-
+  TAnsweredDialogs answered;
   TRegistryScope registry;
   TFixtureTree t;
   std::unique_ptr<TDriveScope> drives;
@@ -134,7 +123,7 @@ TEST(WastedPageWidget, FolderFiguresAtEverySizeAndTheRootHeaderAndLink) {
   std::vector<int> help;
   SetHelpSink([&](int context, const QString&) { help.push_back(context); });
   TMainForm form({QStringLiteral("T:\\Data")});
-  TWastedEnv::Start(form);
+  StartMainForm(form);
   ASSERT_EQ(form.CurrentPath, QStringLiteral("T:\\Data"));
   ShowWastedPage(form);
   ASSERT_EQ(form.CurrentPage, 3);
@@ -177,7 +166,7 @@ TEST(WastedPageWidget, FolderFiguresAtEverySizeAndTheRootHeaderAndLink) {
 TEST(WastedPageWidget, DriveClusterSizeHighlightsItsPanelAndWritesTheStatusText) {
   TWastedEnv env;
   TMainForm form({QStringLiteral("T:\\Data")});
-  TWastedEnv::Start(form);
+  StartMainForm(form);
   ShowWastedPage(form);
   ASSERT_NE(form.WastedPage, nullptr);
   const TWastedPage& page = *form.WastedPage;
@@ -219,7 +208,7 @@ TEST(WastedPageWidget, ADriveRootFillsThePieHeaderAndTheToolWindowWithTheDrivesF
   TWastedEnv env;
   TMainForm form({QStringLiteral("T:\\Data")});
   form.SectionSizeBox = new TSectionSizeBox(&form);
-  TWastedEnv::Start(form);
+  StartMainForm(form);
   ASSERT_TRUE(form.SelectNode(Node(QStringLiteral("T:\\"))));
   ASSERT_NE(form.PiePage, nullptr);
   const int64_t total = TotalSpace(QStringLiteral("T:\\"));
@@ -244,7 +233,7 @@ TEST(WastedPageWidget, ChoosingSixtyFourKChangesTheOtherFiguresButNotThisPage) {
   TWastedEnv env;
   TMainForm form({QStringLiteral("T:\\Data")});
   form.SectionSizeBox = new TSectionSizeBox(&form);
-  TWastedEnv::Start(form);
+  StartMainForm(form);
   ShowWastedPage(form);
   ASSERT_NE(form.WastedPage, nullptr);
   const TWastedPage& page = *form.WastedPage;

@@ -1,0 +1,34 @@
+#pragma once
+// Helpers for tests that run the main window headless.
+
+#include "shell/MessageBoxes.h"
+#include "ui/main/MainForm.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDialog>
+
+// For its lifetime every message box is answered (Cancel where the box offers it, else OK) and
+// every modal dialog is rejected, so no test waits for a person.
+class TAnsweredDialogs {
+public:
+  TAnsweredDialogs() {
+    SetMessageAnswerer([](const TMessageRequest& r) { return (r.Buttons & mbCancel) ? int(mbCancel) : int(mbOK); });
+    SetModalDialogRunner([](QDialog&) { return int(QDialog::Rejected); });
+  }
+  ~TAnsweredDialogs() {
+    SetMessageAnswerer(nullptr);
+    SetModalDialogRunner(nullptr);
+  }
+  TAnsweredDialogs(const TAnsweredDialogs&) = delete;
+  TAnsweredDialogs& operator=(const TAnsweredDialogs&) = delete;
+};
+
+// Shows the form and pumps events until its start-up work (the scans it was asked for) is done,
+// for ten seconds at the most.
+inline void StartMainForm(TMainForm& form) {
+  form.show();
+  QDeadlineTimer deadline(10000);
+  while (!form.StartupDone() && !deadline.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 20);
+  QApplication::processEvents();
+}
