@@ -88,7 +88,10 @@ void FillFindData(const struct statx& st, bool hiddenByName, TFindData& out) {
   out.Size = S_ISDIR(st.stx_mode) ? 0 : static_cast<int64_t>(st.stx_size);
   out.LastAccessTime = FileTimeOf(st.stx_atime);
   out.LastWriteTime = FileTimeOf(st.stx_mtime);
-  out.CreationTime = (st.stx_mask & STATX_BTIME) ? FileTimeOf(st.stx_btime) : 0;
+  // Some file systems (overlays among them) report a birth time of exactly the epoch when they keep
+  // none; that is no real creation date.
+  const bool born = (st.stx_mask & STATX_BTIME) && (st.stx_btime.tv_sec != 0 || st.stx_btime.tv_nsec != 0);
+  out.CreationTime = born ? FileTimeOf(st.stx_btime) : 0;
 }
 
 bool IsOtherFileSystem(const struct statx& st, uint32_t devMajor, uint32_t devMinor) {

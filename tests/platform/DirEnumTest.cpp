@@ -17,6 +17,31 @@ TEST(DirEnumTimes, FileTimeCountsHundredsOfNanosecondsSince1601) {
   EXPECT_EQ(UnixToFileTime(-11644473601LL, 0), 0u);  // before 1601: no such FILETIME
 }
 
+TEST(DirEnumTimes, ABirthTimeAtTheEpochOrNoneIsUnknown) {
+  struct Case {
+    unsigned mask;
+    int64_t seconds;
+    uint32_t nanoseconds;
+    uint64_t expected;
+  };
+  const Case cases[] = {
+      {STATX_BASIC_STATS, 1'000'000'000, 0, 0},  // not asked for or not kept
+      {STATX_BASIC_STATS | STATX_BTIME, 0, 0, 0},  // what overlays report when they keep none
+      {STATX_BASIC_STATS | STATX_BTIME, 1'000'000'000, 0, UnixToFileTime(1'000'000'000, 0)},
+      {STATX_BASIC_STATS | STATX_BTIME, 0, 1, UnixToFileTime(0, 1)},
+  };
+  for (const Case& k : cases) {
+    struct statx st {};
+    st.stx_mode = S_IFREG | 0644;
+    st.stx_mask = k.mask;
+    st.stx_btime.tv_sec = k.seconds;
+    st.stx_btime.tv_nsec = k.nanoseconds;
+    TFindData data;
+    FillFindData(st, false, data);
+    EXPECT_EQ(data.CreationTime, k.expected) << k.mask << " " << k.seconds;
+  }
+}
+
 class DirEnumTest : public ::testing::Test {
 protected:
   TFixtureTree fx;
