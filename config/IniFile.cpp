@@ -1,6 +1,7 @@
 #include "config/IniFile.h"
 
 #include "config/AtomicFile.h"
+#include "config/FolderLock.h"
 #include "platform/HostNames.h"
 
 #include <QtEndian>
@@ -244,6 +245,10 @@ TIniDocument TIniFile::Read() const {
 
 template <typename Change>
 void TIniFile::Modify(Change change) {
+  // Every writer of the file holds this lock from reading to replacing, so none erases what
+  // another wrote in between; a temporary file found under it was left by a crash.
+  const TFolderLock lock(path_);
+  if (lock.Held()) RemoveStaleAtomicTemps(path_);
   bool missing = false;
   QString error;
   const std::optional<QByteArray> bytes = ReadWholeFile(path_, &missing, &error);

@@ -20,7 +20,9 @@
 // - New lines get the line end the file already uses (that of its first line); a new file gets
 //   CRLF, as Windows profile files have.
 // - Every change re-reads the file and, when something changed, replaces it atomically
-//   (temporary file, flush, rename). A missing or unreadable file reads as empty.
+//   (temporary file, flush, rename), holding a lock on the file's folder throughout, so that two
+//   copies of the program writing in turn keep each other's keys. A missing or unreadable file
+//   reads as empty.
 
 #include <QByteArray>
 #include <QString>

@@ -7,11 +7,13 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QFile>
 #include <QString>
 
 #include <gtest/gtest.h>
 
 #include <random>
+#include <thread>
 #include <sys/stat.h>
 
 namespace {
@@ -243,6 +245,39 @@ TEST_F(IniFileTest, AFailedWriteLeavesTheOldFile) {
   // Nor is a file written into a folder that does not exist.
   TIniFile nowhere(tree_.Path("missing/archives.ini"));
   EXPECT_THROW(nowhere.WriteString("A", "B", "C"), EIniFileException);
+}
+
+// Two writers of one file (two copies of the program; here two threads with their own objects)
+// each re-read and replace it. Every key either of them wrote is there at the end.
+TEST_F(IniFileTest, WritersTakingTurnsKeepEachOthersKeys) {
+  constexpr int PerWriter = 60;
+  auto writer = [this](const QString& prefix) {
+    TIniFile ini(Path());
+    for (int i = 0; i < PerWriter; ++i) ini.WriteString("Descriptions", prefix + QString::number(i), "v");
+  };
+  std::thread first(writer, QStringLiteral("A"));
+  std::thread second(writer, QStringLiteral("B"));
+  first.join();
+  second.join();
+  const QStringList keys = TIniFile(Path()).ReadSection("Descriptions");
+  EXPECT_EQ(keys.size(), 2 * PerWriter);
+  for (int i = 0; i < PerWriter; ++i) {
+    EXPECT_TRUE(keys.contains(QStringLiteral("A%1").arg(i))) << i;
+    EXPECT_TRUE(keys.contains(QStringLiteral("B%1").arg(i))) << i;
+  }
+}
+
+// A write cut short by a crash leaves its temporary file; the next write clears it away and
+// touches nothing else.
+TEST_F(IniFileTest, TheNextWriteRemovesWhatACrashLeftBehind) {
+  Put("[Descriptions]\r\nD1.ZIP=old\r\n");
+  const QByteArray stale = AtomicTempPrefix(Path()) + "Ab3xYz";
+  const QByteArray other = AtomicTempPrefix(Path()) + "notours";
+  for (const QByteArray& name : {stale, other}) ASSERT_TRUE(WriteFileAtomically(name, "half", 0644));
+  TIniFile(Path()).WriteString("Descriptions", "D2.ZIP", "new");
+  EXPECT_FALSE(QFile::exists(QString::fromLocal8Bit(stale)));
+  EXPECT_TRUE(QFile::exists(QString::fromLocal8Bit(other)));
+  EXPECT_EQ(Content(), QByteArray("[Descriptions]\r\nD1.ZIP=old\r\nD2.ZIP=new\r\n"));
 }
 
 // Random bytes, truncated and damaged files: parsing always ends, gives back the very bytes it
