@@ -1,12 +1,15 @@
 #pragma once
 // Helpers for tests that run the main window headless.
 
+#include "config/Options.h"
 #include "shell/MessageBoxes.h"
 #include "ui/main/MainForm.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDialog>
+
+#include <gtest/gtest.h>
 
 // For its lifetime every message box is answered (Cancel where the box offers it, else OK) and
 // every modal dialog is rejected, so no test waits for a person.
@@ -31,4 +34,18 @@ inline void StartMainForm(TMainForm& form) {
   QDeadlineTimer deadline(10000);
   while (!form.StartupDone() && !deadline.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 20);
   QApplication::processEvents();
+}
+
+// Stores the letters the next start of the window scans by itself.
+inline void SetDrivesToAutoScan(const QString& letters) {
+  LoadSettings();
+  DrivesToAutoScan->Value = letters;
+  SaveSettings();
+}
+
+// Makes path the current folder and shows it on page k (0 pie ... 4 free space).
+inline void ShowFolderOnPage(TMainForm& form, const QString& path, int k) {
+  ASSERT_TRUE(form.GoToFolder(path)) << path.toStdString();
+  form.SelectPage(k);
+  ASSERT_EQ(form.CurrentPath, path);
 }

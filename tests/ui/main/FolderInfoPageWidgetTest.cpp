@@ -35,16 +35,7 @@ public:
     t.File("Secret/Below/.hidden.bin", 10);
     t.File("Secret/shown.bin", 20);
     drives = std::make_unique<TDriveScope>(std::vector<TDriveMapping>{{'T', t.Root()}});
-    LoadSettings();
-    DrivesToAutoScan->Value = QStringLiteral("t");
-    SaveSettings();
-  }
-
-  // Shows path on the information page.
-  static void Show(TMainForm& form, const QString& path) {
-    ASSERT_TRUE(form.GoToFolder(path)) << path.toStdString();
-    form.SelectPage(1);
-    ASSERT_EQ(form.CurrentPath, path);
+    SetDrivesToAutoScan(QStringLiteral("t"));
   }
 
   TAnsweredDialogs answered;
@@ -61,7 +52,7 @@ TEST(FolderInfoPageWidget, RowsForADriveRootAndForAFolder) {
   StartMainForm(form);
   TFolderInfoPage& page = *form.FolderInfoPage;
 
-  TInfoEnv::Show(form, QStringLiteral("T:\\"));
+  ShowFolderOnPage(form, QStringLiteral("T:\\"), 1);
   EXPECT_EQ(page.txtWebFolderInfoType->text(), QStringLiteral("Root Folder of Drive"));
   EXPECT_TRUE(page.Value(TFolderInfoPage::rowLongName).endsWith(QStringLiteral(" (T:)")));
   EXPECT_TRUE(page.Value(TFolderInfoPage::rowShortName).isEmpty()) << "a drive root has no entry of its own";
@@ -70,7 +61,7 @@ TEST(FolderInfoPageWidget, RowsForADriveRootAndForAFolder) {
   EXPECT_NE(page.Value(TFolderInfoPage::rowLastChange), QStringLiteral("(unknown)")) << "the record's times are known";
   EXPECT_EQ(page.Value(TFolderInfoPage::rowHidden), QStringLiteral("The folder contains Hidden files"));
 
-  TInfoEnv::Show(form, QStringLiteral("T:\\Plain"));
+  ShowFolderOnPage(form, QStringLiteral("T:\\Plain"), 1);
   EXPECT_EQ(page.txtWebFolderInfoType->text(), QStringLiteral("File Folder"));
   EXPECT_EQ(page.Value(TFolderInfoPage::rowLongName), QStringLiteral("Plain"));
   EXPECT_EQ(page.Value(TFolderInfoPage::rowShortName), QStringLiteral("PLAIN")) << "no short name: the long one in capitals";
@@ -87,7 +78,7 @@ TEST(FolderInfoPageWidget, RowsForADriveRootAndForAFolder) {
   EXPECT_EQ(page.txtWebTreeInfoObjects->toolTip(), QStringLiteral("1 file(s) and 1 subfolder(s)"));
 
   // One hidden file two levels down is enough.
-  TInfoEnv::Show(form, QStringLiteral("T:\\Secret"));
+  ShowFolderOnPage(form, QStringLiteral("T:\\Secret"), 1);
   EXPECT_EQ(page.Value(TFolderInfoPage::rowHidden), QStringLiteral("The folder contains Hidden files"));
   EXPECT_EQ(page.Value(TFolderInfoPage::rowReadOnly), QStringLiteral("No Read-Only files"));
 }
@@ -105,7 +96,7 @@ TEST(FolderInfoPageWidget, SizeTooltipsAreExactAndSingularForOneByte) {
   for (const Case& k : {Case{QStringLiteral("T:\\One"), QStringLiteral("1 bytes"), QStringLiteral("1 byte")},
                         Case{QStringLiteral("T:\\Empty"), QStringLiteral("0 bytes"), QStringLiteral("0 bytes")}}) {
     SCOPED_TRACE(k.path.toStdString());
-    TInfoEnv::Show(form, k.path);
+    ShowFolderOnPage(form, k.path, 1);
     EXPECT_EQ(page.txtWebTreeInfoSize->toolTip(), k.hint);
     EXPECT_EQ(page.txtWebFolderInfoSize->toolTip(), k.hint);
     EXPECT_EQ(page.txtWebTreeInfoSize->text(), k.size);
@@ -117,7 +108,7 @@ TEST(FolderInfoPageWidget, ClusterChoiceChangesAllocatedAndWastedOnly) {
   TMainForm form;
   StartMainForm(form);
   TFolderInfoPage& page = *form.FolderInfoPage;
-  TInfoEnv::Show(form, QStringLiteral("T:\\One"));
+  ShowFolderOnPage(form, QStringLiteral("T:\\One"), 1);
   const QString size = page.txtWebTreeInfoSize->text();
   const QString objects = page.txtWebTreeInfoObjects->text();
   const QString allocated = page.txtWebTreeInfoAllocated->toolTip();
@@ -149,7 +140,7 @@ TEST(FolderInfoPageWidget, SameFolderAgainIsNotRefilled) {
   TMainForm form;
   StartMainForm(form);
   TFolderInfoPage& page = *form.FolderInfoPage;
-  TInfoEnv::Show(form, QStringLiteral("T:\\Plain"));
+  ShowFolderOnPage(form, QStringLiteral("T:\\Plain"), 1);
   EXPECT_EQ(form.InfoShownPath, QStringLiteral("T:\\Plain"));
   page.gridFolderInfo->item(TFolderInfoPage::rowLongName, 1)->setText(QStringLiteral("marker"));
   form.SelectPage(1);

@@ -77,12 +77,6 @@ public:
     AbortScan = false;
   }
 
-  void SetAutoScan(const QString& letters) {
-    LoadSettings();
-    DrivesToAutoScan->Value = letters;
-    SaveSettings();
-  }
-
   TRegistryScope registry;
   TFixtureTree c;
   TFixtureTree t;
@@ -163,7 +157,7 @@ TEST(StartupWidget, ScanDrivesDialogScansTheCheckedDrives) {
 TEST(StartupWidget, AutoScanDrivesInOrderAndAnAbortSkipsTheRest) {
   {
     TFormEnv env;
-    env.SetAutoScan(QStringLiteral("ct"));
+    SetDrivesToAutoScan(QStringLiteral("ct"));
     TMainForm form;
     StartMainForm(form);
     EXPECT_EQ(form.ScannedDrives, QStringLiteral("CT"));
@@ -173,7 +167,7 @@ TEST(StartupWidget, AutoScanDrivesInOrderAndAnAbortSkipsTheRest) {
   }
   {
     TFormEnv env;
-    env.SetAutoScan(QStringLiteral("ct"));
+    SetDrivesToAutoScan(QStringLiteral("ct"));
     TMainForm form;
     bool aborted = false;
     QObject::connect(&form.Model(), &QAbstractItemModel::rowsInserted, &form, [&](const QModelIndex& parent) {
@@ -229,7 +223,7 @@ TEST(StartupWidget, CommandLineDrivesAndFolders) {
 
 TEST(StartupWidget, ReportArgumentRunsOnlyTheReport) {
   TFormEnv env;
-  env.SetAutoScan(QStringLiteral("c"));
+  SetDrivesToAutoScan(QStringLiteral("c"));
   TMainForm form({QStringLiteral("/rCSV"), QStringLiteral("T:\\")});
   StartMainForm(form);
   EXPECT_TRUE(form.ScannedDrives.isEmpty());
@@ -626,7 +620,7 @@ TEST(ScanCommandWidget, MapAndDisconnectADriveLetter) {
 
 TEST(StartupWidget, ClosingTheWindowDuringTheStartUpScansOpensNoDialog) {
   TFormEnv env;
-  env.SetAutoScan(QStringLiteral("q"));  // no drive Q: the Retry/Cancel box comes up
+  SetDrivesToAutoScan(QStringLiteral("q"));  // no drive Q: the Retry/Cancel box comes up
   TMainForm form;
   env.answer = [&](const TMessageRequest&) {
     form.close();

@@ -53,15 +53,7 @@ public:
     t.File("Four/d/f.bin", 6000);
     t.Dir("Leaf");
     drives = std::make_unique<TDriveScope>(std::vector<TDriveMapping>{{'T', t.Root()}});
-    LoadSettings();
-    DrivesToAutoScan->Value = QStringLiteral("t");
-    SaveSettings();
-  }
-
-  static void Show(TMainForm& form, const QString& path) {
-    ASSERT_TRUE(form.GoToFolder(path)) << path.toStdString();
-    form.SelectPage(2);
-    ASSERT_EQ(form.CurrentPath, path);
+    SetDrivesToAutoScan(QStringLiteral("t"));
   }
 
   TAnsweredDialogs answered;
@@ -108,7 +100,7 @@ TEST(SubfoldersPageWidget, LargerThanOneMegabyteListsExactlyOneMegabyte) {
   TMainForm form;
   StartMainForm(form);
   TSubfoldersPage& page = *form.SubfoldersPage;
-  TListEnv::Show(form, QStringLiteral("T:\\Big"));
+  ShowFolderOnPage(form, QStringLiteral("T:\\Big"), 2);
   EXPECT_EQ(page.TheFilesList->topLevelItemCount(), 5) << "all folders by default";
 
   struct Case {
@@ -140,7 +132,7 @@ TEST(SubfoldersPageWidget, TopModeKeepsTheLargestAndSoundTopTexts) {
   StartMainForm(form);
   TSubfoldersPage& page = *form.SubfoldersPage;
   IncludeWastedInformation->Value = false;
-  TListEnv::Show(form, QStringLiteral("T:\\Four"));
+  ShowFolderOnPage(form, QStringLiteral("T:\\Four"), 2);
   page.cbFoldersDisplayType->setCurrentIndex(TSubfoldersPage::dtTop);
   EXPECT_TRUE(page.cbFoldersTop->isVisible());
   EXPECT_FALSE(page.udFoldersLargerThan->isVisible());
@@ -169,7 +161,7 @@ TEST(SubfoldersPageWidget, ColumnClicksSortAndSizesCompareByLengthFirst) {
   TMainForm form;
   StartMainForm(form);
   TSubfoldersPage& page = *form.SubfoldersPage;
-  TListEnv::Show(form, QStringLiteral("T:\\Big"));
+  ShowFolderOnPage(form, QStringLiteral("T:\\Big"), 2);
   ASSERT_EQ(page.SubfolderSort(), 1);
   EXPECT_EQ(Names(page), (QStringList{QStringLiteral("Exact"), QStringLiteral("Kilo1000"), QStringLiteral("Kilo999"),
                                       QStringLiteral("Short"), QStringLiteral("Tiny")}));
@@ -204,7 +196,7 @@ TEST(SubfoldersPageWidget, DoubleClickMatchesNamesInAnyCaseAndUpOneLevel) {
   TMainForm form;
   StartMainForm(form);
   TSubfoldersPage& page = *form.SubfoldersPage;
-  TListEnv::Show(form, QStringLiteral("T:\\Big"));
+  ShowFolderOnPage(form, QStringLiteral("T:\\Big"), 2);
   EXPECT_TRUE(page.panWebListLevelUp->isVisible());
 
   page.TheFilesListDblClick();
@@ -235,7 +227,7 @@ TEST(SubfoldersPageWidget, FiveValuesComeBackAtTheNextStart) {
     EXPECT_EQ(page.cbFoldersDisplayType->currentIndex(), TSubfoldersPage::dtAll);
     EXPECT_EQ(page.cbFoldersLargerThanBytes->currentText(), QStringLiteral("KB"));
     EXPECT_EQ(page.udFoldersLargerThan->value(), 1);
-    TListEnv::Show(form, QStringLiteral("T:\\Big"));
+    ShowFolderOnPage(form, QStringLiteral("T:\\Big"), 2);
     page.TheFilesListColumnClick(TSubfoldersPage::colLastChange);
     page.TheFilesListColumnClick(TSubfoldersPage::colLastChange);
     page.udFoldersLargerThan->setValue(300);
@@ -265,7 +257,7 @@ TEST(SubfoldersPageWidget, ThresholdEditTakesDigitsOnlyAndRowMenuNeedsARow) {
   TMainForm form;
   StartMainForm(form);
   TSubfoldersPage& page = *form.SubfoldersPage;
-  TListEnv::Show(form, QStringLiteral("T:\\Big"));
+  ShowFolderOnPage(form, QStringLiteral("T:\\Big"), 2);
   page.cbFoldersDisplayType->setCurrentIndex(TSubfoldersPage::dtLargerThan);
   page.ediFoldersLargerThan->clear();
   TypeKeys(page.ediFoldersLargerThan, QStringLiteral("1x-2"));
