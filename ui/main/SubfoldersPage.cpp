@@ -168,7 +168,8 @@ TSubfoldersPage::TSubfoldersPage(TMainForm& form, QWidget* page) : QWidget(page)
     TheFilesList->setColumnWidth(c, Widths[c]);
   }
   // A date with its time does not fit 80 pixels in the desktop's font: the date columns get the
-  // width of a long sample in the list's own font.
+  // width of a long sample in the list's own font: 12/28/2026 10:58:58 PM as a packed DOS
+  // date-time (years since 1980, month, day; hours, minutes, seconds / 2).
   const uint32_t sample = (uint32_t{46} << 25 | uint32_t{12} << 21 | uint32_t{28} << 16) |
                           (uint32_t{22} << 11 | uint32_t{58} << 5 | uint32_t{29});
   const int dateWidth = TheFilesList->fontMetrics().horizontalAdvance(PackedDateTimeText(sample)) + 16;
