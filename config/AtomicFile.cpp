@@ -11,18 +11,18 @@
 #include <unistd.h>
 #include <vector>
 
-namespace {
-
-TAtomicWriteHook& WriteHook() {
-  static TAtomicWriteHook hook;
-  return hook;
-}
-
 QByteArray FolderOf(const QByteArray& path) {
   const qsizetype slash = path.lastIndexOf('/');
   if (slash < 0) return QByteArray(".");
   if (slash == 0) return QByteArray("/");
   return path.left(slash);
+}
+
+namespace {
+
+TAtomicWriteHook& WriteHook() {
+  static TAtomicWriteHook hook;
+  return hook;
 }
 
 QByteArray NameOf(const QByteArray& path) { return path.mid(path.lastIndexOf('/') + 1); }

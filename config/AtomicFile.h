@@ -8,6 +8,9 @@
 #include <optional>
 #include <sys/types.h>
 
+// The folder that holds path ("." for a bare name).
+QByteArray FolderOf(const QByteArray& path);
+
 // Writes data to a temporary file in the same folder as path, flushes it to disk, renames it over
 // path and flushes the folder, so that the rename itself survives a power loss. A symbolic link at
 // path is followed (the file it names is replaced, the link stays). An existing file keeps its

@@ -1,12 +1,13 @@
 #include "config/IniFile.h"
 
 #include "config/AtomicFile.h"
-#include "config/FolderLock.h"
+#include "config/FileLock.h"
 #include "platform/HostNames.h"
 
 #include <QtEndian>
 
 #include <algorithm>
+#include <fcntl.h>
 #include <string>
 
 namespace {
@@ -245,9 +246,11 @@ TIniDocument TIniFile::Read() const {
 
 template <typename Change>
 void TIniFile::Modify(Change change) {
-  // Every writer of the file holds this lock from reading to replacing, so none erases what
-  // another wrote in between; a temporary file found under it was left by a crash.
-  const TFolderLock lock(path_);
+  // Every writer of the file holds a lock on its folder from reading to replacing, so none erases
+  // what another wrote in between; a temporary file found under it was left by a crash. The file
+  // itself cannot carry the lock: each write replaces it. Without the folder (missing, or not
+  // readable) the write goes on unlocked.
+  const TFileLock lock(FolderOf(path_), O_RDONLY | O_DIRECTORY);
   if (lock.Held()) RemoveStaleAtomicTemps(path_);
   bool missing = false;
   QString error;

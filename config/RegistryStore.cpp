@@ -1,13 +1,13 @@
 #include "config/RegistryStore.h"
 
 #include "config/AtomicFile.h"
+#include "config/FileLock.h"
 
 #include <QDateTime>
 
 #include <cerrno>
 #include <fcntl.h>
 #include <pwd.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,39 +41,6 @@ bool MakeFolders(const QByteArray& folder, QString* error) {
   return true;
 }
 
-// An exclusive lock on the lock file beside a hive, held for the life of the object. Every
-// writer takes it, so that reading, changing and replacing the hive is one step for all
-// running copies of the program.
-class THiveLock {
-public:
-  explicit THiveLock(const QByteArray& hivePath) {
-    fd_ = ::open((hivePath + ".lock").constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd_ < 0) {
-      error_ = errno;
-      return;
-    }
-    while (::flock(fd_, LOCK_EX) != 0) {
-      if (errno == EINTR) continue;
-      error_ = errno;
-      ::close(fd_);
-      fd_ = -1;
-      return;
-    }
-  }
-  ~THiveLock() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  THiveLock(const THiveLock&) = delete;
-  THiveLock& operator=(const THiveLock&) = delete;
-
-  bool Held() const { return fd_ >= 0; }
-  int Error() const { return error_; }
-
-private:
-  int fd_ = -1;
-  int error_ = 0;
-};
-
 // Renames a hive that cannot be parsed out of the way, to a name no other file has.
 void SetAside(const QByteArray& path, const QString& reason) {
   const QByteArray stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")).toLatin1();
@@ -88,6 +55,10 @@ void SetAside(const QByteArray& path, const QString& reason) {
              qPrintable(reason), qPrintable(SystemErrorText(errno)));
   }
 }
+
+// The lock file beside a hive, held for the life of the object. Every writer takes it, so that
+// reading, changing and replacing the hive is one step for all running copies of the program.
+TFileLock LockHive(const QByteArray& hivePath) { return TFileLock(hivePath + ".lock", O_RDWR | O_CREAT); }
 
 }  // namespace
 
@@ -118,7 +89,7 @@ TRegHive LoadHive(TRegRoot root) {
 
   // Look again under the lock: another copy of the program may have just replaced the file, or
   // may already have set it aside.
-  const THiveLock lock(path);
+  const TFileLock lock = LockHive(path);
   bytes = ReadWholeFile(path);
   if (!bytes) return TRegHive(rootName);
   QString reason;
@@ -152,7 +123,7 @@ void CommitChanges(TRegRoot root, const std::vector<TRegChange>& changes) {
   QString error;
   if (!MakeFolders(folder, &error)) throw ERegistryException(error);
 
-  const THiveLock lock(path);
+  const TFileLock lock = LockHive(path);
   if (!lock.Held())
     throw ERegistryException(QStringLiteral("Cannot lock the registry file %1: %2")
                                  .arg(QString::fromLocal8Bit(path), SystemErrorText(lock.Error())));

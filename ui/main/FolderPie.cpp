@@ -101,9 +101,6 @@ struct TShellItemInfo {
 TShellItemInfo ShellItemInfo(const QString& path, TSectionKind kind) {
   static QFileIconProvider provider;
   TShellItemInfo info;
-  QString hostPath;
-  THostLocation location;
-  if (LocateDrivePath(path, location)) hostPath = QString::fromLocal8Bit(location.HostPath);
   if (IsDriveRoot(path)) {
     info.DisplayName = DriveDisplayName(AddBackslash(path.left(2)));
     info.TypeName = QStringLiteral("Drive");
@@ -119,7 +116,10 @@ TShellItemInfo ShellItemInfo(const QString& path, TSectionKind kind) {
   }
   const QMimeType mime = QMimeDatabase().mimeTypeForFile(info.DisplayName, QMimeDatabase::MatchExtension);
   info.TypeName = mime.isValid() && !mime.isDefault() && !mime.comment().isEmpty() ? mime.comment() : QStringLiteral("File");
-  QIcon icon = hostPath.isEmpty() ? QIcon() : provider.icon(QFileInfo(hostPath));
+  // Only a file's icon needs the file itself, found on the host.
+  THostLocation location;
+  QIcon icon;
+  if (LocateDrivePath(path, location)) icon = provider.icon(QFileInfo(QString::fromLocal8Bit(location.HostPath)));
   if (icon.isNull()) icon = provider.icon(QFileIconProvider::File);
   info.Icon = icon.pixmap(32, 32);
   return info;
