@@ -1,0 +1,107 @@
+#include "app/free/FreeCli.h"
+
+#include "platform/DriveTable.h"
+#include <QFile>
+
+#include <QDir>
+
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+TOpContext* runContext = nullptr;
+bool progressShown = false;
+
+extern "C" void OnCancelSignal(int) {
+  if (runContext) runContext->Cancel();
+}
+
+QString Percent(int64_t done, int64_t total) {
+  if (total <= 0) return QString();
+  return QStringLiteral(" %1%").arg(done * 100 / total);
+}
+
+}  // namespace
+
+void PrintError(const QString& message) {
+  std::fprintf(stderr, "korvane-free: %s\n", message.toLocal8Bit().constData());
+}
+
+std::optional<QByteArray> ResolveFreePath(const QString& arg, QString* error) {
+  if (arg.isEmpty()) {
+    *error = QStringLiteral("an empty path was given");
+    return std::nullopt;
+  }
+  if (SplitDrivePath(arg)) {
+    std::optional<QByteArray> host = DriveToHost(arg);
+    if (!host) *error = QStringLiteral("%1 is not on any drive").arg(arg);
+    return host;
+  }
+  QByteArray path = QFile::encodeName(arg);
+  if (!path.startsWith('/')) path = QFile::encodeName(QDir::currentPath()) + '/' + path;
+  return CleanHostPath(path);
+}
+
+bool IsProtectedFolder(const QByteArray& hostPath) {
+  const QByteArray path = CleanHostPath(hostPath);
+  if (path == "/" || path == CleanHostPath(QFile::encodeName(QDir::homePath()))) return true;
+  for (const TDriveMapping& m : TDriveTable::Instance().Mappings())
+    if (CleanHostPath(m.HostRoot) == path) return true;
+  return false;
+}
+
+TOpContext& RunContext() {
+  static TOpContext context;
+  runContext = &context;
+  return context;
+}
+
+void InstallCancelSignals() {
+  RunContext();
+  struct sigaction action {};
+  action.sa_handler = OnCancelSignal;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGTERM, &action, nullptr);
+}
+
+void AttachTerminalProgress(TOpContext& context) {
+  if (!::isatty(STDERR_FILENO)) return;
+  context.onProgress = [](const TOpProgress& p) {
+    const QString line = QStringLiteral("\r%1/%2 entries, %3/%4 bytes%5")
+                             .arg(p.entriesDone)
+                             .arg(p.entriesTotal)
+                             .arg(p.bytesDone)
+                             .arg(p.bytesTotal)
+                             .arg(Percent(p.bytesTotal > 0 ? p.bytesDone : p.entriesDone,
+                                          p.bytesTotal > 0 ? p.bytesTotal : p.entriesTotal));
+    std::fputs(line.toLocal8Bit().constData(), stderr);
+    std::fputs("\033[K", stderr);
+    progressShown = true;
+  };
+}
+
+void EndTerminalProgress() {
+  if (progressShown) std::fputc('\n', stderr);
+  progressShown = false;
+}
+
+bool AskOnTerminal(const QString& question) {
+  if (!::isatty(STDIN_FILENO)) return false;
+  std::fprintf(stderr, "%s [y/N] ", question.toLocal8Bit().constData());
+  std::fflush(stderr);
+  char line[64] = {};
+  if (!std::fgets(line, sizeof line, stdin)) return false;
+  return line[0] == 'y' || line[0] == 'Y';
+}
+
+int ReportResult(const char* verb, const TOpResult& result) {
+  EndTerminalProgress();
+  for (const TOpFailure& f : result.failures)
+    std::fprintf(stderr, "korvane-free: %s: %s: %s\n", verb, QFile::encodeName(f.path).constData(),
+                 f.reason.toLocal8Bit().constData());
+  std::printf("result: %s\n", StatusText(result.status).toUtf8().constData());
+  return result.status == TOpStatus::Done ? 0 : 1;
+}
