@@ -140,14 +140,28 @@ void RemoveStaleAtomicTemps(const QByteArray& path) {
 
 std::optional<QByteArray> ReadWholeFile(const QByteArray& path, bool* missing, QString* error) {
   if (missing) *missing = false;
-  const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+  auto notRegular = [&] {
+    if (error) *error = QStringLiteral("%1 is not a regular file").arg(QString::fromLocal8Bit(path));
+    return std::nullopt;
+  };
+  // Only regular files are opened: opening a FIFO for reading waits for a writer, and opening a
+  // device may do something of its own. The check after opening (which never waits) catches a
+  // file swapped in between; a symbolic link to a regular file is read as that file.
+  struct stat st {};
+  if (::stat(path.constData(), &st) == 0 && !S_ISREG(st.st_mode)) return notRegular();
+  const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
     const int code = errno;
     if (missing) *missing = code == ENOENT;
     if (error) *error = QStringLiteral("Cannot open %1: %2").arg(QString::fromLocal8Bit(path), SystemErrorText(code));
     return std::nullopt;
   }
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return notRegular();
+  }
   QByteArray bytes;
+  bytes.reserve(static_cast<qsizetype>(st.st_size));
   char buffer[65536];
   for (;;) {
     const ssize_t n = ::read(fd, buffer, sizeof buffer);

@@ -26,7 +26,9 @@ QByteArray AtomicTempPrefix(const QByteArray& path);
 // callers that know no other write to path is under way (they hold a lock that all writers take).
 void RemoveStaleAtomicTemps(const QByteArray& path);
 
-// Reads a whole file. None when it cannot be read; *missing tells whether it does not exist.
+// Reads a whole regular file (a symbolic link to one is followed). None when it cannot be read or
+// is no regular file (a FIFO, a device, a folder: these are never opened, so reading never
+// waits); *missing tells whether it does not exist.
 std::optional<QByteArray> ReadWholeFile(const QByteArray& path, bool* missing = nullptr,
                                         QString* error = nullptr);
 

@@ -2,6 +2,7 @@
 
 #include "config/AtomicFile.h"
 #include "config/FileLock.h"
+#include "config/SettingsWarnings.h"
 #include "platform/HostNames.h"
 
 #include <QtEndian>
@@ -240,7 +241,11 @@ bool TIniDocument::RemoveSection(QStringView section) {
 // ------------------------------------------------------------------------------------------
 
 TIniDocument TIniFile::Read() const {
-  const std::optional<QByteArray> bytes = ReadWholeFile(path_);
+  bool missing = false;
+  QString error;
+  const std::optional<QByteArray> bytes = ReadWholeFile(path_, &missing, &error);
+  if (!bytes && !missing)
+    AddSettingsWarning(QStringLiteral("%1; it reads as empty and is left as it is.").arg(error), "unreadable:" + path_);
   return bytes ? TIniDocument::Parse(*bytes) : TIniDocument();
 }
 

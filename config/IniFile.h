@@ -22,7 +22,8 @@
 // - Every change re-reads the file and, when something changed, replaces it atomically
 //   (temporary file, flush, rename), holding a lock on the file's folder throughout, so that two
 //   copies of the program writing in turn keep each other's keys. A missing or unreadable file
-//   reads as empty.
+//   reads as empty; an unreadable one (or one that is no regular file: a FIFO or a device is never
+//   opened) is warned about once (SettingsWarnings.h) and never written.
 
 #include <QByteArray>
 #include <QString>

@@ -425,57 +425,70 @@ std::optional<uint32_t> TRegValue::AsDWord() const {
   return qFromLittleEndian<uint32_t>(Data.constData());
 }
 
+QString TRegKey::IndexName(QStringView name) { return name.toString().toCaseFolded(); }
+
+// Removes the entry at position and moves the positions after it down by one.
+void TRegKey::Unindex(TIndex& index, const QString& folded, size_t position) {
+  index.remove(folded);
+  for (auto it = index.begin(); it != index.end(); ++it)
+    if (it.value() > position) --it.value();
+}
+
 TRegKey* TRegKey::FindSubkey(QStringView name) const {
-  for (const auto& k : subkeys_)
-    if (SameName(k->Name(), name)) return k.get();
-  return nullptr;
+  const auto it = subkeyIndex_.constFind(IndexName(name));
+  return it == subkeyIndex_.cend() ? nullptr : subkeys_[it.value()].get();
 }
 
 TRegKey& TRegKey::SubkeyOrNew(const QString& name) {
-  if (TRegKey* k = FindSubkey(name)) return *k;
+  const QString folded = IndexName(name);
+  const auto it = subkeyIndex_.constFind(folded);
+  if (it != subkeyIndex_.cend()) return *subkeys_[it.value()];
+  subkeyIndex_.insert(folded, subkeys_.size());
   subkeys_.push_back(std::make_unique<TRegKey>(name));
   return *subkeys_.back();
 }
 
 bool TRegKey::RemoveSubkey(QStringView name) {
-  for (auto it = subkeys_.begin(); it != subkeys_.end(); ++it) {
-    if (SameName((*it)->Name(), name)) {
-      subkeys_.erase(it);
-      return true;
-    }
-  }
-  return false;
+  const QString folded = IndexName(name);
+  const auto it = subkeyIndex_.constFind(folded);
+  if (it == subkeyIndex_.cend()) return false;
+  const size_t position = it.value();
+  subkeys_.erase(subkeys_.begin() + static_cast<std::ptrdiff_t>(position));
+  Unindex(subkeyIndex_, folded, position);
+  return true;
 }
 
 const TRegValue* TRegKey::FindValue(QStringView name) const {
-  for (const TRegNamedValue& v : values_)
-    if (SameName(v.Name, name)) return &v.Value;
-  return nullptr;
+  const auto it = valueIndex_.constFind(IndexName(name));
+  return it == valueIndex_.cend() ? nullptr : &values_[it.value()].Value;
 }
 
 void TRegKey::SetValue(const QString& name, TRegValue value) {
-  for (TRegNamedValue& v : values_) {
-    if (SameName(v.Name, name)) {
-      v.Value = std::move(value);
-      return;
-    }
+  const QString folded = IndexName(name);
+  const auto it = valueIndex_.constFind(folded);
+  if (it != valueIndex_.cend()) {
+    values_[it.value()].Value = std::move(value);
+    return;
   }
+  valueIndex_.insert(folded, values_.size());
   values_.push_back({name, std::move(value)});
 }
 
 bool TRegKey::RemoveValue(QStringView name) {
-  for (auto it = values_.begin(); it != values_.end(); ++it) {
-    if (SameName(it->Name, name)) {
-      values_.erase(it);
-      return true;
-    }
-  }
-  return false;
+  const QString folded = IndexName(name);
+  const auto it = valueIndex_.constFind(folded);
+  if (it == valueIndex_.cend()) return false;
+  const size_t position = it.value();
+  values_.erase(values_.begin() + static_cast<std::ptrdiff_t>(position));
+  Unindex(valueIndex_, folded, position);
+  return true;
 }
 
 void TRegKey::Clear() {
   subkeys_.clear();
+  subkeyIndex_.clear();
   values_.clear();
+  valueIndex_.clear();
 }
 
 std::optional<QStringList> SplitKeyPath(QStringView path) {

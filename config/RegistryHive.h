@@ -17,6 +17,7 @@
 #include "config/RegistryError.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -84,9 +85,17 @@ public:
   void Clear();
 
 private:
+  // Positions by case-folded name, so that finding or setting a name takes the same time however
+  // many the key holds (a hive of a million values reads and writes in linear time).
+  using TIndex = QHash<QString, size_t>;
+  static QString IndexName(QStringView name);
+  static void Unindex(TIndex& index, const QString& folded, size_t position);
+
   QString name_;
   std::vector<std::unique_ptr<TRegKey>> subkeys_;
+  TIndex subkeyIndex_;
   std::vector<TRegNamedValue> values_;
+  TIndex valueIndex_;
 };
 
 // The deepest key path the store accepts (as the Windows registry limits it).

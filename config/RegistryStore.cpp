@@ -2,8 +2,12 @@
 
 #include "config/AtomicFile.h"
 #include "config/FileLock.h"
+#include "config/SettingsWarnings.h"
 
 #include <QDateTime>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QSet>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -27,9 +31,10 @@ bool MakeFolders(const QByteArray& folder, QString* error) {
     if (i < folder.size() && folder[i] != '/') continue;
     const QByteArray prefix = folder.left(i);
     if (::mkdir(prefix.constData(), 0700) != 0 && errno != EEXIST) {
+      const int code = errno;
       if (error)
         *error = QStringLiteral("Cannot create the registry folder %1: %2")
-                     .arg(QString::fromLocal8Bit(prefix), SystemErrorText(errno));
+                     .arg(QString::fromLocal8Bit(prefix), SystemErrorText(code));
       return false;
     }
   }
@@ -41,18 +46,58 @@ bool MakeFolders(const QByteArray& folder, QString* error) {
   return true;
 }
 
-// Renames a hive that cannot be parsed out of the way, to a name no other file has.
+// Hives that could not be read in this run, by path. What they hold is not in memory (the
+// defaults stand in for it), so writing to them would replace the user's settings with the
+// defaults: nothing is written to them until the program ends.
+struct TUnreadableHives {
+  QMutex Lock;
+  QSet<QByteArray> Paths;
+};
+
+TUnreadableHives& UnreadableHives() {
+  static TUnreadableHives hives;
+  return hives;
+}
+
+bool IsUnreadable(const QByteArray& path) {
+  TUnreadableHives& hives = UnreadableHives();
+  const QMutexLocker locker(&hives.Lock);
+  return hives.Paths.contains(path);
+}
+
+// what: the failure as a sentence without its full stop ("Cannot open ...: Permission denied").
+void MarkUnreadable(const QByteArray& path, const QString& what) {
+  {
+    TUnreadableHives& hives = UnreadableHives();
+    const QMutexLocker locker(&hives.Lock);
+    hives.Paths.insert(path);
+  }
+  AddSettingsWarning(what + QStringLiteral(". The default settings apply, and the settings file is left as it is: "
+                                           "no setting is saved to it while the program runs."),
+                     "unreadable:" + path);
+}
+
+void SayNotSaved(const QByteArray& path) {
+  AddSettingsWarning(QStringLiteral("The settings were not saved to %1: it could not be read, and it is left as it is.")
+                         .arg(QString::fromLocal8Bit(path)),
+                     "not saved:" + path);
+}
+
+// Renames a hive that cannot be parsed out of the way, to a name no other file has. When it
+// cannot be renamed, it counts as unreadable, so that it is not overwritten either.
 void SetAside(const QByteArray& path, const QString& reason) {
   const QByteArray stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")).toLatin1();
   QByteArray aside = path + ".corrupt-" + stamp;
   struct stat st {};
   for (int n = 2; ::lstat(aside.constData(), &st) == 0; ++n) aside = path + ".corrupt-" + stamp + '-' + QByteArray::number(n);
   if (::rename(path.constData(), aside.constData()) == 0) {
-    qWarning("The registry file %s cannot be read (%s); it was renamed to %s and the defaults apply.",
-             path.constData(), qPrintable(reason), aside.constData());
+    AddSettingsWarning(QStringLiteral("The settings file %1 cannot be read (%2); it was renamed to %3 and the "
+                                      "default settings apply.")
+                           .arg(QString::fromLocal8Bit(path), reason, QString::fromLocal8Bit(aside)));
   } else {
-    qWarning("The registry file %s cannot be read (%s) and cannot be renamed: %s", path.constData(),
-             qPrintable(reason), qPrintable(SystemErrorText(errno)));
+    const int code = errno;
+    MarkUnreadable(path, QStringLiteral("The settings file %1 cannot be read (%2) nor renamed (%3)")
+                             .arg(QString::fromLocal8Bit(path), reason, SystemErrorText(code)));
   }
 }
 
@@ -83,18 +128,30 @@ QByteArray HivePath(TRegRoot root) { return RegistryFolder() + '/' + HiveFileNam
 TRegHive LoadHive(TRegRoot root) {
   const QByteArray path = HivePath(root);
   const QString rootName = RootKeyName(root);
-  std::optional<QByteArray> bytes = ReadWholeFile(path);
-  if (!bytes) return TRegHive(rootName);
+  bool missing = false;
+  QString error;
+  std::optional<QByteArray> bytes = ReadWholeFile(path, &missing, &error);
+  if (!bytes) {
+    if (!missing) MarkUnreadable(path, error);
+    return TRegHive(rootName);
+  }
   if (std::optional<TRegHive> hive = TRegHive::Parse(*bytes, rootName)) return std::move(*hive);
 
   // Look again under the lock: another copy of the program may have just replaced the file, or
   // may already have set it aside.
   const TFileLock lock = LockHive(path);
-  bytes = ReadWholeFile(path);
-  if (!bytes) return TRegHive(rootName);
+  bytes = ReadWholeFile(path, &missing, &error);
+  if (!bytes) {
+    if (!missing) MarkUnreadable(path, error);
+    return TRegHive(rootName);
+  }
   QString reason;
   if (std::optional<TRegHive> hive = TRegHive::Parse(*bytes, rootName, &reason)) return std::move(*hive);
-  if (lock.Held()) SetAside(path, reason);
+  if (lock.Held())
+    SetAside(path, reason);
+  else
+    MarkUnreadable(path, QStringLiteral("The settings file %1 cannot be read (%2) nor locked to be set aside (%3)")
+                             .arg(QString::fromLocal8Bit(path), reason, SystemErrorText(lock.Error())));
   return TRegHive(rootName);
 }
 
@@ -120,6 +177,10 @@ void CommitChanges(TRegRoot root, const std::vector<TRegChange>& changes) {
   const QByteArray folder = RegistryFolder();
   const QByteArray path = folder + '/' + HiveFileName(root);
   const QString rootName = RootKeyName(root);
+  if (IsUnreadable(path)) {
+    SayNotSaved(path);
+    return;
+  }
   QString error;
   if (!MakeFolders(folder, &error)) throw ERegistryException(error);
 
@@ -132,7 +193,11 @@ void CommitChanges(TRegRoot root, const std::vector<TRegChange>& changes) {
 
   bool missing = false;
   std::optional<QByteArray> bytes = ReadWholeFile(path, &missing, &error);
-  if (!bytes && !missing) throw ERegistryException(error);
+  if (!bytes && !missing) {
+    MarkUnreadable(path, error);
+    SayNotSaved(path);
+    return;
+  }
   TRegHive hive(rootName);
   if (bytes) {
     QString reason;
@@ -140,6 +205,10 @@ void CommitChanges(TRegRoot root, const std::vector<TRegChange>& changes) {
       hive = std::move(*parsed);
     } else {
       SetAside(path, reason);
+      if (IsUnreadable(path)) {
+        SayNotSaved(path);
+        return;
+      }
       bytes.reset();
     }
   }

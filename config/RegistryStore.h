@@ -7,7 +7,11 @@
 //         lock file beside it (current-user.reg.lock) that every writer locks (flock) while it
 //         re-reads the hive, applies its own changes and replaces the file.
 // A hive that cannot be parsed is renamed to current-user.reg.corrupt-YYYYMMDD-HHMMSS (never
-// overwritten) and the store carries on as if it were empty.
+// overwritten) and the store carries on as if it were empty. A hive that cannot be read at all
+// (no permission, an I/O error, no regular file: a FIFO or a device is never opened) reads as
+// empty too, but is left as it is: nothing is written to it for the rest of the run, since the
+// settings in it are not known. Each of these is said once (SettingsWarnings.h).
+// A symbolic link in place of a hive file stays a link: the file it names is read and replaced.
 // A person may edit a hive file (RegistryHive.h gives the format); the store keeps every key and
 // value, but not comments or blank lines, when it next writes the file.
 
@@ -28,8 +32,9 @@ QByteArray RegistryFolder();
 QByteArray HiveFileName(TRegRoot root);
 QByteArray HivePath(TRegRoot root);
 
-// The hive as it is on disk. A missing or unreadable file reads as an empty hive; a file that
-// cannot be parsed is set aside first. Never throws.
+// The hive as it is on disk. A missing or unreadable file reads as an empty hive (an unreadable
+// one is marked so that no commit replaces it); a file that cannot be parsed is set aside first.
+// Never throws.
 TRegHive LoadHive(TRegRoot root);
 
 // One change an accessor made; the store replays them on the freshest hive.
@@ -45,6 +50,7 @@ void ApplyChange(TRegHive& hive, const TRegChange& change);
 
 // Under the hive's lock: re-reads the hive file, applies the changes in order and replaces the
 // file (it is not touched when nothing changed). The changes of other writers since this
-// process read the hive stay. Throws ERegistryException when the folder or file cannot be
-// written, or when the hive file exists but cannot be read (it is then left as it is).
+// process read the hive stay. A hive that could not be read in this run, at any load or now,
+// is left as it is and the changes are dropped, with one warning per run. Throws
+// ERegistryException when the folder or file cannot be written.
 void CommitChanges(TRegRoot root, const std::vector<TRegChange>& changes);

@@ -3,6 +3,8 @@
 
 #include "config/AtomicFile.h"
 #include "config/IniFile.h"
+#include "config/SettingsWarnings.h"
+#include "tests/config/FifoWatch.h"
 #include "tests/support/Fixture.h"
 
 #include <QByteArray>
@@ -245,6 +247,35 @@ TEST_F(IniFileTest, AFailedWriteLeavesTheOldFile) {
   // Nor is a file written into a folder that does not exist.
   TIniFile nowhere(tree_.Path("missing/archives.ini"));
   EXPECT_THROW(nowhere.WriteString("A", "B", "C"), EIniFileException);
+}
+
+// A FIFO in place of the file (or a link to one) is never opened, so nothing waits for a writer:
+// it reads as empty, is never replaced, and one warning says so.
+TEST_F(IniFileTest, AFifoIsNeverOpenedNorReplaced) {
+  const QByteArray fifo = tree_.Path("elsewhere.fifo");
+  ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+  const QByteArray link = tree_.Path("TOOLS.INI");
+  ASSERT_EQ(::symlink(fifo.constData(), link.constData()), 0);
+  for (const QByteArray& path : {fifo, link}) {
+    SCOPED_TRACE(path.constData());
+    const qsizetype warned = SettingsWarnings().size();
+    {
+      const TFifoWatch watch(fifo);
+      TIniFile ini(path);
+      EXPECT_EQ(ini.ReadString("Tools", "Title1", "none"), "none");
+      EXPECT_TRUE(ini.ReadSections().isEmpty());
+      EXPECT_THROW(ini.WriteString("Tools", "Title1", "Editor"), EIniFileException);
+      EXPECT_FALSE(watch.Opened());
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat(path.constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    const QStringList warnings = SettingsWarnings().mid(warned);
+    ASSERT_EQ(warnings.size(), 1) << Str(warnings.join('\n'));
+    EXPECT_TRUE(warnings[0].contains("not a regular file")) << Str(warnings[0]);
+  }
+  const QStringList all = QDir(QString::fromLocal8Bit(tree_.Root())).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+  EXPECT_EQ(all, QStringList({"TOOLS.INI", "elsewhere.fifo"}));
 }
 
 // Two writers of one file (two copies of the program; here two threads with their own objects)

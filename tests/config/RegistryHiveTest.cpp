@@ -195,6 +195,58 @@ TEST(RegistryHive, NamesCompareCaseInsensitivelyAndKeepTheirFirstSpelling) {
   EXPECT_FALSE(hive.DeleteKey(u"Software\\Morvell"));
 }
 
+// Removing names from the front, the middle and the end, setting existing ones again and adding
+// new ones: every name is still found, with its own value, in the order the names were made.
+TEST(RegistryHive, RemovingAndSettingNamesKeepsTheOrderAndFindsEveryName) {
+  TRegHive hive(Cu);
+  TRegKey& key = hive.CreateKey(u"Software\\Morvell");
+  constexpr int Count = 50;
+  for (int i = 0; i < Count; ++i) {
+    key.SetValue(QStringLiteral("V%1").arg(i), TRegValue::FromDWord(static_cast<uint32_t>(i)));
+    key.SubkeyOrNew(QStringLiteral("S%1").arg(i)).SetValue(QString(), TRegValue::FromDWord(static_cast<uint32_t>(i)));
+  }
+  for (int i = 0; i < Count; i += 3) {
+    EXPECT_TRUE(key.RemoveValue(QStringLiteral("v%1").arg(i)));
+    EXPECT_TRUE(key.RemoveSubkey(QStringLiteral("s%1").arg(i)));
+  }
+  EXPECT_TRUE(key.RemoveValue(u"V49"));  // the last one
+  EXPECT_FALSE(key.RemoveValue(u"V0"));
+  EXPECT_FALSE(key.RemoveSubkey(u"S0"));
+  key.SetValue("v1", TRegValue::FromDWord(1000));   // keeps its place and spelling
+  key.SetValue("v0", TRegValue::FromDWord(2000));   // comes back at the end
+  key.SubkeyOrNew("s0");
+  key.SetValue("Straße", TRegValue::FromDWord(3000));
+  key.SetValue("STRASSE", TRegValue::FromDWord(4000));  // another name: only simple case folding
+  key.SetValue("STRAẞE", TRegValue::FromDWord(5000));   // capital sharp s: the same name
+
+  QStringList expectedValues, expectedSubkeys;
+  for (int i = 1; i < Count; ++i) {
+    if (i % 3 == 0) continue;
+    if (i < Count - 1) expectedValues << QStringLiteral("V%1").arg(i);
+    expectedSubkeys << QStringLiteral("S%1").arg(i);
+  }
+  expectedValues << "v0" << "Straße" << "STRASSE";
+  expectedSubkeys << "s0";
+  QStringList values, subkeys;
+  for (const TRegNamedValue& v : key.Values()) values << v.Name;
+  for (const auto& k : key.Subkeys()) subkeys << k->Name();
+  EXPECT_EQ(values, expectedValues);
+  EXPECT_EQ(subkeys, expectedSubkeys);
+
+  for (const TRegNamedValue& v : key.Values()) {
+    const TRegValue* found = key.FindValue(v.Name.toLower());
+    ASSERT_NE(found, nullptr) << Str(v.Name);
+    EXPECT_EQ(found, &v.Value) << Str(v.Name);
+  }
+  for (const auto& k : key.Subkeys()) EXPECT_EQ(key.FindSubkey(k->Name().toUpper()), k.get()) << Str(k->Name());
+  EXPECT_EQ(key.FindValue(u"V1")->AsDWord(), 1000u);
+  EXPECT_EQ(key.FindValue(u"V2")->AsDWord(), 2u);
+  EXPECT_EQ(key.FindValue(u"straße")->AsDWord(), 5000u);
+  EXPECT_EQ(key.FindValue(u"strasse")->AsDWord(), 4000u);
+  EXPECT_EQ(key.FindValue(u"V3"), nullptr);
+  EXPECT_EQ(key.FindSubkey(u"S49")->FindValue(QString())->AsDWord(), 49u);
+}
+
 TEST(RegistryHive, KeyPaths) {
   struct Case {
     QString Path;

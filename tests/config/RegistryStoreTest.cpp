@@ -4,7 +4,10 @@
 #include "config/AtomicFile.h"
 #include "config/RegIniFile.h"
 #include "config/Registry.h"
+#include "config/RegHelpers.h"
 #include "config/RegistryStore.h"
+#include "config/SettingsWarnings.h"
+#include "tests/config/FifoWatch.h"
 #include "tests/config/RegistryScope.h"
 
 #include <QByteArray>
@@ -12,7 +15,10 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <memory>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -275,10 +281,66 @@ TEST(RegistryStore, AHiveThatCannotBeReadIsNeitherReplacedNorSetAside) {
   EXPECT_EQ(Read("A"), "<none>");
   TRegistry reg;
   reg.WriteValue(Key, "A", TRegValue::FromString("1"));
-  EXPECT_THROW(reg.Close(), ERegistryException);
+  EXPECT_NO_THROW(reg.Close());  // nothing is written, and a warning says so
   struct stat st {};
   ASSERT_EQ(::stat(scope.HivePath().constData(), &st), 0);
   EXPECT_TRUE(S_ISDIR(st.st_mode));
+}
+
+TEST(RegistryStore, AHiveThatIsNoRegularFileIsNeverOpenedAndLeftAloneWithOneWarningEach) {
+  enum class TKind { Fifo, LinkToFifo, Device };
+  struct Case {
+    const char* What;
+    TKind Kind;
+  };
+  const Case cases[] = {
+      {"a FIFO", TKind::Fifo},
+      {"a link to a FIFO", TKind::LinkToFifo},
+      {"a character device", TKind::Device},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.What);
+    const TRegistryScope scope;
+    const QByteArray hive = scope.HivePath();
+    const QByteArray fifo = c.Kind == TKind::LinkToFifo ? scope.Path("elsewhere.fifo") : hive;
+    if (c.Kind == TKind::Device) {
+      // The numbers of /dev/null: reading it gives an empty file, so that only the type shows.
+      if (::mknod(hive.constData(), S_IFCHR | 0600, makedev(1, 3)) != 0) {
+        std::printf("[  SKIPPED ] %s: a device node cannot be made here (needs root)\n", c.What);
+        continue;
+      }
+    } else {
+      ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+      if (c.Kind == TKind::LinkToFifo) {
+        ASSERT_EQ(::symlink(fifo.constData(), hive.constData()), 0);
+      }
+    }
+    struct stat before {};
+    ASSERT_EQ(::lstat(hive.constData(), &before), 0);
+    const QStringList entries = scope.Entries();
+    const qsizetype warned = SettingsWarnings().size();
+    {
+      const std::unique_ptr<TFifoWatch> watch(c.Kind == TKind::Device ? nullptr : new TFifoWatch(fifo));
+      EXPECT_EQ(Read("ShowFileNames"), "<none>");
+      EXPECT_EQ(RegReadInt(QStringLiteral("Software\\Morvell\\Korvane 3"), "Options", "ZIPCompressionLevel", 9), 9);
+      EXPECT_NO_THROW(Write("ShowFileNames", "0"));
+      EXPECT_NO_THROW(RegWriteInt(QStringLiteral("Software\\Morvell\\Korvane 3"), "Options", "ZIPCompressionLevel", 5));
+      if (watch) {
+        EXPECT_FALSE(watch->Opened());
+      }
+    }
+    struct stat after {};
+    ASSERT_EQ(::lstat(hive.constData(), &after), 0);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(scope.Entries(), entries);
+
+    const QStringList warnings = SettingsWarnings().mid(warned);
+    ASSERT_EQ(warnings.size(), 2) << Str(warnings.join('\n'));
+    EXPECT_TRUE(warnings[0].contains(QString::fromLocal8Bit(hive)) && warnings[0].contains("not a regular file"))
+        << Str(warnings[0]);
+    EXPECT_TRUE(warnings[1].contains("not saved")) << Str(warnings[1]);
+  }
 }
 
 TEST(RegistryStore, AHandEditedHiveIsReadAndAHiveLinkStaysALink) {
@@ -299,6 +361,59 @@ TEST(RegistryStore, AHandEditedHiveIsReadAndAHiveLinkStaysALink) {
   EXPECT_TRUE(S_ISLNK(st.st_mode));
   EXPECT_TRUE(ReadWholeFile(dotfile)->contains("\"ShowFileNames\"=\"0\""));
   EXPECT_EQ(Read("ZIPCompressionLevel"), "5");
+}
+
+TEST(RegistryStore, AHiveLinkStaysALinkAndItsTargetIsReplacedWhole) {
+  // As dotfile managers set it up: the hive is a link, absolute or relative, perhaps through a
+  // second link, to a file in a folder of their own.
+  struct Case {
+    const char* What;
+    QByteArray Link;  // what the hive link holds; "@" stands for the fixture folder
+    QByteArray Via;   // a second link in the chain, or empty
+  };
+  const Case cases[] = {
+      {"an absolute link", "@/dotfiles/korvane.reg", ""},
+      {"a relative link", "dotfiles/korvane.reg", ""},
+      {"a chain of two links", "@/dotfiles/link.reg", "korvane.reg"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.What);
+    const TRegistryScope scope;
+    const QByteArray dotfiles = scope.Path("dotfiles");
+    const QByteArray target = dotfiles + "/korvane.reg";
+    ASSERT_EQ(::mkdir(dotfiles.constData(), 0700), 0);
+    ASSERT_TRUE(WriteFileAtomically(target,
+                                    "Windows Registry Editor Version 5.00\n\n"
+                                    "[HKEY_CURRENT_USER\\Software\\Morvell\\Korvane 3\\Options]\n"
+                                    "\"ZIPCompressionLevel\"=\"5\"\n",
+                                    0600));
+    ASSERT_EQ(::chmod(target.constData(), 0640), 0);
+    if (!c.Via.isEmpty()) {
+      ASSERT_EQ(::symlink(c.Via.constData(), (dotfiles + "/link.reg").constData()), 0);
+    }
+    const QByteArray link = QByteArray(c.Link).replace("@", scope.Folder());
+    ASSERT_EQ(::symlink(link.constData(), scope.HivePath().constData()), 0);
+    struct stat before {};
+    ASSERT_EQ(::stat(target.constData(), &before), 0);
+
+    Write("ShowFileNames", "0");
+
+    char held[PATH_MAX] = {};
+    ASSERT_GT(::readlink(scope.HivePath().constData(), held, sizeof held - 1), 0);
+    EXPECT_EQ(QByteArray(held), link);
+    struct stat after {};
+    ASSERT_EQ(::lstat(target.constData(), &after), 0);
+    EXPECT_TRUE(S_ISREG(after.st_mode));
+    EXPECT_NE(after.st_ino, before.st_ino);  // a new file renamed into place, not rewritten
+    EXPECT_EQ(after.st_mode & 07777, 0640u);
+    const QByteArray text = ReadWholeFile(target).value_or("<unreadable>");
+    EXPECT_TRUE(text.contains("\"ShowFileNames\"=\"0\"")) << text.constData();
+    EXPECT_TRUE(text.contains("\"ZIPCompressionLevel\"=\"5\"")) << text.constData();
+    EXPECT_EQ(scope.Entries(), (QStringList{"current-user.reg", "current-user.reg.lock", "dotfiles"}));
+    QDir folder(QString::fromLocal8Bit(dotfiles));
+    const QStringList inDotfiles = folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    EXPECT_EQ(inDotfiles, (c.Via.isEmpty() ? QStringList{"korvane.reg"} : QStringList{"korvane.reg", "link.reg"}));
+  }
 }
 
 TEST(RegistryStore, KeyPathsTheStoreCannotHoldAreRefused) {

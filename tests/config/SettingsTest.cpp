@@ -2,6 +2,7 @@
 // setting's way through the hive file and back.
 
 #include "config/Options.h"
+#include "config/SettingsWarnings.h"
 #include "tests/config/RegistryScope.h"
 
 #include <QByteArray>
@@ -15,6 +16,8 @@
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -307,6 +310,32 @@ TEST(Settings, AHiveThatCannotBeParsedGivesTheDefaults) {
   LoadSettings();
   ExpectDefaults("broken hive");
   EXPECT_EQ(scope.Entries().filter("corrupt").size(), 1);
+}
+
+TEST(Settings, AHiveUnreadableAtStartIsNotReplacedByTheDefaultsAtExit) {
+  // The hive cannot be read while the program starts (here: something that is no file is in its
+  // place) and can again when it ends; the defaults the program ran on must not replace it.
+  const TRegistryScope scope;
+  const TSettingsScope settings;
+  const QByteArray hive = scope.HivePath();
+  const qsizetype warned = SettingsWarnings().size();
+  ASSERT_EQ(::mkdir(hive.constData(), 0700), 0);
+  LoadSettings();
+  ExpectDefaults("unreadable hive");
+  ASSERT_EQ(::rmdir(hive.constData()), 0);
+  const QByteArray users = "Windows Registry Editor Version 5.00\n\n"
+                           "[HKEY_CURRENT_USER\\Software\\Morvell\\Korvane 3\\Options]\n"
+                           "\"ShowFileNames\"=\"0\"\n\"ZIPCompressionLevel\"=\"5\"\n";
+  scope.WriteHive(users);
+  EXPECT_NO_THROW(SaveSettings());
+  EXPECT_EQ(scope.HiveText(), users);
+
+  const QStringList warnings = SettingsWarnings().mid(warned);
+  ASSERT_EQ(warnings.size(), 2) << warnings.join('\n').toStdString();
+  EXPECT_TRUE(warnings[0].contains(QString::fromLocal8Bit(hive)) && warnings[0].contains("default settings apply"))
+      << warnings[0].toStdString();
+  EXPECT_TRUE(warnings[1].contains("not saved")) << warnings[1].toStdString();
+  EXPECT_TRUE(SettingsWarningMessage().contains(warnings[0]));
 }
 
 TEST(Settings, TheSubfolderListValuesAndTheirRanges) {

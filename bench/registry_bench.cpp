@@ -1,0 +1,94 @@
+// korvane-registry-bench COUNT [FOLDER]: writes COUNT values into one key of a hive through the
+// registry store (one accessor, one file replacement), reads the hive back through a new
+// accessor, looks every value up, and prints the times, the file size and the peak memory as
+// "key: value" lines (wall times of each phase, and the CPU time of the whole run, which a loaded
+// machine changes less). FOLDER (default: a new folder under /tmp) becomes the registry folder.
+
+#include "config/Registry.h"
+#include "config/RegistryStore.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QString>
+
+#include <cstdio>
+#include <cstdlib>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QString Key = QStringLiteral("Software\\Morvell\\Korvane 3\\Bench");
+
+double Seconds(const QElapsedTimer& timer) { return static_cast<double>(timer.nsecsElapsed()) / 1e9; }
+
+QString NameOf(long i) { return QStringLiteral("Value%1").arg(i); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2 || argc > 3 || std::atol(argv[1]) <= 0) {
+    std::fputs("usage: korvane-registry-bench COUNT [FOLDER]\n", stderr);
+    return 2;
+  }
+  const long count = std::atol(argv[1]);
+  QByteArray folder;
+  if (argc == 3) {
+    folder = argv[2];
+  } else {
+    char pattern[] = "/tmp/korvane-registry-bench-XXXXXX";
+    if (!::mkdtemp(pattern)) {
+      std::perror("mkdtemp");
+      return 1;
+    }
+    folder = pattern;
+  }
+  qputenv("KORVANE_REGISTRY_DIR", folder);
+  const QByteArray hive = HivePath(TRegRoot::CurrentUser);
+  ::unlink(hive.constData());
+
+  QElapsedTimer timer;
+  timer.start();
+  {
+    TRegistry reg;
+    for (long i = 0; i < count; ++i) {
+      // Strings, numbers and binary blocks, as the settings hold them.
+      if (i % 3 == 0)
+        reg.WriteValue(Key, NameOf(i), TRegValue::FromString(QString::number(i)));
+      else if (i % 3 == 1)
+        reg.WriteValue(Key, NameOf(i), TRegValue::FromDWord(static_cast<uint32_t>(i)));
+      else
+        reg.WriteValue(Key, NameOf(i), TRegValue::FromBinary(QByteArray::number(i)));
+    }
+    reg.Close();
+  }
+  const double writeSeconds = Seconds(timer);
+
+  timer.restart();
+  long found = 0;
+  {
+    const TRegistry reg;
+    const double parsed = Seconds(timer);
+    std::printf("read-parse-seconds: %.3f\n", parsed);
+    for (long i = 0; i < count; ++i) found += reg.ReadValue(Key, NameOf(i)).has_value();
+  }
+  const double readSeconds = Seconds(timer);
+
+  struct stat st {};
+  ::stat(hive.constData(), &st);
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  std::printf("values: %ld\n", count);
+  std::printf("write-seconds: %.3f\n", writeSeconds);
+  std::printf("read-seconds: %.3f\n", readSeconds);
+  std::printf("found: %ld\n", found);
+  std::printf("file-bytes: %lld\n", static_cast<long long>(st.st_size));
+  std::printf("cpu-seconds: %.3f\n", static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                                        static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6);
+  std::printf("peak-rss-mb: %.1f\n", static_cast<double>(usage.ru_maxrss) / 1024.0);
+  ::unlink(hive.constData());
+  ::unlink((hive + ".lock").constData());
+  if (argc == 2) ::rmdir(folder.constData());
+  return found == count ? 0 : 1;
+}
