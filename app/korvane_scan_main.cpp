@@ -26,7 +26,7 @@ namespace {
 constexpr int LargestShown = 10;
 
 void Usage(FILE* out) {
-  std::fputs("usage: korvane-scan HOSTFOLDER\n"
+  std::fputs("usage: korvane-scan [--] HOSTFOLDER\n"
              "Scans HOSTFOLDER as a drive and prints its totals, the wasted space at every\n"
              "cluster size and its ten largest subfolders.\n",
              out);
@@ -67,14 +67,17 @@ int main(int argc, char** argv) {
     Usage(stdout);
     return 0;
   }
-  if (argc != 2 || argv[1][0] == '\0' || (argv[1][0] == '-' && std::strcmp(argv[1], "--") != 0)) {
-    if (argc >= 2 && argv[1][0] == '-') std::fprintf(stderr, "korvane-scan: unknown option %s\n", argv[1]);
+  // "--" ends the options: the folder after it may begin with "-".
+  const bool endOfOptions = argc >= 2 && std::strcmp(argv[1], "--") == 0;
+  const int first = endOfOptions ? 2 : 1;
+  if (argc != first + 1 || argv[first][0] == '\0' || (!endOfOptions && argv[first][0] == '-')) {
+    if (!endOfOptions && argc >= 2 && argv[1][0] == '-') std::fprintf(stderr, "korvane-scan: unknown option %s\n", argv[1]);
     Usage(stderr);
     return 2;
   }
 
   char cwd[4096];
-  const QByteArray given(argv[1]);
+  const QByteArray given(argv[first]);
   const QByteArray folder = CleanHostPath(given.startsWith('/') ? given : QByteArray(::getcwd(cwd, sizeof cwd) ? cwd : "/") + '/' + given);
   struct stat st {};
   if (::stat(folder.constData(), &st) != 0) {

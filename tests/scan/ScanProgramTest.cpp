@@ -14,8 +14,9 @@ struct TRun {
   QByteArray err;
 };
 
-TRun RunScan(const QStringList& args) {
+TRun RunScan(const QStringList& args, const QString& workingFolder = QString()) {
   QProcess p;
+  if (!workingFolder.isEmpty()) p.setWorkingDirectory(workingFolder);
   p.start(QStringLiteral(KORVANE_SCAN_PROGRAM), args);
   TRun run;
   if (!p.waitForFinished(120000)) return run;
@@ -89,6 +90,35 @@ TEST(ScanProgram, BadArgumentsAndMissingFolders) {
     EXPECT_TRUE(run.err.contains(c.stderrHas)) << run.err.constData();
     EXPECT_TRUE(run.out.isEmpty());
   }
+}
+
+// "--" ends the options, so that a folder whose name begins with "-" can be scanned.
+TEST(ScanProgram, TwoDashesEndTheOptions) {
+  TFixtureTree fx;
+  fx.File("-dash/f", 1234);
+  fx.File("plain/f", 10);
+  const QString dash = QString::fromLocal8Bit(fx.Path("-dash"));
+  struct Case {
+    QStringList args;
+    int exitCode;
+    QByteArray has;  // on standard output when the scan runs, else on standard error
+  };
+  const Case cases[] = {
+      {{"--", dash}, 0, "host-path: " + fx.Path("-dash") + "\nfile-system"},
+      {{"--", "-dash"}, 0, "host-path: " + fx.Path("-dash") + "\nfile-system"},  // relative to the working folder
+      {{"--", "plain"}, 0, "host-path: " + fx.Path("plain") + "\nfile-system"},
+      {{"--"}, 2, "usage"},
+      {{"--", "-dash", "plain"}, 2, "usage"},
+      {{"--", "--"}, 1, "--: No such file"},  // a folder named "--" that is not there
+      {{"-dash"}, 2, "unknown option -dash"},
+  };
+  for (const Case& c : cases) {
+    const TRun run = RunScan(c.args, QString::fromLocal8Bit(fx.Root()));
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    EXPECT_EQ(run.exitCode, c.exitCode) << run.err.constData();
+    EXPECT_TRUE((c.exitCode == 0 ? run.out : run.err).contains(c.has)) << run.out.constData() << run.err.constData();
+  }
+  EXPECT_TRUE(RunScan({"--", dash}).out.contains("bytes: 1234\n"));
 }
 
 }  // namespace
