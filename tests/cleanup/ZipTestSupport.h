@@ -34,41 +34,45 @@ inline uint64_t HashBytes(uint64_t h, const char* data, size_t size) {
   return h;
 }
 
+// Hashes a file's bytes with every run of zeros (read or a hole) folded into its length, so that
+// a file restored with other holes hashes as it was, and big sparse files hash fast.
 inline uint64_t HashFile(const QByteArray& path) {
   uint64_t h = 1469598103934665603ULL;
+  uint64_t zeros = 0;
+  auto flushZeros = [&] {
+    if (zeros == 0) return;
+    h = HashBytes(h, reinterpret_cast<const char*>(&zeros), sizeof zeros);
+    zeros = 0;
+  };
   int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return 0;
   std::vector<char> buffer(1 << 20);
   off_t pos = 0;
   struct stat st {};
   ::fstat(fd, &st);
-  // Holes read as zeros; hashing their length keeps big sparse files cheap to compare.
   while (pos < st.st_size) {
     off_t data = ::lseek(fd, pos, SEEK_DATA);
     if (data < 0) data = st.st_size;
-    if (data > pos) {
-      h = HashBytes(h, "hole", 4) ^ static_cast<uint64_t>(data - pos);
-      pos = data;
-      if (pos >= st.st_size) break;
-    }
+    zeros += uint64_t(data - pos);
+    pos = data;
+    if (pos >= st.st_size) break;
     off_t hole = ::lseek(fd, pos, SEEK_HOLE);
     if (hole < 0) hole = st.st_size;
     while (pos < hole) {
       ssize_t n = ::pread(fd, buffer.data(), std::min<size_t>(buffer.size(), size_t(hole - pos)), pos);
       if (n <= 0) break;
-      // Runs of zeros count like holes, so that a file restored sparse hashes as it was.
-      size_t i = 0;
-      while (i < size_t(n)) {
-        size_t j = i;
-        while (j < size_t(n) && buffer[j] == 0) ++j;
-        if (j > i) { h = HashBytes(h, "hole", 4) ^ static_cast<uint64_t>(j - i); i = j; continue; }
-        while (j < size_t(n) && buffer[j] != 0) ++j;
-        h = HashBytes(h, buffer.data() + i, j - i);
-        i = j;
+      for (ssize_t i = 0; i < n; ++i) {
+        if (buffer[size_t(i)] == 0) {
+          ++zeros;
+        } else {
+          flushZeros();
+          h = HashBytes(h, &buffer[size_t(i)], 1);
+        }
       }
       pos += n;
     }
   }
+  flushZeros();
   ::close(fd);
   return h;
 }
