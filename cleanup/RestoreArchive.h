@@ -1,0 +1,33 @@
+#pragma once
+// Restoring an archived folder from a drive's "Archives Bin" into its original location or into
+// another folder. Every member is checked before anything is written; a refused member, a damaged
+// member or a wrong password make the restore a failure, and the archive and its catalogue entry
+// stay. Only a complete restore deletes the archive, and only when asked to.
+
+#include "cleanup/FreeOperation.h"
+#include "cleanup/ZipMaster.h"
+
+#include <QByteArray>
+#include <QChar>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+struct TRestoreRequest {
+  QChar Drive;            // the drive whose archives folder holds the archive
+  QString Key;            // the archive's catalogue key (its file name)
+  QByteArray Target;      // host folder to restore into; empty: the original location
+  bool DeleteArchive = false;
+  std::function<std::optional<QByteArray>(TZipPasswordPurpose)> Password;
+  std::function<void(int code, const QString& text)> OnMessage;
+};
+
+struct TRestoreOutcome {
+  TOpResult Result;
+  QByteArray RestoredFolder;  // host path of the folder restored (target + folder name)
+  bool ArchiveDeleted = false;
+  QString Message;            // what the user reads about the outcome
+};
+
+TRestoreOutcome RestoreArchive(const TRestoreRequest& request, TOpContext& context);
