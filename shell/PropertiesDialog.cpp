@@ -7,7 +7,7 @@
 #include "scan/Format.h"
 #include "scan/PathFunctions.h"
 #include "scan/VolumeInfo.h"
-#include "shell/FolderWalk.h"
+#include "platform/FolderWalk.h"
 #include "shell/MessageBoxes.h"
 
 #include <QDialogButtonBox>

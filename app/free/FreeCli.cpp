@@ -5,6 +5,7 @@
 
 #include <QDir>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
@@ -34,7 +35,11 @@ std::optional<QByteArray> ResolveFreePath(const QString& arg, QString* error) {
     *error = QStringLiteral("an empty path was given");
     return std::nullopt;
   }
-  if (SplitDrivePath(arg)) {
+  // "X:", "X:\..." and "X:/..." are drive paths; a host name of that shape can still be given as
+  // "./X:...".
+  const bool drivePath = arg.size() >= 2 && arg[0].isLetter() && arg[0].unicode() < 128 && arg[1] == QLatin1Char(':') &&
+                         (arg.size() == 2 || arg[2] == QLatin1Char('\\') || arg[2] == QLatin1Char('/'));
+  if (drivePath) {
     std::optional<QByteArray> host = DriveToHost(arg);
     if (!host) *error = QStringLiteral("%1 is not on any drive").arg(arg);
     return host;
@@ -70,6 +75,13 @@ void InstallCancelSignals() {
 void AttachTerminalProgress(TOpContext& context) {
   if (!::isatty(STDERR_FILENO)) return;
   context.onProgress = [](const TOpProgress& p) {
+    // A terminal line per entry would cost more than the work on small entries: redraw at most
+    // ten times a second, and always at the end.
+    static std::chrono::steady_clock::time_point last;
+    const auto now = std::chrono::steady_clock::now();
+    const bool end = p.entriesTotal > 0 && p.entriesDone >= p.entriesTotal;
+    if (!end && progressShown && now - last < std::chrono::milliseconds(100)) return;
+    last = now;
     const QString line = QStringLiteral("\r%1/%2 entries, %3/%4 bytes%5")
                              .arg(p.entriesDone)
                              .arg(p.entriesTotal)

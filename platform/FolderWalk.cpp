@@ -1,4 +1,4 @@
-#include "shell/FolderWalk.h"
+#include "platform/FolderWalk.h"
 
 #include <cerrno>
 #include <cstring>

@@ -16,6 +16,7 @@ struct TWalkFrame {
   std::vector<QByteArray> Names;  // the entries, read when the folder was entered
   size_t Next = 0;                // the next entry to visit
   uint64_t Inode = 0;
+  bool Kept = false;              // something inside stays (for walks that remove)
 };
 
 class TWalkStack {
