@@ -339,6 +339,14 @@ TFolderListing* TReadAhead::Child(TFolderListing* parent, uint32_t index) {
     }
     if (e.State == Pending) {
       e.State = Taken;
+      // Its task must not outlive the parent's listing on the stack; being needed now, it is
+      // at or near the top.
+      for (size_t i = stack_.size(); i-- > 0;) {
+        if (stack_[i].Parent == parent && stack_[i].Index == index) {
+          stack_.erase(stack_.begin() + static_cast<std::ptrdiff_t>(i));
+          break;
+        }
+      }
       lock.unlock();
       Process({parent, index}, false, ownBuffer_);
       lock.lock();
