@@ -5,6 +5,7 @@
 #include "scan/FolderSize.h"
 #include "scan/FolderTree.h"
 #include "scan/PathFunctions.h"
+#include "scan/PseudoFs.h"
 #include "scan/ScanHost.h"
 #include "scan/Scanner.h"
 #include "scan/VolumeInfo.h"
@@ -88,6 +89,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "korvane-scan: %s: not a folder\n", given.constData());
     return 1;
   }
+  if (const QString refusal = PseudoFileSystemRefusal(folder); !refusal.isEmpty()) {
+    std::fprintf(stderr, "korvane-scan: %s\n", refusal.toUtf8().constData());
+    return 1;
+  }
 
   // Map a drive to the folder, as KORVANE_DRIVES would.
   TDriveTable& table = TDriveTable::Instance();
@@ -127,6 +132,13 @@ int main(int argc, char** argv) {
   Print("latest-access", static_cast<int64_t>(rec->LastAccess));
   Print("latest-change", static_cast<int64_t>(rec->LastChange));
   std::printf("attributes: 0x%X\n", rec->Attributes);
+  // Folders that could not be read count as empty; each is named on stderr, as du does.
+  Print("unreadable-folders", static_cast<int64_t>(scanner.UnreadableFolders()));
+  for (const QString& path : scanner.UnreadablePaths()) {
+    const std::optional<QByteArray> hostPath = DriveToHost(path);
+    std::fprintf(stderr, "korvane-scan: cannot read folder %s\n",
+                 hostPath ? hostPath->constData() : path.toUtf8().constData());
+  }
   std::printf("seconds: %.3f\n", seconds);
   Print("start-rss-bytes", startRss);
   Print("peak-rss-bytes", PeakRssBytes());

@@ -128,6 +128,7 @@ void TFolderTree::SetStateIndex(TTreeNode* node, int32_t state) {
 }
 
 void TFolderTree::SetData(TTreeNode* node, std::unique_ptr<TFolderSize> rec) {
+  if (node->data_) ReleaseLinks(node);
   delete node->data_;
   node->data_ = rec.release();
   if (observer_) observer_->NodeChanged(node);
@@ -135,6 +136,7 @@ void TFolderTree::SetData(TTreeNode* node, std::unique_ptr<TFolderSize> rec) {
 
 std::unique_ptr<TFolderSize> TFolderTree::TakeData(TTreeNode* node) {
   std::unique_ptr<TFolderSize> rec(node->data_);
+  if (rec) ReleaseLinks(node);
   node->data_ = nullptr;
   if (rec && observer_) observer_->NodeChanged(node);
   return rec;
@@ -148,6 +150,7 @@ void TFolderTree::Destroy(TTreeNode* node) {
     pending.pop_back();
     for (uint32_t i = 0; i < n->count_; ++i) pending.push_back(n->children_[i]);
     n->count_ = 0;
+    ReleaseLinks(n);
     n->~TTreeNode();
     ::operator delete(n);
   }
@@ -193,7 +196,22 @@ void TFolderTree::DeleteChildren(TTreeNode* node) {
   if (observer_) observer_->AfterRemove();
 }
 
-void TFolderTree::Clear() { DeleteChildren(nullptr); }
+void TFolderTree::Clear() {
+  DeleteChildren(nullptr);
+  links_.Clear();
+}
+
+bool TFolderTree::ClaimLink(const TTreeNode* root, uint64_t device, uint64_t inode, TTreeNode* owner) {
+  if (!links_.Claim(root, device, inode, owner)) return false;
+  owner->ownsLinks_ = 1;
+  return true;
+}
+
+void TFolderTree::ReleaseLinks(TTreeNode* node) {
+  if (!node->ownsLinks_) return;
+  node->ownsLinks_ = 0;
+  links_.Release(node);
+}
 
 void TFolderTree::Compact(TTreeNode* node) {
   TTreeNode* holder = Holder(node);

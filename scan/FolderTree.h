@@ -2,6 +2,8 @@
 // The folder tree: our own node tree that the scanner fills and the main window shows through a
 // light item model. The tree owns its nodes and the TFolderSize records attached to them.
 
+#include "scan/LinkOwners.h"
+
 #include <QString>
 #include <QStringView>
 
@@ -52,8 +54,10 @@ private:
   TFolderSize* data_ = nullptr;
   // The child slots allocated follow from the count (a power of two, at least 4) until the
   // array is trimmed to the count once the folder is complete; compacted_ tells which.
-  uint32_t count_ : 31 = 0;
+  uint32_t count_ : 30 = 0;
   uint32_t compacted_ : 1 = 0;
+  // The node counts files with several names (see TLinkOwners).
+  uint32_t ownsLinks_ : 1 = 0;
   int32_t row_ = 0;
 };
 
@@ -112,15 +116,22 @@ public:
   // Releases unused child slots once a folder's children are complete.
   void Compact(TTreeNode* node);
 
+  // Files with several names, counted once per drive. A node's claims end when the node is
+  // deleted or its record is detached or replaced, and with ReleaseLinks.
+  bool ClaimLink(const TTreeNode* root, uint64_t device, uint64_t inode, TTreeNode* owner);
+  void ReleaseLinks(TTreeNode* node);
+  const TLinkOwners& Links() const { return links_; }
+
 private:
   TTreeNode* Append(TTreeNode* parent, std::string_view wtf8Text);
   static TTreeNode* NewNode(std::string_view wtf8Text);
   static void SetNodeText(TTreeNode* node, std::string_view wtf8Text);
-  static void Destroy(TTreeNode* node);
+  void Destroy(TTreeNode* node);
   TTreeNode* Holder(TTreeNode* parent) { return parent ? parent : &top_; }
 
   TTreeNode top_;  // invisible holder of the top-level nodes; never exposed as a parent
   ITreeObserver* observer_ = nullptr;
+  TLinkOwners links_;
 };
 
 // Locale-aware comparison used for sorting folder names (the user's collation).

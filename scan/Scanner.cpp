@@ -8,15 +8,18 @@
 #include "scan/FolderSize.h"
 #include "scan/FolderTree.h"
 #include "scan/PathFunctions.h"
+#include "scan/PseudoFs.h"
+#include "scan/ReadAhead.h"
 #include "scan/ScanHost.h"
 #include "scan/ShortNames.h"
 #include "scan/VolumeInfo.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
-#include <exception>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,14 +29,8 @@ bool AbortScan = false;
 
 namespace {
 
-// Deeper than this a folder is shown without entries rather than risk the stack. Far beyond
-// anything the host's path limit lets ordinary programs create.
-constexpr int MaxDepth = 16384;
-constexpr size_t ShallowBufferSize = 32 * 1024;
-constexpr size_t DeepBufferSize = 4 * 1024;
-constexpr int ShallowLevels = 64;
-
-// Each open folder on the way down holds a descriptor: allow as many as the host permits.
+// Each open folder waiting for its subfolders holds a descriptor: allow as many as the host
+// permits.
 void RaiseOpenFileLimit() {
   static bool done = false;
   if (done) return;
@@ -45,69 +42,13 @@ void RaiseOpenFileLimit() {
   }
 }
 
-// What the walk needs of one entry; kept apart from the recursion so that the large statx
-// buffer does not sit in every level's stack frame.
-struct TEntryFacts {
-  bool Valid = false;
-  bool Directory = false;
-  bool OtherFileSystem = false;
-  int64_t Size = 0;
-  uint32_t Attributes = 0;
-  uint64_t LastAccess = 0;
-  uint64_t LastWrite = 0;
-};
-
-[[gnu::noinline]] TEntryFacts Examine(const THostDir& dir, std::string_view name, unsigned char type,
-                                      bool trustFolderHint, uint32_t devMajor, uint32_t devMinor) {
-  TEntryFacts facts;
-  if (type == DT_DIR && trustFolderHint) {
-    // The walk knows the mount points below it, so a folder needs no look of its own: that is
-    // one system call less for every folder.
-    facts.Valid = facts.Directory = true;
-    return facts;
-  }
-  struct statx st {};
-  if (!dir.Stat(name.data(), st)) return facts;  // gone since it was listed
-  facts.Valid = true;
-  facts.Directory = S_ISDIR(st.stx_mode);
-  if (facts.Directory) {
-    facts.OtherFileSystem = IsOtherFileSystem(st, devMajor, devMinor);
-    return facts;
-  }
-  facts.Size = static_cast<int64_t>(st.stx_size);
-  // A ".hidden" list would only mark more files hidden, and the list itself is a hidden file of
-  // the same folder, so the folder's attribute sum is the same without reading it.
-  facts.Attributes = AttributesFromStatx(st, name[0] == '.');
-  facts.LastAccess = UnixToFileTime(st.stx_atime.tv_sec, st.stx_atime.tv_nsec);
-  facts.LastWrite = UnixToFileTime(st.stx_mtime.tv_sec, st.stx_mtime.tv_nsec);
-  return facts;
+// Descriptors the read-ahead may hold for folders whose subfolders are still to be opened; past
+// that it opens folders again by name. Leaves most of the limit to the rest of the program.
+int FolderFdBudget() {
+  rlimit lim{};
+  if (::getrlimit(RLIMIT_NOFILE, &lim) != 0 || lim.rlim_cur == RLIM_INFINITY) return 1024;
+  return static_cast<int>(std::clamp<rlim_t>(lim.rlim_cur / 4, 16, 4096));
 }
-
-}  // namespace
-
-struct TFolderScanner::Walk {
-  QString path;  // drive path of the folder being read, with a trailing backslash
-  uint32_t devMajor = 0;
-  uint32_t devMinor = 0;
-  bool normaliseNames = false;
-  // Mount points below the folder scanned; none when they could not be learnt, and then every
-  // subfolder's device is checked instead.
-  std::unique_ptr<TMountsBelow> mounts;
-  std::vector<std::unique_ptr<char[]>> buffers;
-
-  char* BufferFor(int depth, size_t& size) {
-    if (buffers.size() <= static_cast<size_t>(depth)) buffers.resize(depth + 1);
-    size = depth < ShallowLevels ? ShallowBufferSize : DeepBufferSize;
-    if (!buffers[depth]) buffers[depth] = std::make_unique<char[]>(size);
-    return buffers[depth].get();
-  }
-};
-
-TFolderScanner::TFolderScanner(TFolderTree& tree, IScanHost& host) : tree_(tree), host_(host) {}
-
-TFolderScanner::~TFolderScanner() = default;
-
-namespace {
 
 // The host path of an open folder, from /proc; empty when it cannot be told (no /proc, or a
 // path longer than the host's limit).
@@ -126,119 +67,207 @@ struct TDepthGuard {
   ~TDepthGuard() { --depth; }
 };
 
+// One folder on the way down: the walk keeps these on a stack of its own, so that no depth of
+// folders can exhaust the thread's stack.
+struct TFrame {
+  TTreeNode* Node = nullptr;
+  std::unique_ptr<TFolderSize> Rec;
+  TFolderListing* Listing = nullptr;  // null for a folder that is not read
+  uint32_t Next = 0;                  // the next entry of Listing to handle
+  qsizetype PathMark = 0;             // length of the walk's path before this folder's name
+  bool Stopped = false;               // aborted after the entry just handled
+};
+
 }  // namespace
 
-// Reads the open folder dir (closed when it could not be opened: an empty folder) into node.
-TFolderSize* TFolderScanner::ReadFolder(Walk& walk, THostDir& dir, TTreeNode* node, int level,
-                                        const TMountsBelow::Node* mounts) {
-  host_.SetStatusText(walk.path);
-  host_.ProcessMessages();
+struct TFolderScanner::TWalk {
+  QString path;  // drive path of the folder being read, with a trailing backslash
+  uint64_t device = 0;
+  bool normaliseNames = false;
+  TTreeNode* root = nullptr;  // the drive's root node: files with several names count once below it
+  // Mount points below the folder scanned; none when they could not be learnt, and then every
+  // subfolder's device is checked instead.
+  std::unique_ptr<TMountsBelow> mounts;
+};
 
-  auto rec = std::make_unique<TFolderSize>();
-  std::exception_ptr error;
-  try {
-    if (dir.IsOpen()) {
-      size_t bufferSize = 0;
-      char* buffer = walk.BufferFor(level, bufferSize);
-      dir.UseBuffer(buffer, bufferSize);
-      std::string_view name;
-      unsigned char type;
-      while (dir.Next(name, type)) {
-        const TEntryFacts facts = Examine(dir, name, type, walk.mounts != nullptr, walk.devMajor, walk.devMinor);
-        if (!facts.Valid) {
-          // Vanished between listing and looking: nothing to count.
-        } else if (facts.Directory) {
-          const TMountsBelow::Node* below = mounts ? mounts->Find(name) : nullptr;
-          const bool otherFileSystem = facts.OtherFileSystem || (below && below->MountPoint);
-          ScanChild(walk, dir, name, otherFileSystem, node, *rec, level, below);
-        } else {
-          AddFile(*rec, facts.Size, facts.Attributes, facts.LastAccess, facts.LastWrite);
-        }
-        if (AbortScan) break;
-      }
-    }
-  } catch (...) {
-    error = std::current_exception();
-  }
-  dir.Close();
+TFolderScanner::TFolderScanner(TFolderTree& tree, IScanHost& host) : tree_(tree), host_(host) {}
 
-  tree_.SortChildren(node);
-  tree_.Compact(node);
-  CloseFolder(*rec);
-  TFolderSize* result = nullptr;
-  if (!AbortScan || error) {
-    // An error escaping the walk still leaves the partial figures on the folders it passed.
-    result = rec.get();
-    tree_.SetData(node, std::move(rec));
-    if (!error) tree_.SetStateIndex(node, (node->StateIndex & 0xFF00) | 1);
-  }
-  host_.FolderCompleted(node);
-  if (error) std::rethrow_exception(error);
-  return result;
-}
-
-void TFolderScanner::ScanChild(Walk& walk, THostDir& dir, std::string_view rawName, bool otherFileSystem,
-                               TTreeNode* node, TFolderSize& rec, int level,
-                               const TMountsBelow::Node* mounts) {
-  const QString displayName = DecodeHostName(rawName);
-  TTreeNode* child;
-  if (walk.normaliseNames && IsUpperShortName(rawName)) {
-    child = tree_.AddChildBytes(node, NormalisedShortName(rawName));
-  } else if (IsPlainHostName(rawName)) {
-    child = tree_.AddChildBytes(node, rawName);
-  } else {
-    child = tree_.AddChild(node, displayName);
-  }
-  rec.TotalFolders += 1;
-  rec.Folders += 1;
-
-  THostDir childDir;
-  // Another file system mounted here is shown as a folder but never read (as du -x does).
-  if (!otherFileSystem && level + 1 < MaxDepth) childDir.OpenAt(dir.Fd(), rawName.data());
-
-  const qsizetype mark = walk.path.size();
-  walk.path += walk.normaliseNames ? child->Text() : displayName;
-  walk.path += QLatin1Char('\\');
-  TFolderSize* childRec = nullptr;
-  try {
-    childRec = ReadFolder(walk, childDir, child, level + 1, mounts);
-  } catch (...) {
-    walk.path.truncate(mark);
-    throw;
-  }
-  walk.path.truncate(mark);
-  if (childRec) AddChild(rec, *childRec);
-}
+TFolderScanner::~TFolderScanner() = default;
 
 TFolderSize* TFolderScanner::ScanFolder(const QString& path, TTreeNode* node) {
   const bool outermost = depth_ == 0;
   TDepthGuard guard(depth_);
-  if (outermost) AbortScan = false;
+  if (outermost) {
+    AbortScan = false;
+    unreadable_.clear();
+    refusal_.clear();
+  }
   RaiseOpenFileLimit();
+  return Walk(path, node);
+}
 
-  Walk walk;
+TFolderSize* TFolderScanner::Walk(const QString& path, TTreeNode* node) {
+  TWalk walk;
   walk.path = AddBackslash(path);
-  const QString root = walk.path.left(3);
-  walk.normaliseNames = !IsCaseSensitiveFileSystem(FileSystemName(root));
+  walk.root = RootNode(node);
+  const QString driveRoot = walk.path.left(3);
+  walk.normaliseNames = !IsCaseSensitiveFileSystem(FileSystemName(driveRoot));
 
-  THostDir dir;
-  THostLocation loc;
-  if (LocateDrivePath(walk.path, loc) && dir.OpenAt(loc.DirFd, loc.Name.constData())) {
-    struct statx self {};
-    struct statx parent {};
-    const bool isRoot = loc.Name == ".";
-    if (!dir.StatSelf(self) ||
-        (!isRoot && (::statx(loc.DirFd, "", AT_EMPTY_PATH, STATX_TYPE, &parent) != 0 ||
-                     IsOtherFileSystem(self, parent.stx_dev_major, parent.stx_dev_minor)))) {
-      dir.Close();  // not on the drive's own file system: shown without entries
+  int rootFd = -1;
+  bool rootUnreadable = false;
+  TReadAhead::TOptions options;
+  options.Workers = TReadAhead::DefaultWorkers();
+  options.FdBudget = FolderFdBudget();
+  {
+    THostDir dir;
+    THostLocation loc;
+    if (!LocateDrivePath(walk.path, loc)) {
+      // A drive that is not there, or a folder on the way that is gone: an empty folder.
+    } else if (!dir.OpenAt(loc.DirFd, loc.Name.constData())) {
+      rootUnreadable = errno != ENOENT && errno != ENOTDIR && errno != ELOOP;
+    } else if (const QByteArray pseudo = PseudoFileSystemOf(dir.Fd()); !pseudo.isEmpty()) {
+      refusal_ = PseudoFileSystemRefusal(loc.HostPath);
     } else {
-      walk.devMajor = self.stx_dev_major;
-      walk.devMinor = self.stx_dev_minor;
-      const QByteArray real = RealPathOf(dir.Fd());
-      if (!real.isEmpty()) walk.mounts = std::make_unique<TMountsBelow>(ReadMountTable(), real);
+      struct statx self {};
+      struct statx parent {};
+      const bool isRoot = loc.Name == ".";
+      if (!dir.StatSelf(self) ||
+          (!isRoot && (::statx(loc.DirFd, "", AT_EMPTY_PATH, STATX_TYPE, &parent) != 0 ||
+                       IsOtherFileSystem(self, parent.stx_dev_major, parent.stx_dev_minor)))) {
+        // Not on the drive's own file system: shown without entries.
+      } else {
+        options.DevMajor = self.stx_dev_major;
+        options.DevMinor = self.stx_dev_minor;
+        walk.device = (static_cast<uint64_t>(self.stx_dev_major) << 32) | self.stx_dev_minor;
+        const QByteArray real = RealPathOf(dir.Fd());
+        if (!real.isEmpty()) walk.mounts = std::make_unique<TMountsBelow>(ReadMountTable(), real);
+        options.TrustFolderHint = walk.mounts != nullptr;
+        rootFd = ::fcntl(dir.Fd(), F_DUPFD_CLOEXEC, 0);
+        if (rootFd < 0) rootUnreadable = true;
+      }
     }
   }
-  return ReadFolder(walk, dir, node, 0, walk.mounts ? walk.mounts->Root() : nullptr);
+  TReadAhead reader(rootFd, rootUnreadable, walk.mounts ? walk.mounts->Root() : nullptr, options);
+
+  std::vector<TFrame> frames;
+  TFolderSize* result = nullptr;
+  bool stopped = false;
+  auto checkAbort = [&] {
+    if (AbortScan && !stopped) {
+      stopped = true;
+      reader.Stop();
+    }
+  };
+
+  // Starts a folder: shows its path, lets the application breathe, takes its listing.
+  auto enter = [&](TTreeNode* folder, TFolderListing* parent, uint32_t index, bool read, qsizetype mark) {
+    host_.SetStatusText(walk.path);
+    host_.ProcessMessages();
+    checkAbort();
+    frames.push_back({folder, std::make_unique<TFolderSize>(), nullptr, 0, mark, false});
+    if (!read) return;
+    TFolderListing* listing = parent ? reader.Child(parent, index) : reader.Root();
+    TFrame& f = frames.back();
+    f.Listing = listing;
+    *f.Rec = listing->Files;
+    if (listing->Unreadable) unreadable_.push_back(walk.path);
+    // Aborted before the folder was read: it stops after its first entry.
+    if (AbortScan && listing->FirstIsFile) f.Stopped = true;
+  };
+
+  // Ends the folder on top: sorted, closed, and its record attached unless the scan was aborted
+  // (an error on the way still leaves the partial figures). Returns the attached record.
+  auto finish = [&](bool error) -> TFolderSize* {
+    TFrame& f = frames.back();
+    tree_.SortChildren(f.Node);
+    tree_.Compact(f.Node);
+    CloseFolder(*f.Rec);
+    TFolderSize* done = nullptr;
+    if (!AbortScan || error) {
+      done = f.Rec.get();
+      tree_.SetData(f.Node, std::move(f.Rec));
+      if (!error) tree_.SetStateIndex(f.Node, (f.Node->StateIndex & 0xFF00) | 1);
+    } else {
+      // The folder's figures are dropped, so are its claims on files with several names.
+      tree_.ReleaseLinks(f.Node);
+    }
+    TTreeNode* completed = f.Node;
+    if (!error) reader.Release(f.Listing);
+    walk.path.truncate(f.PathMark);
+    frames.pop_back();
+    host_.FolderCompleted(completed);
+    return done;
+  };
+
+  try {
+    enter(node, nullptr, 0, rootFd >= 0 || rootUnreadable, walk.path.size());
+    while (!frames.empty()) {
+      bool descended = false;
+      {
+        TFrame& f = frames.back();
+        const TFolderListing* listing = f.Listing;
+        const uint32_t count = listing ? static_cast<uint32_t>(listing->Entries.size()) : 0;
+        while (!f.Stopped && f.Next < count) {
+          const uint32_t index = f.Next++;
+          const TListedEntry& e = listing->Entries[index];
+          if (e.Kind == TListedEntry::LinkedFile) {
+            const TLinkedFile& file = listing->Linked[e.LinkedIndex];
+            // Every name counts as a file; the bytes only at the first name met on the drive.
+            const bool first = tree_.ClaimLink(walk.root, walk.device, file.Inode, f.Node);
+            AddFile(*f.Rec, first ? file.Size : 0, file.Attributes, file.LastAccess, file.LastWrite);
+            if (AbortScan) f.Stopped = true;
+            continue;
+          }
+          // A subfolder: a node of its own, then its folder is walked before the next entry.
+          const std::string_view rawName = listing->Name(e);
+          TTreeNode* child;
+          QString displayName;
+          if (walk.normaliseNames && IsUpperShortName(rawName)) {
+            child = tree_.AddChildBytes(f.Node, NormalisedShortName(rawName));
+            displayName = child->Text();
+          } else if (IsPlainHostName(rawName)) {
+            child = tree_.AddChildBytes(f.Node, rawName);
+            displayName = QString::fromUtf8(rawName.data(), static_cast<qsizetype>(rawName.size()));
+          } else {
+            displayName = DecodeHostName(rawName);
+            child = tree_.AddChild(f.Node, displayName);
+          }
+          f.Rec->TotalFolders += 1;
+          f.Rec->Folders += 1;
+          const qsizetype mark = walk.path.size();
+          walk.path += displayName;
+          walk.path += QLatin1Char('\\');
+          TFolderListing* parentListing = f.Listing;
+          // Another file system mounted here is shown as a folder but never read (as du -x does).
+          enter(child, parentListing, index, e.Kind == TListedEntry::Folder, mark);
+          descended = true;
+          break;
+        }
+      }
+      if (descended) continue;
+      TFolderSize* childRec = finish(false);
+      if (frames.empty()) {
+        result = childRec;
+        break;
+      }
+      TFrame& parent = frames.back();
+      if (childRec) AddChild(*parent.Rec, *childRec);
+      checkAbort();
+      if (AbortScan) parent.Stopped = true;
+    }
+  } catch (...) {
+    // An error escaping the walk still sorts and closes each open folder on the way out and
+    // leaves its partial figures on it.
+    reader.Stop();
+    while (!frames.empty()) {
+      try {
+        finish(true);
+      } catch (...) {
+      }
+    }
+    throw;
+  }
+  return result;
 }
 
 void TFolderScanner::ScanDrive(const QString& driveText, TDriveRecInfo* driveRec) {

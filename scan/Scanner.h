@@ -2,15 +2,13 @@
 // The folder scanner: walks a drive or folder into the folder tree, one node and one TFolderSize
 // per folder, and keeps the ancestors' totals right when folders vanish or are rescanned.
 
-#include "platform/MountTable.h"
-
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <string_view>
 
 class IScanHost;
-class THostDir;
 class TFolderSize;
 class TFolderTree;
 class TTreeNode;
@@ -37,15 +35,21 @@ public:
 
   TFolderTree& Tree() { return tree_; }
 
+  // What the last scan operation (a drive scan or a folder rescan) could not read: the folders
+  // that could not be opened or read to their end (each counted as an empty folder), by drive
+  // path, and why a folder was not read at all (a pseudo file system), or empty.
+  int UnreadableFolders() const { return static_cast<int>(unreadable_.size()); }
+  const QStringList& UnreadablePaths() const { return unreadable_; }
+  const QString& Refusal() const { return refusal_; }
+
 private:
-  struct Walk;
-  TFolderSize* ReadFolder(Walk& walk, THostDir& dir, TTreeNode* node, int level,
-                          const TMountsBelow::Node* mounts);
-  void ScanChild(Walk& walk, THostDir& dir, std::string_view rawName, bool otherFileSystem,
-                 TTreeNode* node, TFolderSize& rec, int level, const TMountsBelow::Node* mounts);
+  struct TWalk;
+  TFolderSize* Walk(const QString& path, TTreeNode* node);
   TFolderTree& tree_;
   IScanHost& host_;
   int depth_ = 0;
+  QStringList unreadable_;
+  QString refusal_;
 };
 
 // Frees the records below node (and node's own when includeSelf); used before deleting nodes.

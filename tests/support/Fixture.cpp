@@ -11,6 +11,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -47,7 +48,10 @@ uint64_t FileTime(const timespec& t) {
   return static_cast<uint64_t>(t.tv_sec + 11644473600LL) * 10000000ULL + static_cast<uint64_t>(t.tv_nsec) / 100;
 }
 
-void Walk(const QByteArray& path, dev_t device, int32_t cluster, TWalkTotals& totals) {
+// Files with several names seen so far: their bytes count at the first name only.
+using TSeenLinks = std::set<std::pair<dev_t, ino_t>>;
+
+void Walk(const QByteArray& path, dev_t device, int32_t cluster, TWalkTotals& totals, TSeenLinks& seen) {
   DIR* dir = ::opendir(path.constData());
   if (!dir) return;
   QSet<QByteArray> hiddenList;
@@ -66,13 +70,15 @@ void Walk(const QByteArray& path, dev_t device, int32_t cluster, TWalkTotals& to
     if (::lstat(child.constData(), &st) != 0) continue;
     if (S_ISDIR(st.st_mode)) {
       ++totals.Folders;
-      if (st.st_dev == device) Walk(child, device, cluster, totals);
+      if (st.st_dev == device) Walk(child, device, cluster, totals, seen);
       continue;
     }
     ++totals.Files;
-    totals.Bytes += st.st_size;
-    totals.Wasted += Slack(cluster, st.st_size);
-    for (int i = 1; i <= 7; ++i) totals.WastedAt[i] += Slack(standard[i], st.st_size);
+    if (st.st_nlink < 2 || seen.insert({st.st_dev, st.st_ino}).second) {
+      totals.Bytes += st.st_size;
+      totals.Wasted += Slack(cluster, st.st_size);
+      for (int i = 1; i <= 7; ++i) totals.WastedAt[i] += Slack(standard[i], st.st_size);
+    }
     totals.LatestAccess = std::max(totals.LatestAccess, FileTime(st.st_atim));
     totals.LatestWrite = std::max(totals.LatestWrite, FileTime(st.st_mtim));
     uint32_t attr = S_ISREG(st.st_mode) ? 0x20 : S_ISLNK(st.st_mode) ? 0x400 : 0x04;
@@ -154,6 +160,7 @@ TWalkTotals IndependentWalk(const QByteArray& hostRoot, int32_t clusterSize) {
   TWalkTotals totals;
   struct stat st {};
   if (::stat(hostRoot.constData(), &st) != 0) return totals;
-  Walk(hostRoot, st.st_dev, clusterSize, totals);
+  TSeenLinks seen;
+  Walk(hostRoot, st.st_dev, clusterSize, totals, seen);
   return totals;
 }

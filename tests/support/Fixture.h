@@ -60,5 +60,6 @@ struct TWalkTotals {
 };
 
 // Walks hostRoot with readdir and lstat on whole paths, staying on the root's file system and
-// not following links, and adds it all up.
+// not following links, and adds it all up. A file with several names counts as a file at each
+// name and with its bytes at the first one met.
 TWalkTotals IndependentWalk(const QByteArray& hostRoot, int32_t clusterSize);

@@ -1,0 +1,375 @@
+#include "scan/ReadAhead.h"
+
+#include "platform/DirEnum.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr size_t ReadBufferSize = 32 * 1024;
+constexpr int MaxWorkers = 4;
+
+// O_NOATIME keeps the scan from touching folder access times, but only the owner (or root) may
+// ask for it; once refused it is not asked again.
+std::atomic<bool> noAtimeRefused{false};
+
+int OpenFolderAt(int dirFd, const char* name) {
+  constexpr int Flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+  if (!noAtimeRefused.load(std::memory_order_relaxed)) {
+    const int fd = ::openat(dirFd, name, Flags | O_NOATIME);
+    if (fd >= 0 || errno != EPERM) return fd;
+    noAtimeRefused.store(true, std::memory_order_relaxed);
+  }
+  return ::openat(dirFd, name, Flags);
+}
+
+// A folder that vanished or was replaced by something else since it was listed is not one that
+// could not be read.
+bool IsGoneError(int error) { return error == ENOENT || error == ENOTDIR || error == ELOOP; }
+
+constexpr unsigned StatxMask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_NLINK | STATX_INO;
+
+}  // namespace
+
+int TReadAhead::DefaultWorkers() {
+  if (const char* env = std::getenv("KORVANE_SCAN_THREADS"); env && *env) {
+    char* end = nullptr;
+    const long n = std::strtol(env, &end, 10);
+    if (end && *end == '\0' && n >= 0) return static_cast<int>(std::min<long>(n, 16));
+  }
+  const unsigned cores = std::thread::hardware_concurrency();
+  return static_cast<int>(std::clamp<unsigned>(cores, 1, MaxWorkers));
+}
+
+TReadAhead::TReadAhead(int rootFd, bool rootUnreadable, const TMountsBelow::Node* rootMounts,
+                       const TOptions& options)
+    : options_(options), rootFd_(rootFd), rootUnreadable_(rootUnreadable) {
+  root_ = NewListing();
+  root_->Mounts = rootMounts;
+  try {
+    workers_.reserve(static_cast<size_t>(std::max(0, options_.Workers)));
+    for (int i = 0; i < options_.Workers; ++i) workers_.emplace_back([this] { WorkerLoop(); });
+  } catch (...) {
+    Stop();  // fewer threads, or none: the caller reads what it needs itself
+  }
+}
+
+TReadAhead::~TReadAhead() {
+  Stop();
+  std::lock_guard lock(mutex_);
+  for (TFolderListing* n = live_; n;) {
+    TFolderListing* next = n->NextLive;
+    if (n->Fd >= 0) ::close(n->Fd);
+    delete n;
+    n = next;
+  }
+  live_ = nullptr;
+  if (rootFd_ >= 0) ::close(rootFd_);
+}
+
+TFolderListing* TReadAhead::NewListing() {
+  auto* n = new TFolderListing;
+  std::lock_guard lock(mutex_);
+  n->NextLive = live_;
+  if (live_) live_->PrevLive = n;
+  live_ = n;
+  return n;
+}
+
+void TReadAhead::Stop() {
+  {
+    std::lock_guard lock(mutex_);
+    if (stop_.load(std::memory_order_relaxed) && workers_.empty()) return;
+    stop_.store(true, std::memory_order_relaxed);
+  }
+  workCv_.notify_all();
+  for (std::thread& t : workers_) t.join();
+  workers_.clear();
+}
+
+TFolderListing* TReadAhead::Root() {
+  const int fd = rootFd_;
+  rootFd_ = -1;
+  if (fd < 0) {
+    root_->Unreadable = rootUnreadable_;
+    Publish(root_, -1);
+  } else {
+    // The first folder is read here: there is nothing to read ahead of it.
+    ReadFolder(*root_, fd, false, ownBuffer_);
+    Publish(root_, fd);
+  }
+  return root_;
+}
+
+bool TReadAhead::ReadFolder(TFolderListing& listing, int fd, bool mayAbandon, std::vector<char>& buffer) {
+  if (buffer.size() < ReadBufferSize) buffer.resize(ReadBufferSize);
+  unsigned seen = 0;
+  for (;;) {
+    const ssize_t n = ::getdents64(fd, buffer.data(), buffer.size());
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      // What was read so far is what the folder holds; it still counts as not fully read.
+      listing.Unreadable = true;
+      break;
+    }
+    for (ssize_t pos = 0; pos < n;) {
+      const auto* e = reinterpret_cast<const struct dirent64*>(buffer.data() + pos);
+      pos += e->d_reclen;
+      const char* name = e->d_name;
+      if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
+      if (mayAbandon && (++seen & 255) == 0 && stop_.load(std::memory_order_relaxed)) return false;
+      const std::string_view nameView(name);
+
+      bool folder = false;
+      bool otherFileSystem = false;
+      struct statx st {};
+      if (e->d_type == DT_DIR && options_.TrustFolderHint) {
+        // The mount points below are known, so a folder needs no look of its own: one system call
+        // less for every folder.
+        folder = true;
+      } else {
+        if (::statx(fd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_SYNC_AS_STAT, StatxMask, &st) != 0)
+          continue;  // gone since it was listed
+        folder = S_ISDIR(st.stx_mode);
+        otherFileSystem = folder && IsOtherFileSystem(st, options_.DevMajor, options_.DevMinor);
+      }
+      if (folder) {
+        if (listing.Mounts) {
+          const TMountsBelow::Node* below = listing.Mounts->Find(nameView);
+          if (below && below->MountPoint) otherFileSystem = true;
+        }
+        TListedEntry entry;
+        entry.NameOffset = static_cast<uint32_t>(listing.Names.size());
+        entry.NameLength = static_cast<uint16_t>(nameView.size());
+        entry.Kind = otherFileSystem ? TListedEntry::OtherFileSystem : TListedEntry::Folder;
+        listing.Names.append(nameView);
+        listing.Names.push_back('\0');
+        listing.Entries.push_back(entry);
+        continue;
+      }
+      const auto size = static_cast<int64_t>(st.stx_size);
+      // A ".hidden" list would only mark more files hidden, and the list itself is a hidden file
+      // of the same folder, so the folder's attribute sum is the same without reading it.
+      const uint32_t attributes = AttributesFromStatx(st, name[0] == '.');
+      const uint64_t lastAccess = UnixToFileTime(st.stx_atime.tv_sec, st.stx_atime.tv_nsec);
+      const uint64_t lastWrite = UnixToFileTime(st.stx_mtime.tv_sec, st.stx_mtime.tv_nsec);
+      if (st.stx_nlink > 1 && size > 0) {
+        // A file with several names: where it counts is decided in walk order by the builder.
+        TListedEntry entry;
+        entry.NameOffset = static_cast<uint32_t>(listing.Names.size());
+        entry.NameLength = 0;
+        entry.Kind = TListedEntry::LinkedFile;
+        entry.LinkedIndex = static_cast<uint32_t>(listing.Linked.size());
+        listing.Entries.push_back(entry);
+        listing.Linked.push_back({size, attributes, lastAccess, lastWrite, st.stx_ino});
+      } else {
+        if (listing.Entries.empty() && listing.Files.Files == 0) listing.FirstIsFile = true;
+        AddFile(listing.Files, size, attributes, lastAccess, lastWrite);
+      }
+    }
+  }
+  return true;
+}
+
+void TReadAhead::CloseFdLocked(TFolderListing* listing) {
+  if (listing->Fd < 0) return;
+  ::close(listing->Fd);
+  listing->Fd = -1;
+  --openFds_;
+}
+
+void TReadAhead::Publish(TFolderListing* listing, int fd) {
+  uint32_t folders = 0;
+  for (const TListedEntry& e : listing->Entries) folders += e.Kind == TListedEntry::Folder;
+  listing->Bytes = sizeof(TFolderListing) + listing->Entries.capacity() * sizeof(TListedEntry) +
+                   listing->Linked.capacity() * sizeof(TLinkedFile) + listing->Names.capacity();
+  bool wakeBuilder = false;
+  bool wakeWorkers = false;
+  {
+    std::lock_guard lock(mutex_);
+    if (fd >= 0) {
+      // The first folder keeps its descriptor to the end: every other one can be opened again
+      // from it by name.
+      if (folders > 0 && (openFds_ < options_.FdBudget || !listing->Parent)) {
+        listing->Fd = fd;
+        ++openFds_;
+      } else {
+        ::close(fd);
+      }
+    }
+    listing->PendingOpens = folders;
+    if (listing->Parent) {
+      TListedEntry& entry = listing->Parent->Entries[listing->IndexInParent];
+      entry.Child = listing;
+      entry.State = Ready;
+      readyBytes_ += listing->Bytes;
+      wakeBuilder = awaited_ == &entry;
+    }
+    // Subfolders in reverse, so that the first one is on top: read first, needed first.
+    for (uint32_t i = static_cast<uint32_t>(listing->Entries.size()); i-- > 0;)
+      if (listing->Entries[i].Kind == TListedEntry::Folder) stack_.push_back({listing, i});
+    wakeWorkers = folders > 0 && idleWorkers_ > 0;
+  }
+  if (wakeBuilder) readyCv_.notify_one();
+  if (wakeWorkers) workCv_.notify_all();
+}
+
+bool TReadAhead::EnsureOpenLocked(TFolderListing* listing) {
+  if (listing->Fd >= 0) return true;
+  // Closed for the descriptor budget: open it again by name from the nearest open ancestor.
+  std::vector<TFolderListing*> chain;
+  for (TFolderListing* x = listing; x && x->Fd < 0; x = x->Parent) {
+    if (!x->Parent) return false;  // the first folder is always open while anything is pending
+    chain.push_back(x);
+  }
+  bool ok = true;
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+    TFolderListing* x = *it;
+    const TFolderListing* parent = x->Parent;
+    const std::string_view name = parent->Name(parent->Entries[x->IndexInParent]);
+    const int fd = ok ? OpenFolderAt(parent->Fd, name.data()) : -1;
+    struct statx st {};
+    if (fd < 0 || ::statx(fd, "", AT_EMPTY_PATH, STATX_TYPE, &st) != 0 ||
+        IsOtherFileSystem(st, options_.DevMajor, options_.DevMinor)) {
+      if (fd >= 0) ::close(fd);
+      ok = false;
+    } else {
+      x->Fd = fd;
+      ++openFds_;
+    }
+  }
+  // Only the folder asked for stays open.
+  for (TFolderListing* x : chain)
+    if (x != listing) CloseFdLocked(x);
+  return ok && listing->Fd >= 0;
+}
+
+int TReadAhead::OpenChild(TFolderListing* parent, uint32_t index, int& error) {
+  int parentFd;
+  {
+    std::lock_guard lock(mutex_);
+    parentFd = EnsureOpenLocked(parent) ? parent->Fd : -1;
+  }
+  int fd = -1;
+  error = EIO;
+  if (parentFd >= 0) {
+    fd = OpenFolderAt(parentFd, parent->Name(parent->Entries[index]).data());
+    error = fd < 0 ? errno : 0;
+  }
+  std::lock_guard lock(mutex_);
+  if (--parent->PendingOpens == 0 && parent->Parent) CloseFdLocked(parent);
+  return fd;
+}
+
+bool TReadAhead::Process(const TTask& task, bool mayAbandon, std::vector<char>& buffer) {
+  TFolderListing* parent = task.Parent;
+  TFolderListing* listing = NewListing();
+  listing->Parent = parent;
+  listing->IndexInParent = task.Index;
+  if (parent->Mounts) listing->Mounts = parent->Mounts->Find(parent->Name(parent->Entries[task.Index]));
+  int error = 0;
+  const int fd = OpenChild(parent, task.Index, error);
+  if (fd < 0) {
+    listing->Unreadable = !IsGoneError(error);
+  } else if (!ReadFolder(*listing, fd, mayAbandon, buffer)) {
+    // Stopped on the way: the folder is to be read again by whoever needs it.
+    ::close(fd);
+    std::lock_guard lock(mutex_);
+    ++parent->PendingOpens;
+    parent->Entries[task.Index].State = Pending;
+    Unlink(listing);
+    return false;
+  }
+  Publish(listing, fd);
+  return true;
+}
+
+void TReadAhead::WorkerLoop() {
+  std::vector<char> buffer;
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    if (stop_.load(std::memory_order_relaxed)) return;
+    bool found = false;
+    TTask task{};
+    if (readyBytes_ < options_.Budget) {
+      while (!stack_.empty()) {
+        task = stack_.back();
+        stack_.pop_back();
+        TListedEntry& e = task.Parent->Entries[task.Index];
+        if (e.State == Pending) {
+          e.State = Taken;
+          found = true;
+          break;
+        }
+      }
+    }
+    if (!found) {
+      ++idleWorkers_;
+      workCv_.wait(lock);
+      --idleWorkers_;
+      continue;
+    }
+    lock.unlock();
+    Process(task, true, buffer);
+    lock.lock();
+  }
+}
+
+TFolderListing* TReadAhead::Child(TFolderListing* parent, uint32_t index) {
+  std::unique_lock lock(mutex_);
+  TListedEntry& e = parent->Entries[index];
+  for (;;) {
+    if (e.State == Ready) {
+      TFolderListing* listing = e.Child;
+      e.State = Consumed;
+      const bool wasFull = readyBytes_ >= options_.Budget;
+      readyBytes_ -= listing->Bytes;
+      const bool wake = wasFull && readyBytes_ < options_.Budget && idleWorkers_ > 0;
+      lock.unlock();
+      if (wake) workCv_.notify_all();
+      return listing;
+    }
+    if (e.State == Pending) {
+      e.State = Taken;
+      // Its task must not outlive the parent's listing on the stack; being needed now, it is
+      // at or near the top.
+      for (size_t i = stack_.size(); i-- > 0;) {
+        if (stack_[i].Parent == parent && stack_[i].Index == index) {
+          stack_.erase(stack_.begin() + static_cast<std::ptrdiff_t>(i));
+          break;
+        }
+      }
+      lock.unlock();
+      Process({parent, index}, false, ownBuffer_);
+      lock.lock();
+      continue;
+    }
+    awaited_ = &e;
+    readyCv_.wait(lock);
+    awaited_ = nullptr;
+  }
+}
+
+void TReadAhead::Unlink(TFolderListing* listing) {
+  if (listing->PrevLive)
+    listing->PrevLive->NextLive = listing->NextLive;
+  else
+    live_ = listing->NextLive;
+  if (listing->NextLive) listing->NextLive->PrevLive = listing->PrevLive;
+  CloseFdLocked(listing);
+  delete listing;
+}
+
+void TReadAhead::Release(TFolderListing* listing) {
+  if (!listing) return;
+  std::lock_guard lock(mutex_);
+  Unlink(listing);
+}

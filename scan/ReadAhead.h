@@ -1,0 +1,147 @@
+#pragma once
+// Read-ahead for the folder scanner. Worker threads open folders, list them with getdents64 and
+// statx their entries ahead of the thread that builds the folder tree, and hand over complete
+// folder listings in the order a depth-first walk needs them. Nothing here touches the tree: a
+// listing is plain data, and the tree, its records and its views stay on the builder's thread.
+//
+// Memory stays bounded: workers stop reading ahead while the listings read but not yet taken
+// exceed a budget, and the builder reads a folder itself when the one it needs next is not taken
+// by a worker. Open folder descriptors are bounded too: a folder's descriptor stays open only
+// while some of its subfolders are still to be opened, and past a budget it is closed and opened
+// again by name when needed.
+
+#include "platform/MountTable.h"
+#include "scan/FolderSize.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+struct TFolderListing;
+
+// An entry of a listing that the tree builder has to see one by one, in the order the file
+// system returned it: a subfolder, or a file with more than one name (the builder decides
+// where such a file counts). Files with one name are only added up (TFolderListing::Files).
+struct TListedEntry {
+  enum : uint8_t { Folder, OtherFileSystem, LinkedFile };
+  uint32_t NameOffset = 0;
+  uint16_t NameLength = 0;
+  uint8_t Kind = Folder;
+  uint8_t State = 0;  // the read-ahead's own bookkeeping for a folder
+  uint32_t LinkedIndex = 0;  // into TFolderListing::Linked for a LinkedFile
+  TFolderListing* Child = nullptr;  // the folder's listing once read
+};
+
+struct TLinkedFile {
+  int64_t Size = 0;
+  uint32_t Attributes = 0;
+  uint64_t LastAccess = 0;  // FILETIME
+  uint64_t LastWrite = 0;   // FILETIME
+  uint64_t Inode = 0;
+};
+
+struct TFolderListing {
+  // The folder's files with a single name, added up with AddFile (no children, not closed).
+  TFolderSize Files;
+  std::vector<TListedEntry> Entries;
+  std::vector<TLinkedFile> Linked;
+  std::string Names;
+  // The folder could not be opened, or reading it failed before its end.
+  bool Unreadable = false;
+  // The first entry the file system returned was a file added up in Files (an abort that comes
+  // before the folder is read stops it after that one entry).
+  bool FirstIsFile = false;
+
+  std::string_view Name(const TListedEntry& e) const { return {Names.data() + e.NameOffset, e.NameLength}; }
+
+  // Read-ahead bookkeeping.
+  TFolderListing* Parent = nullptr;
+  uint32_t IndexInParent = 0;
+  int Fd = -1;                 // open while subfolders are still to be opened (or reopened later)
+  uint32_t PendingOpens = 0;   // subfolders not yet opened
+  const TMountsBelow::Node* Mounts = nullptr;  // mount points below this folder
+  size_t Bytes = 0;            // memory held, for the budget
+  TFolderListing* PrevLive = nullptr;  // every listing not yet released, for the end
+  TFolderListing* NextLive = nullptr;
+};
+
+class TReadAhead {
+public:
+  struct TOptions {
+    // Worker threads; 0 reads every folder on the calling thread when it is needed.
+    int Workers = 0;
+    uint32_t DevMajor = 0;
+    uint32_t DevMinor = 0;
+    // d_type says "folder" reliably and the mount points below are known (Mounts), so folders
+    // need no statx of their own.
+    bool TrustFolderHint = false;
+    // Listings read ahead but not yet taken, in bytes, before the workers wait.
+    size_t Budget = 4u << 20;
+    // Folder descriptors held open for subfolders still to be opened.
+    int FdBudget = 1024;
+  };
+
+  // rootFd: the open folder to list first (taken over; -1 for a folder that is not to be read).
+  // rootUnreadable: the folder could not be opened.
+  TReadAhead(int rootFd, bool rootUnreadable, const TMountsBelow::Node* rootMounts, const TOptions& options);
+  ~TReadAhead();
+  TReadAhead(const TReadAhead&) = delete;
+  TReadAhead& operator=(const TReadAhead&) = delete;
+
+  // The listing of the folder first given, read on this thread.
+  TFolderListing* Root();
+  // The listing of folder entry index of parent (a Folder entry): taken when a worker has read it,
+  // waited for when a worker is reading it, else read on this thread.
+  TFolderListing* Child(TFolderListing* parent, uint32_t index);
+  // The caller is done with a listing it took (its subfolders' listings were all taken and
+  // released before, or the read-ahead was stopped).
+  void Release(TFolderListing* listing);
+  // Stops reading ahead and waits for the workers; what is still needed is then read on the
+  // calling thread.
+  void Stop();
+
+  // Suggested number of workers for this machine, overridable with KORVANE_SCAN_THREADS.
+  static int DefaultWorkers();
+
+private:
+  enum : uint8_t { Pending, Taken, Ready, Consumed };
+  struct TTask {
+    TFolderListing* Parent;
+    uint32_t Index;
+  };
+
+  void WorkerLoop();
+  // Reads folder entry task into a new listing and publishes it. False when stopped on the way
+  // (the entry is then pending again).
+  bool Process(const TTask& task, bool mayAbandon, std::vector<char>& buffer);
+  bool ReadFolder(TFolderListing& listing, int fd, bool mayAbandon, std::vector<char>& buffer);
+  int OpenChild(TFolderListing* parent, uint32_t index, int& error);
+  bool EnsureOpenLocked(TFolderListing* listing);
+  void Publish(TFolderListing* listing, int fd);
+  void Unlink(TFolderListing* listing);
+  TFolderListing* NewListing();
+  void CloseFdLocked(TFolderListing* listing);
+
+  TOptions options_;
+  std::mutex mutex_;
+  std::condition_variable workCv_;   // workers wait for tasks or budget
+  std::condition_variable readyCv_;  // the builder waits for a listing being read
+  std::vector<TTask> stack_;         // folders to read; the top is the one needed soonest
+  size_t readyBytes_ = 0;
+  int openFds_ = 0;
+  std::atomic<bool> stop_{false};
+  const TListedEntry* awaited_ = nullptr;  // what the builder waits for
+  TFolderListing* live_ = nullptr;
+  int idleWorkers_ = 0;
+  TFolderListing* root_ = nullptr;
+  int rootFd_ = -1;
+  bool rootUnreadable_ = false;
+  std::vector<char> ownBuffer_;
+  std::vector<std::thread> workers_;
+};
