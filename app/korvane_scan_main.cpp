@@ -1,6 +1,7 @@
 // korvane-scan HOSTFOLDER: scans one folder as a drive, without a window, and prints what the
 // folder tree holds for it as "key: value" lines.
 
+#include "app/InfoOptions.h"
 #include "platform/DriveTable.h"
 #include "scan/FolderSize.h"
 #include "scan/FolderTree.h"
@@ -25,12 +26,15 @@ namespace {
 
 constexpr int LargestShown = 10;
 
-void Usage(FILE* out) {
-  std::fputs("usage: korvane-scan HOSTFOLDER\n"
-             "Scans HOSTFOLDER as a drive and prints its totals, the wasted space at every\n"
-             "cluster size and its ten largest subfolders.\n",
-             out);
-}
+const char UsageText[] =
+    "usage: korvane-scan HOSTFOLDER\n"
+    "Scans HOSTFOLDER as a drive and prints its totals, the wasted space at every\n"
+    "cluster size and its ten largest subfolders.\n"
+    "\n"
+    "  -h, --help     show this text\n"
+    "  --version      show the version\n";
+
+void Usage(FILE* out) { std::fputs(UsageText, out); }
 
 int64_t CurrentRssBytes() {
   FILE* f = std::fopen("/proc/self/statm", "r");
@@ -63,10 +67,7 @@ char LetterFor(const QByteArray& folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
-    Usage(stdout);
-    return 0;
-  }
+  if (const std::optional<int> answered = AnswerInfoOption(argc, argv, "korvane-scan", UsageText)) return *answered;
   if (argc != 2 || argv[1][0] == '\0' || (argv[1][0] == '-' && std::strcmp(argv[1], "--") != 0)) {
     if (argc >= 2 && argv[1][0] == '-') std::fprintf(stderr, "korvane-scan: unknown option %s\n", argv[1]);
     Usage(stderr);
