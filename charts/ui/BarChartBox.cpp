@@ -10,6 +10,7 @@
 #include "scan/PathFunctions.h"
 
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -21,6 +22,7 @@
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -57,7 +59,7 @@ public:
 
   void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
     const QRect r = option.rect;
-    const bool selected = option.state & QStyle::State_Selected;
+    const bool selected = option.state.testFlag(QStyle::State_Selected);
     const QPalette& palette = option.palette;
     painter->save();
     painter->fillRect(r, selected ? palette.highlight() : palette.base());

@@ -9,6 +9,7 @@
 #include <QDialog>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 class QCheckBox;

@@ -67,7 +67,9 @@ TEST(OptionsValues, PercentTextsAcceptedAndRejected) {
   for (const TCase& c : cases) {
     const std::optional<double> angle = PercentTextToAngle(QString::fromUtf8(c.Text), *c.Locale);
     ASSERT_EQ(angle.has_value(), c.Angle.has_value()) << c.Text;
-    if (angle) EXPECT_NEAR(*angle, *c.Angle, 1e-9) << c.Text;
+    if (angle) {
+      EXPECT_NEAR(*angle, *c.Angle, 1e-9) << c.Text;
+    }
   }
 }
 

@@ -41,20 +41,21 @@ TEST(ToolsFile, SkipsCommentsAndReportsShortLines) {
       "   \r\n"
       "only,two\r\n"
       "\"&Second\" \"Second hint\" second extra fields\n"
-      "  # not a comment: the # is not the first character\n"
+      "   \"&Third\"  third-hint\t/bin/third\n"
       "\"T&hird\",hint,\"\"\n";
   const TToolsFile file = ParseToolsFile(text);
-  ASSERT_EQ(file.Entries.size(), 2u);
+  ASSERT_EQ(file.Entries.size(), 3u);
   EXPECT_EQ(file.Entries[0].Caption, QStringLiteral("&First"));
   EXPECT_EQ(file.Entries[0].Hint, QStringLiteral("First hint"));
   EXPECT_EQ(file.Entries[0].Command, QStringLiteral("/bin/first"));
   EXPECT_EQ(file.Entries[0].Line, 3);
   EXPECT_EQ(file.Entries[1].Command, QStringLiteral("second"));
   EXPECT_EQ(file.Entries[1].Line, 6);
-  ASSERT_EQ(file.Problems.size(), 3);
+  EXPECT_EQ(file.Entries[2].Caption, QStringLiteral("&Third"));
+  EXPECT_EQ(file.Entries[2].Command, QStringLiteral("/bin/third"));
+  ASSERT_EQ(file.Problems.size(), 2);
   EXPECT_TRUE(file.Problems[0].startsWith(QStringLiteral("Line 5:")));
-  EXPECT_TRUE(file.Problems[1].startsWith(QStringLiteral("Line 7:")));
-  EXPECT_TRUE(file.Problems[2].startsWith(QStringLiteral("Line 8:")));
+  EXPECT_TRUE(file.Problems[1].startsWith(QStringLiteral("Line 8:")));
 
   const TToolsFile comments = ParseToolsFile("# one\n#two\n\n");
   EXPECT_TRUE(comments.Entries.empty());

@@ -29,6 +29,7 @@
 #include <QVBoxLayout>
 
 #include <array>
+#include <utility>
 
 namespace {
 
