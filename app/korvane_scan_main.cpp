@@ -1,6 +1,7 @@
 // korvane-scan HOSTFOLDER: scans one folder as a drive, without a window, and prints what the
 // folder tree holds for it as "key: value" lines.
 
+#include "app/InfoOptions.h"
 #include "platform/DriveTable.h"
 #include "scan/FolderSize.h"
 #include "scan/FolderTree.h"
@@ -26,12 +27,15 @@ namespace {
 
 constexpr int LargestShown = 10;
 
-void Usage(FILE* out) {
-  std::fputs("usage: korvane-scan [--] HOSTFOLDER\n"
-             "Scans HOSTFOLDER as a drive and prints its totals, the wasted space at every\n"
-             "cluster size and its ten largest subfolders.\n",
-             out);
-}
+const char UsageText[] =
+    "usage: korvane-scan [--] HOSTFOLDER\n"
+    "Scans HOSTFOLDER as a drive and prints its totals, the wasted space at every\n"
+    "cluster size and its ten largest subfolders.\n"
+    "\n"
+    "  -h, --help     show this text\n"
+    "  --version      show the version\n";
+
+void Usage(FILE* out) { std::fputs(UsageText, out); }
 
 int64_t CurrentRssBytes() {
   FILE* f = std::fopen("/proc/self/statm", "r");
@@ -64,10 +68,7 @@ char LetterFor(const QByteArray& folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
-    Usage(stdout);
-    return 0;
-  }
+  if (const std::optional<int> answered = AnswerInfoOption(argc, argv, "korvane-scan", UsageText)) return *answered;
   // "--" ends the options: the folder after it may begin with "-".
   const bool endOfOptions = argc >= 2 && std::strcmp(argv[1], "--") == 0;
   const int first = endOfOptions ? 2 : 1;

@@ -13,6 +13,8 @@ PACKAGES=(
   # wmf2svg checks our metafiles in the tests; without the URW fonts it cannot place any text.
   libwmf-bin fonts-urw-base35 fonts-dejavu-core fontconfig
   xvfb xauth
+  # The install test checks the desktop entry and the AppStream metadata with these validators.
+  desktop-file-utils appstream
   locales tzdata
 )
 

@@ -39,6 +39,7 @@ constexpr TTopicEntry Topics[] = {
     {HelpContext::ViewMenu, "menu_view.html"},
     {HelpContext::ToolsMenu, "menu_tools.html"},
     {HelpContext::HelpMenu, "menu_help.html"},
+    {HelpContext::OptionsDialog, "options.html"},
     {HelpContext::Support, "support.html"},
 };
 

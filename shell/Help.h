@@ -23,6 +23,7 @@ inline constexpr int FileMenu = 4001;
 inline constexpr int ViewMenu = 4010;
 inline constexpr int ToolsMenu = 4020;
 inline constexpr int HelpMenu = 4030;
+inline constexpr int OptionsDialog = 4040;
 inline constexpr int Support = 5030;
 }  // namespace HelpContext
 

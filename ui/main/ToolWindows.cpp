@@ -202,8 +202,3 @@ void TSectionSizeBox::closeEvent(QCloseEvent* event) {
 
 void TSectionSizeBox::contextMenuEvent(QContextMenuEvent* event) { PopupMenu1->popup(event->globalPos()); }
 
-TBarChartBox::TBarChartBox(QWidget* owner) : QWidget(owner, Qt::Tool) {
-  setObjectName(QStringLiteral("BarChartBox"));
-  setWindowTitle(QStringLiteral("Tree Bar Chart"));
-  resize(400, 300);
-}

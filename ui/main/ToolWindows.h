@@ -2,6 +2,8 @@
 // The two tool windows created beside the main window at start: "Wasted & Drive Info" and the
 // tree bar chart.
 
+#include "charts/ui/BarChartBox.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -63,8 +65,3 @@ private:
   void CentreGauges();
 };
 
-class TBarChartBox : public QWidget {
-  Q_OBJECT
-public:
-  explicit TBarChartBox(QWidget* owner);
-};

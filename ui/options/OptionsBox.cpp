@@ -1,0 +1,276 @@
+// The Options dialog.
+
+#include "ui/options/OptionsBox.h"
+
+#include "config/OptionsValues.h"
+#include "config/Settings.h"
+#include "config/ShellVerb.h"
+#include "platform/DriveTable.h"
+#include "scan/Format.h"
+#include "scan/VolumeInfo.h"
+#include "shell/Help.h"
+#include "shell/MessageBoxes.h"
+#include "ui/controls/CenterOverForm.h"
+
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileIconProvider>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <array>
+#include <utility>
+
+namespace {
+
+constexpr int OptionsHelpContext = HelpContext::OptionsDialog;
+
+TOptionsBox::TColorPicker& Picker() {
+  static TOptionsBox::TColorPicker picker;
+  return picker;
+}
+
+QColor ToQColor(TColor color) { return QColor(RedOf(color), GreenOf(color), BlueOf(color)); }
+
+}  // namespace
+
+void TOptionsBox::SetColorPicker(TColorPicker picker) { Picker() = std::move(picker); }
+
+TOptionsBox::TOptionsBox(QWidget* owner) : QDialog(owner) {
+  setObjectName(QStringLiteral("OptionsBox"));
+  setWindowTitle(QStringLiteral("Options"));
+  setProperty("helpContext", OptionsHelpContext);
+  ProgramPath = QCoreApplication::applicationFilePath();
+  const TOptionsValues values = CurrentOptionsValues();
+  WorkColors = values.Colors;
+
+  auto* grid = new QGridLayout(this);
+
+  // Colours.
+  auto* colors = new QGroupBox(QStringLiteral(" Co&lors "), this);
+  auto* colorsLayout = new QGridLayout(colors);
+  lbColors = new QListWidget(colors);
+  lbColors->setObjectName(QStringLiteral("lbColors"));
+  for (const char* name : PieColorNames) lbColors->addItem(QString::fromLatin1(name));
+  colorsLayout->addWidget(lbColors, 0, 0, 1, 3);
+  colorsLayout->addWidget(new QLabel(QStringLiteral("Color"), colors), 1, 0);
+  TheColorButton = new QFrame(colors);
+  TheColorButton->setObjectName(QStringLiteral("TheColorButton"));
+  TheColorButton->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  TheColorButton->setLineWidth(2);
+  TheColorButton->setAutoFillBackground(true);
+  TheColorButton->setFixedSize(60, 22);
+  TheColorButton->setCursor(Qt::PointingHandCursor);
+  TheColorButton->setToolTip(QStringLiteral("Click to choose the colour"));
+  TheColorButton->installEventFilter(this);
+  colorsLayout->addWidget(TheColorButton, 1, 1);
+  Button1 = new QPushButton(QStringLiteral("&Default colors"), colors);
+  colorsLayout->addWidget(Button1, 1, 2);
+  grid->addWidget(colors, 0, 0, 2, 1);
+
+  // Preferences.
+  auto* preferences = new QGroupBox(QStringLiteral(" Preferences "), this);
+  auto* prefLayout = new QVBoxLayout(preferences);
+  chkIncludeWasted = new QCheckBox(QStringLiteral("Include &wasted space"), preferences);
+  chkShowFileNames = new QCheckBox(QStringLiteral("Show file&names"), preferences);
+  chkAutoExpand = new QCheckBox(QStringLiteral("Auto &Expand"), preferences);
+  chkAutoCollapse = new QCheckBox(QStringLiteral("Auto &Collapse"), preferences);
+  chkIncludeWasted->setChecked(values.IncludeWasted);
+  chkShowFileNames->setChecked(values.ShowFileNames);
+  chkAutoExpand->setChecked(values.AutoExpand);
+  chkAutoCollapse->setChecked(values.AutoCollapse);
+  for (QCheckBox* box : {chkIncludeWasted, chkShowFileNames, chkAutoExpand, chkAutoCollapse}) prefLayout->addWidget(box);
+  grid->addWidget(preferences, 0, 1);
+
+  // Pie.
+  auto* pie = new QGroupBox(QStringLiteral(" Pie "), this);
+  auto* pieLayout = new QGridLayout(pie);
+  const char* captions[] = {"Show &files larger than", "Show folde&rs larger than", "Show &text near sections larger than"};
+  QLineEdit** fields[] = {&ediMinFileSection, &ediMinFolderSection, &ediMinTextSection};
+  const char* names[] = {"ediMinFileSection", "ediMinFolderSection", "ediMinTextSection"};
+  for (int i = 0; i < OptionAngleCount; ++i) {
+    auto* caption = new QLabel(QString::fromLatin1(captions[i]), pie);
+    auto* edit = new QLineEdit(AngleToPercentText(values.Angles[static_cast<size_t>(i)], QLocale()), pie);
+    edit->setObjectName(QString::fromLatin1(names[i]));
+    edit->setMaximumWidth(70);
+    caption->setBuddy(edit);
+    *fields[i] = edit;
+    pieLayout->addWidget(caption, i, 0);
+    pieLayout->addWidget(edit, i, 1);
+    pieLayout->addWidget(new QLabel(QStringLiteral("% of parent"), pie), i, 2);
+  }
+  cmdDefaultValues = new QPushButton(QStringLiteral("Default &values"), pie);
+  pieLayout->addWidget(cmdDefaultValues, OptionAngleCount, 0, 1, 3, Qt::AlignRight);
+  grid->addWidget(pie, 1, 1);
+
+  // Drives scanned at start-up, and the verb.
+  auto* drives = new QGroupBox(QStringLiteral(" Scan the following drives on &start-up "), this);
+  auto* drivesLayout = new QVBoxLayout(drives);
+  TheDrivesBox = new QListWidget(drives);
+  TheDrivesBox->setObjectName(QStringLiteral("TheDrivesBox"));
+  TheDrivesBox->setUniformItemSizes(true);
+  const QIcon driveIcon = QFileIconProvider().icon(QFileIconProvider::Drive);
+  const std::optional<QString> ownPath = HostToDrive(QFile::encodeName(ProgramPath));
+  const QChar ownLetter = ownPath && !ownPath->isEmpty() ? ownPath->at(0).toUpper() : QChar();
+  for (const QChar letter : TDriveTable::Instance().Letters()) {
+    auto* item = new QListWidgetItem(driveIcon, letter.toUpper() + DriveDisplayName(letter + QStringLiteral(":\\")), TheDrivesBox);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    item->setCheckState(values.DrivesToAutoScan.contains(letter, Qt::CaseInsensitive) ? Qt::Checked : Qt::Unchecked);
+    if (letter.toUpper() == ownLetter) TheDrivesBox->setCurrentItem(item);
+  }
+  drivesLayout->addWidget(TheDrivesBox);
+  grid->addWidget(drives, 2, 0);
+
+  chkExplorerMenu = new QCheckBox(QStringLiteral("Korvane in the file manager's\n\"Open With\" menu for folders"), this);
+  chkExplorerMenu->setObjectName(QStringLiteral("chkExplorerMenu"));
+  // Unknown when the classes-root hive cannot be read: the box keeps its default, checked.
+  chkExplorerMenu->setChecked(ShellVerbRegistered().value_or(true));
+  grid->addWidget(chkExplorerMenu, 2, 1, Qt::AlignTop);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  cmdOK = new QPushButton(QStringLiteral("OK"), this);
+  cmdOK->setDefault(true);
+  cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
+  cmdHelp = new QPushButton(QStringLiteral("Help"), this);
+  buttons->addWidget(cmdOK);
+  buttons->addWidget(cmdCancel);
+  buttons->addWidget(cmdHelp);
+  grid->addLayout(buttons, 3, 0, 1, 2);
+
+  connect(lbColors, &QListWidget::currentRowChanged, this, [this] { lbColorsClick(); });
+  connect(lbColors, &QListWidget::itemDoubleClicked, this, [this] { TheColorButtonClick(); });
+  connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+  connect(cmdDefaultValues, &QPushButton::clicked, this, [this] { cmdDefaultValuesClick(); });
+  connect(cmdHelp, &QPushButton::clicked, this, [this] { cmdHelpClick(); });
+  connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
+  connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOKClick(); });
+
+  lbColors->setCurrentRow(0);
+  PaintColorButton();
+  CenterOverForm(owner, this);
+}
+
+QLineEdit* TOptionsBox::AngleField(int index) const {
+  const std::array<QLineEdit*, OptionAngleCount> fields = {ediMinFileSection, ediMinFolderSection, ediMinTextSection};
+  return fields[static_cast<size_t>(index)];
+}
+
+void TOptionsBox::PaintColorButton() {
+  const int row = std::max(lbColors->currentRow(), 0);
+  QPalette palette = TheColorButton->palette();
+  palette.setColor(QPalette::Window, ToQColor(WorkColors[static_cast<size_t>(row)]));
+  TheColorButton->setPalette(palette);
+  TheColorButton->update();
+}
+
+void TOptionsBox::lbColorsClick() { PaintColorButton(); }
+
+void TOptionsBox::TheColorButtonClick() {
+  const int row = lbColors->currentRow();
+  if (row < 0) return;
+  const TColor initial = WorkColors[static_cast<size_t>(row)];
+  std::optional<TColor> chosen;
+  if (Picker()) {
+    chosen = Picker()(initial);
+  } else {
+    const QColor color = QColorDialog::getColor(ToQColor(initial), this, QStringLiteral("Color"));
+    if (color.isValid()) chosen = RgbToColor(color.red(), color.green(), color.blue());
+  }
+  if (!chosen) return;
+  WorkColors[static_cast<size_t>(row)] = *chosen;
+  PaintColorButton();
+}
+
+void TOptionsBox::Button1Click() {
+  WorkColors = DefaultPieColors;
+  PaintColorButton();
+}
+
+void TOptionsBox::cmdDefaultValuesClick() {
+  const double defaults[] = {DefaultMinFileSectionAngle, DefaultMinFolderSectionAngle, DefaultMinTextSectionAngle};
+  for (int i = 0; i < OptionAngleCount; ++i) AngleField(i)->setText(AngleToPercentText(defaults[i], QLocale()));
+}
+
+void TOptionsBox::cmdHelpClick() { ShowHelpContext(this, OptionsHelpContext); }
+
+QString TOptionsBox::ListedLetters() const {
+  QString letters;
+  for (int i = 0; i < TheDrivesBox->count(); ++i) letters += TheDrivesBox->item(i)->text().left(1);
+  return letters;
+}
+
+QString TOptionsBox::CheckedLetters() const {
+  QString letters;
+  for (int i = 0; i < TheDrivesBox->count(); ++i)
+    if (TheDrivesBox->item(i)->checkState() == Qt::Checked) letters += TheDrivesBox->item(i)->text().left(1);
+  return letters;
+}
+
+void TOptionsBox::cmdOKClick() {
+  // Everything is checked first; a rejected value stores nothing, so Cancel afterwards leaves
+  // every setting as it was.
+  std::array<QString, OptionAngleCount> texts;
+  for (int i = 0; i < OptionAngleCount; ++i) texts[static_cast<size_t>(i)] = AngleField(i)->text();
+  const TAngleCheck check = CheckPercentTexts(texts, QLocale());
+  if (!check.Angles) {
+    TMessageRequest request;
+    request.Parent = this;
+    request.Caption = ProgramName;
+    request.Icon = TMessageIcon::Error;
+    request.Text = check.Message;
+    ShowMessage(request);
+    QLineEdit* field = AngleField(check.FailedField);
+    field->setFocus();
+    field->selectAll();
+    return;
+  }
+
+  if (chkExplorerMenu->isChecked()) {
+    try {
+      RegisterShellVerb(ProgramPath);
+    } catch (const EShellVerbError& e) {
+      ShowError(e.Message(), ekProgram, this);
+      return;
+    }
+  } else {
+    UnregisterShellVerb();
+  }
+
+  TOptionsValues values;
+  values.Colors = WorkColors;
+  values.IncludeWasted = chkIncludeWasted->isChecked();
+  values.ShowFileNames = chkShowFileNames->isChecked();
+  values.AutoExpand = chkAutoExpand->isChecked();
+  values.AutoCollapse = chkAutoCollapse->isChecked();
+  values.DrivesToAutoScan = MergeAutoScanLetters(DrivesToAutoScan->Value, ListedLetters(), CheckedLetters());
+  values.Angles = *check.Angles;
+  StoreOptionsValues(values);
+  Accepted = true;
+  accept();
+}
+
+bool TOptionsBox::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == TheColorButton) {
+    if (event->type() == QEvent::MouseButtonPress && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+      TheColorButton->setFrameShadow(QFrame::Sunken);
+      return true;
+    }
+    if (event->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+      TheColorButton->setFrameShadow(QFrame::Raised);
+      if (TheColorButton->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) TheColorButtonClick();
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
