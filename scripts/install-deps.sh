@@ -11,6 +11,8 @@ PACKAGES=(
   # wmf2svg checks our metafiles in the tests; without the URW fonts it cannot place any text.
   libwmf-bin fonts-urw-base35 fonts-dejavu-core fontconfig
   xvfb xauth
+  # pdftoppm and pdfinfo read the printed reports back in the tests.
+  poppler-utils
   locales tzdata
 )
 
