@@ -1,7 +1,14 @@
 // korvane [FOLDER or DRIVE ...]: the program with its windows.
+// korvane /R... FOLDER DESTINATION [options] /Q: a report made without any window.
 
 #include "app/InfoOptions.h"
+#include "reports/ReportRequest.h"
+#include "reports/UnattendedReport.h"
+#include "reports/print/ReportProgram.h"
 #include "ui/main/Startup.h"
+
+#include <QFile>
+#include <QStringList>
 
 namespace {
 
@@ -26,5 +33,10 @@ const char UsageText[] =
 
 int main(int argc, char** argv) {
   if (const std::optional<int> answered = AnswerInfoOption(argc, argv, "korvane", UsageText)) return *answered;
+  // Before anything can change the working folder: relative report destinations are taken from it.
+  RememberStartFolder();
+  QStringList arguments;
+  for (int i = 1; i < argc; ++i) arguments << QFile::decodeName(argv[i]);
+  if (IsReportCommandLine(arguments) && HasQuietOption(arguments)) return RunReportProgram(argc, argv);
   return RunKorvane(argc, argv);
 }

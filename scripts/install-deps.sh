@@ -15,6 +15,8 @@ PACKAGES=(
   xvfb xauth
   # The install test checks the desktop entry and the AppStream metadata with these validators.
   desktop-file-utils appstream
+  # pdftoppm and pdfinfo read the printed reports back in the tests.
+  poppler-utils
   locales tzdata
 )
 

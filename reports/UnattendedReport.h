@@ -1,0 +1,47 @@
+#pragma once
+// Runs a report request without a window: scans the folder with the headless scanner, makes the
+// rows the pages would show, and writes the report to its file or hands it to the printer.
+
+#include "reports/ReportRequest.h"
+#include "reports/ReportRows.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+
+// Prints a report (folder information or the space-aligned list); false with the reason in
+// *error when the printer failed.
+using TReportPrinter = std::function<bool(TReportKind kind, const TFolderInfoReport& info,
+                                          const TSubfolderListReport& list, QString* error)>;
+
+struct TReportContext {
+  // The folder the program was started in: relative folders and destinations are taken from it.
+  QString StartFolder;
+  // Prints for the destination PRINTER; none means there is no printer to print on.
+  TReportPrinter Printer;
+  // The report date; the current time when not valid.
+  QDateTime Now;
+};
+
+struct TReportOutcome {
+  int ExitCode = 0;  // 0 written, 1 failed
+  bool Written = false;
+  QString Message;   // what failed, or where the report went
+  QString Output;    // the file written (empty for the printer)
+};
+
+// The drive path of a folder argument (a drive path, or a host path taken from startFolder when
+// relative); empty when no drive holds it.
+QString ReportFolderPath(const QString& folder, const QString& startFolder);
+// Where the report goes: PRINTER, or the destination taken from startFolder with the kind's
+// extension when it has none.
+QString ReportDestinationPath(const TReportRequest& request, const QString& startFolder);
+
+// view holds the subfolder list's settings: the request's options change it for the report and
+// it is put back as it was before this returns, whatever happened.
+TReportOutcome RunUnattendedReport(const TReportRequest& request, TSubfolderView& view, const TReportContext& context);
+
+// The folder the program was started in, remembered before anything changes the working folder.
+void RememberStartFolder();
+QString StartFolder();

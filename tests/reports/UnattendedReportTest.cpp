@@ -1,0 +1,152 @@
+#include "config/AtomicFile.h"
+#include "reports/UnattendedReport.h"
+#include "tests/support/Fixture.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList Args(std::initializer_list<const char*> args) {
+  QStringList list;
+  for (const char* a : args) list << QString::fromUtf8(a);
+  return list;
+}
+
+// A drive T: over a fixture with a folder "data" of three subfolders of different sizes.
+class UnattendedReport : public ::testing::Test {
+protected:
+  UnattendedReport() : drives_({{'T', fx_.Root()}}) {
+    fx_.File("data/big/f", 300000);
+    fx_.File("data/mid/f", 50000);
+    fx_.File("data/mid/sub/g", 1);
+    fx_.File("data/small/f", 1000);
+    fx_.File("data/own.bin", 10);
+    context_.StartFolder = QString::fromLocal8Bit(fx_.Root());
+    view_.Sort = 4;
+    view_.TopText = QStringLiteral("7");
+  }
+
+  TReportOutcome Run(const QStringList& args) {
+    const TReportParse parse = ParseReportCommandLine(args);
+    EXPECT_EQ(parse.Status, TReportParseStatus::Ok) << parse.Error.toStdString();
+    return RunUnattendedReport(parse.Request, view_, context_);
+  }
+  QList<QByteArray> Lines(const QByteArray& name) const {
+    QList<QByteArray> lines = ReadWholeFile(fx_.Path(name)).value_or(QByteArray()).split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+    for (QByteArray& line : lines) line.chop(1);  // the CR
+    return lines;
+  }
+
+  TFixtureTree fx_;
+  TDriveScope drives_;
+  TReportContext context_;
+  TSubfolderView view_;
+};
+
+TEST_F(UnattendedReport, ListsTheSubfoldersInTheRequestedOrderAndPutsTheViewBack) {
+  const TSubfolderView before = view_;
+  const struct {
+    std::initializer_list<const char*> options;
+    QList<QByteArray> names;
+  } cases[] = {
+      {{"/A", "/SD:2"}, {"big", "mid", "small"}},
+      {{"/A", "/SA:1"}, {"big", "mid", "small"}},
+      {{"/A", "/SD:1"}, {"small", "mid", "big"}},
+      {{"/TOP:2"}, {"big", "mid"}},
+      {{"/HT:K:10", "/W:F"}, {"big", "mid"}},
+      {{"/HT:B:1000", "/W:F"}, {"big", "mid", "small"}},
+  };
+  for (const auto& c : cases) {
+    QStringList args = Args({"/RCSV", "T:\\data", "list"});
+    for (const char* o : c.options) args << QString::fromLatin1(o);
+    const TReportOutcome outcome = Run(args);
+    ASSERT_EQ(outcome.ExitCode, 0) << outcome.Message.toStdString();
+    EXPECT_EQ(outcome.Output, QString::fromLocal8Bit(fx_.Path("list.csv")));
+    const QList<QByteArray> lines = Lines("list.csv");
+    ASSERT_EQ(lines.size(), c.names.size() + 1) << args.join(' ').toStdString();
+    for (qsizetype i = 0; i < c.names.size(); ++i)
+      EXPECT_TRUE(lines[i + 1].startsWith(c.names[i] + ",")) << args.join(' ').toStdString() << ": " << lines[i + 1].constData();
+    EXPECT_EQ(view_, before);
+  }
+}
+
+TEST_F(UnattendedReport, FolderInformationOfAHostFolderGivenRelativeToTheStartFolder) {
+  const TReportOutcome outcome = Run(Args({"/RINF", "data", "sub dir/info"}));
+  // The destination's folder does not exist: nothing is written.
+  EXPECT_EQ(outcome.ExitCode, 1);
+  EXPECT_TRUE(outcome.Message.startsWith(QStringLiteral("Generating report failed"))) << outcome.Message.toStdString();
+  fx_.Dir("sub dir");
+  const TReportOutcome second = Run(Args({"/RINF", "data", "sub dir/info", "/SD:2"}));
+  ASSERT_EQ(second.ExitCode, 0) << second.Message.toStdString();
+  const QList<QByteArray> lines = Lines("sub dir/info.txt");
+  ASSERT_GT(lines.size(), 60);
+  EXPECT_EQ(lines[6], "File Folder data");
+  EXPECT_EQ(lines[7], "Location: T:\\data");
+  EXPECT_EQ(lines[10], "-> Size: 343 KB (351,011 bytes)");
+  EXPECT_EQ(lines[13], "-> Objects: 9 (5 file(s) and 4 subfolder(s))");
+  EXPECT_EQ(lines[15], "-> Size: 10 bytes (10 bytes)");
+  EXPECT_TRUE(lines.contains("Subfolders of T:\\data"));
+  EXPECT_TRUE(lines.last().startsWith("small "));
+}
+
+TEST_F(UnattendedReport, ADriveRootIsScannedWhole) {
+  const TReportOutcome outcome = Run(Args({"/RTXT", "t:", "root.lst"}));
+  ASSERT_EQ(outcome.ExitCode, 0) << outcome.Message.toStdString();
+  const QList<QByteArray> lines = Lines("root.lst");
+  ASSERT_EQ(lines.size(), 7);
+  EXPECT_EQ(lines[0], "Subfolders of T:\\");
+  EXPECT_TRUE(lines[6].startsWith("data "));
+}
+
+TEST_F(UnattendedReport, AFolderThatCannotBeSelectedWritesNothing) {
+  const TSubfolderView before = view_;
+  for (const char* folder : {"T:\\data\\missing", "missing", "T:\\data\\own.bin"}) {
+    const TReportOutcome outcome = Run(Args({"/RINF", folder, "info", "/TOP:3", "/W:F", "/SD:5"}));
+    EXPECT_EQ(outcome.ExitCode, 1) << folder;
+    EXPECT_FALSE(outcome.Written);
+    EXPECT_FALSE(outcome.Message.isEmpty());
+    EXPECT_FALSE(QFile::exists(QString::fromLocal8Bit(fx_.Path("info.txt")))) << folder;
+    EXPECT_EQ(view_, before) << folder;
+  }
+  // A host folder on no drive.
+  const TReportOutcome outcome = Run(Args({"/RCSV", "/proc", "x"}));
+  EXPECT_EQ(outcome.ExitCode, 1);
+  EXPECT_TRUE(outcome.Message.contains(QStringLiteral("not on any drive")));
+}
+
+TEST_F(UnattendedReport, PrinterDestinationGoesToThePrinter) {
+  EXPECT_EQ(Run(Args({"/RTXT", "T:\\data", "PRINTER"})).ExitCode, 1);  // no printer to print on
+
+  std::vector<TReportKind> kinds;
+  TSubfolderListReport printed;
+  context_.Printer = [&](TReportKind kind, const TFolderInfoReport& info, const TSubfolderListReport& list, QString*) {
+    kinds.push_back(kind);
+    if (kind == TReportKind::FolderInformation) {
+      EXPECT_EQ(info.Path, QStringLiteral("T:\\data"));
+    }
+    printed = list;
+    return true;
+  };
+  EXPECT_EQ(Run(Args({"/RINF", "T:\\data", "PRINTER"})).ExitCode, 0);
+  EXPECT_EQ(Run(Args({"/RTXT", "T:\\data", "PRINTER", "/TOP:1"})).ExitCode, 0);
+  EXPECT_EQ(kinds, (std::vector<TReportKind>{TReportKind::FolderInformation, TReportKind::SpaceAligned}));
+  ASSERT_EQ(printed.Rows.size(), 1u);
+  EXPECT_EQ(printed.Rows[0][0], QStringLiteral("big"));
+  // A comma-separated list always goes to a file, even one called PRINTER.
+  EXPECT_EQ(Run(Args({"/RCSV", "T:\\data", "PRINTER"})).ExitCode, 0);
+  EXPECT_TRUE(QFile::exists(QString::fromLocal8Bit(fx_.Path("PRINTER.csv"))));
+  EXPECT_EQ(kinds.size(), 2u);
+
+  context_.Printer = [](TReportKind, const TFolderInfoReport&, const TSubfolderListReport&, QString* error) {
+    *error = QStringLiteral("out of paper");
+    return false;
+  };
+  const TReportOutcome failed = Run(Args({"/RINF", "T:\\data", "PRINTER"}));
+  EXPECT_EQ(failed.ExitCode, 1);
+  EXPECT_EQ(failed.Message, QStringLiteral("Generating report failed: out of paper"));
+}
+
+}  // namespace
