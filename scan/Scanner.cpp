@@ -22,8 +22,6 @@
 #include <unistd.h>
 #include <vector>
 
-bool AbortScan = false;
-
 namespace {
 
 // Deeper than this a folder is shown without entries rather than risk the stack. Far beyond

@@ -3,6 +3,7 @@
 // per folder, and keeps the ancestors' totals right when folders vanish or are rescanned.
 
 #include "platform/MountTable.h"
+#include "scan/ScanState.h"
 
 #include <QString>
 
@@ -18,7 +19,7 @@ struct TDriveRecInfo;
 
 // Set by the abort command; cleared when a scan operation starts; left set after an aborted
 // scan so that callers scanning several drives in a row stop too.
-extern bool AbortScan;
+inline constexpr TScanStateField<bool, &TScanState::AbortScan> AbortScan{};
 
 class TFolderScanner {
 public:
