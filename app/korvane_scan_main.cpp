@@ -8,7 +8,7 @@
 #include "scan/PathFunctions.h"
 #include "scan/PseudoFs.h"
 #include "scan/ScanHost.h"
-#include "scan/Scanner.h"
+#include "scan/ScanSession.h"
 #include "scan/VolumeInfo.h"
 
 #include <QElapsedTimer>
@@ -106,14 +106,13 @@ int main(int argc, char** argv) {
 
   const QString root = QLatin1Char(letter) + QStringLiteral(":\\");
   const int64_t startRss = CurrentRssBytes();
-  TFolderTree tree;
   THeadlessHost host;
-  TFolderScanner scanner(tree, host);
-  TDriveRecInfo* drive = AddDrive(letter);
+  TScanSession session(host);
   QElapsedTimer timer;
   timer.start();
-  scanner.ScanDrive(QLatin1Char(letter) + DriveDisplayName(root), drive);
+  session.ScanDrive(QLatin1Char(letter) + DriveDisplayName(root));
   const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+  const TDriveRecInfo* drive = session.Drive(QLatin1Char(letter));
 
   const TFolderSize* rec = drive->Node->Data();
   if (!rec) {
@@ -151,6 +150,5 @@ int main(int argc, char** argv) {
                    [&](const TTreeNode* a, const TTreeNode* b) { return size(a) > size(b); });
   for (size_t i = 0; i < children.size() && i < LargestShown; ++i)
     std::printf("largest: %" PRId64 " %s\n", size(children[i]), NodePath(children[i]).toUtf8().constData());
-  ClearDriveList();
   return 0;
 }

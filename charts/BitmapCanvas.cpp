@@ -88,8 +88,8 @@ void TPainterCanvas::Rectangle(int x1, int y1, int x2, int y2) {
 }
 
 void TPainterCanvas::LineTo(int x, int y) {
-  const QPoint from = PenPos_;
-  PenPos_ = QPoint(x, y);
+  const QPoint from = penPos_;
+  penPos_ = QPoint(x, y);
   if (Pen.Style != TPenStyle::Solid) return;
   QPainter* painter = BeginPaint();
   if (!painter) return;
@@ -164,8 +164,8 @@ void TPainterCanvas::Draw(int x, int y, const TBitmap& picture) {
 }
 
 QPainter* TBitmapCanvas::BeginPaint() {
-  if (!Image_ || Image_->isNull()) return nullptr;
-  auto* painter = new QPainter(Image_);
+  if (!image_ || image_->isNull()) return nullptr;
+  auto* painter = new QPainter(image_);
   painter->setRenderHint(QPainter::Antialiasing, false);
   return painter;
 }
@@ -173,8 +173,8 @@ QPainter* TBitmapCanvas::BeginPaint() {
 void TBitmapCanvas::EndPaint(QPainter* painter) { delete painter; }
 
 std::optional<QImage> TBitmapCanvas::ReadPixels(const TRect& rect) const {
-  if (!Image_ || Image_->isNull()) return std::nullopt;
-  return Image_->copy(QRect(rect.Left, rect.Top, rect.Width(), rect.Height()));
+  if (!image_ || image_->isNull()) return std::nullopt;
+  return image_->copy(QRect(rect.Left, rect.Top, rect.Width(), rect.Height()));
 }
 
 TBitmap::TBitmap(int width, int height) { SetSize(width, height); }
@@ -182,51 +182,51 @@ TBitmap::TBitmap(int width, int height) { SetSize(width, height); }
 void TBitmap::SetSize(int width, int height) {
   width = std::max(0, width);
   height = std::max(0, height);
-  if (width == Image_.width() && height == Image_.height()) return;
+  if (width == image_.width() && height == image_.height()) return;
   QImage image;
   if (width > 0 && height > 0) {
     image = QImage(width, height, QImage::Format_RGB32);
     image.fill(Qt::white);
-    if (!Image_.isNull()) {
+    if (!image_.isNull()) {
       QPainter painter(&image);
       painter.setCompositionMode(QPainter::CompositionMode_Source);
-      painter.drawImage(0, 0, Image_);
+      painter.drawImage(0, 0, image_);
     }
   }
-  Image_ = std::move(image);
+  image_ = std::move(image);
 }
 
 TSvgCanvas::TSvgCanvas(const QString& fileName, int width, int height)
-    : Generator_(std::make_unique<QSvgGenerator>()) {
-  Generator_->setFileName(fileName);
+    : generator_(std::make_unique<QSvgGenerator>()) {
+  generator_->setFileName(fileName);
   Start(width, height);
 }
 
 TSvgCanvas::TSvgCanvas(QIODevice* device, int width, int height)
-    : Generator_(std::make_unique<QSvgGenerator>()) {
-  Generator_->setOutputDevice(device);
+    : generator_(std::make_unique<QSvgGenerator>()) {
+  generator_->setOutputDevice(device);
   Start(width, height);
 }
 
 TSvgCanvas::~TSvgCanvas() { Finish(); }
 
 void TSvgCanvas::Start(int width, int height) {
-  Generator_->setSize(QSize(width, height));
-  Generator_->setViewBox(QRect(0, 0, width, height));
+  generator_->setSize(QSize(width, height));
+  generator_->setViewBox(QRect(0, 0, width, height));
   // Pixel sizes map one to one onto the view box.
-  Generator_->setResolution(96);
-  Painter_ = std::make_unique<QPainter>();
-  Painter_->begin(Generator_.get());
+  generator_->setResolution(96);
+  painter_ = std::make_unique<QPainter>();
+  painter_->begin(generator_.get());
 }
 
 void TSvgCanvas::Finish() {
-  if (Painter_ && Painter_->isActive()) Painter_->end();
+  if (painter_ && painter_->isActive()) painter_->end();
 }
 
 QPainter* TSvgCanvas::BeginPaint() {
-  if (!Painter_ || !Painter_->isActive()) return nullptr;
-  Painter_->save();
-  return Painter_.get();
+  if (!painter_ || !painter_->isActive()) return nullptr;
+  painter_->save();
+  return painter_.get();
 }
 
 void TSvgCanvas::EndPaint(QPainter* painter) { painter->restore(); }

@@ -41,7 +41,7 @@ private:
 // A canvas over an image that someone else owns (a TBitmap, or a control's backing image).
 class TBitmapCanvas : public TPainterCanvas {
 public:
-  explicit TBitmapCanvas(QImage* image) : Image_(image) {}
+  explicit TBitmapCanvas(QImage* image) : image_(image) {}
 
   std::optional<QImage> ReadPixels(const TRect& rect) const override;
 
@@ -50,7 +50,7 @@ protected:
   void EndPaint(QPainter* painter) override;
 
 private:
-  QImage* Image_;
+  QImage* image_;
 };
 
 // An off-screen picture with its canvas: the pie's bitmap, the gauge's layers, a bitmap export.
@@ -62,17 +62,17 @@ public:
   TBitmap& operator=(const TBitmap&) = delete;
   virtual ~TBitmap() = default;
 
-  int Width() const { return Image_.width(); }
-  int Height() const { return Image_.height(); }
+  int Width() const { return image_.width(); }
+  int Height() const { return image_.height(); }
   // Keeps the pixels that stay inside; new ones are white.
   void SetSize(int width, int height);
-  TCanvas& Canvas() { return Canvas_; }
-  const TCanvas& Canvas() const { return Canvas_; }
-  const QImage& Image() const { return Image_; }
+  TCanvas& Canvas() { return canvas_; }
+  const TCanvas& Canvas() const { return canvas_; }
+  const QImage& Image() const { return image_; }
 
 private:
-  QImage Image_;
-  TBitmapCanvas Canvas_{&Image_};
+  QImage image_;
+  TBitmapCanvas canvas_{&image_};
 };
 
 // A canvas that writes an SVG document of the given size in pixels. The document is complete once
@@ -93,6 +93,6 @@ protected:
 private:
   void Start(int width, int height);
 
-  std::unique_ptr<QSvgGenerator> Generator_;
-  std::unique_ptr<QPainter> Painter_;
+  std::unique_ptr<QSvgGenerator> generator_;
+  std::unique_ptr<QPainter> painter_;
 };

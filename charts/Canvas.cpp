@@ -40,18 +40,18 @@ TSystemPalette TSystemPalette::Default() {
       RgbToColor(236, 233, 216),  // 30 menu bar
   };
   TSystemPalette palette;
-  palette.Colors_ = Classic;
+  palette.colors_ = Classic;
   return palette;
 }
 
 TColor TSystemPalette::Rgb(int index) const {
   if (index < 0 || index >= Count) return clBlack;
-  return Colors_[static_cast<size_t>(index)];
+  return colors_[static_cast<size_t>(index)];
 }
 
 void TSystemPalette::SetRgb(int index, TColor rgb) {
   if (index < 0 || index >= Count) return;
-  Colors_[static_cast<size_t>(index)] = rgb & 0xFFFFFF;
+  colors_[static_cast<size_t>(index)] = rgb & 0xFFFFFF;
 }
 
 namespace {
@@ -86,7 +86,7 @@ QFont TFont::ToQFont() const {
   return font;
 }
 
-void TCanvas::MoveTo(int x, int y) { PenPos_ = QPoint(x, y); }
+void TCanvas::MoveTo(int x, int y) { penPos_ = QPoint(x, y); }
 
 int TCanvas::TextWidth(const QString& text) const {
   return QFontMetrics(Font.ToQFont()).horizontalAdvance(text);

@@ -29,7 +29,7 @@ public:
   void SetRgb(int index, TColor rgb);
 
 private:
-  std::array<TColor, Count> Colors_{};
+  std::array<TColor, Count> colors_{};
 };
 
 // The palette every canvas resolves system colours through.
@@ -103,7 +103,7 @@ public:
   TFont Font;
   TCopyMode CopyMode = TCopyMode::SrcCopy;
 
-  QPoint PenPos() const { return PenPos_; }
+  QPoint PenPos() const { return penPos_; }
 
   // Fills the rectangle with the brush (nothing when the brush is clear); no outline.
   virtual void FillRect(const TRect& rect) = 0;
@@ -136,5 +136,5 @@ public:
   virtual std::optional<QImage> ReadPixels(const TRect& rect) const;
 
 protected:
-  QPoint PenPos_;
+  QPoint penPos_;
 };

@@ -52,14 +52,14 @@ void QuickSort(TSectionList& list, int l, int r, const TCompare& compare) {
 void TPaintTarget::Painted(const TRect&) {}
 
 THPieChart::THPieChart(TCanvas* canvas, int width, int height) {
-  UpdateCount_ = 1;
-  Canvas_ = canvas;
+  updateCount_ = 1;
+  canvas_ = canvas;
   MarginX = 50;
   MarginY = 20;
   CloseLastSection = false;
   SetSize(width, height);
-  Sections_.clear();
-  UpdateCount_ = 0;
+  sections_.clear();
+  updateCount_ = 0;
   MinTextAngle = 5.0;
   HotIndex = -1;
   PaintTarget = nullptr;
@@ -67,15 +67,15 @@ THPieChart::THPieChart(TCanvas* canvas, int width, int height) {
 }
 
 THPieChart::~THPieChart() {
-  ++UpdateCount_;
-  Sections_.clear();
+  ++updateCount_;
+  sections_.clear();
 }
 
-void THPieChart::BeginUpdate() { ++UpdateCount_; }
+void THPieChart::BeginUpdate() { ++updateCount_; }
 
 void THPieChart::EndUpdate() {
-  if (UpdateCount_ > 0) --UpdateCount_;
-  if (UpdateCount_ != 0) return;
+  if (updateCount_ > 0) --updateCount_;
+  if (updateCount_ != 0) return;
   Redraw();
   if (PaintTarget && Picture) {
     PaintTarget->Canvas().Draw(0, 0, *Picture);
@@ -85,13 +85,13 @@ void THPieChart::EndUpdate() {
 
 void THPieChart::Clear() {
   BeginUpdate();
-  TryFinally([this] { Sections_.clear(); }, [this] { EndUpdate(); });
+  TryFinally([this] { sections_.clear(); }, [this] { EndUpdate(); });
 }
 
 TPieSection* THPieChart::AddSection(const QString& caption, TColor color, double angle) {
-  Sections_.push_back(std::make_unique<TPieSection>(caption, color, angle));
-  TPieSection* section = Sections_.back().get();
-  if (UpdateCount_ == 0) Redraw();
+  sections_.push_back(std::make_unique<TPieSection>(caption, color, angle));
+  TPieSection* section = sections_.back().get();
+  if (updateCount_ == 0) Redraw();
   return section;
 }
 
@@ -108,68 +108,68 @@ void THPieChart::SortSections(bool descending) {
   };
   TryFinally(
       [this, &compare] {
-        if (Sections_.size() > 1)
-          QuickSort(Sections_, 0, static_cast<int>(Sections_.size()) - 1, compare);
+        if (sections_.size() > 1)
+          QuickSort(sections_, 0, static_cast<int>(sections_.size()) - 1, compare);
       },
       [this] { EndUpdate(); });
 }
 
 TPieSection* THPieChart::SectionAt(int index) const {
   if (index < 0 || index >= SectionCount()) return nullptr;
-  return Sections_[static_cast<size_t>(index)].get();
+  return sections_[static_cast<size_t>(index)].get();
 }
 
 void THPieChart::SetCanvas(TCanvas* canvas) {
-  if (canvas == Canvas_) return;
-  Canvas_ = canvas;
-  if (UpdateCount_ == 0) Redraw();
+  if (canvas == canvas_) return;
+  canvas_ = canvas;
+  if (updateCount_ == 0) Redraw();
 }
 
 void THPieChart::SetColors(TColor back, TColor line, TColor disk) {
-  BackColor_ = back;
-  LineColor_ = line;
-  DiskColor_ = disk;
-  if (UpdateCount_ == 0) Redraw();
+  backColor_ = back;
+  lineColor_ = line;
+  diskColor_ = disk;
+  if (updateCount_ == 0) Redraw();
 }
 
 void THPieChart::SetLabelColors(TColor brush, TColor pen, TColor font, TColor hotBrush,
                                 TColor hotPen, TColor hotFont) {
-  LabelBrushColor_ = brush;
-  LabelPenColor_ = pen;
-  LabelFontColor_ = font;
-  HotLabelBrushColor_ = hotBrush;
-  HotLabelPenColor_ = hotPen;
-  HotLabelFontColor_ = hotFont;
-  if (UpdateCount_ == 0) Redraw();
+  labelBrushColor_ = brush;
+  labelPenColor_ = pen;
+  labelFontColor_ = font;
+  hotLabelBrushColor_ = hotBrush;
+  hotLabelPenColor_ = hotPen;
+  hotLabelFontColor_ = hotFont;
+  if (updateCount_ == 0) Redraw();
 }
 
 void THPieChart::SetSize(int width, int height) {
-  Width_ = width;
-  Height_ = height;
-  const int side = std::min(Width_ - 2 * MarginX, Height_ - 2 * MarginY);
-  PieLeft_ = (Width_ - side) / 2;
-  PieTop_ = (Height_ - side) / 2;
-  PieWidth_ = side;
-  PieHeight_ = side;
-  Radius_ = side / 2;
+  width_ = width;
+  height_ = height;
+  const int side = std::min(width_ - 2 * MarginX, height_ - 2 * MarginY);
+  pieLeft_ = (width_ - side) / 2;
+  pieTop_ = (height_ - side) / 2;
+  pieWidth_ = side;
+  pieHeight_ = side;
+  radius_ = side / 2;
 }
 
 QPoint THPieChart::PointAt(double angle, int distance) const {
   // The default rounding mode rounds halves to the even neighbour.
   const int dx = static_cast<int>(std::nearbyint(distance * std::sin(Radians(angle))));
   const int dy = static_cast<int>(std::nearbyint(distance * std::cos(Radians(angle))));
-  return QPoint(PieLeft_ + Radius_ - dx, PieTop_ + Radius_ - dy);
+  return QPoint(pieLeft_ + radius_ - dx, pieTop_ + radius_ - dy);
 }
 
 void THPieChart::Redraw() {
-  if (UpdateCount_ != 0 || !Canvas_) return;
-  TCanvas& canvas = *Canvas_;
-  canvas.Brush = TBrush{BackColor_, TBrushStyle::Solid};
-  canvas.FillRect(TRect{0, 0, Width_, Height_});
-  canvas.Pen.Color = LineColor_;
+  if (updateCount_ != 0 || !canvas_) return;
+  TCanvas& canvas = *canvas_;
+  canvas.Brush = TBrush{backColor_, TBrushStyle::Solid};
+  canvas.FillRect(TRect{0, 0, width_, height_});
+  canvas.Pen.Color = lineColor_;
   canvas.Pen.Style = TPenStyle::Solid;
-  canvas.Brush = TBrush{DiskColor_, TBrushStyle::Solid};
-  canvas.Ellipse(PieLeft_, PieTop_, PieLeft_ + PieWidth_, PieTop_ + PieHeight_);
+  canvas.Brush = TBrush{diskColor_, TBrushStyle::Solid};
+  canvas.Ellipse(pieLeft_, pieTop_, pieLeft_ + pieWidth_, pieTop_ + pieHeight_);
 
   // Whatever happens to the sections, the highlighted label goes on top and the disk's outline
   // over every sector.
@@ -177,17 +177,17 @@ void THPieChart::Redraw() {
              [this, &canvas] {
                DrawLabel(HotIndex, true);
                canvas.Brush.Style = TBrushStyle::Clear;
-               canvas.Pen.Color = LineColor_;
+               canvas.Pen.Color = lineColor_;
                canvas.Pen.Style = TPenStyle::Solid;
-               canvas.Ellipse(PieLeft_, PieTop_, PieLeft_ + PieWidth_, PieTop_ + PieHeight_);
+               canvas.Ellipse(pieLeft_, pieTop_, pieLeft_ + pieWidth_, pieTop_ + pieHeight_);
              });
 }
 
 void THPieChart::DrawSections() {
-  TCanvas& canvas = *Canvas_;
-  const QPoint centre(PieLeft_ + Radius_, PieTop_ + Radius_);
-  const QPoint top(PieLeft_ + Radius_, PieTop_);
-  if (!Sections_.empty() && Sections_.front()->Color == DiskColor_) {
+  TCanvas& canvas = *canvas_;
+  const QPoint centre(pieLeft_ + radius_, pieTop_ + radius_);
+  const QPoint top(pieLeft_ + radius_, pieTop_);
+  if (!sections_.empty() && sections_.front()->Color == diskColor_) {
     // The first section is not filled, so its starting border is drawn here.
     canvas.MoveTo(centre.x(), centre.y());
     canvas.LineTo(top.x(), top.y());
@@ -195,24 +195,24 @@ void THPieChart::DrawSections() {
 
   double cumulative = 0;
   double previous = 0;
-  QPoint start = PointAt(0, Radius_);
-  for (size_t i = 0; i < Sections_.size(); ++i) {
-    TPieSection& section = *Sections_[i];
+  QPoint start = PointAt(0, radius_);
+  for (size_t i = 0; i < sections_.size(); ++i) {
+    TPieSection& section = *sections_[i];
     cumulative += section.Angle;
     if (cumulative > 360) cumulative = 360;
-    const bool last = i + 1 == Sections_.size();
-    const QPoint end = last && CloseLastSection ? top : PointAt(cumulative, Radius_);
+    const bool last = i + 1 == sections_.size();
+    const QPoint end = last && CloseLastSection ? top : PointAt(cumulative, radius_);
 
     // Sections in the disk colour are already painted. When both ends meet, a small section would
     // fill the whole disk, so only a section of more than half the disk is filled then.
-    if (section.Color != DiskColor_ && (end != start || section.Angle > 180)) {
+    if (section.Color != diskColor_ && (end != start || section.Angle > 180)) {
       canvas.Brush = TBrush{section.Color, TBrushStyle::Solid};
       canvas.Pen.Color = section.Color;
       canvas.Pen.Style = TPenStyle::Solid;
-      canvas.Pie(PieLeft_, PieTop_, PieLeft_ + PieWidth_, PieTop_ + PieHeight_, start.x(), start.y(),
+      canvas.Pie(pieLeft_, pieTop_, pieLeft_ + pieWidth_, pieTop_ + pieHeight_, start.x(), start.y(),
                  end.x(), end.y());
     }
-    canvas.Pen.Color = LineColor_;
+    canvas.Pen.Color = lineColor_;
     canvas.Pen.Style = TPenStyle::Solid;
     canvas.MoveTo(centre.x(), centre.y());
     canvas.LineTo(start.x(), start.y());
@@ -221,8 +221,8 @@ void THPieChart::DrawSections() {
 
     if (!section.Caption.isEmpty() && section.Angle >= MinTextAngle) {
       const double middle = (cumulative - previous) / 2 + previous;
-      const QPoint rim = PointAt(middle, Radius_);
-      const QPoint leader = PointAt(middle, Radius_ + 10);
+      const QPoint rim = PointAt(middle, radius_);
+      const QPoint leader = PointAt(middle, radius_ + 10);
       canvas.MoveTo(rim.x(), rim.y());
       canvas.LineTo(leader.x(), leader.y());
       int x = leader.x();
@@ -242,9 +242,9 @@ void THPieChart::DrawSections() {
 
 void THPieChart::DrawLabel(int index, bool hot) {
   const TPieSection* section = SectionAt(index);
-  if (!section || !Canvas_ || UpdateCount_ != 0) return;
+  if (!section || !canvas_ || updateCount_ != 0) return;
   if (section->Caption.isEmpty() || section->Angle < MinTextAngle) return;
-  TCanvas& canvas = *Canvas_;
+  TCanvas& canvas = *canvas_;
   const int x = section->LabelPos.x();
   const int y = section->LabelPos.y();
   canvas.MoveTo(x, y);
@@ -254,11 +254,11 @@ void THPieChart::DrawLabel(int index, bool hot) {
   // repaint of the whole pie.
   TryFinally(
       [&] {
-        canvas.Brush = TBrush{hot ? HotLabelBrushColor_ : LabelBrushColor_, TBrushStyle::Solid};
-        canvas.Pen.Color = hot ? HotLabelPenColor_ : LabelPenColor_;
+        canvas.Brush = TBrush{hot ? hotLabelBrushColor_ : labelBrushColor_, TBrushStyle::Solid};
+        canvas.Pen.Color = hot ? hotLabelPenColor_ : labelPenColor_;
         canvas.Pen.Style = TPenStyle::Solid;
         canvas.Rectangle(box.Left, box.Top, box.Right, box.Bottom);
-        canvas.Font.Color = hot ? HotLabelFontColor_ : LabelFontColor_;
+        canvas.Font.Color = hot ? hotLabelFontColor_ : labelFontColor_;
         canvas.Brush.Style = TBrushStyle::Clear;
         canvas.TextOut(x, y, section->Caption);
       },
@@ -270,17 +270,17 @@ void THPieChart::DrawLabel(int index, bool hot) {
 }
 
 bool THPieChart::PointAngle(int x, int y, int* angle) const {
-  const int bx = x - PieLeft_;
-  const int by = y - PieTop_;
-  const double distance = std::hypot(static_cast<double>(Radius_ - bx),
-                                     static_cast<double>(Radius_ - by));
+  const int bx = x - pieLeft_;
+  const int by = y - pieTop_;
+  const double distance = std::hypot(static_cast<double>(radius_ - bx),
+                                     static_cast<double>(radius_ - by));
   if (distance == 0) return false;
-  const double horizontal = std::abs(static_cast<double>(bx - Radius_));
+  const double horizontal = std::abs(static_cast<double>(bx - radius_));
   // Angle from the horizontal axis, 0..90, in whole degrees.
   const int g = static_cast<int>(
       std::nearbyint(std::acos(std::min(1.0, horizontal / distance)) * 180.0 / std::numbers::pi));
-  const bool left = bx < Radius_;
-  const bool above = by < Radius_;
+  const bool left = bx < radius_;
+  const bool above = by < radius_;
   if (left && above) {
     *angle = 90 - g;
   } else if (left) {
@@ -294,17 +294,17 @@ bool THPieChart::PointAngle(int x, int y, int* angle) const {
 }
 
 int THPieChart::SectionIndexAt(int x, int y) const {
-  const int64_t dx = x - PieLeft_ - Radius_;
-  const int64_t dy = y - PieTop_ - Radius_;
-  if (static_cast<int64_t>(Radius_) * Radius_ < dx * dx + dy * dy) return -1;
+  const int64_t dx = x - pieLeft_ - radius_;
+  const int64_t dy = y - pieTop_ - radius_;
+  if (static_cast<int64_t>(radius_) * radius_ < dx * dx + dy * dy) return -1;
   int angle = 0;
   if (!PointAngle(x, y, &angle)) return -1;
   double total = 0;
-  for (size_t i = 0; i < Sections_.size(); ++i) {
-    if (i + 1 == Sections_.size() && CloseLastSection) {
+  for (size_t i = 0; i < sections_.size(); ++i) {
+    if (i + 1 == sections_.size() && CloseLastSection) {
       total = 360;
     } else {
-      total += Sections_[i]->Angle;
+      total += sections_[i]->Angle;
     }
     if (angle <= total) return static_cast<int>(i);
   }

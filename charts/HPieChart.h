@@ -32,13 +32,13 @@ public:
 // a stand-in for one.
 class TBitmapPaintTarget : public TPaintTarget {
 public:
-  TBitmapPaintTarget(int width, int height) : Bitmap_(width, height) {}
-  TCanvas& Canvas() override { return Bitmap_.Canvas(); }
-  TBitmap& Bitmap() { return Bitmap_; }
-  const QImage& Image() const { return Bitmap_.Image(); }
+  TBitmapPaintTarget(int width, int height) : bitmap_(width, height) {}
+  TCanvas& Canvas() override { return bitmap_.Canvas(); }
+  TBitmap& Bitmap() { return bitmap_; }
+  const QImage& Image() const { return bitmap_.Image(); }
 
 private:
-  TBitmap Bitmap_;
+  TBitmap bitmap_;
 };
 
 class TPieSection {
@@ -75,12 +75,12 @@ public:
   // equal angle end in no particular order.
   void SortSections(bool descending);
   TPieSection* SectionAt(int index) const;
-  int SectionCount() const { return static_cast<int>(Sections_.size()); }
+  int SectionCount() const { return static_cast<int>(sections_.size()); }
   // Index of the section under the point, or -1.
   int SectionIndexAt(int x, int y) const;
 
   void SetCanvas(TCanvas* canvas);
-  TCanvas* Canvas() const { return Canvas_; }
+  TCanvas* Canvas() const { return canvas_; }
   void SetColors(TColor back, TColor line, TColor disk);
   void SetLabelColors(TColor brush, TColor pen, TColor font, TColor hotBrush, TColor hotPen,
                       TColor hotFont);
@@ -91,17 +91,17 @@ public:
   // paint target.
   void DrawLabel(int index, bool hot);
 
-  int UpdateCount() const { return UpdateCount_; }
-  int Width() const { return Width_; }
-  int Height() const { return Height_; }
-  int PieLeft() const { return PieLeft_; }
-  int PieTop() const { return PieTop_; }
-  int PieWidth() const { return PieWidth_; }
-  int PieHeight() const { return PieHeight_; }
-  int Radius() const { return Radius_; }
-  TColor BackColor() const { return BackColor_; }
-  TColor LineColor() const { return LineColor_; }
-  TColor DiskColor() const { return DiskColor_; }
+  int UpdateCount() const { return updateCount_; }
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  int PieLeft() const { return pieLeft_; }
+  int PieTop() const { return pieTop_; }
+  int PieWidth() const { return pieWidth_; }
+  int PieHeight() const { return pieHeight_; }
+  int Radius() const { return radius_; }
+  TColor BackColor() const { return backColor_; }
+  TColor LineColor() const { return lineColor_; }
+  TColor DiskColor() const { return diskColor_; }
 
   // Free space kept left and right of the disk, and above and below it; used by SetSize.
   int MarginX = 50;
@@ -125,23 +125,23 @@ private:
   // Whole-degree angle of a point around the centre; none for the centre itself.
   bool PointAngle(int x, int y, int* angle) const;
 
-  int UpdateCount_ = 0;
-  std::vector<std::unique_ptr<TPieSection>> Sections_;
-  TCanvas* Canvas_ = nullptr;
-  int Width_ = 0;
-  int Height_ = 0;
-  int PieLeft_ = 0;
-  int PieTop_ = 0;
-  int PieWidth_ = 0;
-  int PieHeight_ = 0;
-  int Radius_ = 0;
-  TColor BackColor_ = 0;
-  TColor LineColor_ = 0;
-  TColor DiskColor_ = 0;
-  TColor LabelBrushColor_ = 0;
-  TColor LabelPenColor_ = 0;
-  TColor LabelFontColor_ = 0;
-  TColor HotLabelBrushColor_ = 0;
-  TColor HotLabelPenColor_ = 0;
-  TColor HotLabelFontColor_ = 0;
+  int updateCount_ = 0;
+  std::vector<std::unique_ptr<TPieSection>> sections_;
+  TCanvas* canvas_ = nullptr;
+  int width_ = 0;
+  int height_ = 0;
+  int pieLeft_ = 0;
+  int pieTop_ = 0;
+  int pieWidth_ = 0;
+  int pieHeight_ = 0;
+  int radius_ = 0;
+  TColor backColor_ = 0;
+  TColor lineColor_ = 0;
+  TColor diskColor_ = 0;
+  TColor labelBrushColor_ = 0;
+  TColor labelPenColor_ = 0;
+  TColor labelFontColor_ = 0;
+  TColor hotLabelBrushColor_ = 0;
+  TColor hotLabelPenColor_ = 0;
+  TColor hotLabelFontColor_ = 0;
 };

@@ -735,13 +735,13 @@ void TMetafileCanvas::FillRect(const TRect& rect) {
   if (Brush.Style != TBrushStyle::Solid || rect.Width() <= 0 || rect.Height() <= 0) return;
   TMetaRecord record = Record(TMetaOp::FillRect);
   record.Rect = rect;
-  Metafile_.Add(std::move(record));
+  metafile_.Add(std::move(record));
 }
 
 void TMetafileCanvas::Ellipse(int x1, int y1, int x2, int y2) {
   TMetaRecord record = Record(TMetaOp::Ellipse);
   record.Rect = TRect{std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)};
-  Metafile_.Add(std::move(record));
+  metafile_.Add(std::move(record));
 }
 
 void TMetafileCanvas::Pie(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4) {
@@ -749,35 +749,35 @@ void TMetafileCanvas::Pie(int x1, int y1, int x2, int y2, int x3, int y3, int x4
   record.Rect = TRect{std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)};
   record.From = QPoint(x3, y3);
   record.To = QPoint(x4, y4);
-  Metafile_.Add(std::move(record));
+  metafile_.Add(std::move(record));
 }
 
 void TMetafileCanvas::Rectangle(int x1, int y1, int x2, int y2) {
   TMetaRecord record = Record(TMetaOp::Rectangle);
   record.Rect = TRect{std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)};
-  Metafile_.Add(std::move(record));
+  metafile_.Add(std::move(record));
 }
 
 void TMetafileCanvas::MoveTo(int x, int y) {
   TCanvas::MoveTo(x, y);
   TMetaRecord record = Record(TMetaOp::MoveTo);
   record.To = QPoint(x, y);
-  Metafile_.Add(std::move(record));
+  metafile_.Add(std::move(record));
 }
 
 void TMetafileCanvas::LineTo(int x, int y) {
   TMetaRecord record = Record(TMetaOp::LineTo);
-  record.From = PenPos_;
+  record.From = penPos_;
   record.To = QPoint(x, y);
-  PenPos_ = QPoint(x, y);
-  Metafile_.Add(std::move(record));
+  penPos_ = QPoint(x, y);
+  metafile_.Add(std::move(record));
 }
 
 void TMetafileCanvas::TextOut(int x, int y, const QString& text) {
   TMetaRecord record = Record(TMetaOp::Text);
   record.From = QPoint(x, y);
   record.Text = text;
-  Metafile_.Add(std::move(record));
+  metafile_.Add(std::move(record));
 }
 
 void TMetafileCanvas::TextRect(const TRect& clip, int x, int y, const QString& text) {
@@ -786,7 +786,7 @@ void TMetafileCanvas::TextRect(const TRect& clip, int x, int y, const QString& t
   record.Clipped = true;
   record.From = QPoint(x, y);
   record.Text = text;
-  Metafile_.Add(std::move(record));
+  metafile_.Add(std::move(record));
 }
 
 void TMetafileCanvas::CopyRect(const TRect& dest, const TCanvas& source, const TRect& sourceRect) {
@@ -798,7 +798,7 @@ void TMetafileCanvas::CopyRect(const TRect& dest, const TCanvas& source, const T
     if (!pixels || pixels->isNull()) return;
     record.Pixels = std::move(*pixels);
   }
-  Metafile_.Add(std::move(record));
+  metafile_.Add(std::move(record));
 }
 
 void TMetafileCanvas::Draw(int x, int y, const TBitmap& picture) {
@@ -806,5 +806,5 @@ void TMetafileCanvas::Draw(int x, int y, const TBitmap& picture) {
   TMetaRecord record = Record(TMetaOp::Raster);
   record.Rect = TRect{x, y, x + picture.Width(), y + picture.Height()};
   if (CopyMode != TCopyMode::Blackness) record.Pixels = picture.Image();
-  Metafile_.Add(std::move(record));
+  metafile_.Add(std::move(record));
 }

@@ -36,12 +36,12 @@ enum class TMetafileFormat { Wmf, Emf };
 
 class TMetafile {
 public:
-  TMetafile(int width, int height) : Width_(width), Height_(height) {}
+  TMetafile(int width, int height) : width_(width), height_(height) {}
 
-  int Width() const { return Width_; }
-  int Height() const { return Height_; }
-  const std::vector<TMetaRecord>& Records() const { return Records_; }
-  void Add(TMetaRecord record) { Records_.push_back(std::move(record)); }
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  const std::vector<TMetaRecord>& Records() const { return records_; }
+  void Add(TMetaRecord record) { records_.push_back(std::move(record)); }
 
   // A placeable Windows metafile: the 22-byte placeable header, then the metafile proper.
   QByteArray ToWmf() const;
@@ -50,9 +50,9 @@ public:
   bool SaveToFile(const QString& fileName, TMetafileFormat format, QString* error = nullptr) const;
 
 private:
-  int Width_;
-  int Height_;
-  std::vector<TMetaRecord> Records_;
+  int width_;
+  int height_;
+  std::vector<TMetaRecord> records_;
 };
 
 // Records every operation into a metafile. Text is measured with the canvas font as on a bitmap,
@@ -60,7 +60,7 @@ private:
 // gives no pixels as the source of a raster copy.
 class TMetafileCanvas : public TCanvas {
 public:
-  explicit TMetafileCanvas(TMetafile& metafile) : Metafile_(metafile) {}
+  explicit TMetafileCanvas(TMetafile& metafile) : metafile_(metafile) {}
 
   void FillRect(const TRect& rect) override;
   void Ellipse(int x1, int y1, int x2, int y2) override;
@@ -76,5 +76,5 @@ public:
 private:
   TMetaRecord Record(TMetaOp op) const;
 
-  TMetafile& Metafile_;
+  TMetafile& metafile_;
 };

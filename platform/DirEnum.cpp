@@ -94,12 +94,6 @@ void FillFindData(const struct statx& st, bool hiddenByName, TFindData& out) {
   out.CreationTime = born ? FileTimeOf(st.stx_btime) : 0;
 }
 
-bool IsOtherFileSystem(const struct statx& st, uint32_t devMajor, uint32_t devMinor) {
-  if ((st.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (st.stx_attributes & STATX_ATTR_MOUNT_ROOT))
-    return true;
-  return st.stx_dev_major != devMajor || st.stx_dev_minor != devMinor;
-}
-
 THostDir::~THostDir() { Close(); }
 
 void THostDir::Close() {

@@ -3,6 +3,8 @@
 // system returns them, with Windows-style attributes and FILETIME times. Links are never followed
 // and another file system mounted inside a folder is never entered.
 
+#include "platform/FileSystemBoundary.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -80,10 +82,6 @@ private:
   size_t len_ = 0;
   bool eof_ = false;
 };
-
-// True when a folder entry with statx data st lies on another file system than the folder's
-// device (dev) or is a mount root: such a folder is shown but never read.
-bool IsOtherFileSystem(const struct statx& st, uint32_t devMajor, uint32_t devMinor);
 
 // Find-first/find-next over the entries of one folder given by drive path.
 class TFindFile {

@@ -74,12 +74,12 @@ QByteArray CleanHostPath(const QByteArray& path) {
   return out.isEmpty() ? QByteArray("/") : out;
 }
 
-std::vector<TDriveMapping> ParseDriveSpec(const QByteArray& spec, QString* errors) {
+std::vector<TDriveMapping> ParseDriveMappings(const QByteArray& mappings, QString* errors) {
   std::vector<TDriveMapping> table;
   auto complain = [&](const QString& text) {
     if (errors) *errors += text + QLatin1Char('\n');
   };
-  for (const QByteArray& rawEntry : spec.split(';')) {
+  for (const QByteArray& rawEntry : mappings.split(';')) {
     const QByteArray entry = rawEntry.trimmed();
     if (entry.isEmpty()) continue;
     const qsizetype eq = entry.indexOf('=');
@@ -181,7 +181,7 @@ void TDriveTable::Reload() {
   userMapped_.clear();
   if (qEnvironmentVariableIsSet("KORVANE_DRIVES")) {
     QString errors;
-    mappings_ = ParseDriveSpec(qgetenv("KORVANE_DRIVES"), &errors);
+    mappings_ = ParseDriveMappings(qgetenv("KORVANE_DRIVES"), &errors);
     if (!errors.isEmpty()) qWarning("KORVANE_DRIVES: %s", qPrintable(errors.trimmed()));
     return;
   }

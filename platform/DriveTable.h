@@ -29,7 +29,7 @@ struct TDriveMapping {
 
 // Parses KORVANE_DRIVES ("C=/;T=/tmp/fixture"). Bad entries are skipped and described in
 // *errors (one line each) when errors is given.
-std::vector<TDriveMapping> ParseDriveSpec(const QByteArray& spec, QString* errors = nullptr);
+std::vector<TDriveMapping> ParseDriveMappings(const QByteArray& mappings, QString* errors = nullptr);
 
 // The automatic table: C: the root file system, H: the home folder, the folders the user mapped
 // (mapped) with their letters, then every other mounted file system that holds user data in

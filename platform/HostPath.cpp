@@ -1,7 +1,7 @@
 #include "platform/HostPath.h"
 
-#include "platform/DirEnum.h"
 #include "platform/DriveTable.h"
+#include "platform/FileSystemBoundary.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

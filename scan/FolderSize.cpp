@@ -7,8 +7,11 @@
 #include <cstring>
 #include <new>
 
-int32_t SelectedClusterIndex = 0;
-int32_t ScanClusterSize = -1;
+namespace {
+TScanState ProcessScanState;
+}
+
+TScanState* ScanStateInternal::Active = &ProcessScanState;
 
 namespace {
 
@@ -178,15 +181,17 @@ int32_t ClusterSlack(int32_t clusterSize, int64_t fileSize) {
   return r == 0 ? 0 : static_cast<int32_t>(clusterSize - r);
 }
 
-int64_t SelectedTotalWasted(const TFolderSize& rec) {
-  return IsStandardIndex(SelectedClusterIndex) ? rec.TotalWastedAt[SelectedClusterIndex]
-                                               : rec.TotalWasted;
+int64_t TotalWastedAtIndex(const TFolderSize& rec, int32_t clusterIndex) {
+  return IsStandardIndex(clusterIndex) ? rec.TotalWastedAt[clusterIndex] : rec.TotalWasted;
 }
 
-int64_t SelectedFilesWasted(const TFolderSize& rec) {
-  return IsStandardIndex(SelectedClusterIndex) ? rec.FilesWastedAt[SelectedClusterIndex]
-                                               : rec.FilesWasted;
+int64_t FilesWastedAtIndex(const TFolderSize& rec, int32_t clusterIndex) {
+  return IsStandardIndex(clusterIndex) ? rec.FilesWastedAt[clusterIndex] : rec.FilesWasted;
 }
+
+int64_t SelectedTotalWasted(const TFolderSize& rec) { return TotalWastedAtIndex(rec, SelectedClusterIndex); }
+
+int64_t SelectedFilesWasted(const TFolderSize& rec) { return FilesWastedAtIndex(rec, SelectedClusterIndex); }
 
 int64_t TotalWastedAt(const TFolderSize& rec, int i) {
   return IsStandardIndex(i) ? rec.TotalWastedAt[i] : 0;

@@ -2,6 +2,7 @@
 // The size record of one completed folder and the cluster accounting around it.
 
 #include "platform/DirEnum.h"
+#include "scan/ScanState.h"
 
 #include <array>
 #include <cstdint>
@@ -26,9 +27,9 @@ constexpr std::array<int32_t, StandardClusterCount + 1> StandardClusterSizes = {
     0, 512, 2048, 4096, 8192, 16384, 32768, 65536};
 
 // The cluster-size selector's item index; anything outside 1..7 means the drive's own size.
-extern int32_t SelectedClusterIndex;
+inline constexpr TScanStateField<int32_t, &TScanState::SelectedClusterIndex> SelectedClusterIndex{};
 // Cluster size of the drive being scanned; -1 when it could not be determined.
-extern int32_t ScanClusterSize;
+inline constexpr TScanStateField<int32_t, &TScanState::ScanClusterSize> ScanClusterSize{};
 
 class TFolderSize {
 public:
@@ -61,6 +62,9 @@ public:
 // Slack of one file of fileSize bytes on clusters of clusterSize bytes.
 int32_t ClusterSlack(int32_t clusterSize, int64_t fileSize);
 
+// The wasted figures at the cluster size of selector index clusterIndex (the drive's own outside 1..7).
+int64_t TotalWastedAtIndex(const TFolderSize& rec, int32_t clusterIndex);
+int64_t FilesWastedAtIndex(const TFolderSize& rec, int32_t clusterIndex);
 int64_t SelectedTotalWasted(const TFolderSize& rec);
 int64_t SelectedFilesWasted(const TFolderSize& rec);
 int64_t TotalWastedAt(const TFolderSize& rec, int i);

@@ -25,8 +25,6 @@
 #include <unistd.h>
 #include <vector>
 
-bool AbortScan = false;
-
 namespace {
 
 // Each open folder waiting for its subfolders holds a descriptor: allow as many as the host

@@ -2,6 +2,9 @@
 // The folder scanner: walks a drive or folder into the folder tree, one node and one TFolderSize
 // per folder, and keeps the ancestors' totals right when folders vanish or are rescanned.
 
+#include "platform/MountTable.h"
+#include "scan/ScanState.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -16,7 +19,7 @@ struct TDriveRecInfo;
 
 // Set by the abort command; cleared when a scan operation starts; left set after an aborted
 // scan so that callers scanning several drives in a row stop too.
-extern bool AbortScan;
+inline constexpr TScanStateField<bool, &TScanState::AbortScan> AbortScan{};
 
 class TFolderScanner {
 public:

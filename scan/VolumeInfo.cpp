@@ -2,6 +2,7 @@
 
 #include "platform/DriveTable.h"
 #include "platform/HostVolume.h"
+#include "scan/ScanState.h"
 
 #include <QFile>
 
@@ -93,10 +94,7 @@ QString DriveDisplayName(const QString& root) {
   return name + QStringLiteral(" (") + QLatin1Char(drive->Letter) + QStringLiteral(":)");
 }
 
-std::vector<TDriveRecInfo*>& DriveList() {
-  static std::vector<TDriveRecInfo*> list;
-  return list;
-}
+std::vector<TDriveRecInfo*>& DriveList() { return ActiveScanState().Drives; }
 
 TDriveRecInfo* FindDrive(char letter) {
   for (TDriveRecInfo* rec : DriveList())

@@ -47,41 +47,41 @@ TSimplePieGauge::TSimplePieGauge(QWidget* parent) : QWidget(parent) {
 }
 
 void TSimplePieGauge::SetMinValue(int v) {
-  if (v == MinValue_) return;
-  if (v > MaxValue_ && !Loading_)
-    throw EInvalidOperation(RangeMessage(-2147483647, static_cast<int64_t>(MaxValue_) - 1));
-  MinValue_ = v;
-  if (Progress_ < v) Progress_ = v;
+  if (v == minValue_) return;
+  if (v > maxValue_ && !loading_)
+    throw EInvalidOperation(RangeMessage(-2147483647, static_cast<int64_t>(maxValue_) - 1));
+  minValue_ = v;
+  if (progress_ < v) progress_ = v;
   update();
 }
 
 void TSimplePieGauge::SetMaxValue(int v) {
-  if (v == MaxValue_) return;
-  if (v < MinValue_ && !Loading_)
-    throw EInvalidOperation(RangeMessage(static_cast<int64_t>(MinValue_) + 1, 2147483647));
-  MaxValue_ = v;
-  if (Progress_ > v) Progress_ = v;
+  if (v == maxValue_) return;
+  if (v < minValue_ && !loading_)
+    throw EInvalidOperation(RangeMessage(static_cast<int64_t>(minValue_) + 1, 2147483647));
+  maxValue_ = v;
+  if (progress_ > v) progress_ = v;
   update();
 }
 
 void TSimplePieGauge::SetProgress(int v) {
-  if (v < MinValue_) v = MinValue_;
-  if (v > MaxValue_) v = MaxValue_;
-  if (v == Progress_) return;
+  if (v < minValue_) v = minValue_;
+  if (v > maxValue_) v = maxValue_;
+  if (v == progress_) return;
   const int before = PercentDone();
-  Progress_ = v;
+  progress_ = v;
   if (PercentDone() != before) update();
 }
 
 void TSimplePieGauge::SetShowText(bool show) {
-  if (show == ShowText_) return;
-  ShowText_ = show;
+  if (show == showText_) return;
+  showText_ = show;
   update();
 }
 
 void TSimplePieGauge::SetBorderStyle(TBorderStyle style) {
-  if (style == BorderStyle_) return;
-  BorderStyle_ = style;
+  if (style == borderStyle_) return;
+  borderStyle_ = style;
   update();
 }
 
@@ -91,35 +91,35 @@ void TSimplePieGauge::SetAndRepaint(TColor& field, TColor value) {
   update();
 }
 
-void TSimplePieGauge::SetForeColor(TColor color) { SetAndRepaint(ForeColor_, color); }
-void TSimplePieGauge::SetBackColor(TColor color) { SetAndRepaint(BackColor_, color); }
-void TSimplePieGauge::SetBorderColor(TColor color) { SetAndRepaint(BorderColor_, color); }
-void TSimplePieGauge::SetColor(TColor color) { SetAndRepaint(Color_, color); }
+void TSimplePieGauge::SetForeColor(TColor color) { SetAndRepaint(foreColor_, color); }
+void TSimplePieGauge::SetBackColor(TColor color) { SetAndRepaint(backColor_, color); }
+void TSimplePieGauge::SetBorderColor(TColor color) { SetAndRepaint(borderColor_, color); }
+void TSimplePieGauge::SetColor(TColor color) { SetAndRepaint(color_, color); }
 
 int TSimplePieGauge::PercentDone() const {
-  if (MaxValue_ == MinValue_) return 0;
+  if (maxValue_ == minValue_) return 0;
   // In 64 bits: the span of a full 32-bit range times 100 does not fit in 32.
-  return static_cast<int>((static_cast<int64_t>(Progress_) - MinValue_) * 100 /
-                          (static_cast<int64_t>(MaxValue_) - MinValue_));
+  return static_cast<int>((static_cast<int64_t>(progress_) - minValue_) * 100 /
+                          (static_cast<int64_t>(maxValue_) - minValue_));
 }
 
 void TSimplePieGauge::DrawPie(TCanvas& canvas, const TRect& rect) const {
   // The ellipse's second corner is the paint rectangle's size, not an offset from its corner.
   int w = rect.Right - rect.Left;
   int h = rect.Bottom - rect.Top;
-  if (BorderStyle_ == TBorderStyle::Single) {
+  if (borderStyle_ == TBorderStyle::Single) {
     ++w;
     ++h;
   }
-  canvas.Brush = TBrush{Color_, TBrushStyle::Solid};
+  canvas.Brush = TBrush{color_, TBrushStyle::Solid};
   canvas.FillRect(rect);
-  canvas.Brush = TBrush{BackColor_, TBrushStyle::Solid};
-  canvas.Pen = TPen{BorderColor_, TPenStyle::Solid, 1};
+  canvas.Brush = TBrush{backColor_, TBrushStyle::Solid};
+  canvas.Pen = TPen{borderColor_, TPenStyle::Solid, 1};
   canvas.Ellipse(rect.Left, rect.Top, w, h);
   const int percent = PercentDone();
   if (percent > 0) {
-    canvas.Brush = TBrush{ForeColor_, TBrushStyle::Solid};
-    canvas.Pen.Color = ForeColor_;
+    canvas.Brush = TBrush{foreColor_, TBrushStyle::Solid};
+    canvas.Pen.Color = foreColor_;
     const int mx = w / 2;
     const int my = h / 2;
     const double a = std::numbers::pi * (percent / 50.0 + 0.5);
@@ -128,7 +128,7 @@ void TSimplePieGauge::DrawPie(TCanvas& canvas, const TRect& rect) const {
     canvas.Pie(rect.Left, rect.Top, w, h, startX, startY, mx, 0);
   }
   canvas.Brush.Style = TBrushStyle::Clear;
-  canvas.Pen = TPen{BorderColor_, TPenStyle::Solid, 1};
+  canvas.Pen = TPen{borderColor_, TPenStyle::Solid, 1};
   canvas.Ellipse(rect.Left, rect.Top, w, h);
   canvas.Brush.Style = TBrushStyle::Solid;
 }
@@ -158,7 +158,7 @@ void TSimplePieGauge::PaintGauge(TBitmap& image) const {
   image.SetSize(width(), height());
   PaintBlack(image);
   TRect rect{0, 0, width(), height()};
-  if (BorderStyle_ == TBorderStyle::Single) rect = TRect{1, 1, width() - 1, height() - 1};
+  if (borderStyle_ == TBorderStyle::Single) rect = TRect{1, 1, width() - 1, height() - 1};
   {
     TBltBitmap overlay;
     overlay.MakeLike(image);
@@ -166,7 +166,7 @@ void TSimplePieGauge::PaintGauge(TBitmap& image) const {
     DrawPie(overlay.Canvas(), rect);
     XorInto(image, overlay);
   }
-  if (ShowText_) DrawPercent(image, rect);
+  if (showText_) DrawPercent(image, rect);
 }
 
 void TSimplePieGauge::paintEvent(QPaintEvent*) {

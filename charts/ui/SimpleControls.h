@@ -14,11 +14,11 @@
 class EInvalidOperation : public std::runtime_error {
 public:
   explicit EInvalidOperation(const QString& message)
-      : std::runtime_error(message.toStdString()), Message_(message) {}
-  const QString& Message() const { return Message_; }
+      : std::runtime_error(message.toStdString()), message_(message) {}
+  const QString& Message() const { return message_; }
 
 private:
-  QString Message_;
+  QString message_;
 };
 
 // A bitmap that can take another's size, filled in the window-frame colour.
@@ -39,36 +39,36 @@ class TSimplePieGauge : public QWidget {
 public:
   explicit TSimplePieGauge(QWidget* parent = nullptr);
 
-  int MinValue() const { return MinValue_; }
+  int MinValue() const { return minValue_; }
   // Raises EInvalidOperation when v passes the maximum (unless loading); a progress below the new
   // minimum is raised to it.
   void SetMinValue(int v);
-  int MaxValue() const { return MaxValue_; }
+  int MaxValue() const { return maxValue_; }
   // Raises EInvalidOperation when v is below the minimum (unless loading); a progress above the
   // new maximum is lowered to it.
   void SetMaxValue(int v);
-  int Progress() const { return Progress_; }
+  int Progress() const { return progress_; }
   // Clamped into the range; repaints only when the percentage shown changes.
   void SetProgress(int v);
-  bool ShowText() const { return ShowText_; }
+  bool ShowText() const { return showText_; }
   void SetShowText(bool show);
-  TBorderStyle BorderStyle() const { return BorderStyle_; }
+  TBorderStyle BorderStyle() const { return borderStyle_; }
   void SetBorderStyle(TBorderStyle style);
   // The filled part.
-  TColor ForeColor() const { return ForeColor_; }
+  TColor ForeColor() const { return foreColor_; }
   void SetForeColor(TColor color);
   // The empty part of the disk.
-  TColor BackColor() const { return BackColor_; }
+  TColor BackColor() const { return backColor_; }
   void SetBackColor(TColor color);
   // The disk's outline.
-  TColor BorderColor() const { return BorderColor_; }
+  TColor BorderColor() const { return borderColor_; }
   void SetBorderColor(TColor color);
   // The corners outside the disk.
-  TColor Color() const { return Color_; }
+  TColor Color() const { return color_; }
   void SetColor(TColor color);
   // While a form sets up its controls one property at a time, the range is not tested.
-  bool Loading() const { return Loading_; }
-  void SetLoading(bool loading) { Loading_ = loading; }
+  bool Loading() const { return loading_; }
+  void SetLoading(bool loading) { loading_ = loading; }
 
   // Whole percent of the range that the progress covers; 0 for an empty range.
   int PercentDone() const;
@@ -84,14 +84,14 @@ private:
   void DrawPercent(TBitmap& image, const TRect& rect) const;
   void SetAndRepaint(TColor& field, TColor value);
 
-  int MinValue_ = 0;
-  int MaxValue_ = 100;
-  int Progress_ = 0;
-  bool ShowText_ = true;
-  TBorderStyle BorderStyle_ = TBorderStyle::Single;
-  TColor ForeColor_ = clBlack;
-  TColor BackColor_ = clWhite;
-  TColor BorderColor_ = clBlack;
-  TColor Color_ = clBtnFace;
-  bool Loading_ = false;
+  int minValue_ = 0;
+  int maxValue_ = 100;
+  int progress_ = 0;
+  bool showText_ = true;
+  TBorderStyle borderStyle_ = TBorderStyle::Single;
+  TColor foreColor_ = clBlack;
+  TColor backColor_ = clWhite;
+  TColor borderColor_ = clBlack;
+  TColor color_ = clBtnFace;
+  bool loading_ = false;
 };

@@ -132,9 +132,9 @@ TEST(MountTable, UserDataMeansBlockDevicesOtherThanLoopOrNetworkShares) {
 // ---------------------------------------------------------------------------------------------
 // The KORVANE_DRIVES table
 
-TEST(DriveTable, ParseDriveSpecKeepsGoodEntriesAndDescribesBadOnes) {
+TEST(DriveTable, ParseDriveMappingsKeepsGoodEntriesAndDescribesBadOnes) {
   struct TCase {
-    const char* Spec;
+    const char* Mappings;
     std::vector<TDriveMapping> Expected;
     int BadEntries;
   };
@@ -160,9 +160,9 @@ TEST(DriveTable, ParseDriveSpecKeepsGoodEntriesAndDescribesBadOnes) {
       {"A=/a;T=x;U=/u;U=/v", {{'U', "/u"}}, 3},
   };
   for (const TCase& c : cases) {
-    SCOPED_TRACE(c.Spec);
+    SCOPED_TRACE(c.Mappings);
     QString errors;
-    const std::vector<TDriveMapping> got = ParseDriveSpec(c.Spec, &errors);
+    const std::vector<TDriveMapping> got = ParseDriveMappings(c.Mappings, &errors);
     ASSERT_EQ(got.size(), c.Expected.size());
     for (size_t i = 0; i < got.size(); ++i) {
       EXPECT_EQ(got[i].Letter, c.Expected[i].Letter);
@@ -174,7 +174,7 @@ TEST(DriveTable, ParseDriveSpecKeepsGoodEntriesAndDescribesBadOnes) {
       EXPECT_FALSE(errors.trimmed().isEmpty());
     }
     // Without an errors string the same entries come back.
-    EXPECT_EQ(ParseDriveSpec(c.Spec).size(), got.size());
+    EXPECT_EQ(ParseDriveMappings(c.Mappings).size(), got.size());
   }
 }
 

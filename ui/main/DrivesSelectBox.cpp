@@ -25,6 +25,12 @@ QChar ProgramDrive() {
   return drive && !drive->isEmpty() ? drive->at(0).toUpper() : QChar();
 }
 
+namespace {
+
+QChar ItemLetter(const QListWidgetItem& item) { return item.data(Qt::UserRole).toChar(); }
+
+}  // namespace
+
 // ---------------------------------------------------------------------------------------------
 
 TShExDriveCheckListBox::TShExDriveCheckListBox(QWidget* parent) : QListWidget(parent) {
@@ -36,7 +42,9 @@ void TShExDriveCheckListBox::Rebuild() {
   clear();
   const QIcon icon = QFileIconProvider().icon(QFileIconProvider::Drive);
   for (const QChar letter : TDriveTable::Instance().Letters()) {
-    auto* item = new QListWidgetItem(icon, letter.toUpper() + DriveDisplayName(letter + QStringLiteral(":\\")), this);
+    // The list shows the drive's name; the letter goes with the item.
+    auto* item = new QListWidgetItem(icon, DriveDisplayName(letter + QStringLiteral(":\\")), this);
+    item->setData(Qt::UserRole, QVariant(letter.toUpper()));
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     item->setCheckState(Qt::Unchecked);
   }
@@ -45,7 +53,7 @@ void TShExDriveCheckListBox::Rebuild() {
 QString TShExDriveCheckListBox::CheckedLetters() const {
   QString letters;
   for (int i = 0; i < count(); ++i)
-    if (item(i)->checkState() == Qt::Checked) letters += item(i)->text().left(1);
+    if (item(i)->checkState() == Qt::Checked) letters += ItemLetter(*item(i));
   return letters;
 }
 
@@ -55,7 +63,7 @@ void TShExDriveCheckListBox::CheckAll(bool checked) {
 
 void TShExDriveCheckListBox::SetChecked(QChar letter, bool checked) {
   for (int i = 0; i < count(); ++i)
-    if (item(i)->text().startsWith(letter.toUpper())) {
+    if (ItemLetter(*item(i)) == letter.toUpper()) {
       item(i)->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
       return;
     }
@@ -102,7 +110,7 @@ TDrivesSelectBox::TDrivesSelectBox(QWidget* owner) : QDialog(owner) {
 
   const QChar own = ProgramDrive();
   for (int i = 0; i < TheDrivesBox->count(); ++i)
-    if (!own.isNull() && TheDrivesBox->item(i)->text().startsWith(own)) {
+    if (!own.isNull() && ItemLetter(*TheDrivesBox->item(i)) == own) {
       TheDrivesBox->item(i)->setCheckState(Qt::Checked);
       TheDrivesBox->setCurrentRow(i);
       break;
@@ -111,10 +119,18 @@ TDrivesSelectBox::TDrivesSelectBox(QWidget* owner) : QDialog(owner) {
   CenterOverForm(owner, this);
 }
 
+void TDrivesSelectBox::showEvent(QShowEvent* e) {
+  // Centred again as it appears: at start-up the window manager may place the main window only
+  // after this dialog was made.
+  CenterOverForm(parentWidget(), this);
+  QDialog::showEvent(e);
+}
+
 QStringList TDrivesSelectBox::CheckedTexts() const {
   QStringList texts;
   for (int i = 0; i < TheDrivesBox->count(); ++i)
-    if (TheDrivesBox->item(i)->checkState() == Qt::Checked) texts << TheDrivesBox->item(i)->text();
+    if (TheDrivesBox->item(i)->checkState() == Qt::Checked)
+      texts << ItemLetter(*TheDrivesBox->item(i)) + TheDrivesBox->item(i)->text();
   return texts;
 }
 
@@ -142,7 +158,10 @@ TMapDriveBox::TMapDriveBox(QWidget* owner) : QDialog(owner) {
   row->addWidget(ediFolder);
   row->addWidget(browse);
   form->addRow(QStringLiteral("&Drive:"), cbLetter);
-  form->addRow(QStringLiteral("&Folder:"), row);
+  // A label for a row of widgets gets no buddy by itself: it names the folder's edit.
+  auto* folderLabel = new QLabel(QStringLiteral("&Folder:"));
+  folderLabel->setBuddy(ediFolder);
+  form->addRow(folderLabel, row);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
   form->addRow(buttons);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

@@ -26,8 +26,11 @@ class TDrivesSelectBox : public QDialog {
 public:
   explicit TDrivesSelectBox(QWidget* owner);
   TShExDriveCheckListBox* TheDrivesBox = nullptr;
-  // The texts of the checked items, in list order.
+  // The checked drives, each as its letter followed by its name, in list order.
   QStringList CheckedTexts() const;
+
+protected:
+  void showEvent(QShowEvent* e) override;
 
 private:
   void NetworkDialog(bool map);

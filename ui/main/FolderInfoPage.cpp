@@ -1,12 +1,15 @@
 #include "ui/main/FolderInfoPage.h"
 
+#include "reports/FolderInfoRows.h"
+
 #include "platform/DirEnum.h"
 #include "scan/FolderSize.h"
 #include "scan/Format.h"
 #include "scan/PathFunctions.h"
+#include "scan/ScanSession.h"
 #include "scan/VolumeInfo.h"
 #include "shell/ItemProp.h"
-#include "ui/main/MainForm.h"
+#include "ui/main/CurrentFolder.h"
 
 #include <QAction>
 #include <QApplication>
@@ -42,19 +45,6 @@ QFrame* BottomLine(QWidget* parent) {
   return line;
 }
 
-QString FlagText(uint32_t attributes, uint32_t flag, const char* word) {
-  return (attributes & flag ? QStringLiteral("The folder contains ") : QStringLiteral("No ")) + QLatin1String(word) +
-         QStringLiteral(" files");
-}
-
-QString TimeText(uint64_t fileTime) {
-  return IsZeroFileTime(fileTime) ? QStringLiteral("(unknown)") : FormatFileTime(fileTime);
-}
-
-QString ObjectsHint(int32_t files, int32_t folders) {
-  return FormatCount(files) + QStringLiteral(" file(s) and ") + FormatCount(folders) + QStringLiteral(" subfolder(s)");
-}
-
 void SetFigure(QLabel* label, const QString& text, const QString& hint) {
   label->setText(text);
   label->setToolTip(hint);
@@ -62,7 +52,7 @@ void SetFigure(QLabel* label, const QString& text, const QString& hint) {
 
 }  // namespace
 
-TFolderInfoPage::TFolderInfoPage(TMainForm& form, QWidget* page) : QWidget(page), form_(form) {
+TFolderInfoPage::TFolderInfoPage(IPageHost& host, QWidget* page) : QWidget(page), host_(host) {
   setObjectName(QStringLiteral("panWebFolderInfoSupport"));
   auto* pageLayout = new QVBoxLayout(page);
   pageLayout->setContentsMargins(0, 0, 0, 0);
@@ -163,9 +153,7 @@ TFolderInfoPage::TFolderInfoPage(TMainForm& form, QWidget* page) : QWidget(page)
   const int rowHeight = gridFolderInfo->fontMetrics().height() + 4;
   gridFolderInfo->verticalHeader()->setDefaultSectionSize(rowHeight);
   gridFolderInfo->verticalHeader()->setMinimumSectionSize(rowHeight);
-  const char* labels[RowCount] = {"Long name",       "MS-DOS name", "Last access date", "Last change date",
-                                  "Creation date",   "Attributes",  "",                 "Read-Only files",
-                                  "Hidden files",    "System files", "Compressed files"};
+  const auto& labels = FolderInfoRowLabels;
   for (int r = 0; r < RowCount; ++r) {
     gridFolderInfo->setItem(r, 0, new QTableWidgetItem(QLatin1String(labels[r])));
     gridFolderInfo->setItem(r, 1, new QTableWidgetItem);
@@ -196,25 +184,20 @@ void TFolderInfoPage::resizeEvent(QResizeEvent* e) {
 }
 
 void TFolderInfoPage::FillFolderInfo(TTreeNode* node) {
-  const QString& path = form_.CurrentPath;
+  const QString path = host_.Current().Path;
   const bool root = IsDriveRoot(path);
-  if (form_.InfoShownPath != path || !node || !node->Data()) {
+  if (shownPath_ != path || !node || !node->Data()) {
     // The path label of a folder is its path; a drive root's is the drive's display name.
     if (!root) pathText_ = path;
   }
   LayoutPage();
-  if (path == form_.InfoShownPath || !node || !node->Data()) return;
-  form_.InfoShownPath = path;
-  const TFolderSize& rec = *node->Data();
+  if (path == shownPath_ || !node || !node->Data()) return;
+  shownPath_ = path;
+  const TFolderInfo info = BuildFolderInfo(*node, path, host_.Session().SelectedClusterIndex());
 
-  const QString displayName = DriveDisplayName(path);
   QFileIconProvider icons;
-  if (root) {
-    txtWebFolderInfoType->setText(QStringLiteral("Root Folder of Drive"));
-    pathText_ = displayName;
-  } else {
-    txtWebFolderInfoType->setText(QStringLiteral("File Folder"));
-  }
+  txtWebFolderInfoType->setText(info.TypeText);
+  if (root) pathText_ = info.PathText;
   LayoutPage();
   QPixmap picture(32, 32);
   picture.fill(palette().color(QPalette::Base));
@@ -224,44 +207,22 @@ void TFolderInfoPage::FillFolderInfo(TTreeNode* node) {
   }
   imgWebFolderInfo->setPixmap(picture);
 
-  // The folder's own entry: a drive root has none to find.
-  TFindData entry;
-  const bool found = !root && FindEntry(RemoveBackslash(path), entry);
-
-  for (int r = 0; r < RowCount; ++r) gridFolderInfo->item(r, 1)->setText(QString());
-  for (int r : {rowLastAccess, rowLastChange, rowCreation}) gridFolderInfo->item(r, 1)->setText(QStringLiteral("(unknown)"));
-  auto set = [this](int row, const QString& text) { gridFolderInfo->item(row, 1)->setText(text); };
-  set(rowLongName, displayName);
-  // The file systems here keep no separate short name: the long name in capitals stands for it.
-  set(rowShortName, found ? displayName.toUpper() : QString());
-  set(rowLastAccess, TimeText(rec.LastAccess));
-  set(rowLastChange, TimeText(rec.LastChange));
-  if (found) {
-    set(rowCreation, TimeText(entry.CreationTime));
-    set(rowAttributes, AttributesText(entry.Attributes));
+  for (int r = 0; r < RowCount; ++r) gridFolderInfo->item(r, 1)->setText(info.Values[static_cast<size_t>(r)]);
+  QLabel* const tree[FolderInfoFigureCount] = {txtWebTreeInfoSize, txtWebTreeInfoAllocated, txtWebTreeInfoWasted,
+                                               txtWebTreeInfoObjects};
+  QLabel* const folder[FolderInfoFigureCount] = {txtWebFolderInfoSize, txtWebFolderInfoAllocated,
+                                                 txtWebFolderInfoWasted, txtWebFolderInfoObjects};
+  for (int f = 0; f < FolderInfoFigureCount; ++f) {
+    SetFigure(tree[f], info.Tree[static_cast<size_t>(f)].Text, info.Tree[static_cast<size_t>(f)].Hint);
+    SetFigure(folder[f], info.Folder[static_cast<size_t>(f)].Text, info.Folder[static_cast<size_t>(f)].Hint);
   }
-  set(rowReadOnly, FlagText(rec.Attributes, 0x01, "Read-Only"));
-  set(rowHidden, FlagText(rec.Attributes, 0x02, "Hidden"));
-  set(rowSystem, FlagText(rec.Attributes, 0x04, "System"));
-  set(rowCompressed, FlagText(rec.Attributes, 0x800, "Compressed"));
-
-  const int64_t totalWasted = SelectedTotalWasted(rec);
-  const int64_t filesWasted = SelectedFilesWasted(rec);
-  SetFigure(txtWebTreeInfoSize, FormatSize(rec.TotalSize), FormatBytes(rec.TotalSize));
-  SetFigure(txtWebTreeInfoAllocated, FormatSize(rec.TotalSize + totalWasted), FormatBytes(rec.TotalSize + totalWasted));
-  SetFigure(txtWebTreeInfoWasted, FormatSize(totalWasted), FormatBytes(totalWasted));
-  SetFigure(txtWebTreeInfoObjects, FormatCount64(int64_t{rec.TotalFiles} + rec.TotalFolders),
-            ObjectsHint(rec.TotalFiles, rec.TotalFolders));
-  SetFigure(txtWebFolderInfoSize, FormatSize(rec.FilesSize), FormatBytes(rec.FilesSize));
-  SetFigure(txtWebFolderInfoAllocated, FormatSize(rec.FilesSize + filesWasted), FormatBytes(rec.FilesSize + filesWasted));
-  SetFigure(txtWebFolderInfoWasted, FormatSize(filesWasted), FormatBytes(filesWasted));
-  SetFigure(txtWebFolderInfoObjects, FormatCount64(int64_t{rec.Files} + rec.Folders), ObjectsHint(rec.Files, rec.Folders));
 }
 
 void TFolderInfoPage::imgWebFolderInfoClick() {
-  if (form_.CurrentPath.isEmpty()) return;
-  const TFolderSize* known = form_.CurrentNode ? form_.CurrentNode->Data() : nullptr;
-  RunShellCommand(TShellCommand::Properties, form_.CurrentPath, &form_, known);
+  const TCurrentFolder& current = host_.Current();
+  if (current.Path.isEmpty()) return;
+  const TFolderSize* known = current.Node ? current.Node->Data() : nullptr;
+  RunShellCommand(TShellCommand::Properties, current.Path, host_.Window(), known);
 }
 
 bool TFolderInfoPage::eventFilter(QObject* watched, QEvent* e) {
@@ -271,7 +232,7 @@ bool TFolderInfoPage::eventFilter(QObject* watched, QEvent* e) {
       return true;
     }
     if (watched == imgTreeBarChart) {
-      if (form_.cmdViewTreeBarChart) form_.cmdViewTreeBarChart->trigger();
+      host_.ShowTreeBarChart();
       return true;
     }
   }

@@ -2,27 +2,35 @@
 // The "Folder Info" page: the figures of the current folder's tree beside those of the folder
 // alone, and a grid of its names, dates and attributes.
 
+#include "reports/FolderInfoRows.h"
+#include "ui/main/PageHost.h"
+
 #include <QWidget>
 
 class QLabel;
 class QTableWidget;
-class TMainForm;
 class TTreeNode;
 
-class TFolderInfoPage : public QWidget {
+class TFolderInfoPage : public QWidget, public IFolderPage {
   Q_OBJECT
 
 public:
   // Builds the page inside page (which gets a layout holding it).
-  TFolderInfoPage(TMainForm& form, QWidget* page);
+  TFolderInfoPage(IPageHost& host, QWidget* page);
 
-  // Fills the page for node; does nothing when the main window's InfoShownPath already names the
-  // current path.
+  void FillFor(TTreeNode* node) override { FillFolderInfo(node); }
+  void Forget() override { shownPath_.clear(); }
+  void LayOut() override { LayoutPage(); }
+  // The path of the folder shown; empty after Forget.
+  const QString& ShownPath() const { return shownPath_; }
+
+  // Fills the page for node; does nothing when it already shows the current path.
   void FillFolderInfo(TTreeNode* node);
 
   // Row labels of the grid.
-  enum { rowLongName, rowShortName, rowLastAccess, rowLastChange, rowCreation, rowAttributes, rowBlank,
+  enum { rowLongName = int(fiLongName), rowShortName, rowLastAccess, rowLastChange, rowCreation, rowAttributes, rowBlank,
          rowReadOnly, rowHidden, rowSystem, rowCompressed, RowCount };
+  static_assert(int(RowCount) == int(FolderInfoRowCount));
 
   QWidget* panWebFolderInfoPath = nullptr;
   QLabel* imgWebFolderInfo = nullptr;
@@ -52,7 +60,8 @@ private:
   void LayoutPage();
   void imgWebFolderInfoClick();
 
-  TMainForm& form_;
+  IPageHost& host_;
+  QString shownPath_;
   // The header's full path text, shortened to the label's width by LayoutPage.
   QString pathText_;
 };

@@ -11,10 +11,9 @@
 #include "scan/Format.h"
 #include "scan/PathFunctions.h"
 #include "scan/VolumeInfo.h"
+#include "scan/ScanSession.h"
 #include "shell/PropertiesDialog.h"
-#include "ui/main/FolderTreeModel.h"
-#include "ui/main/MainForm.h"
-#include "ui/main/ToolWindows.h"
+#include "ui/main/CurrentFolder.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -141,8 +140,8 @@ void TFolderPieBox::Painted(const TRect& rect) {
 }
 
 void TFolderPieBox::SetPieCursor(int32_t k) {
-  if (k == Cursor_) return;
-  Cursor_ = k;
+  if (k == cursor_) return;
+  cursor_ = k;
   setCursor(PieCursorOf(k));
 }
 
@@ -150,7 +149,7 @@ void TFolderPieBox::SetPieCursor(int32_t k) {
 void TFolderPieBox::paintEvent(QPaintEvent* e) {
   QPainter p(this);
   p.fillRect(e->rect(), palette().color(QPalette::Window));
-  p.drawImage(e->rect().topLeft(), Screen_.Image(), e->rect());
+  p.drawImage(e->rect().topLeft(), screen_.Image(), e->rect());
 }
 
 void TFolderPieBox::mouseMoveEvent(QMouseEvent* e) {
@@ -169,7 +168,7 @@ void TFolderPieBox::mousePressEvent(QMouseEvent* e) {
 
 // ---------------------------------------------------------------------------------------------
 
-TPiePage::TPiePage(TMainForm& form, QWidget* page) : QWidget(page), Form_(form) {
+TPiePage::TPiePage(IPageHost& host, QWidget* page) : QWidget(page), host_(host) {
   setObjectName(QStringLiteral("panPieChartSupport"));
   auto* pageLayout = new QVBoxLayout(page);
   pageLayout->setContentsMargins(0, 0, 0, 0);
@@ -233,59 +232,62 @@ TPiePage::TPiePage(TMainForm& form, QWidget* page) : QWidget(page), Form_(form) 
   FolderPie->OnMouseDown = [this](Qt::MouseButton button, int x, int y) { FolderPieMouseDown(button, x, y); };
   // The pie follows its own size: the page's layout settles after the right panel's resize.
   FolderPie->OnResize = [this] {
-    if (Form_.CurrentPage == 0 && !Form_.NotReady()) LayoutPie();
+    if (host_.PageShowing(pgPie)) LayoutPie();
   };
   column->addWidget(FolderPie, 1);
 
   const int width = std::max(FolderPie->width(), 1);
   const int height = std::max(FolderPie->height(), 1);
-  PieBitmap_.SetSize(width, height);
+  pieBitmap_.SetSize(width, height);
   FolderPie->SetScreenSize(width, height);
-  Chart_ = std::make_unique<THPieChart>(&PieBitmap_.Canvas(), width, height);
-  Chart_->PaintTarget = FolderPie;
-  Chart_->Picture = &PieBitmap_;
-  Chart_->CloseLastSection = true;
+  chart_ = std::make_unique<THPieChart>(&pieBitmap_.Canvas(), width, height);
+  chart_->PaintTarget = FolderPie;
+  chart_->Picture = &pieBitmap_;
+  chart_->CloseLastSection = true;
   ApplyPieSettings();
+  connect(&host_.Current(), &TCurrentFolder::Changed, this, [this] {
+    const TCurrentFolder& current = host_.Current();
+    if (!current.Drive.isNull()) ShowDrive(current.Drive, FormatSize(current.DriveTotal));
+  });
 }
 
 TPiePage::~TPiePage() = default;
 
 void TPiePage::ApplyPieSettings() {
-  Chart_->MinTextAngle = MinTextSectionAngle;
-  Chart_->SetLabelColors(PieColors[7], PieColors[8], PieColors[9], PieColors[10], PieColors[11], PieColors[12]);
-  Chart_->SetColors(PieColors[0], PieColors[1], PieColors[2]);
+  chart_->MinTextAngle = MinTextSectionAngle;
+  chart_->SetLabelColors(PieColors[7], PieColors[8], PieColors[9], PieColors[10], PieColors[11], PieColors[12]);
+  chart_->SetColors(PieColors[0], PieColors[1], PieColors[2]);
   // The header's drive-share gauge follows its own colour entry (lime unless the user changed it).
   gaugeWebSection->SetForeColor(PieColors[pcSectionSize]);
 }
 
 void TPiePage::ShowPiePage(TTreeNode* node) {
-  Form_.ShowSectionSizeWindow(PieSectionSizeWindow && PieSectionSizeWindow->Value);
+  host_.ShowSectionSizeWindow(PieSectionSizeWindow && PieSectionSizeWindow->Value);
   LayoutPie();
-  if (Form_.CurrentPath != Form_.PieShownPath) BuildFolderPie(node);
+  if (host_.Current().Path != shownPath_) BuildFolderPie(node);
 }
 
 void TPiePage::LayoutPie() {
-  if (!Form_.isVisible()) return;
+  if (!host_.Window()->isVisible()) return;
   const int width = FolderPie->width();
   const int height = FolderPie->height();
-  Chart_->SetSize(width, height);
-  PieBitmap_.SetSize(width, height);
+  chart_->SetSize(width, height);
+  pieBitmap_.SetSize(width, height);
   FolderPie->SetScreenSize(width, height);
-  Chart_->EndUpdate();
+  chart_->EndUpdate();
 }
 
 void TPiePage::BuildFolderPie(TTreeNode* node) {
   if (!node || !node->Data()) return;
-  const TFolderSize& rec = *node->Data();
   const QString path = NodePath(node);
   PieHotSection = -1;
-  Chart_->HotIndex = -1;
-  Chart_->BeginUpdate();
+  chart_->HotIndex = -1;
+  chart_->BeginUpdate();
   struct TEndUpdate {
     TPiePage* Page;
     ~TEndUpdate() {
-      Page->Chart_->EndUpdate();
-      Page->Form_.PieShownPath = Page->Form_.CurrentPath;
+      Page->chart_->EndUpdate();
+      Page->shownPath_ = Page->host_.Current().Path;
     }
   } endUpdate{this};
 
@@ -293,132 +295,45 @@ void TPiePage::BuildFolderPie(TTreeNode* node) {
   CurrentPieItem = {};
   FolderPie->PaintedRects.clear();
   SectionInfos.clear();
-  Chart_->Clear();
+  chart_->Clear();
 
-  auto self = std::make_unique<TSectionInfo>();
-  self->Node = node;
-  self->Cursor = node->Parent() ? PieCursorZoomOut : PieCursorArrow;
-  self->Name = node->Text();
-  self->Size = rec.TotalSize;
-  self->Wasted = SelectedTotalWasted(rec);
-  self->Path = path;
-  self->Kind = TSectionKind::Folder;
-  SectionInfos.push_back(std::move(self));
-  ShowPieItem(node->Text(), path, TSectionKind::Folder, SelectedTotalWasted(rec), rec.TotalSize);
+  TFolderPieSettings settings;
+  settings.IncludeWasted = IncludeWastedInformation->Value;
+  settings.ShowFiles = ShowFileNames->Value;
+  settings.ShowPercent = ShowPercentInPie->Value;
+  settings.MinFolderAngle = MinFolderSectionAngle;
+  settings.MinFileAngle = MinFileSectionAngle;
+  settings.ClusterIndex = host_.Session().SelectedClusterIndex();
+  settings.DriveClusterSize = host_.Current().DriveClusterSize;
+  TFolderPieSections sections = BuildFolderPieSections(*node, path, settings);
+  for (TSectionInfo& info : sections.Infos) SectionInfos.push_back(std::make_unique<TSectionInfo>(std::move(info)));
+  OtherFoldersSize = sections.OtherFoldersSize;
+  OtherFoldersWasted = sections.OtherFoldersWasted;
+  OtherFilesSize = sections.OtherFilesSize;
+  OtherFilesWasted = sections.OtherFilesWasted;
 
-  const int64_t total = rec.TotalSize + (IncludeWastedInformation->Value ? SelectedTotalWasted(rec) : 0);
-  OtherFoldersSize = 0;
-  OtherFoldersWasted = 0;
-  if (total == 0) {
-    AddPieItem(QString::fromLatin1(EmptyFolderText), QString(), 4, TSectionKind::Summary, TAccumulate::None, nullptr,
-               0, 0, 0, 0);
-    return;
+  const TSectionInfo& self = *SectionInfos[0];
+  ShowPieItem(self.Name, path, TSectionKind::Folder, self.Wasted, self.Size);
+  for (const TPieSlice& slice : sections.Slices) {
+    TPieSection* section = chart_->AddSection(slice.Caption, PieColors[slice.ColorIndex], slice.Angle);
+    section->Node = slice.Node;
+    section->InfoIndex = slice.InfoIndex;
   }
-  for (int i = 0; i < node->Count(); ++i) {
-    TTreeNode* child = node->Child(i);
-    const TFolderSize* childRec = child->Data();
-    // A folder the scan has not reached yet counts as empty.
-    AddPieItem(child->Text(), path, 2, TSectionKind::Folder, TAccumulate::Folders, child, MinFolderSectionAngle,
-               childRec ? SelectedTotalWasted(*childRec) : 0, childRec ? childRec->TotalSize : 0, total);
-  }
-  if (ShowFileNames->Value) {
-    AddFileSections(path, total);
-  } else {
-    AddPieItem(QString::fromLatin1(FilesInThisFolderText), QString(), 3, TSectionKind::Summary, TAccumulate::Folders,
-               node, 0, SelectedFilesWasted(rec), rec.FilesSize, total);
-  }
-  AddPieItem(QString::fromLatin1(OtherSmallerFoldersText), QString(), 4, TSectionKind::Summary, TAccumulate::None,
-             nullptr, 0, OtherFoldersWasted, OtherFoldersSize, total);
-  Chart_->SortSections(!SortAscending->Value);
-}
-
-void TPiePage::AddFileSections(const QString& path, int64_t total) {
-  OtherFilesSize = 0;
-  OtherFilesWasted = 0;
-  {
-    TFindFile find;
-    TFindData entry;
-    if (find.Open(AddBackslash(path))) {
-      while (find.Next(entry)) {
-        if (entry.Attributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        const int64_t wasted = ClusterSlack(Form_.DriveClusterSize, entry.Size);
-        AddPieItem(entry.Name, path, 5, TSectionKind::File, TAccumulate::Files, nullptr, MinFileSectionAngle, wasted,
-                   entry.Size, total);
-      }
-    }
-  }
-  AddPieItem(QString::fromLatin1(OtherSmallerFilesText), QString(), 6, TSectionKind::Summary, TAccumulate::None,
-             nullptr, 0, OtherFilesWasted, OtherFilesSize, total);
-}
-
-void TPiePage::AddPieItem(const QString& name, const QString& parentPath, int colorIndex, TSectionKind kind,
-                          TAccumulate accumulate, TTreeNode* node, double minimum, int64_t wasted, int64_t size,
-                          int64_t total) {
-  const int64_t value = IncludeWastedInformation->Value ? size + wasted : size;
-  double angle;
-  if (total != 0)
-    angle = static_cast<double>(value) * 360.0 / static_cast<double>(total);
-  else
-    angle = value == 0 ? 360.0 : 0.0;
-  if (angle > minimum) {
-    auto info = std::make_unique<TSectionInfo>();
-    info->Node = node;
-    info->Size = size;
-    info->Wasted = wasted;
-    info->Cursor = node && name != QLatin1String(FilesInThisFolderText) ? PieCursorZoomIn : PieCursorArrow;
-    info->Name = name;
-    info->Path = parentPath.isEmpty() ? name : AddBackslash(parentPath) + name;
-    info->Kind = kind;
-    SectionInfos.push_back(std::move(info));
-    const int index = static_cast<int>(SectionInfos.size()) - 1;
-    AddLabelledSection(name, colorIndex, node, size, wasted, angle);
-    Chart_->SectionAt(Chart_->SectionCount() - 1)->InfoIndex = index;
-    return;
-  }
-  switch (accumulate) {
-    case TAccumulate::Folders:
-      OtherFoldersSize += size;
-      OtherFoldersWasted += wasted;
-      break;
-    case TAccumulate::Files:
-      OtherFilesSize += size;
-      OtherFilesWasted += wasted;
-      break;
-    case TAccumulate::None:
-      break;
-  }
-}
-
-void TPiePage::AddLabelledSection(const QString& name, int colorIndex, TTreeNode* node, int64_t size, int64_t wasted,
-                                  double angle) {
-  QString suffix;
-  switch (ShowPercentInPie->Value) {
-    case 1:
-      suffix = QString::number(static_cast<int64_t>(std::trunc(angle * 100.0 / 360.0))) + QLatin1Char('%');
-      break;
-    case 2:
-      suffix = FormatSize(IncludeWastedInformation->Value ? size + wasted : size);
-      break;
-    default:
-      break;
-  }
-  if (!suffix.isEmpty()) suffix = QStringLiteral(" (") + suffix + QLatin1Char(')');
-  TPieSection* section = Chart_->AddSection(name + suffix, PieColors[colorIndex], angle);
-  section->Node = node;
+  chart_->SortSections(!SortAscending->Value);
 }
 
 // ---------------------------------------------------------------------------------------------
 
 void TPiePage::FolderPieMouseMove(int x, int y) {
-  if (Form_.NotReady()) return;
-  const int h = Chart_->SectionIndexAt(x, y);
+  if (host_.NotReady()) return;
+  const int h = chart_->SectionIndexAt(x, y);
   if (h != PieHotSection) {
-    Chart_->DrawLabel(PieHotSection, false);
+    chart_->DrawLabel(PieHotSection, false);
     PieHotSection = h;
-    Chart_->HotIndex = h;
-    Chart_->DrawLabel(h, true);
+    chart_->HotIndex = h;
+    chart_->DrawLabel(h, true);
   }
-  const TPieSection* section = h >= 0 ? Chart_->SectionAt(h) : nullptr;
+  const TPieSection* section = h >= 0 ? chart_->SectionAt(h) : nullptr;
   const int i = section ? section->InfoIndex : 0;
   if (i < 0 || i >= static_cast<int>(SectionInfos.size())) return;
   const TSectionInfo& info = *SectionInfos[i];
@@ -432,57 +347,53 @@ void TPiePage::FolderPieMouseDown(Qt::MouseButton button, int x, int y) {
   if (button == Qt::RightButton && CurrentPieItem.Info && CurrentPieItem.Info->Kind != TSectionKind::Summary) {
     // A copy: the menu may change the tree, and a rebuild replaces the section records.
     const TCurrentPieItem item = CurrentPieItem;
-    Form_.ShowItemContextMenu(item.Path, item.Node, item.Size, QPoint(x, y), FolderPie);
+    host_.ShowItemContextMenu(item.Path, item.Node, item.Size, QPoint(x, y), FolderPie);
   }
   if (button != Qt::LeftButton) return;
-  const int h = Chart_->SectionIndexAt(x, y);
-  const TPieSection* section = Chart_->SectionAt(h);
+  const int h = chart_->SectionIndexAt(x, y);
+  const TPieSection* section = chart_->SectionAt(h);
   if (section) {
     TTreeNode* node = section->Node;
     if (!node) return;
-    Form_.SelectNode(node);
+    host_.SelectNode(node);
     if (AutoExpand && AutoExpand->Value) {
-      if (TTreeNode* selected = Form_.SelectedNode())
-        Form_.FolderTree->expand(Form_.Model().IndexOf(selected));
+      if (TTreeNode* selected = host_.SelectedNode()) host_.ExpandNode(selected);
     }
     return;
   }
-  TTreeNode* selected = Form_.SelectedNode();
+  TTreeNode* selected = host_.SelectedNode();
   if (!selected || !selected->Parent()) return;
   TTreeNode* parent = selected->Parent();
-  Form_.PreparePages(parent);
+  host_.PreparePages(parent);
   if (AutoCollapse && AutoCollapse->Value) CollapseAll(selected);
-  Form_.SelectNode(parent);
+  host_.SelectNode(parent);
 }
 
 void TPiePage::CollapseAll(TTreeNode* node) {
-  const QModelIndex index = Form_.Model().IndexOf(node);
-  if (!Form_.FolderTree->isExpanded(index)) return;
+  if (!host_.NodeExpanded(node)) return;
   for (int i = 0; i < node->Count(); ++i) CollapseAll(node->Child(i));
-  Form_.FolderTree->collapse(index);
+  host_.CollapseNode(node);
 }
 
 void TPiePage::ShowPieItem(const QString&, const QString& path, TSectionKind kind, int64_t wasted, int64_t size) {
   const int64_t shown = IncludeWastedInformation->Value ? size + wasted : size;
-  if (Form_.SectionSizeBox) {
-    // Over the pie the share is of the item's allocated space (size plus wasted).
-    const int64_t allocated = size + wasted;
-    Form_.SectionSizeBox->ShowWasted(allocated == 0 ? 0 : static_cast<int>(wasted * 100 / allocated),
-                                     FormatSize(wasted));
-  }
+  // Over the pie the share is of the item's allocated space (size plus wasted).
+  const int64_t allocated = size + wasted;
+  host_.ShowSectionWasted(allocated == 0 ? 0 : static_cast<int>(wasted * 100 / allocated), FormatSize(wasted));
   switch (kind) {
     case TSectionKind::File:
-      Form_.SetStatusText(0, QStringLiteral("File ") + path);
+      host_.SetStatusText(0, QStringLiteral("File ") + path);
       break;
     case TSectionKind::Folder:
-      Form_.SetStatusText(0, QStringLiteral("Folder ") + path);
+      host_.SetStatusText(0, QStringLiteral("Folder ") + path);
       break;
     case TSectionKind::Summary:
-      Form_.SetStatusText(0, path);
+      host_.SetStatusText(0, path);
       break;
   }
   txtWebFolderSize->setText(shown >= 0 ? FormatSize(shown) : QString());
-  gaugeWebSection->SetProgress(Form_.DriveTotal == 0 ? 0 : static_cast<int>(shown * 100 / Form_.DriveTotal));
+  const int64_t driveTotal = host_.Current().DriveTotal;
+  gaugeWebSection->SetProgress(driveTotal == 0 ? 0 : static_cast<int>(shown * 100 / driveTotal));
   if (kind == TSectionKind::Summary) {
     txtWebFolderType->clear();
     txtWebFolderName->setText(path);
@@ -505,8 +416,9 @@ void TPiePage::SetIcon(const QPixmap& icon) {
 }
 
 void TPiePage::imgIconClick() {
-  if (Form_.CurrentPath.isEmpty()) return;
-  ShowItemProperties(Form_.CurrentPath, &Form_, Form_.CurrentNode ? Form_.CurrentNode->Data() : nullptr);
+  const TCurrentFolder& current = host_.Current();
+  if (current.Path.isEmpty()) return;
+  ShowItemProperties(current.Path, host_.Window(), current.Node ? current.Node->Data() : nullptr);
 }
 
 void TPiePage::ShowDrive(QChar letter, const QString& totalText) {

@@ -3,7 +3,9 @@
 // the section header above the pie, and the pie's mouse handling.
 
 #include "charts/BitmapCanvas.h"
+#include "charts/FolderPieSections.h"
 #include "charts/HPieChart.h"
+#include "ui/main/PageHost.h"
 
 #include <QPixmap>
 #include <QString>
@@ -16,22 +18,8 @@
 
 class QFrame;
 class QLabel;
-class TMainForm;
 class TSimplePieGauge;
 class TTreeNode;
-
-enum class TSectionKind { File, Folder, Summary };
-
-// What the header shows for one pie section (or, at index 0, for the current folder itself).
-struct TSectionInfo {
-  TTreeNode* Node = nullptr;
-  int64_t Size = 0;
-  int64_t Wasted = 0;
-  int32_t Cursor = 0;
-  QString Name;
-  QString Path;
-  TSectionKind Kind = TSectionKind::File;
-};
 
 // The item last under the mouse, as the context menu needs it.
 struct TCurrentPieItem {
@@ -42,16 +30,6 @@ struct TCurrentPieItem {
   const TSectionInfo* Info = nullptr;
 };
 
-// Cursor slots of the pie: the arrow, "open this subfolder", "go to the parent".
-inline constexpr int32_t PieCursorArrow = 0;
-inline constexpr int32_t PieCursorZoomIn = 5;
-inline constexpr int32_t PieCursorZoomOut = 6;
-
-inline constexpr char FilesInThisFolderText[] = "Files in this folder";
-inline constexpr char OtherSmallerFoldersText[] = "Other smaller folders";
-inline constexpr char OtherSmallerFilesText[] = "Other smaller files";
-inline constexpr char EmptyFolderText[] = "This folder (0 bytes)";
-
 // The paint box the pie is shown in. It keeps what the engine sends it (the whole picture after a
 // rebuild, single label boxes while the mouse moves) and repaints just the reported rectangles.
 class TFolderPieBox : public QWidget, public TPaintTarget {
@@ -60,12 +38,12 @@ class TFolderPieBox : public QWidget, public TPaintTarget {
 public:
   explicit TFolderPieBox(QWidget* parent = nullptr);
 
-  TCanvas& Canvas() override { return Screen_.Canvas(); }
+  TCanvas& Canvas() override { return screen_.Canvas(); }
   void Painted(const TRect& rect) override;
-  const QImage& Screen() const { return Screen_.Image(); }
-  void SetScreenSize(int width, int height) { Screen_.SetSize(width, height); }
+  const QImage& Screen() const { return screen_.Image(); }
+  void SetScreenSize(int width, int height) { screen_.SetSize(width, height); }
 
-  int32_t PieCursor() const { return Cursor_; }
+  int32_t PieCursor() const { return cursor_; }
   // Switches to cursor slot k at once; nothing when it is already shown.
   void SetPieCursor(int32_t k);
 
@@ -83,17 +61,23 @@ protected:
   void resizeEvent(QResizeEvent* e) override;
 
 private:
-  TBitmap Screen_;
-  int32_t Cursor_ = PieCursorArrow;
+  TBitmap screen_;
+  int32_t cursor_ = PieCursorArrow;
 };
 
-class TPiePage : public QWidget {
+class TPiePage : public QWidget, public IFolderPage {
   Q_OBJECT
 
 public:
   // Fills page (the main window's pie tab) with the header and the paint box.
-  TPiePage(TMainForm& form, QWidget* page);
+  TPiePage(IPageHost& host, QWidget* page);
   ~TPiePage() override;
+
+  void FillFor(TTreeNode* node) override { ShowPiePage(node); }
+  void Forget() override { shownPath_.clear(); }
+  void LayOut() override { LayoutPie(); }
+  // The path of the folder whose pie is built; empty after Forget.
+  const QString& ShownPath() const { return shownPath_; }
 
   // The page filler: shows or hides the tool window, lays out, and rebuilds when the folder is
   // not the one on show.
@@ -111,8 +95,8 @@ public:
   // The header's drive texts: "of X:" and the drive's total size.
   void ShowDrive(QChar letter, const QString& totalText);
 
-  THPieChart& Chart() { return *Chart_; }
-  const TBitmap& PieBitmap() const { return PieBitmap_; }
+  THPieChart& Chart() { return *chart_; }
+  const TBitmap& PieBitmap() const { return pieBitmap_; }
 
   std::vector<std::unique_ptr<TSectionInfo>> SectionInfos;
   int64_t OtherFoldersSize = 0;
@@ -139,18 +123,12 @@ protected:
   bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
-  void AddFileSections(const QString& path, int64_t total);
-  enum class TAccumulate { None, Folders, Files };
-  void AddPieItem(const QString& name, const QString& parentPath, int colorIndex, TSectionKind kind,
-                  TAccumulate accumulate, TTreeNode* node, double minimum, int64_t wasted, int64_t size,
-                  int64_t total);
-  void AddLabelledSection(const QString& name, int colorIndex, TTreeNode* node, int64_t size, int64_t wasted,
-                          double angle);
   void SetIcon(const QPixmap& icon);
   // Collapses node and every expanded folder below it in the tree view.
   void CollapseAll(TTreeNode* node);
 
-  TMainForm& Form_;
-  TBitmap PieBitmap_;
-  std::unique_ptr<THPieChart> Chart_;
+  IPageHost& host_;
+  TBitmap pieBitmap_;
+  std::unique_ptr<THPieChart> chart_;
+  QString shownPath_;
 };

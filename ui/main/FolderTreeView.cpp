@@ -3,6 +3,8 @@
 
 #include "ui/main/MainForm.h"
 
+#include "scan/ScanSession.h"
+
 #include "config/Options.h"
 #include "scan/FolderSize.h"
 #include "scan/Format.h"
@@ -14,6 +16,7 @@
 #include "shell/ShBrowse.h"
 #include "ui/main/FolderTreeModel.h"
 #include "ui/main/MainFormInternal.h"
+#include "ui/main/SubfoldersPage.h"
 
 #include <QAction>
 #include <QApplication>
@@ -81,7 +84,7 @@ void TMainForm::BuildFolderTree() {
   FolderTree->setUniformRowHeights(true);
   FolderTree->setEditTriggers(QAbstractItemView::NoEditTriggers);
   FolderTree->setSelectionMode(QAbstractItemView::SingleSelection);
-  model_ = new TFolderTreeModel(tree_);
+  model_ = new TFolderTreeModel(session_->Tree());
   // Before the view connects: removals that take the current folder away are seen first.
   connect(model_, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this](const QModelIndex& parent, int first, int last) {
     ++removing_;
@@ -90,7 +93,8 @@ void TMainForm::BuildFolderTree() {
       CurrentNode = nullptr;
       selectionMoved_ = true;
     }
-    if (ListShownNode && IsWithinRows(ListShownNode, p, first, last)) ListShownNode = nullptr;
+    const TTreeNode* listed = SubfoldersPage ? SubfoldersPage->ShownNode() : nullptr;
+    if (listed && IsWithinRows(listed, p, first, last)) SubfoldersPage->Forget();
   });
   connect(model_, &QAbstractItemModel::rowsRemoved, this, [this] {
     if (--removing_ > 0 || !selectionMoved_) return;
@@ -180,12 +184,7 @@ void TMainForm::FolderTreeChange(TTreeNode* node) {
   // vanished folder is noticed again when it is selected after the scan.
   if (node->Parent() && !Scanning && !IsDirectory(CurrentPath)) {
     PreparePages(nullptr);
-    TTreeNode* parent = node->Parent();
-    const TFolderSize* rec = node->Data();
-    SubtractFromAncestors(parent, node, rec ? rec->TotalFolders + 1 : 1, rec ? rec->TotalFiles : 0,
-                          rec ? rec->TotalWasted : 0, rec ? rec->TotalSize : 0);
-    FreeSubtreeRecords(tree_, node, true);
-    DeleteTreeNode(node);
+    session_->RemoveFolder(node, node->Data() ? node->Data()->TotalSize : 0);
     InvalidateAll(true);
     return;
   }
@@ -201,6 +200,12 @@ void TMainForm::FolderTreeChange(TTreeNode* node) {
     FillPage(CurrentPage, node);
   }
 }
+
+void TMainForm::ExpandNode(TTreeNode* node) { FolderTree->expand(model_->IndexOf(node)); }
+
+void TMainForm::CollapseNode(TTreeNode* node) { FolderTree->collapse(model_->IndexOf(node)); }
+
+bool TMainForm::NodeExpanded(TTreeNode* node) const { return FolderTree->isExpanded(model_->IndexOf(node)); }
 
 void TMainForm::toolLevelUpClick() {
   if (!CurrentNode || !CurrentNode->Parent()) return;
@@ -263,17 +268,10 @@ void TMainForm::ShowItemContextMenu(const QString& path, TTreeNode* node, int64_
   if (PathExists(path) || !parent || Scanning) return;
   if (node) {
     PreparePages(nullptr);
-    const TFolderSize* rec = node->Data();
-    SubtractFromAncestors(parent, node, rec ? rec->TotalFolders + 1 : 1, rec ? rec->TotalFiles : 0,
-                          rec ? rec->TotalWasted : 0, size);
-    FreeSubtreeRecords(tree_, node, true);
-    DeleteTreeNode(node);
+    session_->RemoveFolder(node, size);
     SelectNode(parent);
   } else {
-    const TDriveRecInfo* drive = FindDrive(static_cast<char>(path.at(0).toUpper().unicode()));
-    const int64_t cluster = drive && drive->ClusterSize > 0 ? drive->ClusterSize : 0;
-    const int64_t slack = cluster > 0 && size % cluster ? cluster - size % cluster : 0;
-    SubtractFromAncestors(parent, nullptr, 0, 1, slack, size);
+    session_->RemoveFile(parent, path.at(0), size);
   }
   InvalidateAll(true);
 }

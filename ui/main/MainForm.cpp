@@ -4,7 +4,7 @@
 
 #include "config/Options.h"
 #include "scan/FolderSize.h"
-#include "scan/Scanner.h"
+#include "scan/ScanSession.h"
 #include "scan/VolumeInfo.h"
 #include "shell/Help.h"
 #include "shell/MessageBoxes.h"
@@ -13,6 +13,7 @@
 #include "ui/main/FolderPie.h"
 #include "ui/main/FolderInfoPage.h"
 #include "ui/main/SubfoldersPage.h"
+#include "ui/main/WastedPage.h"
 #include "ui/main/FolderTreeModel.h"
 
 #include <QAction>
@@ -65,7 +66,7 @@ int RunModalDialog(QDialog& dialog) {
 // Creation and destruction
 
 TMainForm::TMainForm(QStringList arguments, QWidget* parent)
-    : QMainWindow(parent), scanner_(std::make_unique<TFolderScanner>(tree_, *this)), arguments_(std::move(arguments)) {
+    : QMainWindow(parent), session_(std::make_unique<TScanSession>(*this)), arguments_(std::move(arguments)) {
   setObjectName(QStringLiteral("MainForm"));
   try {
     BuildActions();
@@ -87,10 +88,14 @@ TMainForm::~TMainForm() {
   if (FolderTree) FolderTree->setModel(nullptr);
   delete model_;
   model_ = nullptr;
-  // The drive records point into this window's tree.
-  ClearDriveList();
-  tree_.Clear();
+  // The session frees the drive records and the tree after the window's parts have gone.
 }
+
+const QString& TMainForm::ScannedDrives() const { return session_->ScannedDrives(); }
+
+TFolderTree& TMainForm::Nodes() { return session_->Tree(); }
+
+TFolderScanner& TMainForm::Scanner() { return session_->Scanner(); }
 
 void TMainForm::Guarded(const std::function<void()>& command) {
   try {
@@ -189,11 +194,11 @@ void TMainForm::BuildActions() {
       if (!CurrentDrive.isNull()) RescanDrives(QString(CurrentDrive));
     });
   });
-  connect(cmdFileRescanAllDrives, &QAction::triggered, this, [this] { Guarded([this] { RescanDrives(QString(ScannedDrives)); }); });
+  connect(cmdFileRescanAllDrives, &QAction::triggered, this, [this] { Guarded([this] { RescanDrives(QString(ScannedDrives())); }); });
   connect(cmdFileRemoveCurrentDrive, &QAction::triggered, this, [this] { RemoveDrive(CurrentDrive); });
   connect(cmdFileRemoveAllDrives, &QAction::triggered, this, [this] {
-    const qsizetype n = ScannedDrives.size();
-    for (qsizetype i = 0; i < n && !ScannedDrives.isEmpty(); ++i) RemoveDrive(ScannedDrives[0]);
+    const qsizetype n = ScannedDrives().size();
+    for (qsizetype i = 0; i < n && !ScannedDrives().isEmpty(); ++i) RemoveDrive(ScannedDrives()[0]);
   });
   connect(cmdFileMapNetworkDrive, &QAction::triggered, this, [this] { MapNetworkDrive(); });
   connect(cmdFileDisconnectNetworkDrive, &QAction::triggered, this, [this] { DisconnectNetworkDrive(); });
@@ -423,9 +428,17 @@ void TMainForm::BuildLayout() {
   pageFolderInfo = new QWidget;
   FolderInfoPage = new TFolderInfoPage(*this, pageFolderInfo);
   pageSubfolders = new QWidget;
-  SubfoldersPage = new TSubfoldersPage(*this, pageSubfolders);
+  SubfoldersPage = new TSubfoldersPage(*this, pageSubfolders, toolLevelUp->icon());
   pageWastedSpace = new QWidget;
+  WastedPage = new TWastedPage(pageWastedSpace, this);
+  auto* wastedLayout = new QVBoxLayout(pageWastedSpace);
+  wastedLayout->setContentsMargins(0, 0, 0, 0);
+  wastedLayout->addWidget(WastedPage);
   pageCleanUp = new QWidget;
+  pages_[pgPie] = PiePage;
+  pages_[pgFolderInfo] = FolderInfoPage;
+  pages_[pgSubfolders] = SubfoldersPage;
+  pages_[pgWasted] = WastedPage;
   ThePages->addTab(pageNotScanned, QStringLiteral("No scanned items"));
   ThePages->addTab(pagePieChart, QStringLiteral("Pie Chart"));
   ThePages->addTab(pageFolderInfo, QStringLiteral("Folder Info"));

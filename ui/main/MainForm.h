@@ -4,6 +4,9 @@
 
 #include "scan/FolderTree.h"
 #include "scan/ScanHost.h"
+#include "ui/main/CurrentFolder.h"
+#include "ui/main/PageHost.h"
+#include "ui/main/ToolWindows.h"
 
 #include <QElapsedTimer>
 #include <QEvent>
@@ -26,6 +29,7 @@ class QTabWidget;
 class QToolBar;
 class QTreeView;
 class TFolderScanner;
+class TScanSession;
 class TFolderTreeModel;
 class TPiePage;
 class TSectionSizeBox;
@@ -51,32 +55,35 @@ int RunModalDialog(QDialog& dialog);
 // Called while the main window is created; tests make it throw to see the fatal-error path.
 void SetMainFormCreationHook(std::function<void()> hook);
 
-class TMainForm : public QMainWindow, public IScanHost {
+class TMainForm : public QMainWindow, public IScanHost, public IPageHost, public ISectionBoxOwner {
   Q_OBJECT
+
+  // First, so that the names below can refer to it.
+  TCurrentFolder current_;
 
 public:
   // arguments: the command line without the program's name.
   explicit TMainForm(QStringList arguments = {}, QWidget* parent = nullptr);
   ~TMainForm() override;
 
-  // The folder shown in the pages and the figures of its drive.
-  TTreeNode* CurrentNode = nullptr;
-  QString CurrentPath;
-  QChar CurrentDrive;
-  int32_t DriveClusterSize = 0;
-  int64_t DriveTotal = 0;
-  int64_t DriveFree = 0;
+  // The folder shown in the pages and the figures of its drive (names onto the current folder).
+  TTreeNode*& CurrentNode = current_.Node;
+  QString& CurrentPath = current_.Path;
+  QChar& CurrentDrive = current_.Drive;
+  int32_t& DriveClusterSize = current_.DriveClusterSize;
+  int64_t& DriveTotal = current_.DriveTotal;
+  int64_t& DriveFree = current_.DriveFree;
   int CurrentPage = 0;
-  QString PieShownPath;
-  QString InfoShownPath;
-  TTreeNode* ListShownNode = nullptr;
   // Letters of the drives in the tree, in the order their current scan began.
-  QString ScannedDrives;
+  const QString& ScannedDrives() const;
   bool Scanning = false;
 
-  TFolderTree& Nodes() { return tree_; }
+  // The scans, the folder tree and the drives behind the window.
+  TScanSession& Session() override { return *session_; }
+  TCurrentFolder& Current() override { return current_; }
+  TFolderTree& Nodes();
   TFolderTreeModel& Model() { return *model_; }
-  TFolderScanner& Scanner() { return *scanner_; }
+  TFolderScanner& Scanner();
 
   // Components, named as the rest of the program refers to them.
   QWidget* ToolbarSupport = nullptr;
@@ -146,26 +153,23 @@ public:
   TBarChartBox* BarChartBox = nullptr;
   TFolderInfoPage* FolderInfoPage = nullptr;
   TSubfoldersPage* SubfoldersPage = nullptr;
-  // The wasted-space page's contents, made on its first filling.
   TWastedPage* WastedPage = nullptr;
   // The pie page: header, pie and section records.
   TPiePage* PiePage = nullptr;
 
   // Pages.
   void SelectPage(int k);
-  bool PreparePages(TTreeNode* node);
+  bool PreparePages(TTreeNode* node) override;
   void InvalidateAll(bool refresh);
   void InvalidateList(bool refresh);
   void InvalidatePie();
-  // The wasted-space page for a node with its record (rebuilt on every call).
-  void FillWastedPage(TTreeNode* node);
   // The cluster-size box's choice: every other page's wasted and allocated figures follow it.
   void ClustersBoxChange(int index);
-  void SetStatusText(int panel, const QString& text);
-  void ShowSectionSizeWindow(bool visible);
+  void SetStatusText(int panel, const QString& text) override;
+  void ShowSectionSizeWindow(bool visible) override;
   void ApplyPieSettings();
   void LayoutCurrentPage();
-  bool NotReady() const { return notReady_; }
+  bool NotReady() const override { return notReady_; }
   // The not-ready text's distance from the top of its half of the panel.
   static constexpr int NotReadyTextTop = 16;
   // Sizes txtNotReady to the right half of panNotReady: its width less 4, at most 200, and its
@@ -194,8 +198,8 @@ public:
   bool FolderTreeChanging(TTreeNode* node);
   void FolderTreeChange(TTreeNode* node);
   // Selects node through the tree control (with the drive guard); false when refused.
-  bool SelectNode(TTreeNode* node);
-  TTreeNode* SelectedNode() const;
+  bool SelectNode(TTreeNode* node) override;
+  TTreeNode* SelectedNode() const override;
   void toolLevelUpClick();
   void toolExploreClick();
   void cmdFileSelectFolderClick();
@@ -203,7 +207,22 @@ public:
   void OpenDroppedPath(const QString& path);
   // The context menu of a folder (node) or of a file of the current folder (no node) at a point
   // of control; brings the tree up to date when the item went away.
-  void ShowItemContextMenu(const QString& path, TTreeNode* node, int64_t size, QPoint pos, QWidget* control);
+  void ShowItemContextMenu(const QString& path, TTreeNode* node, int64_t size, QPoint pos, QWidget* control) override;
+
+  // What the pages ask of the window.
+  QWidget* Window() override { return this; }
+  bool PageShowing(int k) const override { return CurrentPage == k && !notReady_; }
+  void RefillIfCurrent(int k) override;
+  void ExpandNode(TTreeNode* node) override;
+  void CollapseNode(TTreeNode* node) override;
+  bool NodeExpanded(TTreeNode* node) const override;
+  void GoUpOneLevel() override { toolLevelUpClick(); }
+  void ShowSectionWasted(int share, const QString& text) override;
+  void ShowTreeBarChart() override;
+
+  // What the tool window tells the window.
+  void SectionBoxClosedByUser() override;
+  bool ProgramEnding() const override { return closing_; }
 
   // The scanner's host.
   void SetStatusText(const QString& text) override;
@@ -211,8 +230,9 @@ public:
   void FolderCompleted(TTreeNode* node) override;
   void ProcessMessages() override;
 
-  // Called when the window goes: placement, window state, subfolder-list values, settings.
-  void FormDestroy();
+  // Called when the window goes: placement, window state, subfolder-list values, settings. A
+  // failure to save is reported once: on stderr, and in a message box when report is true.
+  void FormDestroy(bool report = false);
 
 protected:
   bool event(QEvent* e) override;
@@ -250,14 +270,14 @@ private:
   void FillPage(int k, TTreeNode* node);
 
   // Scan commands and the scanner's host (ScanCommands.cpp).
-  void DeleteTreeNode(TTreeNode* node);
   void FlushStatusText();
+  // What the window does after a drive's scan, whether it completed, was aborted or failed.
+  void AfterDriveScan();
 
   // Folder tree view (FolderTreeView.cpp).
   void BuildFolderTree();
 
-  TFolderTree tree_;
-  std::unique_ptr<TFolderScanner> scanner_;
+  std::unique_ptr<TScanSession> session_;
   TFolderTreeModel* model_ = nullptr;
   QStringList arguments_;
   bool notReady_ = false;
@@ -272,8 +292,6 @@ private:
   QString pendingStatus_;
   bool statusPending_ = false;
   QElapsedTimer pumpTimer_;
-  int32_t foldersDisplay_[5] = {};
-  bool foldersDisplayRead_ = false;
-  // The subfolders page keeps the five subfolder-list values above up to date.
-  friend class TSubfoldersPage;
+  // The pages by their number; the free-space page has none yet.
+  IFolderPage* pages_[PageCount] = {};
 };

@@ -6,6 +6,7 @@
 #include "config/Options.h"
 #include "scan/Format.h"
 #include "scan/PathFunctions.h"
+#include "scan/ScanSession.h"
 #include "scan/VolumeInfo.h"
 #include "ui/controls/DriveComboBox.h"
 #include "ui/main/FolderPie.h"
@@ -61,7 +62,7 @@ void TMainForm::FillNotReadyText() {
   const QString item = !CurrentNode ? QStringLiteral("item") : CurrentNode->Parent() ? QStringLiteral("folder") : QStringLiteral("drive");
   QString caption;
   QString text;
-  if (ScannedDrives.isEmpty()) {
+  if (ScannedDrives().isEmpty()) {
     caption = QStringLiteral("No scanned items");
     text = QStringLiteral("No drives have been scanned.\n\nTo scan a drive, select it in the drives list box located in the "
                           "toolbar and press the 'Scan' toolbar button.");
@@ -94,7 +95,7 @@ bool TMainForm::PreparePages(TTreeNode* node) {
   panNotReady->setPalette(pal);
   SetNotReady(true);
   FillNotReadyText();
-  if (!node && ScannedDrives.isEmpty()) {
+  if (!node && ScannedDrives().isEmpty()) {
     cmdFileRescan->setEnabled(false);
     cmdFileRemove->setEnabled(false);
   }
@@ -113,31 +114,38 @@ void TMainForm::SelectPage(int k) {
 }
 
 void TMainForm::FillPage(int k, TTreeNode* node) {
-  // The pages' own fillers plug in here; each skips work it has already done for this node.
+  // Each page skips work it has already done for this node.
   if (SectionSizeBox) SectionSizeBox->ShowFolderWasted(node);
-  switch (k) {
-    case 0:
-      PiePage->ShowPiePage(node);
-      return;
-    case 1:
-      FolderInfoPage->FillFolderInfo(node);
-      break;
-    case 2:
-      SubfoldersPage->FillSubfolderList(node);
-      break;
-    case 3:
-      FillWastedPage(node);
-      break;
-    default:
-      break;
-  }
-  LayoutCurrentPage();
+  if (k < 0 || k >= PageCount || !pages_[k]) return;
+  pages_[k]->FillFor(node);
+  LayoutNotReadyText();
 }
 
 void TMainForm::LayoutCurrentPage() {
-  // Page layouts come with their pages; the not-ready text follows its half of the panel.
+  // The not-ready text follows its half of the panel; the page on show lays itself out.
   LayoutNotReadyText();
-  if (CurrentPage == 0 && PiePage && !notReady_) PiePage->LayoutPie();
+  if (CurrentPage == pgPie && PiePage && !notReady_) PiePage->LayOut();
+}
+
+void TMainForm::RefillIfCurrent(int k) {
+  if (CurrentPage == k) SelectPage(CurrentPage);
+}
+
+void TMainForm::ShowSectionWasted(int share, const QString& text) {
+  if (SectionSizeBox) SectionSizeBox->ShowWasted(share, text);
+}
+
+void TMainForm::ShowTreeBarChart() {
+  if (cmdViewTreeBarChart) cmdViewTreeBarChart->trigger();
+}
+
+void TMainForm::SectionBoxClosedByUser() {
+  if (cmdViewPieSectionSizeWindow) cmdViewPieSectionSizeWindow->setChecked(false);
+}
+
+void TMainForm::ClustersBoxChange(int index) {
+  session_->SetSelectedClusterIndex(index);
+  InvalidateAll(true);
 }
 
 void TMainForm::LayoutNotReadyText() {
@@ -148,34 +156,31 @@ void TMainForm::LayoutNotReadyText() {
 }
 
 void TMainForm::InvalidateAll(bool refresh) {
-  InfoShownPath.clear();
-  PieShownPath.clear();
-  ListShownNode = nullptr;
+  for (IFolderPage* page : pages_)
+    if (page) page->Forget();
   if (refresh) SelectPage(CurrentPage);
 }
 
 void TMainForm::InvalidateList(bool refresh) {
-  ListShownNode = nullptr;
+  if (pages_[pgSubfolders]) pages_[pgSubfolders]->Forget();
   if (refresh) SelectPage(CurrentPage);
 }
 
 void TMainForm::InvalidatePie() {
-  PieShownPath.clear();
-  if (CurrentPage == 0) SelectPage(0);
+  if (pages_[pgPie]) pages_[pgPie]->Forget();
+  if (CurrentPage == pgPie) SelectPage(pgPie);
 }
 
 void TMainForm::UpdateDriveInfo() {
   if (!CurrentNode) return;
   const QChar letter = !CurrentNode->Parent() ? NodeDriveLetter(CurrentNode) : CurrentPath.at(0);
   CurrentDrive = letter;
-  const TDriveRecInfo* rec = FindDrive(static_cast<char>(letter.unicode()));
+  const TDriveRecInfo* rec = session_->Drive(letter);
   DriveClusterSize = rec ? rec->ClusterSize : ClusterSizeOf(RootOf(letter));
   DriveTotal = TotalSpace(RootOf(letter));
   DriveFree = FreeSpace(RootOf(letter));
-  if (PiePage) PiePage->ShowDrive(letter, FormatSize(DriveTotal));
+  // The pie's header and the tool window show the drive's figures from the current folder.
+  current_.NotifyChanged();
   if (DriveBox->Drive() != letter) DriveBox->SetDrive(letter);
-  if (SectionSizeBox)
-    SectionSizeBox->ShowDrive(letter, DriveTotal > 0 ? static_cast<int>(DriveFree * 100 / DriveTotal) : 0,
-                              FormatSize(DriveFree), FormatSize(DriveTotal));
   SetStatusText(1, ClusterStatusText(DriveClusterSize, FileSystemName(RootOf(letter))));
 }

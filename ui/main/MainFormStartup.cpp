@@ -7,12 +7,13 @@
 #include "scan/FolderSize.h"
 #include "scan/Format.h"
 #include "scan/PathFunctions.h"
-#include "scan/Scanner.h"
+#include "scan/ScanSession.h"
 #include "shell/MessageBoxes.h"
 #include "ui/controls/DriveComboBox.h"
 #include "ui/main/DrivesSelectBox.h"
 #include "ui/main/MainFormInternal.h"
 #include "ui/main/ReportEntry.h"
+#include "ui/main/SubfoldersPage.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -68,7 +69,7 @@ void SetMainFormCreationHook(std::function<void()> hook) { CreationHook() = std:
 
 void TMainForm::FormCreate() {
   CurrentDrive = QChar();
-  SelectedClusterIndex = 0;
+  session_->SetSelectedClusterIndex(0);
   LoadSettings();
   if (CreationHook()) CreationHook()();
   std::srand(static_cast<unsigned>(std::random_device{}()));
@@ -78,13 +79,7 @@ void TMainForm::FormCreate() {
   setWindowTitle(ProgramName);
   DriveBox->setCurrentIndex(-1);
   ClustersBox->setCurrentIndex(0);
-  const TFoldersDisplaySettings folders = ReadFoldersDisplaySettings();
-  foldersDisplay_[0] = folders.Type;
-  foldersDisplay_[1] = folders.TopX;
-  foldersDisplay_[2] = folders.LargerThan;
-  foldersDisplay_[3] = folders.LargerThanUnit;
-  foldersDisplay_[4] = folders.Sort;
-  foldersDisplayRead_ = true;
+  SubfoldersPage->SetSavedValues(ReadFoldersDisplaySettings());
   setAcceptDrops(true);
 }
 
@@ -122,30 +117,38 @@ void TMainForm::FormActivate() {
   QCoreApplication::postEvent(this, new QEvent(StartupEventType));
 }
 
-void TMainForm::FormDestroy() {
+void TMainForm::FormDestroy(bool report) {
   if (destroyed_) return;
   destroyed_ = true;
-  AbortScan = true;
-  try {
+  session_->Abort();
+  QStringList failures;
+  const auto attempt = [&failures](const std::function<void()>& save) {
+    try {
+      save();
+    } catch (const std::exception& e) {
+      failures << QString::fromUtf8(e.what());
+    } catch (...) {
+      failures << QStringLiteral("unknown error");
+    }
+  };
+  attempt([this] {
     TWidgetPlacement placement(*this);
     SaveWindowState(placement, RegistryKeyPath, DesktopSection);
     if (placement.WindowState() == wsNormal) SaveFormPlacement(placement, RegistryKeyPath, DesktopSection);
-    if (foldersDisplayRead_) {
-      TFoldersDisplaySettings folders;
-      folders.Type = foldersDisplay_[0];
-      folders.TopX = foldersDisplay_[1];
-      folders.LargerThan = foldersDisplay_[2];
-      folders.LargerThanUnit = foldersDisplay_[3];
-      folders.Sort = foldersDisplay_[4];
-      WriteFoldersDisplaySettings(folders);
+  });
+  if (SubfoldersPage && SubfoldersPage->HasSavedValues())
+    attempt([this] { WriteFoldersDisplaySettings(SubfoldersPage->SavedValues()); });
+  if (SectionSizeBox) attempt([this] { SectionSizeBox->SavePlacement(); });
+  attempt([] { SaveSettings(); });
+  if (failures.isEmpty()) return;
+  failures.removeDuplicates();
+  const QString text = QStringLiteral("The settings could not be saved: ") + failures.join(QStringLiteral("; "));
+  qWarning("Korvane: %s", qPrintable(text));
+  if (report) {
+    try {
+      ShowError(text, 2, this);
+    } catch (...) {
     }
-  } catch (const std::exception& e) {
-    qWarning("Korvane: the window's placement could not be saved: %s", e.what());
-  }
-  try {
-    SaveSettings();
-  } catch (const std::exception& e) {
-    qWarning("Korvane: the settings could not be saved: %s", e.what());
   }
 }
 
@@ -170,8 +173,11 @@ void TMainForm::showEvent(QShowEvent* e) {
 
 void TMainForm::closeEvent(QCloseEvent* e) {
   closing_ = true;
-  AbortScan = true;
+  session_->Abort();
   setAcceptDrops(false);
+  if (SectionSizeBox) SectionSizeBox->SetProgramEnding();
+  // The settings are saved now, while the window can still say that they could not be.
+  FormDestroy(true);
   QMainWindow::closeEvent(e);
 }
 
@@ -185,18 +191,20 @@ void TMainForm::RunStartupScans() {
   const QString autoScan = DrivesToAutoScan ? DrivesToAutoScan->Value.toUpper() : QString();
   for (const QChar letter : autoScan) {
     ScanOrRescanDrive(DriveText(letter));
-    if (AbortScan) break;
+    if (session_->Aborted()) break;
   }
   for (const QString& argument : arguments_) {
     const QString path = ToDrivePath(argument);
-    if (path.isEmpty()) {
+    if (argument.isEmpty()) {
+      ShowError(QStringLiteral("An empty path was given: it names no folder or drive."), 2, this);
+    } else if (path.isEmpty()) {
       ShowError(QStringLiteral("%1 is not on any drive.").arg(argument), 2, this);
     } else if (IsDriveRoot(path)) {
       ScanOrRescanDrive(DriveText(path[0]));
     } else {
       GoToFolder(path);
     }
-    if (AbortScan) break;
+    if (session_->Aborted()) break;
   }
-  if (ScannedDrives.isEmpty() && !closing_) ScanDrivesDialog();
+  if (ScannedDrives().isEmpty() && !closing_) ScanDrivesDialog();
 }

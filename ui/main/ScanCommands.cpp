@@ -8,7 +8,7 @@
 #include "scan/FolderSize.h"
 #include "scan/Format.h"
 #include "scan/PathFunctions.h"
-#include "scan/Scanner.h"
+#include "scan/ScanSession.h"
 #include "scan/VolumeInfo.h"
 #include "shell/MessageBoxes.h"
 #include "ui/controls/DriveComboBox.h"
@@ -21,6 +21,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QMenu>
+#include <QStatusBar>
 #include <QTreeView>
 
 #include <unistd.h>
@@ -79,6 +80,9 @@ void TMainForm::SetScanning(bool on) {
   ClustersBox->setEnabled(!on);
   cmdFileAbort->setEnabled(on);
   toolStop->setEnabled(on);
+  // The Stop button's hint would stay over the status line: the button it belongs to is
+  // disabled under the mouse and never says that the mouse left.
+  if (!on) statusBar()->clearMessage();
   if (!on) toolRescanDir->setEnabled(CurrentNode != nullptr);
   // The not-ready text depends on whether a scan runs.
   if (notReady_) FillNotReadyText();
@@ -99,33 +103,32 @@ bool TMainForm::CheckDriveAccessible(QChar letter) {
   }
 }
 
-bool TMainForm::ScanDriveCommand(const QString& driveText, TDriveRecInfo* driveRec) {
+bool TMainForm::ScanDriveCommand(const QString& driveText, TDriveRecInfo*) {
   // One scan at a time: a folder dropped or chosen while a scan runs starts no second one.
-  if (driveText.isEmpty() || Scanning) return false;
+  if (driveText.isEmpty() || Scanning || session_->Scanning()) return false;
   const QChar letter = driveText[0].toUpper();
   if (!CheckDriveAccessible(letter)) return false;
-  ScannedDrives += letter;
-  // A rescan that was cancelled leaves the drive's record without a node: it is used again
-  // rather than doubled.
-  if (!driveRec) driveRec = FindDrive(static_cast<char>(letter.unicode()));
-  if (!driveRec) driveRec = AddDrive(static_cast<char>(letter.unicode()));
-  struct TAfterScan {
-    TMainForm& form;
-    ~TAfterScan() {
-      form.SetStatusText(0, QStringLiteral("Done."));
-      form.statusPending_ = false;
-      form.InvalidateAll(AbortScan);
-      if (!form.SelectedNode() && form.tree_.TopCount() > 0) form.SelectNode(form.tree_.Top(0));
-    }
-  } after{*this};
-  scanner_->ScanDrive(letter + driveText.mid(1), driveRec);
+  try {
+    session_->ScanDrive(letter + driveText.mid(1));
+  } catch (...) {
+    AfterDriveScan();
+    throw;
+  }
+  AfterDriveScan();
   return true;
+}
+
+void TMainForm::AfterDriveScan() {
+  SetStatusText(0, QStringLiteral("Done."));
+  statusPending_ = false;
+  InvalidateAll(session_->Aborted());
+  if (!SelectedNode() && Nodes().TopCount() > 0) SelectNode(Nodes().Top(0));
 }
 
 void TMainForm::ScanOrRescanDrive(const QString& driveText) {
   if (driveText.isEmpty()) return;
   const QChar letter = driveText[0].toUpper();
-  if (ScannedDrives.contains(letter))
+  if (session_->IsScanned(letter))
     RescanDrives(QString(letter));
   else
     ScanDriveCommand(driveText, nullptr);
@@ -136,53 +139,33 @@ void TMainForm::RescanDrives(const QString& letters) {
   InvalidateAll(false);
   for (const QChar c : letters) {
     const QChar letter = c.toUpper();
-    TDriveRecInfo* rec = FindDrive(static_cast<char>(letter.unicode()));
-    if (!ScannedDrives.contains(letter) || !rec) continue;
+    TDriveRecInfo* rec = session_->Drive(letter);
+    if (!session_->IsScanned(letter) || !rec) continue;
     const QString shown = CurrentPath;
-    ScannedDrives.remove(letter);
-    if (rec->Node) {
-      FreeSubtreeRecords(tree_, rec->Node, true);
-      DeleteTreeNode(rec->Node);
-      rec->Node = nullptr;
-    }
+    // The drive goes out of the tree first; it stays out when it cannot be reached now.
+    session_->RemoveDriveNode(letter);
     if (!SelectedNode()) PreparePages(nullptr);
     // Back to the folder shown before, unless the drive could not be reached (then it is out
     // of the tree, and going to the folder would only ask again).
     if (ScanDriveCommand(rec->Name, rec) && !shown.isEmpty()) GoToFolder(shown);
-    if (AbortScan) break;
+    if (session_->Aborted()) break;
   }
 }
 
 void TMainForm::RemoveDrive(QChar letter) {
   if (letter.isNull() || Scanning) return;
-  letter = letter.toUpper();
-  TDriveRecInfo* rec = FindDrive(static_cast<char>(letter.unicode()));
-  if (!rec) return;
-  ScannedDrives.remove(letter);
-  if (rec->Node) {
-    FreeSubtreeRecords(tree_, rec->Node, true);
-    DeleteTreeNode(rec->Node);
-  }
-  RemoveDriveRec(rec);
+  if (!session_->RemoveDrive(letter)) return;
   if (!SelectedNode()) PreparePages(nullptr);
 }
-
-void TMainForm::DeleteTreeNode(TTreeNode* node) { tree_.DeleteNode(node); }
 
 bool TMainForm::GoToFolder(const QString& path) {
   if (path.size() <= 2 || path[1] != QLatin1Char(':') || path[2] != QLatin1Char('\\')) return false;
   const QChar letter = path[0].toUpper();
-  TDriveRecInfo* rec = FindDrive(static_cast<char>(letter.unicode()));
+  TDriveRecInfo* rec = session_->Drive(letter);
   if (!rec || !rec->Node) ScanOrRescanDrive(DriveText(letter));
-  rec = FindDrive(static_cast<char>(letter.unicode()));
+  rec = session_->Drive(letter);
   if (!rec || !rec->Node) return rec != nullptr;
-  TTreeNode* target = rec->Node;
-  if (path.size() > 3) {
-    TVolumeInformation info;
-    const bool caseSensitive = GetVolumeInfo(RootOf(letter), info) && (info.FileSystemFlags & 1);
-    target = FindNodeByPath(rec->Node, path.mid(3), caseSensitive);
-  }
-  if (target) {
+  if (TTreeNode* target = session_->FindFolder(path)) {
     SelectNode(target);
     FolderTree->expand(model_->IndexOf(target));
     FolderTree->setFocus();
@@ -195,21 +178,24 @@ void TMainForm::RescanCurrentFolder() {
   if (!CurrentNode || !node || Scanning) return;
   SetScanning(true);
   PreparePages(nullptr);
-  struct TAfter {
-    TMainForm& form;
-    ~TAfter() {
-      form.InvalidateAll(false);
-      form.SetScanning(false);
-      form.statusPending_ = false;
-      form.SetStatusText(0, QStringLiteral("Done."));
-      form.FolderTreeChange(form.SelectedNode());
-    }
-  } after{*this};
   pumpTimer_.invalidate();
-  scanner_->RescanFolder(NodePath(node), node);
+  const auto after = [this] {
+    InvalidateAll(false);
+    SetScanning(false);
+    statusPending_ = false;
+    SetStatusText(0, QStringLiteral("Done."));
+    FolderTreeChange(SelectedNode());
+  };
+  try {
+    session_->RescanFolder(node);
+  } catch (...) {
+    after();
+    throw;
+  }
+  after();
 }
 
-void TMainForm::AbortScanning() { AbortScan = true; }
+void TMainForm::AbortScanning() { session_->Abort(); }
 
 void TMainForm::ScanSelectedDrive() {
   if (!DriveBox->Drive().isNull()) ScanOrRescanDrive(DriveBox->currentText());
@@ -225,7 +211,7 @@ void TMainForm::ScanDrivesDialog() {
   RebuildDriveBox();
   for (const QString& text : texts) {
     ScanOrRescanDrive(text);
-    if (AbortScan) break;
+    if (session_->Aborted()) break;
   }
 }
 

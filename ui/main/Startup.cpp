@@ -5,6 +5,7 @@
 #include "scan/Format.h"
 #include "shell/MessageBoxes.h"
 #include "ui/main/MainForm.h"
+#include "charts/ui/BarChartBox.h"
 #include "ui/main/ToolWindows.h"
 
 #include <QApplication>

@@ -2,10 +2,12 @@
 
 #include "config/FoldersDisplay.h"
 #include "config/Options.h"
+#include "reports/SubfolderRows.h"
 #include "scan/FolderSize.h"
 #include "scan/Format.h"
 #include "scan/PathFunctions.h"
-#include "ui/main/MainForm.h"
+#include "scan/ScanSession.h"
+#include "ui/main/CurrentFolder.h"
 
 #include <QAction>
 #include <QApplication>
@@ -30,45 +32,14 @@
 
 namespace {
 
-const char* const Captions[TSubfoldersPage::ColumnCount] = {"Name",    "Size",        "Allocated",  "Wasted",
-                                                             "% of Parent", "Objects", "Last Access", "Last Change"};
 const int Widths[TSubfoldersPage::ColumnCount] = {150, 80, 80, 80, 70, 70, 80, 80};
 const QString Marker = QStringLiteral("-> ");
 // Item data role of the packed date-time of the date columns.
 constexpr int PackedRole = Qt::UserRole + 1;
 
-QString KiloText(int64_t bytes) {
-  return FormatCount64(static_cast<int64_t>(std::llround(static_cast<double>(bytes) / 1024.0))) + QStringLiteral(" KB");
-}
-
-// A packed DOS date-time as the locale's short date and long time; the time is left out at
-// midnight, and a value that is zero or no real date gives an empty text.
-QString PackedDateTimeText(uint32_t packed) {
-  if (packed == 0) return {};
-  const uint32_t dosDate = packed >> 16;
-  const uint32_t dosTime = packed & 0xFFFF;
-  const QDate date(static_cast<int>(1980 + (dosDate >> 9)), static_cast<int>((dosDate >> 5) & 0x0F),
-                   static_cast<int>(dosDate & 0x1F));
-  const QTime time(static_cast<int>(dosTime >> 11), static_cast<int>((dosTime >> 5) & 0x3F),
-                   static_cast<int>((dosTime & 0x1F) * 2));
-  if (!date.isValid() || !time.isValid()) return {};
-  const QLocale locale;
-  QString text = locale.toString(date, QLocale::ShortFormat);
-  if (time != QTime(0, 0)) {
-    // The long time form without the zone name.
-    static const QRegularExpression zone(QStringLiteral("\\s*t+"));
-    QString format = locale.timeFormat(QLocale::LongFormat);
-    format.remove(zone);
-    text += QLatin1Char(' ') + locale.toString(time, format);
-  }
-  return text;
-}
-
-int Sign(int64_t v) { return v < 0 ? -1 : v > 0 ? 1 : 0; }
-
 }  // namespace
 
-TSubfoldersPage::TSubfoldersPage(TMainForm& form, QWidget* page) : QWidget(page), form_(form) {
+TSubfoldersPage::TSubfoldersPage(IPageHost& host, QWidget* page, const QIcon& levelUpIcon) : QWidget(page), host_(host) {
   setObjectName(QStringLiteral("pageSubfoldersSupport"));
   auto* pageLayout = new QVBoxLayout(page);
   pageLayout->setContentsMargins(0, 0, 0, 0);
@@ -142,7 +113,7 @@ TSubfoldersPage::TSubfoldersPage(TMainForm& form, QWidget* page) : QWidget(page)
   imgWebUpOneLevel = new QLabel(panWebListLevelUp);
   imgWebUpOneLevel->setObjectName(QStringLiteral("imgWebUpOneLevel"));
   // The toolbar's arrow in its greyed drawing, as the panel has always shown it.
-  if (form_.toolLevelUp) imgWebUpOneLevel->setPixmap(form_.toolLevelUp->icon().pixmap(QSize(16, 16), QIcon::Disabled));
+  if (!levelUpIcon.isNull()) imgWebUpOneLevel->setPixmap(levelUpIcon.pixmap(QSize(16, 16), QIcon::Disabled));
   upLayout->addWidget(imgWebUpOneLevel);
   upLayout->addWidget(new QLabel(QStringLiteral("Up One Level"), panWebListLevelUp));
   panWebListLevelUp->installEventFilter(this);
@@ -163,7 +134,7 @@ TSubfoldersPage::TSubfoldersPage(TMainForm& form, QWidget* page) : QWidget(page)
                                              "border-bottom: 1px solid palette(midlight); }"));
   QTreeWidgetItem* headerItem = TheFilesList->headerItem();
   for (int c = 0; c < ColumnCount; ++c) {
-    headerItem->setText(c, QLatin1String(Captions[c]));
+    headerItem->setText(c, QLatin1String(SubfolderColumnCaptions[static_cast<size_t>(c)]));
     headerItem->setTextAlignment(c, c == colName ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignRight | Qt::AlignVCenter);
     TheFilesList->setColumnWidth(c, Widths[c]);
   }
@@ -199,18 +170,37 @@ TSubfoldersPage::TSubfoldersPage(TMainForm& form, QWidget* page) : QWidget(page)
   QMetaObject::invokeMethod(this, [this] { ApplySettings(); }, Qt::QueuedConnection);
 }
 
-int TSubfoldersPage::SubfolderSort() const { return form_.foldersDisplay_[4]; }
+int TSubfoldersPage::SubfolderSort() const { return values_[4]; }
+
+void TSubfoldersPage::SetSavedValues(const TFoldersDisplaySettings& values) {
+  values_[0] = values.Type;
+  values_[1] = values.TopX;
+  values_[2] = values.LargerThan;
+  values_[3] = values.LargerThanUnit;
+  values_[4] = values.Sort;
+  valuesRead_ = true;
+}
+
+TFoldersDisplaySettings TSubfoldersPage::SavedValues() const {
+  TFoldersDisplaySettings values;
+  values.Type = values_[0];
+  values.TopX = values_[1];
+  values.LargerThan = values_[2];
+  values.LargerThanUnit = values_[3];
+  values.Sort = values_[4];
+  return values;
+}
 
 void TSubfoldersPage::ApplySettings() {
-  if (settingsApplied_ || !form_.foldersDisplayRead_) return;
+  if (settingsApplied_ || !valuesRead_) return;
   settingsApplied_ = true;
   applying_ = true;
-  const int32_t* v = form_.foldersDisplay_;
+  const int32_t* v = values_;
   cbFoldersDisplayType->setCurrentIndex(CheckFoldersDisplayType(v[0]));
   cbFoldersTop->setEditText(QString::number(CheckFoldersDisplayTopX(v[1])));
   udFoldersLargerThan->setValue(CheckFoldersDisplayLargerThan(v[2]));
   cbFoldersLargerThanBytes->setCurrentIndex(CheckFoldersDisplayLargerThanUnit(v[3]));
-  form_.foldersDisplay_[4] = CheckFoldersDisplaySort(v[4]);
+  values_[4] = CheckFoldersDisplaySort(v[4]);
   applying_ = false;
   SetSortMarker(std::abs(SubfolderSort()) - 1);
   cbFoldersDisplayTypeChange();
@@ -218,10 +208,10 @@ void TSubfoldersPage::ApplySettings() {
 
 void TSubfoldersPage::StoreSettings() {
   if (!settingsApplied_) return;
-  form_.foldersDisplay_[0] = cbFoldersDisplayType->currentIndex();
-  form_.foldersDisplay_[1] = CheckFoldersDisplayTopX(FoldersDisplayTopXFromText(cbFoldersTop->currentText()));
-  form_.foldersDisplay_[2] = udFoldersLargerThan->value();
-  form_.foldersDisplay_[3] = cbFoldersLargerThanBytes->currentIndex();
+  values_[0] = cbFoldersDisplayType->currentIndex();
+  values_[1] = CheckFoldersDisplayTopX(FoldersDisplayTopXFromText(cbFoldersTop->currentText()));
+  values_[2] = udFoldersLargerThan->value();
+  values_[3] = cbFoldersLargerThanBytes->currentIndex();
 }
 
 void TSubfoldersPage::showEvent(QShowEvent* e) {
@@ -248,9 +238,9 @@ int64_t TSubfoldersPage::Threshold() const {
 
 void TSubfoldersPage::FillSubfolderList(TTreeNode* node) {
   ApplySettings();
-  if (form_.ListShownNode == node && node) return;
-  form_.ListShownNode = node;
-  pathText_ = form_.CurrentPath;
+  if (listShownNode_ == node && node) return;
+  listShownNode_ = node;
+  pathText_ = host_.Current().Path;
   LayoutPage();
   panWebListLevelUp->setVisible(node && node->Parent());
   const int64_t threshold = Threshold();
@@ -261,53 +251,38 @@ void TSubfoldersPage::FillSubfolderList(TTreeNode* node) {
 
   TheFilesList->clear();
   if (!node) return;
-  const TFolderSize* parentRec = node->Data();
-  const bool withWasted = IncludeWastedInformation && IncludeWastedInformation->Value;
-  const int64_t reference = parentRec ? parentRec->TotalSize + (withWasted ? SelectedTotalWasted(*parentRec) : 0) : 0;
+  const int type = cbFoldersDisplayType->currentIndex();
+  TSubfolderSettings settings;
+  settings.Display = type;
+  // A Top text that is no number, or a negative one, counts as the default 10.
+  settings.TopCount = CheckFoldersDisplayTopX(FoldersDisplayTopXFromText(cbFoldersTop->currentText()));
+  settings.Threshold = threshold;
+  settings.IncludeWasted = IncludeWastedInformation && IncludeWastedInformation->Value;
+  settings.ClusterIndex = host_.Session().SelectedClusterIndex();
+  settings.Sort = SubfolderSort();
+  const TSubfolderList list = BuildSubfolderRows(node, settings);
   const QIcon folderIcon = QFileIconProvider().icon(QFileIconProvider::Folder);
   QList<QTreeWidgetItem*> rows;
-  rows.reserve(parentRec ? parentRec->Folders : 0);
-  for (int i = 0; i < node->Count(); ++i) {
-    const TTreeNode* child = node->Child(i);
-    const TFolderSize* rec = child->Data();
-    // A subfolder whose scan did not complete has no figures to list.
-    if (!rec) continue;
-    const int64_t wasted = SelectedTotalWasted(*rec);
-    const int64_t value = rec->TotalSize + (withWasted ? wasted : 0);
-    if (value < threshold) continue;
+  rows.reserve(static_cast<qsizetype>(list.Rows.size()));
+  for (const TSubfolderRow& row : list.Rows) {
     auto* item = new QTreeWidgetItem;
-    item->setText(colName, child->Text());
+    for (int c = 0; c < ColumnCount; ++c) item->setText(c, row.Texts[static_cast<size_t>(c)]);
     item->setIcon(colName, folderIcon);
-    item->setText(colSize, KiloText(rec->TotalSize));
-    item->setText(colAllocated, KiloText(rec->TotalSize + wasted));
-    item->setText(colWasted, KiloText(wasted));
-    const double share = reference == 0 ? 0.0 : static_cast<double>(value) * 100.0 / static_cast<double>(reference);
-    item->setText(colShare, QLocale().toString(share, 'f', 2) + QStringLiteral(" %"));
-    item->setText(colObjects, FormatCount64(int64_t{rec->TotalFiles} + rec->TotalFolders));
-    const uint32_t access = PackedDosDateTime(rec->LastAccess);
-    const uint32_t change = PackedDosDateTime(rec->LastChange);
-    item->setData(colLastAccess, PackedRole, access);
-    item->setData(colLastChange, PackedRole, change);
-    item->setText(colLastAccess, PackedDateTimeText(access));
-    item->setText(colLastChange, PackedDateTimeText(change));
+    item->setData(colLastAccess, PackedRole, row.LastAccess);
+    item->setData(colLastChange, PackedRole, row.LastChange);
     for (int c = colSize; c < ColumnCount; ++c) item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
     rows << item;
   }
   TheFilesList->addTopLevelItems(rows);
-
-  const int type = cbFoldersDisplayType->currentIndex();
-  if (type == dtTop || type == dtLargerThan) form_.foldersDisplay_[4] = withWasted ? -3 : -2;
+  values_[4] = list.Sort;
   SetSortMarker(std::abs(SubfolderSort()) - 1);
-  SortRows();
   if (type == dtTop) {
-    // A Top text that is no number, or a negative one, counts as the default 10.
-    const int32_t n = CheckFoldersDisplayTopX(FoldersDisplayTopXFromText(cbFoldersTop->currentText()));
+    const int32_t n = settings.TopCount;
     // While the user is typing in the box, the text is put right when the editing ends instead.
     if (!cbFoldersTop->hasFocus() && cbFoldersTop->currentText() != QString::number(n)) {
       const QSignalBlocker block(cbFoldersTop);
       cbFoldersTop->setEditText(QString::number(n));
     }
-    while (TheFilesList->topLevelItemCount() > n) delete TheFilesList->takeTopLevelItem(TheFilesList->topLevelItemCount() - 1);
   }
   StoreSettings();
 }
@@ -322,21 +297,14 @@ void TSubfoldersPage::SetSortMarker(int column) {
 }
 
 int TSubfoldersPage::TheFilesListCompare(const QTreeWidgetItem* item1, const QTreeWidgetItem* item2, int code) {
-  const int c = std::abs(code);
-  int result = 0;
-  if (c == 1) {
-    result = Sign(QString::localeAwareCompare(item1->text(colName), item2->text(colName)));
-  } else if (c >= 2 && c <= 6) {
-    // Figures compare by the length of their text first: a longer number is a larger one.
-    const QString a = item1->text(c - 1);
-    const QString b = item2->text(c - 1);
-    result = a.size() != b.size() ? Sign(a.size() - b.size())
-                                  : Sign(QString::localeAwareCompare(a.toLower(), b.toLower()));
-  } else if (c == 7 || c == 8) {
-    const int column = c == 7 ? colLastAccess : colLastChange;
-    result = Sign(int64_t{item1->data(column, PackedRole).toUInt()} - int64_t{item2->data(column, PackedRole).toUInt()});
-  }
-  return code < 0 ? -result : result;
+  const auto rowOf = [](const QTreeWidgetItem* item) {
+    TSubfolderRow row;
+    for (int c = 0; c < ColumnCount; ++c) row.Texts[static_cast<size_t>(c)] = item->text(c);
+    row.LastAccess = item->data(colLastAccess, PackedRole).toUInt();
+    row.LastChange = item->data(colLastChange, PackedRole).toUInt();
+    return row;
+  };
+  return CompareSubfolderRows(rowOf(item1), rowOf(item2), code);
 }
 
 void TSubfoldersPage::SortRows() {
@@ -352,25 +320,27 @@ void TSubfoldersPage::SortRows() {
 void TSubfoldersPage::TheFilesListColumnClick(int column) {
   if (column < 0 || column >= ColumnCount) return;
   SetSortMarker(column);
-  int& sort = form_.foldersDisplay_[4];
+  int& sort = values_[4];
   sort = column + 1 == sort ? -sort : column + 1;
   SortRows();
 }
 
 void TSubfoldersPage::TheFilesListDblClick() {
   QTreeWidgetItem* item = TheFilesList->currentItem();
-  if (!item || !item->isSelected() || !form_.CurrentNode) return;
-  TTreeNode* child = FindChildNode(form_.CurrentNode, item->text(colName), false);
-  if (child) form_.SelectNode(child);
+  TTreeNode* current = host_.Current().Node;
+  if (!item || !item->isSelected() || !current) return;
+  TTreeNode* child = FindChildNode(current, item->text(colName), false);
+  if (child) host_.SelectNode(child);
 }
 
 void TSubfoldersPage::ShowRowMenu(QPoint pos) {
   QTreeWidgetItem* item = TheFilesList->currentItem();
-  if (!item || !item->isSelected() || form_.CurrentPath.isEmpty()) return;
+  const TCurrentFolder& current = host_.Current();
+  if (!item || !item->isSelected() || current.Path.isEmpty()) return;
   const QString name = item->text(colName);
-  TTreeNode* child = form_.CurrentNode ? FindChildNode(form_.CurrentNode, name, true) : nullptr;
+  TTreeNode* child = current.Node ? FindChildNode(current.Node, name, true) : nullptr;
   const int64_t size = child && child->Data() ? child->Data()->TotalSize : 0;
-  form_.ShowItemContextMenu(AddBackslash(form_.CurrentPath) + name, child, size, pos, TheFilesList->viewport());
+  host_.ShowItemContextMenu(AddBackslash(current.Path) + name, child, size, pos, TheFilesList->viewport());
 }
 
 void TSubfoldersPage::cbFoldersDisplayTypeChange() {
@@ -381,16 +351,18 @@ void TSubfoldersPage::cbFoldersDisplayTypeChange() {
   cbFoldersLargerThanBytes->setVisible(type == dtLargerThan);
   if (applying_) return;
   StoreSettings();
-  form_.InvalidateList(form_.CurrentPage == 2);
+  Forget();
+  host_.RefillIfCurrent(pgSubfolders);
 }
 
 void TSubfoldersPage::ediFoldersLargerThanChange() {
   if (applying_) return;
   StoreSettings();
-  form_.InvalidateList(form_.CurrentPage == 2);
+  Forget();
+  host_.RefillIfCurrent(pgSubfolders);
 }
 
-void TSubfoldersPage::shapeWebUpOneLevelMouseUp() { form_.toolLevelUpClick(); }
+void TSubfoldersPage::shapeWebUpOneLevelMouseUp() { host_.GoUpOneLevel(); }
 
 bool TSubfoldersPage::eventFilter(QObject* watched, QEvent* e) {
   if (watched == panWebListLevelUp && e->type() == QEvent::MouseButtonRelease) {

@@ -2,6 +2,9 @@
 // The "Subfolders" page: the direct subfolders of the current folder with their figures, as the
 // largest N, those above a threshold or all of them, sorted by any column.
 
+#include "config/FoldersDisplay.h"
+#include "ui/main/PageHost.h"
+
 #include <QWidget>
 
 #include <cstdint>
@@ -12,20 +15,30 @@ class QLineEdit;
 class QSpinBox;
 class QTreeWidget;
 class QTreeWidgetItem;
-class TMainForm;
 class TTreeNode;
 
-class TSubfoldersPage : public QWidget {
+class TSubfoldersPage : public QWidget, public IFolderPage {
   Q_OBJECT
 
 public:
-  // Builds the page inside page (which gets a layout holding it).
-  TSubfoldersPage(TMainForm& form, QWidget* page);
+  // Builds the page inside page (which gets a layout holding it); levelUpIcon: the toolbar's Up
+  // One Level picture.
+  TSubfoldersPage(IPageHost& host, QWidget* page, const QIcon& levelUpIcon);
+
+  void FillFor(TTreeNode* node) override { FillSubfolderList(node); }
+  void Forget() override { listShownNode_ = nullptr; }
+  void LayOut() override { LayoutPage(); }
+  // The folder whose subfolders are listed; null after Forget.
+  const TTreeNode* ShownNode() const { return listShownNode_; }
+  // The five values saved with the settings: given once at start, read back at the end.
+  void SetSavedValues(const TFoldersDisplaySettings& values);
+  TFoldersDisplaySettings SavedValues() const;
+  bool HasSavedValues() const { return valuesRead_; }
 
   enum { colName, colSize, colAllocated, colWasted, colShare, colObjects, colLastAccess, colLastChange, ColumnCount };
   enum { dtTop, dtLargerThan, dtAll };
 
-  // Fills the list for node unless the main window's ListShownNode already is node.
+  // Fills the list for node unless it already is the one listed.
   void FillSubfolderList(TTreeNode* node);
   // Smallest figure a subfolder needs to be listed: 0 unless the mode is "Folders Larger Than".
   int64_t Threshold() const;
@@ -60,15 +73,19 @@ protected:
   void showEvent(QShowEvent* e) override;
 
 private:
-  // Takes the five saved values from the main window once it has read them.
+  // Puts the five saved values into the controls once they are known.
   void ApplySettings();
-  // Hands the current values back to the main window, which saves them at shut-down.
+  // Takes the controls' values back into the five saved values.
   void StoreSettings();
   void SortRows();
   void LayoutPage();
   void ShowRowMenu(QPoint pos);
 
-  TMainForm& form_;
+  IPageHost& host_;
+  // Display type, Top count, threshold, threshold unit and the signed sort code.
+  int32_t values_[5] = {};
+  bool valuesRead_ = false;
+  const TTreeNode* listShownNode_ = nullptr;
   bool settingsApplied_ = false;
   // Set while the controls are being set from the saved values: no refills then.
   bool applying_ = false;

@@ -6,7 +6,7 @@
 #include "scan/FolderSize.h"
 #include "scan/FolderTree.h"
 #include "scan/Format.h"
-#include "ui/main/MainForm.h"
+#include "ui/main/CurrentFolder.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -145,9 +145,34 @@ TSectionSizeBox::TSectionSizeBox(QWidget* owner)
   // A window with a stored position is not moved beside the main window on its first showing.
   if (placement.positioned) setProperty("placed", true);
   CentreGauges();
+  // The drive's figures follow the folder the owner shows.
+  if (auto* sectionOwner = dynamic_cast<ISectionBoxOwner*>(owner)) {
+    const TCurrentFolder* current = &sectionOwner->Current();
+    connect(current, &TCurrentFolder::Changed, this, [this, current] {
+      if (current->Drive.isNull()) return;
+      const int64_t total = current->DriveTotal;
+      ShowDrive(current->Drive, total > 0 ? static_cast<int>(current->DriveFree * 100 / total) : 0,
+                FormatSize(current->DriveFree), FormatSize(total));
+    });
+  }
 }
 
 TSectionSizeBox::~TSectionSizeBox() {
+  // The main window saves the placement when the program ends and reports a failure; a box that
+  // went another way saves it here, where a failure can only be logged.
+  if (placementSaved_) return;
+  try {
+    SavePlacement();
+  } catch (const std::exception& e) {
+    qWarning("Korvane: the placement of the \"Wasted & Drive Info\" window could not be saved: %s", e.what());
+  } catch (...) {
+    qWarning("Korvane: the placement of the \"Wasted & Drive Info\" window could not be saved");
+  }
+}
+
+void TSectionSizeBox::SavePlacement() {
+  // Tried once: a failure is reported by whoever called first.
+  placementSaved_ = true;
   const TToolPlacement placement(*this);
   SaveFormPlacement(placement, RegistryKeyPath, PopUpBoxSection);
 }
@@ -194,9 +219,14 @@ void TSectionSizeBox::resizeEvent(QResizeEvent* event) {
 }
 
 void TSectionSizeBox::closeEvent(QCloseEvent* event) {
+  // Only the user's closing of the window switches it off; the program's end closes it too.
+  auto* owner = dynamic_cast<ISectionBoxOwner*>(parentWidget());
+  if (programEnding_ || (owner && owner->ProgramEnding())) {
+    QWidget::closeEvent(event);
+    return;
+  }
   if (PieSectionSizeWindow) PieSectionSizeWindow->Value = false;
-  if (auto* form = qobject_cast<TMainForm*>(parentWidget()); form && form->cmdViewPieSectionSizeWindow)
-    form->cmdViewPieSectionSizeWindow->setChecked(false);
+  if (owner) owner->SectionBoxClosedByUser();
   QWidget::closeEvent(event);
 }
 

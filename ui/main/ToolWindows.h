@@ -11,7 +11,20 @@ class QAction;
 class QLabel;
 class QMenu;
 class TSimplePieGauge;
+class TCurrentFolder;
 class TTreeNode;
+
+// What the "Wasted & Drive Info" window tells the window that owns it.
+class ISectionBoxOwner {
+public:
+  virtual ~ISectionBoxOwner() = default;
+  // The user closed the tool window (not the program's end).
+  virtual void SectionBoxClosedByUser() = 0;
+  // The owner is closing: the program ends.
+  virtual bool ProgramEnding() const = 0;
+  // The folder shown, whose drive's figures the window shows.
+  virtual TCurrentFolder& Current() = 0;
+};
 
 // "Wasted & Drive Info": a small always-on-top window beside the pie page with two gauges, how
 // much of the item's space is wasted and how much of its drive is free. Closing it only hides
@@ -39,6 +52,11 @@ public:
   // Hides the window and records that the user does not want it ("&Hide", the close box).
   void popSectionBoxHideClick() { close(); }
   void popSectionBoxDefaultSizeClick() { resize(DefaultWidth, DefaultHeight); }
+  // Stores the placement in "PopUpBox"; throws when the settings cannot be written. Done once:
+  // the destructor only saves when nobody did before.
+  void SavePlacement();
+  // The program is ending: a close from now on is not the user's.
+  void SetProgramEnding() { programEnding_ = true; }
 
   QWidget* panWasted = nullptr;
   QLabel* Label2 = nullptr;
@@ -63,5 +81,8 @@ protected:
 
 private:
   void CentreGauges();
+
+  bool placementSaved_ = false;
+  bool programEnding_ = false;
 };
 

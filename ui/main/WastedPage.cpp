@@ -1,10 +1,11 @@
 #include "ui/main/WastedPage.h"
 
 #include "charts/ui/SimpleControls.h"
+#include "reports/WastedRows.h"
 #include "scan/FolderTree.h"
 #include "scan/Format.h"
 #include "shell/Help.h"
-#include "ui/main/MainForm.h"
+#include "ui/main/CurrentFolder.h"
 
 #include <QEvent>
 #include <QFont>
@@ -26,23 +27,6 @@ constexpr int RowHeight = 89;
 constexpr int HeaderHeight = 57;
 constexpr int GaugeSize = 32;
 
-struct TClusterText {
-  const char* Caption;
-  const char* CaptionTip;
-  const char* PanelTip;
-};
-
-constexpr TClusterText ClusterTexts[StandardClusterCount + 1] = {
-    {"", "", ""},
-    {"0.5K", "512 bytes", "high density floppy disks"},
-    {"2K", "2048 bytes", "CD-ROMs"},
-    {"4K", "4096 bytes", "FAT (128 MB - 255 MB), FAT32 (less than 8 GB)"},
-    {"8K", "8192 bytes", "FAT (256 MB - 511 MB), FAT32 (8 GB - 16 GB)"},
-    {"16K", "16384 bytes", "FAT (512 MB - 1023 MB), FAT32 (16 GB - 32 GB)"},
-    {"32K", "32768 bytes", "FAT (1 GB - 2 GB), FAT32 (32 GB or more)"},
-    {"64K", "65536 bytes", ""},
-};
-
 QFont ArialFont(int points, bool bold) {
   QFont font(QStringLiteral("Arial"));
   font.setPointSize(points);
@@ -59,7 +43,7 @@ void SetBackground(QWidget* w, QPalette::ColorRole role) {
 
 }  // namespace
 
-TWastedPage::TWastedPage(QWidget* parent) : QScrollArea(parent) {
+TWastedPage::TWastedPage(QWidget* parent, IPageHost* host) : QScrollArea(parent), host_(host) {
   setObjectName(QStringLiteral("panWastedSupport"));
   setFrameShape(QFrame::NoFrame);
   setWidgetResizable(false);
@@ -104,20 +88,22 @@ TWastedPage::TWastedPage(QWidget* parent) : QScrollArea(parent) {
 
   QFont bold = font();
   bold.setBold(true);
+  // The cells' captions and hints do not depend on the folder.
+  const auto captions = WastedCellCaptions();
   for (int n = 1; n <= StandardClusterCount; ++n) {
     QFrame* row = n <= 4 ? panWastedSupport1 : panWastedSupport2;
     const int column = n <= 4 ? n - 1 : n - 5;
-    const TClusterText& texts = ClusterTexts[n];
+    const TWastedCell& texts = captions[static_cast<size_t>(n)];
     auto* panel = new QFrame(row);
     panel->setObjectName(QStringLiteral("panWasted%1").arg(n));
     panel->setGeometry(1 + column * PanelWidth, 1, PanelWidth, PanelHeight);
-    panel->setToolTip(QString::fromLatin1(texts.PanelTip));
+    panel->setToolTip(texts.UsedBy);
     SetBackground(panel, QPalette::Base);
-    auto* caption = new QLabel(QString::fromLatin1(texts.Caption), panel);
+    auto* caption = new QLabel(texts.Caption, panel);
     caption->setObjectName(QStringLiteral("capWasted%1").arg(n));
     caption->setFont(bold);
     caption->setAlignment(Qt::AlignCenter);
-    caption->setToolTip(QString::fromLatin1(texts.CaptionTip));
+    caption->setToolTip(texts.CaptionHint);
     caption->setGeometry(1, 4, PanelWidth - 2, 16);
     auto* gauge = new TSimplePieGauge(panel);
     gauge->setObjectName(QStringLiteral("WastedInd%1").arg(n));
@@ -154,12 +140,7 @@ TWastedPage::TWastedPage(QWidget* parent) : QScrollArea(parent) {
   setWidget(panWastedSupport);
 }
 
-int TWastedPage::WastedPercent(int64_t wasted, int64_t size) {
-  const int64_t sum = wasted + size;
-  if (sum <= 0) return 0;
-  // Both figures are far below 2^56, so the product cannot overflow.
-  return static_cast<int>(wasted * 100 / sum);
-}
+int TWastedPage::WastedPercent(int64_t wasted, int64_t size) { return ::WastedPercent(wasted, size); }
 
 QString TWastedPage::ShortenPath(const QString& path, const QFontMetrics& fm, int width) {
   if (fm.horizontalAdvance(path) <= width) return path;
@@ -179,29 +160,32 @@ QString TWastedPage::ShortenPath(const QString& path, const QFontMetrics& fm, in
   return fm.elidedText(path, Qt::ElideMiddle, width);
 }
 
+void TWastedPage::FillFor(TTreeNode* node) {
+  if (!node || !host_) return;
+  const TCurrentFolder& current = host_->Current();
+  Fill(*node, current.Path, current.DriveClusterSize);
+}
+
 void TWastedPage::Fill(const TTreeNode& node, const QString& path, int32_t driveClusterSize) {
-  folder_ = node.Parent() != nullptr;
-  path_ = path;
-  const QString word = folder_ ? QStringLiteral("by folder (+ subfolders)") : QStringLiteral("on drive");
+  const TWastedRows rows = BuildWastedRows(node, path, driveClusterSize);
+  folder_ = rows.Folder;
+  path_ = rows.PathText;
   linkTag_ = folder_ ? HelpContext::ReduceWasteFolder : HelpContext::ReduceWasteDrive;
-  if (!folder_) txtWebWastedPath->setText(node.Text());
-  txtWebWastedAmount->setText(QStringLiteral("Amount of space wasted %1").arg(word));
+  if (!folder_) txtWebWastedPath->setText(rows.PathText);
+  txtWebWastedAmount->setText(rows.AmountText);
   txtWebWastedAmount->adjustSize();
   txtWebWastedAtDiff->adjustSize();
   Layout();
 
-  const TFolderSize empty;
-  const TFolderSize& rec = node.Data() ? *node.Data() : empty;
   for (int n = 1; n <= StandardClusterCount; ++n) {
-    const bool own = driveClusterSize == StandardClusterSizes[static_cast<size_t>(n)];
-    SetBackground(panWasted[n], own ? QPalette::Button : QPalette::Base);
+    const TWastedCell& cell = rows.Cells[static_cast<size_t>(n)];
+    SetBackground(panWasted[n], cell.DriveOwn ? QPalette::Button : QPalette::Base);
     // The gauge's corners take the panel's own colour, so that no square shows around the disk.
     const QColor back = panWasted[n]->palette().color(QPalette::Window);
     WastedInd[n]->SetColor(RgbToColor(back.red(), back.green(), back.blue()));
-    const int64_t wasted = rec.TotalWastedAt[n];
-    WastedInd[n]->SetProgress(WastedPercent(wasted, rec.TotalSize));
-    txtWasted[n]->setText(FormatSize(wasted));
-    txtWasted[n]->setToolTip(FormatBytes(wasted));
+    WastedInd[n]->SetProgress(cell.Percent);
+    txtWasted[n]->setText(cell.Text);
+    txtWasted[n]->setToolTip(cell.Hint);
   }
 }
 
@@ -245,20 +229,4 @@ QString ClusterStatusText(int32_t clusterSize, const QString& fileSystemName) {
   if (clusterSize <= 0) return QString();
   const QString size = clusterSize < 1024 ? FormatSize32(clusterSize) : QStringLiteral("%1K").arg(clusterSize / 1024);
   return QStringLiteral("%1 Cluster (%2)").arg(size, fileSystemName);
-}
-
-void TMainForm::FillWastedPage(TTreeNode* node) {
-  if (!node) return;
-  if (!WastedPage) {
-    WastedPage = new TWastedPage(pageWastedSpace);
-    auto* layout = new QVBoxLayout(pageWastedSpace);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(WastedPage);
-  }
-  WastedPage->Fill(*node, CurrentPath, DriveClusterSize);
-}
-
-void TMainForm::ClustersBoxChange(int index) {
-  SelectedClusterIndex = index;
-  InvalidateAll(true);
 }

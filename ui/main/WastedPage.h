@@ -5,6 +5,7 @@
 // it always shows all seven sizes.
 
 #include "scan/FolderSize.h"
+#include "ui/main/PageHost.h"
 
 #include <QScrollArea>
 #include <QString>
@@ -20,11 +21,17 @@ class TTreeNode;
 // there on; empty for a cluster size that is not known.
 QString ClusterStatusText(int32_t clusterSize, const QString& fileSystemName);
 
-class TWastedPage : public QScrollArea {
+class TWastedPage : public QScrollArea, public IFolderPage {
   Q_OBJECT
 
 public:
-  explicit TWastedPage(QWidget* parent = nullptr);
+  // host: the window whose current folder FillFor shows (none for a page used on its own).
+  explicit TWastedPage(QWidget* parent = nullptr, IPageHost* host = nullptr);
+
+  // Rebuilt on every call: the page is cheap and always shows all seven sizes.
+  void FillFor(TTreeNode* node) override;
+  void Forget() override {}
+  void LayOut() override { Layout(); }
 
   // Rebuilds the page for a node with its record. path is the folder's path (shown, shortened,
   // for a folder); a drive root shows its node text instead. driveClusterSize picks the panel to
@@ -63,6 +70,7 @@ protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+  IPageHost* host_ = nullptr;
   QString path_;
   bool folder_ = false;
   int linkTag_ = 0;

@@ -343,7 +343,7 @@ TEST(FolderPieWidget, ClicksOpenASubfolderAndGoUpFromOutsideTheDisk) {
   Click(page.FolderPie, InsideSection(chart, left));
   QApplication::processEvents();
   EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\two\\left"));
-  EXPECT_EQ(form.PieShownPath, QStringLiteral("T:\\two\\left"));
+  EXPECT_EQ(form.PiePage->ShownPath(), QStringLiteral("T:\\two\\left"));
   TTreeNode* leftNode = form.CurrentNode;
   EXPECT_TRUE(form.FolderTree->isExpanded(form.Model().IndexOf(leftNode)));
 
@@ -351,7 +351,7 @@ TEST(FolderPieWidget, ClicksOpenASubfolderAndGoUpFromOutsideTheDisk) {
   Click(page.FolderPie, QPoint(1, 1));
   QApplication::processEvents();
   EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\two"));
-  EXPECT_EQ(form.PieShownPath, QStringLiteral("T:\\two"));
+  EXPECT_EQ(form.PiePage->ShownPath(), QStringLiteral("T:\\two"));
   EXPECT_FALSE(form.FolderTree->isExpanded(form.Model().IndexOf(leftNode)));
   EXPECT_TRUE(form.FolderTree->isExpanded(form.Model().IndexOf(two)));
 

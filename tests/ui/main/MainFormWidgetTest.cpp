@@ -134,7 +134,7 @@ TEST(StartupWidget, FirstStartWithoutSettingsOpensTheScanDrivesDialogOnceShown) 
   EXPECT_TRUE(form.ToolbarSupport->isVisible());
   EXPECT_TRUE(form.statusBar()->isVisible());
   EXPECT_TRUE(form.FolderTree->isVisible());
-  EXPECT_TRUE(form.ScannedDrives.isEmpty());
+  EXPECT_TRUE(form.ScannedDrives().isEmpty());
   EXPECT_FALSE(form.cmdFileRescan->isEnabled());
   EXPECT_FALSE(form.cmdFileAbort->isEnabled());
 }
@@ -148,7 +148,7 @@ TEST(StartupWidget, ScanDrivesDialogScansTheCheckedDrives) {
   };
   TMainForm form;
   StartMainForm(form);
-  EXPECT_EQ(form.ScannedDrives, QStringLiteral("CT"));
+  EXPECT_EQ(form.ScannedDrives(), QStringLiteral("CT"));
   EXPECT_EQ(TopTexts(form), (QStringList{QStringLiteral("C"), QStringLiteral("T")}));
   EXPECT_EQ(form.StatusPanel0->text(), QStringLiteral("Done."));
   EXPECT_EQ(form.CurrentPath, QStringLiteral("C:\\")) << "the first drive is selected after its scan";
@@ -160,7 +160,7 @@ TEST(StartupWidget, AutoScanDrivesInOrderAndAnAbortSkipsTheRest) {
     SetDrivesToAutoScan(QStringLiteral("ct"));
     TMainForm form;
     StartMainForm(form);
-    EXPECT_EQ(form.ScannedDrives, QStringLiteral("CT"));
+    EXPECT_EQ(form.ScannedDrives(), QStringLiteral("CT"));
     EXPECT_EQ(TopTexts(form), (QStringList{QStringLiteral("C"), QStringLiteral("T")}));
     EXPECT_TRUE(env.dialogs.empty());
     EXPECT_TRUE(form.Nodes().Top(1)->Data());
@@ -178,7 +178,7 @@ TEST(StartupWidget, AutoScanDrivesInOrderAndAnAbortSkipsTheRest) {
     });
     StartMainForm(form);
     EXPECT_TRUE(aborted);
-    EXPECT_EQ(form.ScannedDrives, QStringLiteral("C"));
+    EXPECT_EQ(form.ScannedDrives(), QStringLiteral("C"));
     EXPECT_EQ(TopTexts(form), QStringList{QStringLiteral("C")});
     EXPECT_EQ(form.Nodes().Top(0)->Data(), nullptr) << "an aborted drive has no figures";
     EXPECT_TRUE(form.NotReady());
@@ -212,7 +212,7 @@ TEST(StartupWidget, CommandLineDrivesAndFolders) {
     TMainForm form(k.arguments(env));
     StartMainForm(form);
     SCOPED_TRACE(k.shown.toStdString());
-    EXPECT_EQ(form.ScannedDrives, k.scanned) << "a drive already in the tree is not scanned again";
+    EXPECT_EQ(form.ScannedDrives(), k.scanned) << "a drive already in the tree is not scanned again";
     EXPECT_EQ(form.CurrentPath, k.shown);
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Korvane - ") + k.shown);
     EXPECT_EQ(form.DriveBox->Drive(), k.shown[0]) << "the drive box follows the drive shown";
@@ -226,7 +226,7 @@ TEST(StartupWidget, ReportArgumentRunsOnlyTheReport) {
   SetDrivesToAutoScan(QStringLiteral("c"));
   TMainForm form({QStringLiteral("/rCSV"), QStringLiteral("T:\\")});
   StartMainForm(form);
-  EXPECT_TRUE(form.ScannedDrives.isEmpty());
+  EXPECT_TRUE(form.ScannedDrives().isEmpty());
   EXPECT_TRUE(env.dialogs.empty());
   ASSERT_EQ(env.messages.size(), 1u);
   EXPECT_TRUE(env.messages[0].Text.contains(QStringLiteral("/rCSV")));
@@ -309,7 +309,7 @@ TEST(ScanCommandWidget, RescanningADriveAppendsItAndShowsTheSameFolderAgain) {
   env.c.File("Users/b.txt", 2000);
   form.ScanOrRescanDrive(QStringLiteral("Cwhatever"));
   EXPECT_EQ(TopTexts(form), (QStringList{QStringLiteral("T"), QStringLiteral("C")}));
-  EXPECT_EQ(form.ScannedDrives, QStringLiteral("TC"));
+  EXPECT_EQ(form.ScannedDrives(), QStringLiteral("TC"));
   EXPECT_EQ(form.CurrentPath, QStringLiteral("C:\\Users"));
   ASSERT_TRUE(form.CurrentNode && form.CurrentNode->Data());
   EXPECT_EQ(form.CurrentNode->Data()->TotalSize, 7000);
@@ -332,11 +332,11 @@ TEST(ScanCommandWidget, RemovingDrivesOfAnEmptyTreeOrDuringAScanAndDroppingDurin
   bool tried = false;
   bool dropped = false;
   QObject::connect(&form.Model(), &QAbstractItemModel::rowsInserted, &form, [&] {
-    if (form.Scanning && form.ScannedDrives == QStringLiteral("C") && !dropped) {
+    if (form.Scanning && form.ScannedDrives() == QStringLiteral("C") && !dropped) {
       dropped = true;
       form.OpenDroppedPath(QString::fromLocal8Bit(env.t.Path("Data")));
     }
-    if (form.Scanning && form.ScannedDrives == QStringLiteral("CT") && !tried) {
+    if (form.Scanning && form.ScannedDrives() == QStringLiteral("CT") && !tried) {
       tried = true;
       form.RemoveDrive(QLatin1Char('C'));
       form.cmdFileRemoveAllDrives->trigger();
@@ -345,17 +345,17 @@ TEST(ScanCommandWidget, RemovingDrivesOfAnEmptyTreeOrDuringAScanAndDroppingDurin
   });
   StartMainForm(form);
   EXPECT_TRUE(dropped);
-  EXPECT_EQ(form.ScannedDrives, QStringLiteral("C")) << "a folder dropped during a scan starts no second scan";
+  EXPECT_EQ(form.ScannedDrives(), QStringLiteral("C")) << "a folder dropped during a scan starts no second scan";
   EXPECT_TRUE(form.Nodes().Top(0)->Data());
   form.ScanOrRescanDrive(QStringLiteral("T"));
   EXPECT_TRUE(tried);
-  EXPECT_EQ(form.ScannedDrives, QStringLiteral("CT"));
+  EXPECT_EQ(form.ScannedDrives(), QStringLiteral("CT"));
   EXPECT_EQ(TopTexts(form), (QStringList{QStringLiteral("C"), QStringLiteral("T")}));
   ASSERT_TRUE(form.Nodes().Top(0)->Data());
 
   form.cmdFileRemoveAllDrives->trigger();
   EXPECT_EQ(form.Nodes().TopCount(), 0);
-  EXPECT_TRUE(form.ScannedDrives.isEmpty());
+  EXPECT_TRUE(form.ScannedDrives().isEmpty());
   EXPECT_TRUE(DriveList().empty());
   EXPECT_EQ(form.CurrentNode, nullptr);
   EXPECT_TRUE(form.NotReady());
@@ -379,7 +379,7 @@ TEST(ScanCommandWidget, InaccessibleDriveOffersRetryThenCancelSkipsIt) {
   EXPECT_EQ(env.messages[0].Text.left(20), QStringLiteral("C: is not accessible"));
   EXPECT_EQ(env.messages[0].Caption, QStringLiteral("Korvane"));
   EXPECT_EQ(env.messages[0].Buttons, mbRetry | mbCancel);
-  EXPECT_EQ(form.ScannedDrives, QStringLiteral("T")) << "Cancel skips the drive, the next one goes on";
+  EXPECT_EQ(form.ScannedDrives(), QStringLiteral("T")) << "Cancel skips the drive, the next one goes on";
   EXPECT_FALSE(FindDrive('C'));
 }
 
@@ -532,7 +532,7 @@ TEST(FolderTreeViewWidget, SelectFolderScansAnUnscannedDriveThenSelectsTheFolder
   form.cmdFileSelectFolder->trigger();
   TFolderBrowse::SetChooser(nullptr);
   EXPECT_EQ(title, QStringLiteral("Select the folder you want to analyze. If the folder has not been scanned, Korvane will scan it now."));
-  EXPECT_EQ(form.ScannedDrives, QStringLiteral("CT"));
+  EXPECT_EQ(form.ScannedDrives(), QStringLiteral("CT"));
   EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data\\Other"));
   EXPECT_TRUE(form.FolderTree->isExpanded(form.Model().IndexOf(form.CurrentNode)) || !form.CurrentNode->HasChildren());
   EXPECT_TRUE(form.FolderTree->isExpanded(form.Model().IndexOf(Node(QStringLiteral("T:\\Data")))));
@@ -628,7 +628,7 @@ TEST(StartupWidget, ClosingTheWindowDuringTheStartUpScansOpensNoDialog) {
   };
   StartMainForm(form);
   ASSERT_EQ(env.messages.size(), 1u);
-  EXPECT_TRUE(form.ScannedDrives.isEmpty());
+  EXPECT_TRUE(form.ScannedDrives().isEmpty());
   EXPECT_TRUE(env.dialogs.empty()) << "no dialog opens for a window that is going";
 }
 
@@ -642,12 +642,12 @@ TEST(ScanCommandWidget, CancelledRescanTakesTheDriveOutAndALaterScanKeepsOneReco
   ::rename(moved.constData(), env.t.Root().constData());
   ASSERT_EQ(env.messages.size(), 1u);
   EXPECT_EQ(form.Nodes().TopCount(), 0);
-  EXPECT_TRUE(form.ScannedDrives.isEmpty());
+  EXPECT_TRUE(form.ScannedDrives().isEmpty());
   EXPECT_TRUE(form.NotReady());
 
   ASSERT_TRUE(form.GoToFolder(QStringLiteral("T:\\Data")));
   EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data"));
-  EXPECT_EQ(form.ScannedDrives, QStringLiteral("T"));
+  EXPECT_EQ(form.ScannedDrives(), QStringLiteral("T"));
   ASSERT_EQ(DriveList().size(), 1u);
   EXPECT_EQ(DriveList()[0]->Node, form.Nodes().Top(0));
 }

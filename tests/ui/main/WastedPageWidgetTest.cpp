@@ -11,6 +11,7 @@
 #include "tests/config/RegistryScope.h"
 #include "tests/support/Fixture.h"
 #include "tests/support/MainFormEnv.h"
+#include "ui/main/FolderInfoPage.h"
 #include "ui/main/FolderPie.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/ToolWindows.h"
@@ -242,14 +243,16 @@ TEST(WastedPageWidget, ChoosingSixtyFourKChangesTheOtherFiguresButNotThisPage) {
   for (int n = 1; n <= StandardClusterCount; ++n) before << page.txtWasted[n]->text() << QString::number(page.WastedInd[n]->Progress());
   EXPECT_EQ(form.SectionSizeBox->txtWasted->text(), FormatSize(rec.TotalWasted));
 
-  form.InfoShownPath = form.CurrentPath;
-  form.PieShownPath = form.CurrentPath;
+  form.FolderInfoPage->FillFolderInfo(form.CurrentNode);
+  form.PiePage->BuildFolderPie(form.CurrentNode);
+  ASSERT_EQ(form.FolderInfoPage->ShownPath(), form.CurrentPath);
+  ASSERT_EQ(form.PiePage->ShownPath(), form.CurrentPath);
   form.ClustersBox->setCurrentIndex(7);
   emit form.ClustersBox->activated(7);
   EXPECT_EQ(SelectedClusterIndex, 7);
   EXPECT_EQ(form.CurrentPage, 3);
-  EXPECT_TRUE(form.InfoShownPath.isEmpty()) << "the information page is built again with the new figures";
-  EXPECT_TRUE(form.PieShownPath.isEmpty()) << "the pie is built again with the new figures";
+  EXPECT_TRUE(form.FolderInfoPage->ShownPath().isEmpty()) << "the information page is built again with the new figures";
+  EXPECT_TRUE(form.PiePage->ShownPath().isEmpty()) << "the pie is built again with the new figures";
   const int64_t slack = DataSlackAt(65536);
   EXPECT_EQ(SelectedTotalWasted(rec), slack);
   EXPECT_EQ(form.SectionSizeBox->txtWasted->text(), FormatSize(slack));

@@ -1,0 +1,139 @@
+#include "scan/ScanSession.h"
+
+#include "scan/FolderSize.h"
+#include "scan/PathFunctions.h"
+#include "scan/ScanHost.h"
+#include "scan/Scanner.h"
+#include "scan/VolumeInfo.h"
+
+#include <algorithm>
+
+TScanSession::TScanSession(IScanHost& host, QObject* parent)
+    : QObject(parent), active_(state_), scanner_(std::make_unique<TFolderScanner>(tree_, host)) {}
+
+TScanSession::~TScanSession() {
+  // The drive records point into the tree; both go before the state stops being the active one.
+  for (TDriveRecInfo* rec : state_.Drives) delete rec;
+  state_.Drives.clear();
+  tree_.Clear();
+}
+
+TDriveRecInfo* TScanSession::Drive(QChar letter) const {
+  const char c = static_cast<char>(letter.toUpper().unicode());
+  for (TDriveRecInfo* rec : state_.Drives)
+    if (rec->Letter == c) return rec;
+  return nullptr;
+}
+
+template <typename F>
+void TScanSession::RunScan(F&& scan) {
+  scanning_ = true;
+  emit ScanStarted();
+  try {
+    scan();
+  } catch (...) {
+    scanning_ = false;
+    emit ScanFinished(true);
+    throw;
+  }
+  scanning_ = false;
+  emit ScanFinished(state_.AbortScan);
+}
+
+bool TScanSession::ScanDrive(const QString& driveText) {
+  if (driveText.isEmpty() || scanning_) return false;
+  const QChar letter = driveText[0].toUpper();
+  TDriveRecInfo* rec = Drive(letter);
+  if (rec && rec->Node) return false;  // in the tree already: a rescan takes it out first
+  if (!rec) {
+    rec = new TDriveRecInfo();
+    rec->Letter = static_cast<char>(letter.unicode());
+    state_.Drives.push_back(rec);
+  }
+  scannedDrives_ += letter;
+  RunScan([&] { scanner_->ScanDrive(letter + driveText.mid(1), rec); });
+  return true;
+}
+
+void TScanSession::DeleteDriveNode(TDriveRecInfo* rec) {
+  if (!rec->Node) return;
+  tree_.FreeSubtreeRecords(rec->Node, true);
+  tree_.DeleteNode(rec->Node);
+  rec->Node = nullptr;
+}
+
+bool TScanSession::RemoveDriveNode(QChar letter) {
+  if (scanning_) return false;
+  letter = letter.toUpper();
+  TDriveRecInfo* rec = Drive(letter);
+  if (!rec || !IsScanned(letter)) return false;
+  scannedDrives_.remove(letter);
+  DeleteDriveNode(rec);
+  emit TreeChanged();
+  return true;
+}
+
+bool TScanSession::RescanDrive(QChar letter) {
+  if (!RemoveDriveNode(letter)) return false;
+  return ScanDrive(Drive(letter)->Name);
+}
+
+bool TScanSession::RemoveDrive(QChar letter) {
+  if (scanning_) return false;
+  letter = letter.toUpper();
+  TDriveRecInfo* rec = Drive(letter);
+  if (!rec) return false;
+  scannedDrives_.remove(letter);
+  DeleteDriveNode(rec);
+  state_.Drives.erase(std::find(state_.Drives.begin(), state_.Drives.end(), rec));
+  delete rec;
+  emit TreeChanged();
+  return true;
+}
+
+bool TScanSession::RescanFolder(TTreeNode* node) {
+  if (!node || scanning_) return false;
+  RunScan([&] { scanner_->RescanFolder(NodePath(node), node); });
+  return true;
+}
+
+bool TScanSession::RemoveFolder(TTreeNode* node, int64_t size) {
+  if (!node || !node->Parent() || scanning_) return false;
+  const TFolderSize* rec = node->Data();
+  SubtractFromAncestors(node->Parent(), node, rec ? rec->TotalFolders + 1 : 1, rec ? rec->TotalFiles : 0,
+                        rec ? rec->TotalWasted : 0, size);
+  tree_.FreeSubtreeRecords(node, true);
+  tree_.DeleteNode(node);
+  emit TreeChanged();
+  return true;
+}
+
+bool TScanSession::RemoveFile(TTreeNode* parent, QChar letter, int64_t size) {
+  if (!parent || scanning_) return false;
+  const TDriveRecInfo* drive = Drive(letter);
+  const int64_t cluster = drive && drive->ClusterSize > 0 ? drive->ClusterSize : 0;
+  const int64_t slack = cluster > 0 && size % cluster ? cluster - size % cluster : 0;
+  SubtractFromAncestors(parent, nullptr, 0, 1, slack, size);
+  emit TreeChanged();
+  return true;
+}
+
+TTreeNode* TScanSession::FindFolder(const QString& path) const {
+  if (path.size() < 3 || path[1] != QLatin1Char(':') || path[2] != QLatin1Char('\\')) return nullptr;
+  const QChar letter = path[0].toUpper();
+  const TDriveRecInfo* rec = Drive(letter);
+  if (!rec || !rec->Node) return nullptr;
+  if (path.size() == 3) return rec->Node;
+  TVolumeInformation info;
+  const bool caseSensitive = GetVolumeInfo(letter + QStringLiteral(":\\"), info) && (info.FileSystemFlags & 1);
+  return FindNodeByPath(rec->Node, path.mid(3), caseSensitive);
+}
+
+void TScanSession::Clear() {
+  if (scanning_) return;
+  for (TDriveRecInfo* rec : state_.Drives) delete rec;
+  state_.Drives.clear();
+  scannedDrives_.clear();
+  tree_.Clear();
+  emit TreeChanged();
+}

@@ -1,0 +1,92 @@
+#pragma once
+// One scan session: the folder tree, the drives scanned into it, the scanner, the cluster size the
+// wasted figures are shown at and the scanning state. The windows and the command-line programs
+// run their scans through it; it refuses to change the tree while a scan runs, because the walk
+// holds nodes of it then.
+
+#include "scan/FolderTree.h"
+#include "scan/ScanState.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class IScanHost;
+class TFolderScanner;
+struct TDriveRecInfo;
+
+class TScanSession : public QObject {
+  Q_OBJECT
+
+public:
+  // The session becomes the active one (see ScanState.h) until it goes.
+  explicit TScanSession(IScanHost& host, QObject* parent = nullptr);
+  ~TScanSession() override;
+  TScanSession(const TScanSession&) = delete;
+  TScanSession& operator=(const TScanSession&) = delete;
+
+  TFolderTree& Tree() { return tree_; }
+  const TFolderTree& Tree() const { return tree_; }
+  TFolderScanner& Scanner() { return *scanner_; }
+  TScanState& State() { return state_; }
+
+  bool Scanning() const { return scanning_; }
+  // Asks the running scan to stop; a scan of several drives stops after the current one.
+  void Abort() { state_.AbortScan = true; }
+  bool Aborted() const { return state_.AbortScan; }
+
+  int32_t SelectedClusterIndex() const { return state_.SelectedClusterIndex; }
+  void SetSelectedClusterIndex(int32_t index) { state_.SelectedClusterIndex = index; }
+
+  // Letters of the drives in the tree, in the order their current scan began.
+  const QString& ScannedDrives() const { return scannedDrives_; }
+  bool IsScanned(QChar letter) const { return scannedDrives_.contains(letter.toUpper()); }
+  // The drive's record: null when it was never scanned (or was removed).
+  TDriveRecInfo* Drive(QChar letter) const;
+
+  // Scans a drive into a new top-level node. driveText: the letter followed by the drive's display
+  // name. A record a cancelled rescan left without a node is used again rather than doubled.
+  // False when refused (a scan runs, no text).
+  bool ScanDrive(const QString& driveText);
+  // Takes the drive's node out of the tree; its record stays, so that ScanDrive can bring it back.
+  // False when refused or the drive is not in the tree.
+  bool RemoveDriveNode(QChar letter);
+  // Takes the drive's node out of the tree and scans the drive again. False when refused or the
+  // drive is not in the tree.
+  bool RescanDrive(QChar letter);
+  // Takes the drive out of the tree and forgets its record. False when refused or unknown.
+  bool RemoveDrive(QChar letter);
+  // Scans the folder of node again (or takes it out when it has gone). False when refused.
+  bool RescanFolder(TTreeNode* node);
+  // Takes a folder that has gone from the disk out of the tree, and its figures out of its
+  // ancestors'. size: the figure to take off (the folder's total size). False when refused.
+  bool RemoveFolder(TTreeNode* node, int64_t size);
+  // Takes a file of parent that has gone from the disk out of its ancestors' figures.
+  bool RemoveFile(TTreeNode* parent, QChar letter, int64_t size);
+  // The node of a drive path ("C:\a\b") in the tree; null when its drive is not in the tree or the
+  // folder was not found in it.
+  TTreeNode* FindFolder(const QString& path) const;
+  // Frees every drive record and node.
+  void Clear();
+
+signals:
+  // Nodes were added or taken out outside a scan (a scan reports its own progress to its host).
+  void TreeChanged();
+  void ScanStarted();
+  // aborted: the scan was stopped before it completed.
+  void ScanFinished(bool aborted);
+
+private:
+  // Runs one scan with the scanning state set and the signals sent, even when the walk throws.
+  template <typename F>
+  void RunScan(F&& scan);
+  void DeleteDriveNode(TDriveRecInfo* rec);
+
+  TScanState state_;
+  TActiveScanState active_;
+  TFolderTree tree_;
+  std::unique_ptr<TFolderScanner> scanner_;
+  QString scannedDrives_;
+  bool scanning_ = false;
+};
