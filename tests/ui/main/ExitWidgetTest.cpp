@@ -48,6 +48,9 @@ protected:
     if (beforeExit) beforeExit(*form);
     form->cmdFileExit->trigger();
     QApplication::processEvents();
+    // The application's end closes the windows still open (the event loop's quit does it in the
+    // program), then the window goes.
+    if (form->SectionSizeBox && form->SectionSizeBox->isVisible()) form->SectionSizeBox->close();
     form.reset();
   }
 
