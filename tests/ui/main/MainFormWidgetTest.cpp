@@ -1,5 +1,6 @@
 // The main window headless: start-up and shut-down, the scan commands, the folder tree view.
 
+#include "config/AtomicFile.h"
 #include "config/Options.h"
 #include "scan/FolderSize.h"
 #include "scan/PathFunctions.h"
@@ -224,12 +225,33 @@ TEST(StartupWidget, CommandLineDrivesAndFolders) {
 TEST(StartupWidget, ReportArgumentRunsOnlyTheReport) {
   TFormEnv env;
   SetDrivesToAutoScan(QStringLiteral("c"));
-  TMainForm form({QStringLiteral("/rCSV"), QStringLiteral("T:\\")});
-  StartMainForm(form);
-  EXPECT_TRUE(form.ScannedDrives().isEmpty());
-  EXPECT_TRUE(env.dialogs.empty());
-  ASSERT_EQ(env.messages.size(), 1u);
-  EXPECT_TRUE(env.messages[0].Text.contains(QStringLiteral("/rCSV")));
+  const QString list = QString::fromLocal8Bit(env.t.Path("list"));
+  {
+    TMainForm form({QStringLiteral("/rCSV"), QStringLiteral("T:\\Data"), list, QStringLiteral("/SA:1")});
+    StartMainForm(form);
+    EXPECT_TRUE(form.ScannedDrives().isEmpty());
+    EXPECT_TRUE(env.dialogs.empty());
+    EXPECT_TRUE(env.messages.empty());
+    const QList<QByteArray> lines = ReadWholeFile(env.t.Path("list.csv")).value_or(QByteArray()).split('\n');
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_TRUE(lines[1].startsWith("Other,") && lines[2].startsWith("Sub,"));
+  }
+  // Too few arguments: no report and no message.
+  {
+    TMainForm form({QStringLiteral("/rCSV"), QStringLiteral("T:\\")});
+    StartMainForm(form);
+    EXPECT_TRUE(form.ScannedDrives().isEmpty());
+    EXPECT_TRUE(env.messages.empty());
+  }
+  // A destination that cannot be written: the program's error box says so.
+  {
+    TMainForm form({QStringLiteral("/RINF"), QStringLiteral("T:\\Data"), list + QStringLiteral("/no/such/info")});
+    StartMainForm(form);
+    ASSERT_EQ(env.messages.size(), 1u);
+    EXPECT_TRUE(env.messages[0].Text.startsWith(QStringLiteral("Generating report failed")));
+    EXPECT_EQ(env.messages[0].Caption, QStringLiteral("Korvane"));
+    EXPECT_EQ(env.messages[0].Icon, TMessageIcon::Error);
+  }
 }
 
 TEST(MainFormWidget, FatalErrorWhileCreatingEndsWithTheMessage) {
