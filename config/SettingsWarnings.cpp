@@ -10,6 +10,7 @@ struct TWarnings {
   QMutex Lock;
   QStringList Texts;
   QSet<QByteArray> Given;
+  qsizetype Taken = 0;  // the warnings already handed to a message
 };
 
 TWarnings& Warnings() {
@@ -39,8 +40,11 @@ QStringList SettingsWarnings() {
   return w.Texts;
 }
 
-QString SettingsWarningMessage() {
-  const QStringList texts = SettingsWarnings();
+QString TakeSettingsWarningMessage() {
+  TWarnings& w = Warnings();
+  const QMutexLocker locker(&w.Lock);
+  const QStringList texts = w.Texts.mid(w.Taken);
+  w.Taken = w.Texts.size();
   if (texts.isEmpty()) return QString();
   return QStringLiteral("There is a problem with the settings files:\n\n") + texts.join(QStringLiteral("\n\n"));
 }

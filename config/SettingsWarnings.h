@@ -15,6 +15,6 @@ bool AddSettingsWarning(const QString& text, const QByteArray& onceKey = QByteAr
 // Every warning given since the program started, in order.
 QStringList SettingsWarnings();
 
-// The warnings given since the program started, as one message for the user; empty when there
-// are none.
-QString SettingsWarningMessage();
+// The warnings given since the last call (since the start at the first), as one message for the
+// user; empty when there are none. The window program shows it once after its start.
+QString TakeSettingsWarningMessage();

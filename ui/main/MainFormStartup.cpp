@@ -188,6 +188,7 @@ void TMainForm::RunStartupScans() {
     RunReportRequest(*this, arguments_);
     return;
   }
+  if (const QString text = TakeSettingsWarningMessage(); !text.isEmpty()) ShowMessage({this, text, ProgramName, TMessageIcon::Warning});
   const QString autoScan = DrivesToAutoScan ? DrivesToAutoScan->Value.toUpper() : QString();
   for (const QChar letter : autoScan) {
     ScanOrRescanDrive(DriveText(letter));
