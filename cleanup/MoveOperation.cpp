@@ -321,8 +321,8 @@ QString CheckMove(const QByteArray& sourceHost, const QByteArray& targetHost) {
   const QByteArray real = RealPathOf(source.Dir.Get());
   if (!real.isEmpty()) {
     const QByteArray folder = CleanHostPath(real + '/' + source.Name);
-    const QByteArray below = MountPointBelow(folder + "/");
-    if (!below.isEmpty() && below != folder)
+    const QByteArray below = MountPointBelow(folder, true);
+    if (!below.isEmpty())
       return QStringLiteral("a file system is mounted at %1 inside the folder; unmount it first").arg(ShownPath(below));
   }
   return {};
