@@ -179,7 +179,7 @@ TCopyOutcome CopyEntry(const TCopyRequest& r) {
     if (!out.Valid()) return Refused(errno);
     made = true;
     ok = CopyRegular(r, out.Get(), &outcome);
-    if (ok && (!ApplyMetadata(r, out.Get()) || ::fsync(out.Get()) != 0)) {
+    if (ok && (!ApplyMetadata(r, out.Get()) || (r.finish && ::fsync(out.Get()) != 0))) {
       outcome = Refused(errno);
       ok = false;
     }
@@ -210,12 +210,20 @@ TCopyOutcome CopyEntry(const TCopyRequest& r) {
   } else {
     return Refused(EOPNOTSUPP, QStringLiteral("a socket cannot be moved to another file system"));
   }
-  if (ok && ::renameat2(r.dstDir, temp, r.dstDir, r.name.constData(), r.replace ? 0 : RENAME_NOREPLACE) != 0) {
-    outcome = Refused(errno, errno == EEXIST ? QStringLiteral("an entry of that name appeared in the target; kept")
-                                             : QString());
-    ok = false;
-  }
+  if (ok && r.finish) return FinishCopy(r.dstDir, r.tempName, r.name, r.replace);
   if (!ok && made) ::unlinkat(r.dstDir, temp, 0);
   outcome.ok = ok;
+  return outcome;
+}
+
+TCopyOutcome FinishCopy(int dstDir, const QByteArray& tempName, const QByteArray& name, bool replace) {
+  if (::renameat2(dstDir, tempName.constData(), dstDir, name.constData(), replace ? 0 : RENAME_NOREPLACE) != 0) {
+    TCopyOutcome outcome =
+        Refused(errno, errno == EEXIST ? QStringLiteral("an entry of that name appeared in the target; kept") : QString());
+    ::unlinkat(dstDir, tempName.constData(), 0);
+    return outcome;
+  }
+  TCopyOutcome outcome;
+  outcome.ok = true;
   return outcome;
 }

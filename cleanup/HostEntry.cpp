@@ -90,12 +90,13 @@ TTreeCount CountTree(int dirFd, const QByteArray& name, const QByteArray& hostPa
   return count;
 }
 
-QByteArray MountPointBelow(const QByteArray& realFolderPath) {
+QByteArray MountPointBelow(const QByteArray& realFolderPath, bool strictlyBelow) {
   if (realFolderPath.isEmpty()) return {};
   const QByteArray folder = CleanHostPath(realFolderPath);
   const QByteArray prefix = folder == "/" ? folder : folder + '/';
   for (const TMountEntry& m : ReadMountTable())
-    if (m.MountPoint == folder || m.MountPoint.startsWith(prefix)) return m.MountPoint;
+    if ((!strictlyBelow && m.MountPoint == folder) || (m.MountPoint.startsWith(prefix) && m.MountPoint != folder))
+      return m.MountPoint;
   return {};
 }
 

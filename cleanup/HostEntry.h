@@ -80,9 +80,9 @@ struct TTreeCount {
 // never following links; stops early on cancel. Folders that cannot be read count as empty.
 TTreeCount CountTree(int dirFd, const QByteArray& name, const QByteArray& hostPath, const TOpContext* context = nullptr);
 
-// The first mount point at or below the real (link-free) host folder path, from the mount
-// table; empty when there is none.
-QByteArray MountPointBelow(const QByteArray& realFolderPath);
+// The first mount point at (unless strictlyBelow) or below the real (link-free) host folder
+// path, from the mount table; empty when there is none.
+QByteArray MountPointBelow(const QByteArray& realFolderPath, bool strictlyBelow = false);
 
 // The real host path of a folder descriptor (through /proc/self/fd); empty when unknown.
 QByteArray RealPathOf(int fd);

@@ -75,7 +75,8 @@ public:
       Fail(ErrnoFailure(srcPath, errno));
       return false;
     }
-    std::vector<QByteArray> copied;  // sources whose copies are in dst, removed once dst is flushed
+    std::vector<TPending> pending;  // copies under temporary names, flushed and renamed in batches
+    int64_t pendingBytes = 0;
     bool all = true;
     for (const QByteArray& name : names) {
       if (context_.Cancelled()) {
@@ -89,32 +90,72 @@ public:
         all = false;
         continue;
       }
+      TPending copy;
       const TEntryOutcome outcome = MoveEntry(src, name, srcPath + '/' + name, st, srcSt, dst, dstPath + '/' + name,
-                                              dstSt);
-      if (outcome == TEntryOutcome::Copied) copied.push_back(name);
+                                              dstSt, &copy);
+      if (outcome == TEntryOutcome::Copied) {
+        pending.push_back(copy);
+        pendingBytes += IsRegSt(st) ? static_cast<int64_t>(st.stx_size) : 0;
+        if (pending.size() >= 256 || pendingBytes >= (int64_t{256} << 20)) {
+          if (!Flush(src, srcPath, dst, dstPath, pending)) all = false;
+          pendingBytes = 0;
+        }
+      }
       if (outcome == TEntryOutcome::Kept) all = false;
     }
-    if (!copied.empty()) {
-      // The copies' names must be on disk before their sources go.
-      if (::fsync(dst) != 0 && errno != EINVAL && errno != EROFS) {
-        Fail(ErrnoFailure(dstPath, errno));
-        return false;
-      }
-      for (const QByteArray& name : copied)
-        if (::unlinkat(src, name.constData(), 0) != 0 && errno != ENOENT) {
-          Fail(Failure(srcPath + '/' + name, QStringLiteral("was copied but could not be removed: %1").arg(ErrorText(errno)),
-                       errno));
-          all = false;
-        }
-    }
+    // Copies made before a cancel are finished, so that nothing is left twice.
+    if (!Flush(src, srcPath, dst, dstPath, pending)) all = false;
     return all;
   }
 
 private:
   enum class TEntryOutcome { Gone, Copied, Kept };
 
+  struct TPending {
+    QByteArray name;
+    QByteArray tempName;
+    bool replace = false;
+  };
+
+  // Makes a batch of copies durable under their temporary names, renames them to their final
+  // names, makes the names durable, and only then removes their sources. One flush of the file
+  // system per batch costs far less than one per file. False when any of them stays.
+  bool Flush(int src, const QByteArray& srcPath, int dst, const QByteArray& dstPath, std::vector<TPending>& pending) {
+    if (pending.empty()) return true;
+    bool all = true;
+    if (::syncfs(dst) != 0) {
+      Fail(Failure(dstPath, QStringLiteral("the copies could not be written to disk: %1").arg(ErrorText(errno)), errno));
+      for (const TPending& p : pending) ::unlinkat(dst, p.tempName.constData(), 0);
+      pending.clear();
+      return false;
+    }
+    std::vector<QByteArray> renamed;
+    for (const TPending& p : pending) {
+      const TCopyOutcome outcome = FinishCopy(dst, p.tempName, p.name, p.replace);
+      if (outcome.ok) {
+        renamed.push_back(p.name);
+      } else {
+        Fail(Failure(srcPath + '/' + p.name, outcome.reason, outcome.error));
+        all = false;
+      }
+    }
+    pending.clear();
+    if (!renamed.empty() && ::fsync(dst) != 0 && errno != EINVAL && errno != EROFS) {
+      Fail(Failure(dstPath, QStringLiteral("the copies could not be written to disk: %1").arg(ErrorText(errno)), errno));
+      return false;
+    }
+    for (const QByteArray& name : renamed)
+      if (::unlinkat(src, name.constData(), 0) != 0 && errno != ENOENT) {
+        Fail(Failure(srcPath + '/' + name, QStringLiteral("was copied but could not be removed: %1").arg(ErrorText(errno)),
+                     errno));
+        all = false;
+      }
+    return all;
+  }
+
   TEntryOutcome MoveEntry(int src, const QByteArray& name, const QByteArray& srcPath, const struct statx& st,
-                          const struct statx& srcDirSt, int dst, const QByteArray& dstPath, const struct statx& dstDirSt) {
+                          const struct statx& srcDirSt, int dst, const QByteArray& dstPath, const struct statx& dstDirSt,
+                          TPending* copy) {
     progress.currentPath = ShownPath(srcPath);
     if (IsDirSt(st) && IsMountHere(st, srcDirSt)) {
       Fail(Failure(srcPath, QStringLiteral("another file system is mounted there; it is left alone"), EXDEV));
@@ -175,18 +216,22 @@ private:
     request.dstDir = dst;
     request.tempName = NextTempName();
     request.replace = replace;
+    request.finish = false;
     request.context = &context_;
     request.onBytes = [this](int64_t bytes) {
       progress.bytesDone += bytes;
       context_.Progress(progress);
     };
-    const TCopyOutcome copy = CopyEntry(request);
-    if (copy.cancelled) return TEntryOutcome::Kept;
-    if (!copy.ok) {
-      Fail(Failure(srcPath, copy.reason, copy.error));
+    const TCopyOutcome copied = CopyEntry(request);
+    if (copied.cancelled) return TEntryOutcome::Kept;
+    if (!copied.ok) {
+      Fail(Failure(srcPath, copied.reason, copied.error));
       return TEntryOutcome::Kept;
     }
     result_.changed = true;
+    copy->name = name;
+    copy->tempName = request.tempName;
+    copy->replace = replace;
     Done(1, 0);
     return TEntryOutcome::Copied;
   }
@@ -321,8 +366,8 @@ QString CheckMove(const QByteArray& sourceHost, const QByteArray& targetHost) {
   const QByteArray real = RealPathOf(source.Dir.Get());
   if (!real.isEmpty()) {
     const QByteArray folder = CleanHostPath(real + '/' + source.Name);
-    const QByteArray below = MountPointBelow(folder + "/");
-    if (!below.isEmpty() && below != folder)
+    const QByteArray below = MountPointBelow(folder, true);
+    if (!below.isEmpty())
       return QStringLiteral("a file system is mounted at %1 inside the folder; unmount it first").arg(ShownPath(below));
   }
   return {};

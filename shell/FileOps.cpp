@@ -1,13 +1,22 @@
 #include "shell/FileOps.h"
 
+#include "cleanup/DeleteOperation.h"
+#include "cleanup/Trash.h"
+
 #include "platform/DirEnum.h"
 #include "platform/HostPath.h"
 #include "scan/Format.h"
 #include "scan/PathFunctions.h"
-#include "shell/FolderWalk.h"
+#include "platform/FolderWalk.h"
 #include "shell/MessageBoxes.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QProgressDialog>
+
+#include <algorithm>
+#include <functional>
 
 #include <cerrno>
 #include <cstring>
@@ -24,8 +33,6 @@ bool StatEntry(int dirFd, const char* name, struct statx& st) {
 }
 
 bool IsDir(const struct statx& st) { return S_ISDIR(st.stx_mode); }
-
-QString DisplayHostPath(const QByteArray& host) { return QFile::decodeName(host); }
 
 TMessageRequest Question(const QString& text, QWidget* parent, int defaultButton) {
   TMessageRequest request;
@@ -128,6 +135,51 @@ bool RemoveTreeAt(int dirFd, const QByteArray& name, const QByteArray& hostPath,
   return true;
 }
 
+namespace {
+
+// Runs a free-space operation on the user-interface thread with a progress window that appears
+// when the work takes longer than a moment and whose Cancel stops it between entries.
+TOpResult RunWithProgress(const QString& label, QWidget* parent, const std::function<TOpResult(TOpContext&)>& run) {
+  QProgressDialog dialog(label, QStringLiteral("Cancel"), 0, 1000, parent);
+  dialog.setWindowTitle(ProgramName);
+  dialog.setWindowModality(Qt::WindowModal);
+  dialog.setMinimumDuration(500);
+  dialog.setAutoClose(false);
+  dialog.setAutoReset(false);
+  TOpContext context;
+  QElapsedTimer sinceEvents;
+  sinceEvents.start();
+  context.onProgress = [&](const TOpProgress& p) {
+    if (sinceEvents.elapsed() < 30) return;
+    sinceEvents.restart();
+    const int64_t total = p.bytesTotal > 0 ? p.bytesTotal : p.entriesTotal;
+    const int64_t done = p.bytesTotal > 0 ? p.bytesDone : p.entriesDone;
+    if (total > 0) dialog.setValue(static_cast<int>(std::min<int64_t>(999, done * 1000 / total)));
+    QCoreApplication::processEvents();
+    if (dialog.wasCanceled()) context.Cancel();
+  };
+  return run(context);
+}
+
+// The failures of a result, a few of them, for a message.
+QString FailureLines(const TOpResult& result) {
+  QStringList lines;
+  for (size_t i = 0; i < result.failures.size() && i < 5; ++i)
+    lines << QStringLiteral("%1: %2").arg(result.failures[i].path, result.failures[i].reason);
+  if (result.failures.size() > 5) lines << QStringLiteral("and %1 more.").arg(result.failures.size() - 5);
+  return lines.join(QLatin1Char('\n'));
+}
+
+TFileOpResult Outcome(const TOpResult& result) {
+  switch (result.status) {
+    case TOpStatus::Done: return TFileOpResult::Done;
+    case TOpStatus::Cancelled: return TFileOpResult::Cancelled;
+    default: return TFileOpResult::Failed;
+  }
+}
+
+}  // namespace
+
 TFileOpResult DeleteItem(const QString& drivePath, QWidget* parent) {
   THostLocation location;
   struct statx st {};
@@ -137,39 +189,29 @@ TFileOpResult DeleteItem(const QString& drivePath, QWidget* parent) {
                 : QStringLiteral("Are you sure you want to permanently delete \"%1\"?");
   if (ShowMessage(Question(question.arg(drivePath), parent, mbNo)) != mbYes) return TFileOpResult::Cancelled;
 
-  int error = 0;
-  QByteArray failedPath;
-  if (RemoveTreeAt(location.DirFd, location.Name, location.HostPath, &error, &failedPath))
-    return TFileOpResult::Done;
-  QString reason = error == EXDEV ? QStringLiteral("another file system is mounted there")
-                                  : QString::fromLocal8Bit(std::strerror(error));
-  ShowError(QStringLiteral("\"%1\" could not be deleted completely.\n\n%2: %3")
-                .arg(drivePath, DisplayHostPath(failedPath), reason),
-            ekProgram, parent);
-  return TFileOpResult::Failed;
+  const TOpResult result = RunWithProgress(QStringLiteral("Deleting \"%1\"...").arg(drivePath), parent, [&](TOpContext& c) {
+    return DeleteEntryAt(location.DirFd, location.Name, location.HostPath, c);
+  });
+  if (!result.failures.empty())
+    ShowError(QStringLiteral("\"%1\" could not be deleted completely.\n\n%2").arg(drivePath, FailureLines(result)),
+              ekProgram, parent);
+  return Outcome(result);
 }
 
 TFileOpResult TrashItem(const QString& drivePath, QWidget* parent) {
   THostLocation location;
   struct statx st {};
   if (!LocateItem(drivePath, QStringLiteral("moved to the trash"), location, st, parent)) return TFileOpResult::Failed;
-  // The trash takes a path as text: make sure the text leads to this very entry.
-  const QString hostText = QFile::decodeName(location.HostPath);
-  if (QFile::encodeName(hostText) != location.HostPath) {
-    ShowError(QStringLiteral("\"%1\" cannot be moved to the trash: its name cannot be passed on. Delete it instead.")
-                  .arg(drivePath),
-              ekProgram, parent);
-    return TFileOpResult::Failed;
-  }
   if (ShowMessage(Question(QStringLiteral("Are you sure you want to move \"%1\" to the trash?").arg(drivePath), parent,
                            mbYes)) != mbYes)
     return TFileOpResult::Cancelled;
 
-  // The trash renames the entry (the link itself for a link) and never copies across file
-  // systems: an item on a file system without a trash of its own fails here.
-  QFile file(hostText);
-  if (file.moveToTrash()) return TFileOpResult::Done;
-  ShowError(QStringLiteral("\"%1\" could not be moved to the trash.\n\n%2").arg(drivePath, file.errorString()),
-            ekProgram, parent);
-  return TFileOpResult::Failed;
+  // The item is renamed into a trash on its own file system (the link itself for a link); what
+  // cannot be is reported and stays where it is, never deleted instead.
+  TOpContext context;
+  const TOpResult result = TrashEntryAt(location.DirFd, location.Name, location.HostPath, context);
+  if (!result.failures.empty())
+    ShowError(QStringLiteral("\"%1\" could not be moved to the trash.\n\n%2").arg(drivePath, FailureLines(result)),
+              ekProgram, parent);
+  return Outcome(result);
 }

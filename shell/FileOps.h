@@ -1,7 +1,7 @@
 #pragma once
-// Deleting an item for good and moving it to the trash, for the item context menu. Both ask
-// first, never follow links, never cross into another file system, and report failures through
-// ShowError. (The free-space commands get a fuller layer with progress and Cancel.)
+// Deleting an item for good and moving it to the trash, for the item context menu, on the
+// free-space operations' core. Both ask first, never follow links, never cross into another file
+// system, and report failures through ShowError; a long delete shows its progress with Cancel.
 
 #include <QByteArray>
 #include <QString>
