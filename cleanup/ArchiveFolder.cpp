@@ -57,6 +57,7 @@ TArchiveOutcome ArchiveFolder(const TArchiveRequest& request, TOpContext& contex
   QByteArray archives;
   QString error;
   if (!EnsureArchivesFolder(letter, &archives, &error)) return fail(error);
+  TZipMaster::RemoveStaleParts(archives);
   struct stat archivesStat {};
   ::stat(archives.constData(), &archivesStat);
 

@@ -16,6 +16,7 @@
 #include <fcntl.h>
 #include <locale.h>
 #include <set>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -308,7 +309,7 @@ bool TZipMaster::CollectSources(std::vector<TAdded>& out) {
 
 bool TZipMaster::WriteArchive(const QByteArray& tempPath, const std::vector<TAdded>& items,
                               const QByteArray& password) {
-  int fd = ::open(tempPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  int fd = ::open(tempPath.constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) {
     Fail(ZipErrOpen, QStringLiteral("Cannot create %1: %2").arg(Shown(tempPath), ErrnoText(errno)));
     return false;
@@ -547,6 +548,18 @@ bool TZipMaster::Add() {
   const QByteArray base = zipFilename_.mid(zipFilename_.lastIndexOf('/') + 1);
   const QByteArray temp = folder + "/." + base + ".part" +
                           QByteArray::number(QRandomGenerator::global()->generate(), 16);
+  // The temporary file stays locked until it is renamed or removed, so that a later archive run
+  // can tell the leftovers of a killed run (unlocked) from a run under way.
+  const int lockFd = ::open(temp.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (lockFd < 0) {
+    Fail(ZipErrOpen, QStringLiteral("Cannot create %1: %2").arg(Shown(temp), ErrnoText(errno)));
+    return false;
+  }
+  ::flock(lockFd, LOCK_EX);
+  struct TCloser {
+    int fd;
+    ~TCloser() { ::close(fd); }
+  } closer{lockFd};
   bool ok = WriteArchive(temp, items, password) && !Cancelled() &&
             VerifyArchive(temp, items, password) && !Cancelled();
   if (ok && ::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, zipFilename_.constData(),
@@ -572,6 +585,26 @@ bool TZipMaster::Add() {
   SetZipFilename(zipFilename_);
   if (AddOptions & AddMove) DeleteAddedSources();
   return true;
+}
+
+void TZipMaster::RemoveStaleParts(const QByteArray& folder) {
+  DIR* dir = ::opendir(folder.constData());
+  if (!dir) return;
+  std::vector<QByteArray> names;
+  while (dirent* d = ::readdir(dir)) {
+    const QByteArray name(d->d_name);
+    if (name.startsWith('.') && name.contains(".part")) names.push_back(name);
+  }
+  ::closedir(dir);
+  for (const QByteArray& name : names) {
+    const QByteArray path = folder + '/' + name;
+    int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+      ::unlink(path.constData());
+    ::close(fd);
+  }
 }
 
 bool TZipMaster::DeleteAddedSources() {

@@ -123,6 +123,9 @@ public:
   int64_t AddedBytes() const { return addedBytes_; }
   int AddedCount() const { return int(added_.size()); }
 
+  // Removes what killed Add runs left in folder: temporary archives no running Add holds locked.
+  static void RemoveStaleParts(const QByteArray& folder);
+
   // Whether a member path is one Extract would write: relative, no drive letter, no ".."
   // component with either separator. Empty or "." components are allowed and skipped.
   static bool IsSafeMemberPath(const QByteArray& name);

@@ -300,5 +300,13 @@ TEST(ArchiveRestore, KilledWhileMovingToTheArchiveLosesNothing) {
       EXPECT_TRUE(safe) << "round " << round << " (killed after " << delay << " us): lost "
                         << path.constData();
     }
+    // The next archive run clears what the killed one left in the archives folder.
+    tree.Dir("drive/other");
+    TOpContext context;
+    TArchiveRequest next;
+    next.Folder = tree.Path("drive/other");
+    ASSERT_EQ(ArchiveFolder(next, context).Result.status, TOpStatus::Done);
+    for (const auto& [path, info] : Snapshot(tree.Path("drive/Archives Bin")))
+      EXPECT_FALSE(path.startsWith("/.")) << "round " << round << ": left over " << path.constData();
   }
 }
