@@ -1,15 +1,21 @@
 #!/usr/bin/env bash
-# Times korvane-scan against du -s on a deterministic tree (about 60,000 folders and 300,000
-# sparse files), warm cache, alternating runs, and prints the median ratio. Also reports the
-# memory the scan keeps per folder, and per file by comparing with the same folders without files.
+# Times korvane-scan against du -s on a deterministic tree (60,000 folders and 275,000 sparse
+# files), warm cache, alternating runs, and prints medians: wall time, and CPU time (user +
+# system), which a loaded machine distorts less. korvane-scan runs with its default read-ahead
+# workers and with none (KORVANE_SCAN_THREADS=0, everything on one thread); ncdu and gdu run
+# beside them when they are installed.
 #
-# usage: bench/scan_bench.sh [RUNS]   (KORVANE_BENCH_DIR sets where the trees are built)
+# Then memory: what the scan keeps per folder (the slope between trees with the same files in
+# different numbers of folders) and per file, and a tree of 1,000,000 files in 100,000 folders
+# to show that time and memory grow linearly.
+#
+# usage: bench/scan_bench.sh [RUNS]   (KORVANE_BENCH_DIR sets where the trees are built;
+#        KORVANE_BENCH_BIG=0 leaves the large tree out)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-7}
 dir=${KORVANE_BENCH_DIR:-/tmp/korvane-bench}
-folders=60000
-files=300000
+big=${KORVANE_BENCH_BIG:-1}
 
 cmake -S . -B build -G Ninja >/dev/null
 cmake --build build --target korvane-scan korvane-bench-tree >/dev/null
@@ -22,49 +28,90 @@ make_tree() {  # name folders files
     touch "$dir/$1.done"
   fi
 }
-make_tree tree "$folders" "$files"
-make_tree folders-only "$folders" 0
-make_tree half-folders-only $((folders / 2)) 0
+make_tree tree 60000 275000
+make_tree folders-only 60000 0
+make_tree half-folders-only 30000 0
+if [ "$big" != 0 ]; then make_tree big 100000 1000000; fi
 
-now() { date +%s.%N; }
+median() { sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 calc() { awk "BEGIN { print $1 }"; }
-elapsed() {  # command...
-  local start end
-  start=$(now)
-  "$@" >/dev/null
-  end=$(now)
-  awk -v a="$start" -v b="$end" 'BEGIN { print b - a }'
+
+# Prints "wall cpu" in seconds for one run of a command.
+measure() {
+  local TIMEFORMAT='%R %U %S' out
+  out=$({ time "$@" >/dev/null 2>&1; } 2>&1 | tail -1)
+  awk '{ printf "%.3f %.3f\n", $1, $2 + $3 }' <<<"$out"
 }
 
-# Warm the cache.
-du -s "$dir/tree" >/dev/null
-build/app/korvane-scan "$dir/tree" >/dev/null
+tools=(du korvane korvane-one-thread)
+command -v ncdu >/dev/null && tools+=(ncdu)
+command -v gdu >/dev/null && tools+=(gdu)
+run_tool() {  # tool tree
+  case $1 in
+    du) measure du -s "$2" ;;
+    korvane) measure build/app/korvane-scan "$2" ;;
+    korvane-one-thread) measure env KORVANE_SCAN_THREADS=0 build/app/korvane-scan "$2" ;;
+    ncdu) measure ncdu -x -o /dev/null "$2" ;;
+    gdu) measure gdu -n -x "$2" ;;
+  esac
+}
 
-ratios=()
-for ((i = 1; i <= runs; i++)); do
-  t_du=$(elapsed du -s "$dir/tree")
-  t_k=$(elapsed build/app/korvane-scan "$dir/tree")
-  ratio=$(calc "$t_k / $t_du")
-  ratios+=("$ratio")
-  printf 'run %d: du -s %.3f s, korvane-scan %.3f s, ratio %.3f\n' "$i" "$t_du" "$t_k" "$ratio"
-done
-median=$(printf '%s\n' "${ratios[@]}" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}')
-printf 'median ratio korvane-scan / du -s: %.3f (target: at most 0.8)\n' "$median"
+bench_tree() {  # tree
+  local tree=$1 t i
+  declare -A walls cpus
+  for t in "${tools[@]}"; do run_tool "$t" "$tree" >/dev/null; done  # warm the cache
+  for ((i = 1; i <= runs; i++)); do
+    for t in "${tools[@]}"; do
+      read -r w c < <(run_tool "$t" "$tree")
+      walls[$t]+="$w "
+      cpus[$t]+="$c "
+    done
+  done
+  local du_wall du_cpu
+  du_wall=$(tr ' ' '\n' <<<"${walls[du]}" | grep . | median)
+  du_cpu=$(tr ' ' '\n' <<<"${cpus[du]}" | grep . | median)
+  for t in "${tools[@]}"; do
+    local w c
+    w=$(tr ' ' '\n' <<<"${walls[$t]}" | grep . | median)
+    c=$(tr ' ' '\n' <<<"${cpus[$t]}" | grep . | median)
+    printf '%-20s wall %7.3f s (%.2fx du)   cpu %7.3f s (%.2fx du)\n' "$t" "$w" "$(calc "$w / $du_wall")" "$c" "$(calc "$c / $du_cpu")"
+  done
+}
+
+echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "== $dir/tree: medians of $runs alternating runs, warm cache (target korvane <= 0.5x du wall)"
+bench_tree "$dir/tree"
 
 per_folder() {  # tree
   build/app/korvane-scan "$1" | awk -F': ' '
-    $1 == "folders" { f = $2 } $1 == "files" { n = $2 }
-    $1 == "start-rss-bytes" { s = $2 } $1 == "peak-rss-bytes" { p = $2 }
-    END { printf "%d %d %d\n", f, n, p - s }'
+    $1 == "folders" { f = $2 } $1 == "files" { n = $2 } $1 == "seconds" { s = $2 }
+    $1 == "start-rss-bytes" { r = $2 } $1 == "peak-rss-bytes" { p = $2 }
+    END { printf "%d %d %d %s\n", f, n, p - r, s }'
 }
 # Growth of the peak resident size over the scan. What one more folder or file costs is the
 # slope between trees that differ only in that; the fixed part (libraries loaded on first use,
-# read buffers) is in the totals only.
-read -r f1 n1 grown1 < <(per_folder "$dir/tree")
-read -r f2 n2 grown2 < <(per_folder "$dir/folders-only")
-read -r f3 n3 grown3 < <(per_folder "$dir/half-folders-only")
+# read buffers, the read-ahead's bounded queue) is in the totals only.
+read -r f1 n1 grown1 s1 < <(per_folder "$dir/tree")
+read -r f2 n2 grown2 s2 < <(per_folder "$dir/folders-only")
+read -r f3 n3 grown3 s3 < <(per_folder "$dir/half-folders-only")
 printf 'memory: %d folders + %d files: %d bytes in all, %.1f bytes per folder\n' \
   "$f1" "$n1" "$grown1" "$(calc "$grown1 / ($f1 + 1)")"
 printf 'memory: %d folders, no files: %d bytes; %d folders: %d bytes\n' "$f2" "$grown2" "$f3" "$grown3"
 printf 'memory per folder (slope): %.1f bytes (target: at most 300)\n' "$(calc "($grown2 - $grown3) / ($f2 - $f3)")"
 printf 'memory per file: %.2f bytes (target: 0)\n' "$(calc "($grown1 - $grown2) / $n1")"
+
+if [ "$big" != 0 ]; then
+  echo "== linear growth: $dir/big against $dir/tree (korvane-scan, medians of $runs runs)"
+  times_small=() times_big=()
+  for ((i = 1; i <= runs; i++)); do
+    read -r _ _ _ s < <(per_folder "$dir/tree"); times_small+=("$s")
+    read -r fb nb grownb s < <(per_folder "$dir/big"); times_big+=("$s")
+  done
+  ts=$(printf '%s\n' "${times_small[@]}" | median)
+  tb=$(printf '%s\n' "${times_big[@]}" | median)
+  printf '%d folders + %d files: %.3f s, %.1f us per entry, %d bytes grown, %.1f bytes per folder\n' \
+    "$f1" "$n1" "$ts" "$(calc "$ts * 1e6 / ($f1 + $n1)")" "$grown1" "$(calc "$grown1 / ($f1 + 1)")"
+  printf '%d folders + %d files: %.3f s, %.1f us per entry, %d bytes grown, %.1f bytes per folder\n' \
+    "$fb" "$nb" "$tb" "$(calc "$tb * 1e6 / ($fb + $nb)")" "$grownb" "$(calc "$grownb / ($fb + 1)")"
+fi
+echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -14,9 +16,14 @@ struct TRun {
   QByteArray err;
 };
 
-TRun RunScan(const QStringList& args, const QString& workingFolder = QString()) {
+TRun RunScan(const QStringList& args, const QString& workingFolder = QString(), uid_t asUser = 0) {
   QProcess p;
   if (!workingFolder.isEmpty()) p.setWorkingDirectory(workingFolder);
+  if (asUser != 0) {
+    p.setChildProcessModifier([asUser] {
+      if (::setgid(asUser) != 0 || ::setuid(asUser) != 0) ::_exit(99);
+    });
+  }
   p.start(QStringLiteral(KORVANE_SCAN_PROGRAM), args);
   TRun run;
   if (!p.waitForFinished(120000)) return run;
@@ -57,6 +64,8 @@ TEST(ScanProgram, ReportsWhatAnIndependentWalkAddsUp) {
   EXPECT_EQ(values["latest-change"].toULongLong(), walk.LatestWrite);
   EXPECT_EQ(values["attributes"].toUInt(nullptr, 16), walk.Attributes);
   EXPECT_TRUE(values["path"].endsWith(":\\"));
+  EXPECT_EQ(values["unreadable-folders"], "0");
+  EXPECT_TRUE(run.err.isEmpty()) << run.err.constData();
   for (const char* key : {"file-system", "seconds", "peak-rss-bytes"}) EXPECT_FALSE(values[key].isEmpty()) << key;
 
   ASSERT_EQ(largest.size(), 10u);
@@ -83,6 +92,8 @@ TEST(ScanProgram, BadArgumentsAndMissingFolders) {
       {{"--bogus"}, 2, "usage"},
       {{QString::fromLocal8Bit(fx.Path("missing"))}, 1, "missing"},
       {{QString::fromLocal8Bit(fx.Path("file"))}, 1, "not a folder"},
+      {{QStringLiteral("/proc")}, 1, "pseudo file system"},
+      {{QStringLiteral("/sys/kernel")}, 1, "pseudo file system"},
   };
   for (const Case& c : cases) {
     const TRun run = RunScan(c.args);
@@ -119,6 +130,26 @@ TEST(ScanProgram, TwoDashesEndTheOptions) {
     EXPECT_TRUE((c.exitCode == 0 ? run.out : run.err).contains(c.has)) << run.out.constData() << run.err.constData();
   }
   EXPECT_TRUE(RunScan({"--", dash}).out.contains("bytes: 1234\n"));
+}
+
+TEST(ScanProgram, NamesTheFoldersItCannotRead) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to run the scan as another user";
+  constexpr uid_t Nobody = 65534;
+  TFixtureTree fx;
+  fx.File("open/f", 10);
+  fx.File("locked one/f", 20);
+  fx.File("open/locked two/f", 30);
+  ASSERT_EQ(::chmod(fx.Root().constData(), 0755), 0);
+  for (const char* folder : {"locked one", "open/locked two"}) ASSERT_EQ(::chmod(fx.Path(folder).constData(), 0700), 0);
+
+  const TRun run = RunScan({QString::fromLocal8Bit(fx.Root())}, QString(), Nobody);
+  if (run.exitCode == 99) GTEST_SKIP() << "cannot take another user's identity here";
+  if (run.err.contains("Permission denied")) GTEST_SKIP() << "the fixture folder is not reachable for another user";
+  ASSERT_EQ(run.exitCode, 0) << run.err.constData();
+  EXPECT_TRUE(run.out.contains("\nunreadable-folders: 2\n")) << run.out.constData();
+  EXPECT_TRUE(run.out.contains("\nbytes: 10\n")) << run.out.constData();
+  EXPECT_TRUE(run.err.contains("cannot read folder " + fx.Path("locked one") + "\n")) << run.err.constData();
+  EXPECT_TRUE(run.err.contains("cannot read folder " + fx.Path("open/locked two") + "\n")) << run.err.constData();
 }
 
 }  // namespace

@@ -12,11 +12,36 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <set>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
+// The first entry of the open folder fd other than "." and ".."; files found before it are
+// removed on the way. Empty when only files were there.
+std::string FirstSubfolder(int fd) {
+  const int listFd = ::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (listFd < 0) return {};
+  DIR* dir = ::fdopendir(listFd);
+  std::string found;
+  while (dirent* e = ::readdir(dir)) {
+    if (!std::strcmp(e->d_name, ".") || !std::strcmp(e->d_name, "..")) continue;
+    struct stat st {};
+    if (::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (S_ISDIR(st.st_mode)) {
+      found = e->d_name;
+      break;
+    }
+    ::unlinkat(fd, e->d_name, 0);
+  }
+  ::closedir(dir);
+  return found;
+}
+
+// Removes name in parentFd with everything below it. Iterative and with one folder open at a
+// time, so that no depth of folders exhausts the stack or the descriptors.
 void RemoveAt(int parentFd, const char* name) {
   struct stat st {};
   if (::fstatat(parentFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return;
@@ -25,17 +50,35 @@ void RemoveAt(int parentFd, const char* name) {
     return;
   }
   ::fchmodat(parentFd, name, 0700, 0);
-  const int fd = ::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd >= 0) {
-    DIR* dir = ::fdopendir(fd);
-    std::vector<std::string> names;
-    while (dirent* e = ::readdir(dir)) {
-      if (std::strcmp(e->d_name, ".") && std::strcmp(e->d_name, "..")) names.emplace_back(e->d_name);
-    }
-    for (const std::string& n : names) RemoveAt(fd, n.c_str());
-    ::closedir(dir);
+  int current = ::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (current < 0) {
+    ::unlinkat(parentFd, name, AT_REMOVEDIR);
+    return;
   }
-  ::unlinkat(parentFd, name, AT_REMOVEDIR);
+  std::vector<std::string> names{name};
+  while (!names.empty()) {
+    const std::string sub = FirstSubfolder(current);
+    if (!sub.empty()) {
+      ::fchmodat(current, sub.c_str(), 0700, 0);
+      const int next = ::openat(current, sub.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      if (next >= 0) {
+        ::close(current);
+        current = next;
+        names.push_back(sub);
+        continue;
+      }
+      if (::unlinkat(current, sub.c_str(), AT_REMOVEDIR) != 0) break;  // cannot go on
+      continue;
+    }
+    // Empty now: up one level and remove it there.
+    const int up = ::openat(current, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ::close(current);
+    current = up;
+    if (up < 0) return;
+    ::unlinkat(up, names.back().c_str(), AT_REMOVEDIR);
+    names.pop_back();
+  }
+  if (current >= 0) ::close(current);
 }
 
 int64_t Slack(int64_t cluster, int64_t size) {
