@@ -111,8 +111,12 @@ TLicenseWindow::TLicenseWindow(QWidget* parent) : QDialog(parent) {
   row->addStretch(1);
   row->addWidget(close);
   column->addLayout(row);
+  // Wide enough for the longest line, with room for the frame and the scroll bar.
   const QFontMetrics metrics(txtLicense->font());
-  resize(metrics.horizontalAdvance(QLatin1Char('M')) * 104, 460);
+  int widest = 0;
+  for (const QString& line : txtLicense->toPlainText().split(QLatin1Char('\n')))
+    widest = std::max(widest, metrics.horizontalAdvance(line));
+  resize(widest + 80, 460);
 }
 
 // ---------------------------------------------------------------------------------------------

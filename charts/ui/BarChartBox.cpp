@@ -2,6 +2,7 @@
 
 #include "charts/ui/BarChartBox.h"
 
+#include "charts/Canvas.h"
 #include "config/FormPlacement.h"
 #include "config/RegHelpers.h"
 #include "config/RegistryError.h"
@@ -65,8 +66,7 @@ public:
     painter->fillRect(r, selected ? palette.highlight() : palette.base());
     const int bar = box_->RowBarLength(index.row());
     if (bar > 0) {
-      const TColor color = PieColors[pcBarChartBars];
-      painter->setBrush(QColor(RedOf(color), GreenOf(color), BlueOf(color)));
+      painter->setBrush(ColorToQColor(PieColors[pcBarChartBars]));
       painter->setPen(selected ? palette.highlightedText().color() : palette.text().color());
       painter->drawRect(QRect(QPoint(r.left(), r.top() + 4), QPoint(r.left() + bar, r.bottom() - 4)));
     }

@@ -3,6 +3,7 @@
 // "Graph" width clamped to the window, and the settings kept for the next start.
 #include "charts/ui/BarChartBox.h"
 
+#include "charts/Canvas.h"
 #include "config/RegHelpers.h"
 #include "config/Settings.h"
 #include "scan/FolderSize.h"
@@ -98,8 +99,7 @@ TEST(BarChartBoxWidget, RowsBarsAndTexts) {
   box.chkIncludeSubfolders->setChecked(true);
   QApplication::processEvents();
   const QImage picture = box.BarList->viewport()->grab().toImage();
-  const TColor bars0 = PieColors[pcBarChartBars];
-  const QColor barColor(RedOf(bars0), GreenOf(bars0), BlueOf(bars0));
+  const QColor barColor = ColorToQColor(PieColors[pcBarChartBars]);
   EXPECT_EQ(picture.pixelColor(100, TBarChartBox::RowHeight / 2), barColor);
   EXPECT_EQ(picture.pixelColor(25, TBarChartBox::RowHeight + TBarChartBox::RowHeight / 2), barColor);  // Big: 50 px
   EXPECT_NE(picture.pixelColor(100, TBarChartBox::RowHeight + TBarChartBox::RowHeight / 2), barColor);

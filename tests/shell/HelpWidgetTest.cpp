@@ -51,8 +51,8 @@ TEST(HelpWidget, EveryContextOfTheProgramHasATopicOfItsOwn) {
   const int contexts[] = {HelpContext::MoveFolder,        HelpContext::ArchiveFolder, HelpContext::RestoreFolder,
                           HelpContext::ReduceWasteFolder, HelpContext::ReduceWasteDrive, HelpContext::FileMenu,
                           HelpContext::ViewMenu,          HelpContext::ToolsMenu,     HelpContext::HelpMenu,
-                          HelpContext::Support};
-  const int numbers[] = {2100, 2120, 2130, 3010, 3020, 4001, 4010, 4020, 4030, 5030};
+                          HelpContext::OptionsDialog,     HelpContext::Support};
+  const int numbers[] = {2100, 2120, 2130, 3010, 3020, 4001, 4010, 4020, 4030, 4040, 5030};
   ASSERT_EQ(std::size(contexts), std::size(numbers));
   QSet<QString> seen;
   THelpSinkScope sink;

@@ -2,6 +2,7 @@
 
 #include "ui/options/OptionsBox.h"
 
+#include "charts/Canvas.h"
 #include "config/OptionsValues.h"
 #include "config/Settings.h"
 #include "config/ShellVerb.h"
@@ -40,8 +41,6 @@ TOptionsBox::TColorPicker& Picker() {
   return picker;
 }
 
-QColor ToQColor(TColor color) { return QColor(RedOf(color), GreenOf(color), BlueOf(color)); }
-
 }  // namespace
 
 void TOptionsBox::SetColorPicker(TColorPicker picker) { Picker() = std::move(picker); }
@@ -62,6 +61,7 @@ TOptionsBox::TOptionsBox(QWidget* owner) : QDialog(owner) {
   lbColors = new QListWidget(colors);
   lbColors->setObjectName(QStringLiteral("lbColors"));
   for (const char* name : PieColorNames) lbColors->addItem(QString::fromLatin1(name));
+  lbColors->setMinimumWidth(lbColors->sizeHintForColumn(0) + 2 * lbColors->frameWidth() + 24);
   colorsLayout->addWidget(lbColors, 0, 0, 1, 3);
   colorsLayout->addWidget(new QLabel(QStringLiteral("Color"), colors), 1, 0);
   TheColorButton = new QFrame(colors);
@@ -102,7 +102,8 @@ TOptionsBox::TOptionsBox(QWidget* owner) : QDialog(owner) {
     auto* caption = new QLabel(QString::fromLatin1(captions[i]), pie);
     auto* edit = new QLineEdit(AngleToPercentText(values.Angles[static_cast<size_t>(i)], QLocale()), pie);
     edit->setObjectName(QString::fromLatin1(names[i]));
-    edit->setMaximumWidth(70);
+    edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("100.0000")) + 12);
+    edit->setMaximumWidth(edit->minimumWidth() + 20);
     caption->setBuddy(edit);
     *fields[i] = edit;
     pieLayout->addWidget(caption, i, 0);
@@ -169,7 +170,7 @@ QLineEdit* TOptionsBox::AngleField(int index) const {
 void TOptionsBox::PaintColorButton() {
   const int row = std::max(lbColors->currentRow(), 0);
   QPalette palette = TheColorButton->palette();
-  palette.setColor(QPalette::Window, ToQColor(WorkColors[static_cast<size_t>(row)]));
+  palette.setColor(QPalette::Window, ColorToQColor(WorkColors[static_cast<size_t>(row)]));
   TheColorButton->setPalette(palette);
   TheColorButton->update();
 }
@@ -184,7 +185,7 @@ void TOptionsBox::TheColorButtonClick() {
   if (Picker()) {
     chosen = Picker()(initial);
   } else {
-    const QColor color = QColorDialog::getColor(ToQColor(initial), this, QStringLiteral("Color"));
+    const QColor color = QColorDialog::getColor(ColorToQColor(initial), this, QStringLiteral("Color"));
     if (color.isValid()) chosen = RgbToColor(color.red(), color.green(), color.blue());
   }
   if (!chosen) return;
