@@ -80,6 +80,11 @@ TSubfolderListReport BuildSubfolderListReport(const TTreeNode& node, const QStri
   settings.IncludeWasted = view.IncludeWasted;
   settings.ClusterIndex = SelectedClusterIndex;
   settings.Sort = view.Sort == 0 || std::abs(view.Sort) > ReportListColumns ? 1 : view.Sort;
+  return BuildSubfolderListReport(node, path, settings, effectiveSort);
+}
+
+TSubfolderListReport BuildSubfolderListReport(const TTreeNode& node, const QString& path,
+                                              const TSubfolderSettings& settings, int32_t* effectiveSort) {
   TSubfolderList built = BuildSubfolderRows(&node, settings);
 
   TSubfolderListReport list;

@@ -4,6 +4,7 @@
 
 #include "reports/ReportRows.h"
 #include "reports/ReportView.h"
+#include "reports/SubfolderRows.h"
 
 #include <QDateTime>
 #include <QString>
@@ -25,3 +26,6 @@ TFolderInfoReport BuildFolderInfoReport(const TTreeNode& node, const QString& pa
 // sort code used.
 TSubfolderListReport BuildSubfolderListReport(const TTreeNode& node, const QString& path, const TSubfolderView& view,
                                               int32_t* effectiveSort = nullptr);
+// The same for the list's settings as the Subfolders page has them.
+TSubfolderListReport BuildSubfolderListReport(const TTreeNode& node, const QString& path,
+                                              const TSubfolderSettings& settings, int32_t* effectiveSort = nullptr);

@@ -180,7 +180,8 @@ TFileOpResult Outcome(const TOpResult& result) {
 
 }  // namespace
 
-TFileOpResult DeleteItem(const QString& drivePath, QWidget* parent) {
+TFileOpResult DeleteItem(const QString& drivePath, QWidget* parent, bool* changed) {
+  if (changed) *changed = false;
   THostLocation location;
   struct statx st {};
   if (!LocateItem(drivePath, QStringLiteral("deleted"), location, st, parent)) return TFileOpResult::Failed;
@@ -192,13 +193,15 @@ TFileOpResult DeleteItem(const QString& drivePath, QWidget* parent) {
   const TOpResult result = RunWithProgress(QStringLiteral("Deleting \"%1\"...").arg(drivePath), parent, [&](TOpContext& c) {
     return DeleteEntryAt(location.DirFd, location.Name, location.HostPath, c);
   });
+  if (changed) *changed = result.changed;
   if (!result.failures.empty())
     ShowError(QStringLiteral("\"%1\" could not be deleted completely.\n\n%2").arg(drivePath, FailureLines(result)),
               ekProgram, parent);
   return Outcome(result);
 }
 
-TFileOpResult TrashItem(const QString& drivePath, QWidget* parent) {
+TFileOpResult TrashItem(const QString& drivePath, QWidget* parent, bool* changed) {
+  if (changed) *changed = false;
   THostLocation location;
   struct statx st {};
   if (!LocateItem(drivePath, QStringLiteral("moved to the trash"), location, st, parent)) return TFileOpResult::Failed;
@@ -210,6 +213,8 @@ TFileOpResult TrashItem(const QString& drivePath, QWidget* parent) {
   // cannot be is reported and stays where it is, never deleted instead.
   TOpContext context;
   const TOpResult result = TrashEntryAt(location.DirFd, location.Name, location.HostPath, context);
+  // The item goes to the trash whole, by one rename, or stays where it is.
+  if (changed) *changed = result.changed || result.status == TOpStatus::Done;
   if (!result.failures.empty())
     ShowError(QStringLiteral("\"%1\" could not be moved to the trash.\n\n%2").arg(drivePath, FailureLines(result)),
               ekProgram, parent);

@@ -11,10 +11,11 @@ class QWidget;
 enum class TFileOpResult { Cancelled, Done, Failed };
 
 // Asks whether drivePath (a file, link or folder; never a drive root) should be deleted for
-// good; on Yes deletes it with everything below it.
-TFileOpResult DeleteItem(const QString& drivePath, QWidget* parent = nullptr);
+// good; on Yes deletes it with everything below it. *changed (when given) says whether anything
+// on disk changed, also when the result is a failure or a cancel part of the way.
+TFileOpResult DeleteItem(const QString& drivePath, QWidget* parent = nullptr, bool* changed = nullptr);
 // Asks whether drivePath should go to the trash (the freedesktop.org trash); on Yes moves it.
-TFileOpResult TrashItem(const QString& drivePath, QWidget* parent = nullptr);
+TFileOpResult TrashItem(const QString& drivePath, QWidget* parent = nullptr, bool* changed = nullptr);
 
 // Removes the entry name of the folder dirFd (which may be an O_PATH descriptor) and, for a
 // folder, everything below it, walking with descriptors: links are removed, never followed, and

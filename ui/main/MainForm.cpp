@@ -8,6 +8,7 @@
 #include "scan/VolumeInfo.h"
 #include "shell/Help.h"
 #include "shell/MessageBoxes.h"
+#include "shell/ToolsMenu.h"
 #include "shell/URL.h"
 #include "ui/controls/DriveComboBox.h"
 #include "ui/main/FolderPie.h"
@@ -259,13 +260,22 @@ void TMainForm::BuildMenus() {
   cmdFileExportPie->menuAction()->setStatusTip(QStringLiteral("Copies the pie chart to the clipboard or saves it in a graphic file."));
   QMenu* toClipboard = cmdFileExportPie->addMenu(QStringLiteral("To &Clipboard"));
   toClipboard->menuAction()->setStatusTip(QStringLiteral("Copies the pie chart to the clipboard in metafile or bitmap format."));
-  toClipboard->addAction(QStringLiteral("As &Metafile"))->setStatusTip(QStringLiteral("Copies the pie chart to the clipboard in metafile format."));
-  toClipboard->addAction(QStringLiteral("As &Bitmap"))->setStatusTip(QStringLiteral("Copies the pie chart to the clipboard in bitmap format."));
-  cmdFileExportPie->addAction(QStringLiteral("To &File..."))->setStatusTip(QStringLiteral("Saves the pie chart in a bitmap of metafile file."));
+  cmdFilePieAsMetafile = toClipboard->addAction(QStringLiteral("As &Metafile"));
+  cmdFilePieAsMetafile->setStatusTip(QStringLiteral("Copies the pie chart to the clipboard in metafile format."));
+  cmdFilePieAsBitmap = toClipboard->addAction(QStringLiteral("As &Bitmap"));
+  cmdFilePieAsBitmap->setStatusTip(QStringLiteral("Copies the pie chart to the clipboard in bitmap format."));
+  cmdFilePieToFile = cmdFileExportPie->addAction(QStringLiteral("To &File..."));
+  cmdFilePieToFile->setStatusTip(QStringLiteral("Saves the pie chart in a bitmap of metafile file."));
   cmdFileReports = mnuFile->addMenu(QStringLiteral("&Reports"));
+  cmdFileReportFolderInformation = cmdFileReports->addAction(QStringLiteral("Folder &Information..."));
+  cmdFileReportFolderInformation->setStatusTip(QStringLiteral("Saves a report with detailed information about the current folder."));
+  cmdFileReportFolderContents = cmdFileReports->addAction(QStringLiteral("Subfolder &List..."));
+  cmdFileReportFolderContents->setStatusTip(QStringLiteral("Saves the list of subfolders of the current folder."));
   cmdFilePrint = mnuFile->addMenu(QStringLiteral("Prin&t"));
-  cmdFilePrint->addAction(QStringLiteral("Folder &Information..."))->setStatusTip(QStringLiteral("Prints a report with detailed information about the current folder."));
-  cmdFilePrint->addAction(QStringLiteral("Subfolder &List..."));
+  cmdFilePrintFolderInformation = cmdFilePrint->addAction(QStringLiteral("Folder &Information..."));
+  cmdFilePrintFolderInformation->setStatusTip(QStringLiteral("Prints a report with detailed information about the current folder."));
+  cmdFilePrintSubfolderlist = cmdFilePrint->addAction(QStringLiteral("Subfolder &List..."));
+  cmdFilePrintSubfolderlist->setStatusTip(QStringLiteral("Prints a report with the list of subfolders of the current folder."));
   mnuFile->addSeparator();
   mnuFile->addAction(cmdFileSelectFolder);
   mnuFile->addAction(cmdFileRestoreCompressedFolders);
@@ -292,12 +302,7 @@ void TMainForm::BuildMenus() {
   connect(mnuView, &QMenu::aboutToShow, this, [this] { ViewMenuOpening(); });
 
   mnuTools = menuBar()->addMenu(QStringLiteral("&Tools"));
-  mnuTools->addAction(QStringLiteral("Windows &Explorer"))->setStatusTip(QStringLiteral("Opens the Windows Explorer."));
-  mnuTools->addAction(QStringLiteral("&Find Files or Folders..."))->setStatusTip(QStringLiteral("Opens the Windows Find dialog box, that allows you to search for files or folders based on various search criteria."));
-  mnuTools->addAction(QStringLiteral("Windows &System Tools"))->setStatusTip(QStringLiteral("Allows you to run various system tools such as ScanDisk, Disk Defragmenter, etc."));
-  mnuTools->addSeparator();
-  mnuTools->addAction(QStringLiteral("&Customize the Tools menu..."))->setStatusTip(QStringLiteral("Add your own commands to the Tools menu (for advanced users)."));
-  mnuTools->addSeparator();
+  ToolsMenu = new TToolsMenu(mnuTools, [this] { return CurrentPath; }, this);
 
   mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
   cmdHelpTopics = mnuHelp->addAction(QStringLiteral("&Help Topics"));
@@ -308,7 +313,7 @@ void TMainForm::BuildMenus() {
   connect(web, &QAction::triggered, this, [] { OpenAddress(QStringLiteral("www.example.org/korvane/")); });
   connect(feedback, &QAction::triggered, this, [] { OpenAddress(QStringLiteral("www.example.org/korvane/feedback.html")); });
   mnuHelp->addSeparator();
-  mnuHelp->addAction(QStringLiteral("&About..."));
+  cmdHelpAbout = mnuHelp->addAction(QStringLiteral("&About..."));
 
   // Each menu carries its help context; F1 while one of them (or one of its submenus) is open
   // shows that topic.
@@ -325,6 +330,7 @@ void TMainForm::BuildMenus() {
       m->installEventFilter(this);
     }
   }
+  ConnectMenuCommands();
 }
 
 void TMainForm::BuildLayout() {
@@ -435,6 +441,7 @@ void TMainForm::BuildLayout() {
   wastedLayout->setContentsMargins(0, 0, 0, 0);
   wastedLayout->addWidget(WastedPage);
   pageCleanUp = new QWidget;
+  BuildFreeSpacePage();
   pages_[pgPie] = PiePage;
   pages_[pgFolderInfo] = FolderInfoPage;
   pages_[pgSubfolders] = SubfoldersPage;

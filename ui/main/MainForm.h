@@ -38,6 +38,8 @@ class TFolderInfoPage;
 class TSubfoldersPage;
 class TWastedPage;
 class TShExDriveComboBox;
+class TToolsMenu;
+class TCleanUpPage;
 struct TDriveRecInfo;
 
 // The private start-up event the main window posts itself at its first activation.
@@ -139,6 +141,15 @@ public:
   QAction* cmdViewPieSortAscending = nullptr;
   QAction* cmdViewPieSortDescending = nullptr;
   QAction* cmdViewOptions = nullptr;
+  QAction* cmdFilePieAsMetafile = nullptr;
+  QAction* cmdFilePieAsBitmap = nullptr;
+  QAction* cmdFilePieToFile = nullptr;
+  QAction* cmdFileReportFolderInformation = nullptr;
+  QAction* cmdFileReportFolderContents = nullptr;
+  QAction* cmdFilePrintFolderInformation = nullptr;
+  QAction* cmdFilePrintSubfolderlist = nullptr;
+  QAction* cmdHelpAbout = nullptr;
+  TToolsMenu* ToolsMenu = nullptr;
   QAction* toolScan = nullptr;
   QAction* toolRescanDir = nullptr;
   QAction* toolStop = nullptr;
@@ -156,6 +167,7 @@ public:
   TWastedPage* WastedPage = nullptr;
   // The pie page: header, pie and section records.
   TPiePage* PiePage = nullptr;
+  TCleanUpPage* CleanUpPage = nullptr;
 
   // Pages.
   void SelectPage(int k);
@@ -260,6 +272,19 @@ private:
   void FileMenuOpening();
   void ViewMenuOpening();
   void RebuildDriveBox();
+
+  // Commands of the File, View and Help menus that other parts carry out (MainFormCommands.cpp).
+  void ConnectMenuCommands();
+  void cmdViewBarChartClick();
+  void cmdViewOptionsClick();
+  void cmdFileReportClick(bool print, bool folderInformation);
+  void cmdFilePieExportClick(int how);
+
+  // The "Free Some Space" page and its commands (FreeSpaceCommands.cpp).
+  void BuildFreeSpacePage();
+  void FreeSpaceCommand(int command);
+  bool MoveCurrentFolder(const QString& path, TTreeNode* node, bool* changed);
+  void AfterFreeSpaceOperation(const QString& path, TTreeNode* node, bool changed);
   // Runs a command and shows what escaped from it in the program's error box.
   void Guarded(const std::function<void()>& command);
 
@@ -292,6 +317,6 @@ private:
   QString pendingStatus_;
   bool statusPending_ = false;
   QElapsedTimer pumpTimer_;
-  // The pages by their number; the free-space page has none yet.
+  // The pages by their number.
   IFolderPage* pages_[PageCount] = {};
 };

@@ -9,6 +9,7 @@
 #include "scan/Format.h"
 #include "scan/PathFunctions.h"
 #include "scan/ScanSession.h"
+#include "scan/Scanner.h"
 #include "scan/VolumeInfo.h"
 #include "shell/MessageBoxes.h"
 #include "ui/controls/DriveComboBox.h"
@@ -103,6 +104,18 @@ bool TMainForm::CheckDriveAccessible(QChar letter) {
   }
 }
 
+namespace {
+
+// The status text at the end of a scan: how many folders could not be read, when any.
+QString DoneText(int unreadable) {
+  if (unreadable == 0) return QStringLiteral("Done.");
+  return QStringLiteral("Done. %1 %2 could not be read.")
+      .arg(unreadable)
+      .arg(unreadable == 1 ? QStringLiteral("folder") : QStringLiteral("folders"));
+}
+
+}  // namespace
+
 bool TMainForm::ScanDriveCommand(const QString& driveText, TDriveRecInfo*) {
   // One scan at a time: a folder dropped or chosen while a scan runs starts no second one.
   if (driveText.isEmpty() || Scanning || session_->Scanning()) return false;
@@ -119,7 +132,7 @@ bool TMainForm::ScanDriveCommand(const QString& driveText, TDriveRecInfo*) {
 }
 
 void TMainForm::AfterDriveScan() {
-  SetStatusText(0, QStringLiteral("Done."));
+  SetStatusText(0, DoneText(Scanner().UnreadableFolders()));
   statusPending_ = false;
   InvalidateAll(session_->Aborted());
   if (!SelectedNode() && Nodes().TopCount() > 0) SelectNode(Nodes().Top(0));
@@ -183,7 +196,7 @@ void TMainForm::RescanCurrentFolder() {
     InvalidateAll(false);
     SetScanning(false);
     statusPending_ = false;
-    SetStatusText(0, QStringLiteral("Done."));
+    SetStatusText(0, DoneText(Scanner().UnreadableFolders()));
     FolderTreeChange(SelectedNode());
   };
   try {

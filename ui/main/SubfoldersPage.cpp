@@ -229,6 +229,18 @@ void TSubfoldersPage::LayoutPage() {
   txtWebFolderListPath->setText(txtWebFolderListPath->fontMetrics().elidedText(pathText_, Qt::ElideMiddle, width));
 }
 
+TSubfolderSettings TSubfoldersPage::CurrentSettings() const {
+  TSubfolderSettings settings;
+  settings.Display = cbFoldersDisplayType->currentIndex();
+  // A Top text that is no number, or a negative one, counts as the default 10.
+  settings.TopCount = CheckFoldersDisplayTopX(FoldersDisplayTopXFromText(cbFoldersTop->currentText()));
+  settings.Threshold = Threshold();
+  settings.IncludeWasted = IncludeWastedInformation && IncludeWastedInformation->Value;
+  settings.ClusterIndex = host_.Session().SelectedClusterIndex();
+  settings.Sort = SubfolderSort();
+  return settings;
+}
+
 int64_t TSubfoldersPage::Threshold() const {
   if (cbFoldersDisplayType->currentIndex() != dtLargerThan) return 0;
   static constexpr int64_t Units[3] = {1, 1024, 1048576};
@@ -243,7 +255,6 @@ void TSubfoldersPage::FillSubfolderList(TTreeNode* node) {
   pathText_ = host_.Current().Path;
   LayoutPage();
   panWebListLevelUp->setVisible(node && node->Parent());
-  const int64_t threshold = Threshold();
   QApplication::setOverrideCursor(Qt::WaitCursor);
   struct TRestore {
     ~TRestore() { QApplication::restoreOverrideCursor(); }
@@ -251,16 +262,7 @@ void TSubfoldersPage::FillSubfolderList(TTreeNode* node) {
 
   TheFilesList->clear();
   if (!node) return;
-  const int type = cbFoldersDisplayType->currentIndex();
-  TSubfolderSettings settings;
-  settings.Display = type;
-  // A Top text that is no number, or a negative one, counts as the default 10.
-  settings.TopCount = CheckFoldersDisplayTopX(FoldersDisplayTopXFromText(cbFoldersTop->currentText()));
-  settings.Threshold = threshold;
-  settings.IncludeWasted = IncludeWastedInformation && IncludeWastedInformation->Value;
-  settings.ClusterIndex = host_.Session().SelectedClusterIndex();
-  settings.Sort = SubfolderSort();
-  const TSubfolderList list = BuildSubfolderRows(node, settings);
+  const TSubfolderList list = BuildSubfolderRows(node, CurrentSettings());
   const QIcon folderIcon = QFileIconProvider().icon(QFileIconProvider::Folder);
   QList<QTreeWidgetItem*> rows;
   rows.reserve(static_cast<qsizetype>(list.Rows.size()));

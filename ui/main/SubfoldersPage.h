@@ -3,6 +3,7 @@
 // largest N, those above a threshold or all of them, sorted by any column.
 
 #include "config/FoldersDisplay.h"
+#include "reports/SubfolderRows.h"
 #include "ui/main/PageHost.h"
 
 #include <QWidget>
@@ -40,6 +41,8 @@ public:
 
   // Fills the list for node unless it already is the one listed.
   void FillSubfolderList(TTreeNode* node);
+  // The list's filter, threshold and order as the page's controls and the settings have them now.
+  TSubfolderSettings CurrentSettings() const;
   // Smallest figure a subfolder needs to be listed: 0 unless the mode is "Folders Larger Than".
   int64_t Threshold() const;
   // Puts "-> " before the caption of column and takes it off every other.

@@ -1,0 +1,137 @@
+// The commands of the "Free Some Space" page for the current folder: send it to the trash, delete
+// it, move its contents elsewhere; then the tree follows what happened on disk.
+
+#include "ui/main/MainForm.h"
+
+#include "cleanup/MoveOperation.h"
+#include "cleanup/ui/MoveFolderBox.h"
+#include "cleanup/ui/OperationProgressBox.h"
+#include "platform/DriveTable.h"
+#include "scan/FolderSize.h"
+#include "scan/Format.h"
+#include "scan/PathFunctions.h"
+#include "scan/ScanSession.h"
+#include "shell/FileOps.h"
+#include "shell/MessageBoxes.h"
+#include "ui/main/CleanUpPage.h"
+
+#include <QDir>
+#include <QFile>
+#include <QShortcut>
+
+namespace {
+
+// A target typed as a drive path or a host path, as an absolute host path.
+std::optional<QByteArray> TargetHostPath(const QString& target) {
+  if (SplitDrivePath(target)) return DriveToHost(target);
+  if (target.startsWith(QLatin1Char('/'))) return CleanHostPath(QFile::encodeName(target));
+  return std::nullopt;
+}
+
+QString FailureLines(const TOpResult& result) {
+  QStringList lines;
+  for (size_t i = 0; i < result.failures.size() && i < 5; ++i)
+    lines << QStringLiteral("%1: %2").arg(result.failures[i].path, result.failures[i].reason);
+  if (result.failures.size() > 5) lines << QStringLiteral("and %1 more.").arg(result.failures.size() - 5);
+  return lines.join(QLatin1Char('\n'));
+}
+
+}  // namespace
+
+void TMainForm::BuildFreeSpacePage() {
+  CleanUpPage = new TCleanUpPage(*this, pageCleanUp, [this](int command) { FreeSpaceCommand(command); });
+  // Archiving from the window comes with its dialog; until then the panel stays greyed.
+  CleanUpPage->SetCommandEnabled(ccArchive, false);
+  pages_[pgFreeSpace] = CleanUpPage;
+  // Ctrl+B, Ctrl+D, Ctrl+M and Ctrl+R, with exactly Ctrl held, while the page's tab is visible
+  // (whichever page is on show).
+  const std::pair<QKeyCombination, int> keys[] = {{Qt::CTRL | Qt::Key_B, ccRecycle},
+                                                  {Qt::CTRL | Qt::Key_D, ccDelete},
+                                                  {Qt::CTRL | Qt::Key_M, ccMove},
+                                                  {Qt::CTRL | Qt::Key_R, ccArchive}};
+  for (const auto& [key, command] : keys) {
+    auto* shortcut = new QShortcut(QKeySequence(key), this);
+    shortcut->setContext(Qt::WindowShortcut);
+    connect(shortcut, &QShortcut::activated, this, [this, command = command] {
+      if (!notReady_ && ThePages->isTabVisible(pgFreeSpace + 1)) FreeSpaceCommand(command);
+    });
+  }
+}
+
+void TMainForm::FreeSpaceCommand(int command) {
+  // A drive root has no such commands, and nothing may change the tree while a scan runs.
+  TTreeNode* node = CurrentNode;
+  if (!node || !node->Parent() || Scanning || session_->Scanning()) return;
+  const QString path = CurrentPath;
+  Guarded([&] {
+    bool changed = false;
+    switch (command) {
+      case ccRecycle:
+        TrashItem(path, this, &changed);
+        break;
+      case ccDelete:
+        DeleteItem(path, this, &changed);
+        break;
+      case ccMove:
+        if (!MoveCurrentFolder(path, node, &changed)) return;
+        break;
+      default:
+        return;
+    }
+    AfterFreeSpaceOperation(path, node, changed);
+  });
+}
+
+bool TMainForm::MoveCurrentFolder(const QString& path, TTreeNode* node, bool* changed) {
+  if (!node->Data()) return false;
+  TCleanUpMoveFolderBox box(this);
+  box.Prepare(path, *node->Data());
+  if (RunModalDialog(box) != QDialog::Accepted) return false;
+  const QString target = box.Target().trimmed();
+  const std::optional<QByteArray> source = DriveToHost(path);
+  const std::optional<QByteArray> targetHost = TargetHostPath(target);
+  if (target.isEmpty()) return false;
+  if (!source || !targetHost) {
+    ShowError(QStringLiteral("\"%1\" is not a folder on any drive.").arg(target), ekProgram, this);
+    return false;
+  }
+  if (const QString refusal = CheckMove(*source, *targetHost); !refusal.isEmpty()) {
+    ShowError(refusal, ekProgram, this);
+    return false;
+  }
+  TOperationProgressBox progress(QStringLiteral("Move Folder"), QStringLiteral("Moving \"%1\" to \"%2\"...").arg(path, target),
+                                 this);
+  bool replaceAll = false;
+  progress.SetAsk([this, &replaceAll](const TOpQuestion& q) {
+    if (replaceAll) return TOpAnswer::Yes;
+    TMessageRequest request;
+    request.Parent = this;
+    request.Text = q.text.isEmpty() ? QStringLiteral("\"%1\" exists already. Replace it?").arg(q.path) : q.text;
+    request.Caption = ProgramName;
+    request.Icon = TMessageIcon::Question;
+    request.Buttons = mbYes | mbNo | mbCancel;
+    request.DefaultButton = mbNo;
+    const int answer = ShowMessage(request);
+    return answer == mbYes ? TOpAnswer::Yes : answer == mbNo ? TOpAnswer::No : TOpAnswer::Cancel;
+  });
+  const TOpResult result = progress.Run([&](TOpContext& context) { return MoveFolderContents(*source, *targetHost, context); });
+  *changed = result.changed;
+  if (!result.failures.empty())
+    ShowError(QStringLiteral("\"%1\" could not be moved completely.\n\n%2").arg(path, FailureLines(result)), ekProgram, this);
+  return true;
+}
+
+void TMainForm::AfterFreeSpaceOperation(const QString& path, TTreeNode* node, bool changed) {
+  TTreeNode* parent = node->Parent();
+  if (!PathExists(path)) {
+    // Gone from the disk: out of the tree, and its figures out of its ancestors'.
+    PreparePages(nullptr);
+    session_->RemoveFolder(node, node->Data() ? node->Data()->TotalSize : 0);
+    SelectNode(parent);
+    InvalidateAll(true);
+  } else if (changed) {
+    // Still there but changed (partly done, or cancelled part of the way): scan it again so that
+    // the figures match the disk.
+    RescanCurrentFolder();
+  }
+}
