@@ -57,6 +57,8 @@ TArchiveOutcome ArchiveFolder(const TArchiveRequest& request, TOpContext& contex
   QByteArray archives;
   QString error;
   if (!EnsureArchivesFolder(letter, &archives, &error)) return fail(error);
+  if (folder == archives || folder.startsWith(archives + '/'))
+    return fail(QStringLiteral("it is the archives folder or lies inside it"));
   TZipMaster::RemoveStaleParts(archives);
   struct stat archivesStat {};
   ::stat(archives.constData(), &archivesStat);
