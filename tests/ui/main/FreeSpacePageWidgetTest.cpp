@@ -1,0 +1,160 @@
+// The "Free Some Space" page in the main window: its panels and hints, its keys, and the tree
+// after sending a folder to the trash or deleting it.
+
+#include "scan/FolderSize.h"
+#include "scan/FolderTree.h"
+#include "scan/PathFunctions.h"
+#include "shell/MessageBoxes.h"
+#include "tests/config/RegistryScope.h"
+#include "tests/support/Fixture.h"
+#include "tests/support/MainFormEnv.h"
+#include "ui/controls/SensitivePanel.h"
+#include "ui/main/CleanUpPage.h"
+#include "ui/main/MainForm.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+// Drive T with a folder worth removing, the trash in a folder of the test's own, and every
+// question answered as the test says.
+class TFreeSpaceEnv {
+public:
+  TFreeSpaceEnv() : savedXdg_(qgetenv("XDG_DATA_HOME")) {
+    t.File("Data/Old/a.bin", 10000);
+    t.File("Data/Old/Inner/b.bin", 3000);
+    t.File("Data/Keep/c.bin", 7000);
+    t.Dir("share");
+    qputenv("XDG_DATA_HOME", t.Path("share"));
+    drives = std::make_unique<TDriveScope>(std::vector<TDriveMapping>{{'T', t.Root()}});
+    SetMessageAnswerer([this](const TMessageRequest& r) {
+      questions.push_back(r.Text);
+      return answer;
+    });
+    SetModalDialogRunner([](QDialog&) { return int(QDialog::Rejected); });
+  }
+  ~TFreeSpaceEnv() {
+    SetMessageAnswerer(nullptr);
+    SetModalDialogRunner(nullptr);
+    qputenv("XDG_DATA_HOME", savedXdg_);
+  }
+
+  TRegistryScope registry;
+  TFixtureTree t;
+  std::unique_ptr<TDriveScope> drives;
+  std::vector<QString> questions;
+  int answer = mbNo;
+
+private:
+  QByteArray savedXdg_;
+};
+
+struct TTotals {
+  int64_t Size;
+  int32_t Files;
+  int32_t Folders;
+};
+TTotals TotalsOf(TMainForm& form, const QString& path) {
+  const TFolderSize* rec = FindNodeByPath(form.Nodes(), path)->Data();
+  return {rec->TotalSize, rec->TotalFiles, rec->TotalFolders};
+}
+
+void StartOn(TMainForm& form, const QString& path, int page) {
+  StartMainForm(form);
+  ShowFolderOnPage(form, path, page);
+  QApplication::setActiveWindow(&form);
+  form.activateWindow();
+  QApplication::processEvents();
+}
+
+TEST(FreeSpacePage, KeysRunTheCommandsOnlyWithExactlyCtrlAndNotOnADriveRoot) {
+  TFreeSpaceEnv env;
+  TMainForm form({QStringLiteral("T:\\")});
+  StartOn(form, QStringLiteral("T:\\"), 0);
+  struct Case {
+    QString folder;
+    Qt::KeyboardModifiers modifiers;
+    bool asks;
+  };
+  const Case cases[] = {
+      {QStringLiteral("T:\\"), Qt::ControlModifier, false},  // a drive root has no such page
+      {QStringLiteral("T:\\Data\\Old"), Qt::ControlModifier | Qt::ShiftModifier, false},
+      {QStringLiteral("T:\\Data\\Old"), Qt::AltModifier, false},
+      {QStringLiteral("T:\\Data\\Old"), Qt::ControlModifier, true},  // from the pie page too
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.folder.toStdString() + " " + std::to_string(int(c.modifiers)));
+    ShowFolderOnPage(form, c.folder, 0);
+    EXPECT_EQ(form.ThePages->isTabVisible(5), c.folder != QStringLiteral("T:\\"));
+    env.questions.clear();
+    QTest::keyClick(&form, Qt::Key_D, c.modifiers);
+    EXPECT_EQ(env.questions.size(), c.asks ? 1u : 0u);
+    if (c.asks) EXPECT_TRUE(env.questions[0].contains(QStringLiteral("permanently delete")));
+  }
+  // Saying No changed nothing.
+  EXPECT_TRUE(PathExists(QStringLiteral("T:\\Data\\Old")));
+  EXPECT_EQ(TotalsOf(form, QStringLiteral("T:\\Data")).Size, 20000);
+  // A direct call for a drive root does nothing either.
+  ShowFolderOnPage(form, QStringLiteral("T:\\"), 0);
+  env.questions.clear();
+  form.FreeSpaceCommand(ccDelete);
+  EXPECT_TRUE(env.questions.empty());
+}
+
+TEST(FreeSpacePage, TrashAndDeleteTakeExactlyTheFolderOutOfTheTree) {
+  for (const int command : {int(ccRecycle), int(ccDelete)}) {
+    SCOPED_TRACE(command);
+    TFreeSpaceEnv env;
+    env.answer = mbYes;
+    TMainForm form({QStringLiteral("T:\\")});
+    StartOn(form, QStringLiteral("T:\\Data\\Old"), pgFreeSpace);
+    const TTotals before = TotalsOf(form, QStringLiteral("T:\\Data"));
+    const TTotals old = TotalsOf(form, QStringLiteral("T:\\Data\\Old"));
+    const TTotals rootBefore = TotalsOf(form, QStringLiteral("T:\\"));
+    form.FreeSpaceCommand(command);
+    ASSERT_EQ(env.questions.size(), 1u);
+    EXPECT_FALSE(PathExists(QStringLiteral("T:\\Data\\Old")));
+    EXPECT_EQ(FindNodeByPath(form.Nodes(), QStringLiteral("T:\\Data\\Old")), nullptr);
+    const TTotals after = TotalsOf(form, QStringLiteral("T:\\Data"));
+    EXPECT_EQ(after.Size, before.Size - old.Size);
+    EXPECT_EQ(after.Files, before.Files - old.Files);
+    EXPECT_EQ(after.Folders, before.Folders - old.Folders - 1);
+    EXPECT_EQ(TotalsOf(form, QStringLiteral("T:\\")).Size, rootBefore.Size - old.Size);
+    EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data"));
+    // The trash holds it; a delete leaves nothing anywhere.
+    const QByteArray trashed = env.t.Path("share/Trash/files/Old");
+    EXPECT_EQ(::access(trashed.constData(), F_OK) == 0, command == ccRecycle);
+  }
+}
+
+TEST(FreeSpacePage, PanelsLightUpOneAtATimeAndExplainThemselves) {
+  TFreeSpaceEnv env;
+  TMainForm form({QStringLiteral("T:\\")});
+  StartOn(form, QStringLiteral("T:\\Data\\Old"), pgFreeSpace);
+  TCleanUpPage& page = *form.CleanUpPage;
+  EXPECT_EQ(page.txtWebCleanUpPath->text(), QStringLiteral("T:\\Data\\Old"));
+  EXPECT_EQ(page.ediCleanMenuHint->toPlainText(), TCleanUpPage::HintText(0));
+  page.panCleanMenuMoveSensitiveActivate(page.panCleanMenuMove);
+  EXPECT_EQ(page.ediCleanMenuHint->toPlainText(), TCleanUpPage::HintText(ccMove));
+  page.panCleanMenuMoveSensitiveDeactivate(page.panCleanMenuMove);
+  page.panCleanMenuMoveSensitiveActivate(page.panCleanMenuDelete);
+  EXPECT_TRUE(TCleanUpPage::HintText(ccDelete).contains(QStringLiteral("very dangerous")));
+  EXPECT_EQ(page.ediCleanMenuHint->toPlainText(), TCleanUpPage::HintText(ccDelete));
+  int lit = 0;
+  for (TSensitivePanel* p : {page.panCleanMenuCompress, page.panCleanMenuMove, page.panCleanMenuRecycle, page.panCleanMenuDelete})
+    lit += p->property("highlighted").toBool() ? 1 : 0;
+  EXPECT_EQ(lit, 1);
+  page.panCleanMenuMoveSensitiveDeactivate(page.panCleanMenuDelete);
+  EXPECT_EQ(page.ediCleanMenuHint->toPlainText(), TCleanUpPage::HintText(0));
+}
+
+}  // namespace
