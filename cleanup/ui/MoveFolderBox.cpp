@@ -90,9 +90,9 @@ TCleanUpMoveFolderBox::TCleanUpMoveFolderBox(QWidget* parent) : QDialog(parent) 
   ediFolderTarget->setGeometry(8, 184, 479, 22);
 
   cbDrives = new TShExDriveComboBox(this);
-  cbDrives->setGeometry(8, 210, 200, 24);
+  cbDrives->setGeometry(8, 210, 170, 24);
   lbFolders = new QListWidget(this);
-  lbFolders->setGeometry(8, 236, 200, 90);
+  lbFolders->setGeometry(8, 236, 170, 90);
   lbFolders->setIconSize(QSize(16, 16));
 
   Memo1 = new QPlainTextEdit(this);
@@ -102,17 +102,23 @@ TCleanUpMoveFolderBox::TCleanUpMoveFolderBox(QWidget* parent) : QDialog(parent) 
   Memo1->setPlainText(QStringLiteral(
       "Note: If the folder contains an installed application, you should uninstall the application and install it to "
       "the new location. Some folders can also be moved by the application that uses them."));
-  Memo1->setGeometry(214, 210, 273, 56);
+  Memo1->document()->setDocumentMargin(0);
+  QFont small = Memo1->font();
+  small.setPointSizeF(small.pointSizeF() * 0.85);
+  Memo1->setFont(small);
+  Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  Memo1->setGeometry(186, 209, 301, 54);
 
   auto* lblImportant = new QLabel(
       QStringLiteral("IMPORTANT: Before moving the folder, make sure that all applications that use it will continue "
                      "to work properly even if you move the folder."),
       this);
-  QFont bold = lblImportant->font();
+  QFont bold = small;
   bold.setBold(true);
   lblImportant->setFont(bold);
   lblImportant->setWordWrap(true);
-  lblImportant->setGeometry(214, 266, 273, 34);
+  lblImportant->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  lblImportant->setGeometry(186, 262, 301, 40);
 
   cmdOK = new QPushButton(QStringLiteral("OK"), this);
   cmdOK->setDefault(true);

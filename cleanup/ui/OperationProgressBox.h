@@ -36,7 +36,7 @@ public:
   // Shows a progress report now.
   void ShowProgress(const TOpProgress& p);
 
-protected:
+  // Cancel: while an operation runs, stops it between entries instead of closing.
   void reject() override;
 
 private:

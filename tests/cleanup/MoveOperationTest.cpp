@@ -299,7 +299,6 @@ TEST(MoveOperation, KilledAtRandomPointsAcrossFileSystemsLosesNoFileAndTearsNone
     }
     const auto whole = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
     RemoveTree(target);
-    std::printf("whole move %s: %lld us\n", toTmpfs ? "to tmpfs" : "from tmpfs", static_cast<long long>(whole.count()));
     for (int round = 0; round < 10; ++round) {
       SCOPED_TRACE(round);
       ASSERT_EQ(::mkdir(source.constData(), 0700), 0);
