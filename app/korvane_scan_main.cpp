@@ -114,7 +114,7 @@ int main(int argc, char** argv) {
   const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
   const TDriveRecInfo* drive = session.Drive(QLatin1Char(letter));
 
-  const TFolderSize* rec = drive->Node->Data();
+  const TFolderSize* rec = drive && drive->Node ? drive->Node->Data() : nullptr;
   if (!rec) {
     std::fprintf(stderr, "korvane-scan: the scan of %s did not complete\n", given.constData());
     return 1;
@@ -133,8 +133,8 @@ int main(int argc, char** argv) {
   Print("latest-change", static_cast<int64_t>(rec->LastChange));
   std::printf("attributes: 0x%X\n", rec->Attributes);
   // Folders that could not be read count as empty; each is named on stderr, as du does.
-  Print("unreadable-folders", static_cast<int64_t>(scanner.UnreadableFolders()));
-  for (const QString& path : scanner.UnreadablePaths()) {
+  Print("unreadable-folders", static_cast<int64_t>(session.Scanner().UnreadableFolders()));
+  for (const QString& path : session.Scanner().UnreadablePaths()) {
     const std::optional<QByteArray> hostPath = DriveToHost(path);
     std::fprintf(stderr, "korvane-scan: cannot read folder %s\n",
                  hostPath ? hostPath->constData() : path.toUtf8().constData());
