@@ -43,13 +43,13 @@ void TMainForm::cmdFileReportClick(bool print, bool folderInformation) {
       const TFolderInfoReport info =
           BuildFolderInfoReport(*CurrentNode, CurrentPath, DriveClusterSize, QDateTime::currentDateTime());
       if (print)
-        cmdFilePrintFolderInformation(this, info, list);
+        ::cmdFilePrintFolderInformation(this, info, list);
       else
-        cmdFileReportFolderInformation(this, info, list);
+        ::cmdFileReportFolderInformation(this, info, list);
     } else if (print) {
-      cmdFilePrintSubfolderlist(this, list);
+      ::cmdFilePrintSubfolderlist(this, list);
     } else {
-      cmdFileReportFolderContents(this, list);
+      ::cmdFileReportFolderContents(this, list);
     }
   });
 }
@@ -61,9 +61,9 @@ void TMainForm::cmdFilePieExportClick(int how) {
     const int previous = CurrentPage;
     if (previous != pgPie) SelectPage(pgPie);
     if (how == 2)
-      cmdFilePieToFile(this, PiePage->Chart());
+      ::cmdFilePieToFile(this, PiePage->Chart());
     else
-      cmdFilePieToClipboard(this, PiePage->Chart(), how == 0);
+      ::cmdFilePieToClipboard(this, PiePage->Chart(), how == 0);
     if (previous != pgPie) SelectPage(previous);
   });
 }

@@ -262,7 +262,8 @@ void TSubfoldersPage::FillSubfolderList(TTreeNode* node) {
 
   TheFilesList->clear();
   if (!node) return;
-  const TSubfolderList list = BuildSubfolderRows(node, CurrentSettings());
+  const TSubfolderSettings settings = CurrentSettings();
+  const TSubfolderList list = BuildSubfolderRows(node, settings);
   const QIcon folderIcon = QFileIconProvider().icon(QFileIconProvider::Folder);
   QList<QTreeWidgetItem*> rows;
   rows.reserve(static_cast<qsizetype>(list.Rows.size()));
@@ -278,7 +279,7 @@ void TSubfoldersPage::FillSubfolderList(TTreeNode* node) {
   TheFilesList->addTopLevelItems(rows);
   values_[4] = list.Sort;
   SetSortMarker(std::abs(SubfolderSort()) - 1);
-  if (type == dtTop) {
+  if (settings.Display == dtTop) {
     const int32_t n = settings.TopCount;
     // While the user is typing in the box, the text is put right when the editing ends instead.
     if (!cbFoldersTop->hasFocus() && cbFoldersTop->currentText() != QString::number(n)) {
