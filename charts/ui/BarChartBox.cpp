@@ -113,7 +113,8 @@ QVariant TBarChartModel::data(const QModelIndex& index, int role) const {
 
 // ---------------------------------------------------------------------------------------------
 
-TBarChartBox::TBarChartBox(QWidget* owner) : QDialog(owner, Qt::Tool) {
+TBarChartBox::TBarChartBox(QWidget* owner)
+    : QDialog(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
   setObjectName(QStringLiteral("BarChartBox"));
   setWindowTitle(QStringLiteral("Tree Bar Chart"));
   setSizeGripEnabled(false);
@@ -215,16 +216,14 @@ TBarChartBox::TBarChartBox(QWidget* owner) : QDialog(owner, Qt::Tool) {
   FitFolderSection();
 }
 
-TBarChartBox::~TBarChartBox() {
-  try {
-    TBoxPlacement placement(*this);
-    SaveFormPlacement(placement, RegistryKeyPath, BarChartBoxSection);
-    RegWriteInt(RegistryKeyPath, BarChartBoxSection, BarChartGraphWidthName, TheHeader->sectionSize(0));
-    RegWriteBool(RegistryKeyPath, BarChartBoxSection, BarChartIncludeSubfoldersName, chkIncludeSubfolders->isChecked());
-    RegWriteBool(RegistryKeyPath, BarChartBoxSection, BarChartShowFullPathName, chkShowFullPath->isChecked());
-  } catch (const ERegistryException& e) {
-    qWarning("Tree bar chart settings not saved: %s", qPrintable(e.Message()));
-  }
+TBarChartBox::~TBarChartBox() = default;
+
+void TBarChartBox::SaveSettings() {
+  TBoxPlacement placement(*this);
+  SaveFormPlacement(placement, RegistryKeyPath, BarChartBoxSection);
+  RegWriteInt(RegistryKeyPath, BarChartBoxSection, BarChartGraphWidthName, TheHeader->sectionSize(0));
+  RegWriteBool(RegistryKeyPath, BarChartBoxSection, BarChartIncludeSubfoldersName, chkIncludeSubfolders->isChecked());
+  RegWriteBool(RegistryKeyPath, BarChartBoxSection, BarChartShowFullPathName, chkShowFullPath->isChecked());
 }
 
 bool TBarChartBox::IncludeWasted() const { return IncludeWastedInformation && IncludeWastedInformation->Value; }

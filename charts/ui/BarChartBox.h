@@ -39,8 +39,10 @@ class TBarChartBox : public QDialog {
 
 public:
   explicit TBarChartBox(QWidget* owner);
-  // Writes the placement, the "Graph" width and the two check boxes to "BarChartBox".
   ~TBarChartBox() override;
+  // Writes the placement, the "Graph" width and the two check boxes to "BarChartBox" (the main
+  // window calls it as the program ends; a failure to write is thrown).
+  void SaveSettings();
 
   static constexpr int RowHeight = 24;
 

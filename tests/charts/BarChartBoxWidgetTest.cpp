@@ -169,6 +169,7 @@ TEST(BarChartBoxWidget, SettingsComeBackAndWideGraphIsClamped) {
     box.resize(520, 280);
     SetGraphWidth(box, 150);
     box.chkIncludeSubfolders->setChecked(false);
+    box.SaveSettings();
   }
   EXPECT_EQ(RegReadInt(RegistryKeyPath, BarChartBoxSection, BarChartGraphWidthName, 0), 150);
   {

@@ -3,6 +3,8 @@
 
 #include "ui/main/MainForm.h"
 
+#include "charts/ui/BarChartBox.h"
+
 #include "config/Options.h"
 #include "scan/FolderSize.h"
 #include "scan/Format.h"
@@ -139,6 +141,7 @@ void TMainForm::FormDestroy(bool report) {
   if (SubfoldersPage && SubfoldersPage->HasSavedValues())
     attempt([this] { WriteFoldersDisplaySettings(SubfoldersPage->SavedValues()); });
   if (SectionSizeBox) attempt([this] { SectionSizeBox->SavePlacement(); });
+  if (BarChartBox) attempt([this] { BarChartBox->SaveSettings(); });
   attempt([] { SaveSettings(); });
   if (failures.isEmpty()) return;
   failures.removeDuplicates();
