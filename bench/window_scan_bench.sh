@@ -16,7 +16,7 @@ cmake --build build --target korvane-scan korvane-bench-tree korvane-window-scan
 if [ ! -f "$dir/tree.done" ]; then
   rm -rf "${dir:?}/tree"
   mkdir -p "$dir"
-  build/bench/korvane-bench-tree "$dir/tree" 60000 300000
+  build/bench/korvane-bench-tree "$dir/tree" 60000 275000
   touch "$dir/tree.done"
 fi
 
