@@ -9,6 +9,7 @@
 #include "scan/PseudoFs.h"
 #include "scan/ScanHost.h"
 #include "scan/ScanSession.h"
+#include "scan/Scanner.h"
 #include "scan/VolumeInfo.h"
 
 #include <QElapsedTimer>

@@ -46,7 +46,9 @@ struct ShellFileOps : ::testing::Test {
 TEST_F(ShellFileOps, AnsweredNoChangesNothing) {
   for (auto op : {&DeleteItem, &TrashItem}) {
     TMessageAnswers answers({mbNo});
-    EXPECT_EQ(op(QStringLiteral("T:\\Data"), nullptr), TFileOpResult::Cancelled);
+    bool changed = true;
+    EXPECT_EQ(op(QStringLiteral("T:\\Data"), nullptr, &changed), TFileOpResult::Cancelled);
+    EXPECT_FALSE(changed);
     ASSERT_EQ(answers.Asked.size(), 1u);
     EXPECT_EQ(answers.Asked[0].Buttons, mbYes | mbNo);
     EXPECT_TRUE(answers.Asked[0].Text.contains(QStringLiteral("T:\\Data")));
@@ -85,7 +87,7 @@ TEST_F(ShellFileOps, DriveRootsAndMissingItemsAreRefusedWithAMessage) {
     SCOPED_TRACE(path);
     for (auto op : {&DeleteItem, &TrashItem}) {
       TMessageAnswers answers({mbYes});
-      EXPECT_EQ(op(QString::fromLatin1(path), nullptr), TFileOpResult::Failed);
+      EXPECT_EQ(op(QString::fromLatin1(path), nullptr, nullptr), TFileOpResult::Failed);
       ASSERT_EQ(answers.Asked.size(), 1u);  // the error, no question
       EXPECT_EQ(answers.Errors(), 1);
     }

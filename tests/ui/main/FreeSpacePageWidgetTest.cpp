@@ -4,6 +4,7 @@
 #include "scan/FolderSize.h"
 #include "scan/FolderTree.h"
 #include "scan/PathFunctions.h"
+#include "scan/ScanSession.h"
 #include "shell/MessageBoxes.h"
 #include "tests/config/RegistryScope.h"
 #include "tests/support/Fixture.h"
@@ -64,7 +65,7 @@ struct TTotals {
   int32_t Folders;
 };
 TTotals TotalsOf(TMainForm& form, const QString& path) {
-  const TFolderSize* rec = FindNodeByPath(form.Nodes(), path)->Data();
+  const TFolderSize* rec = form.Session().FindFolder(path)->Data();
   return {rec->TotalSize, rec->TotalFiles, rec->TotalFolders};
 }
 
@@ -123,7 +124,7 @@ TEST(FreeSpacePage, TrashAndDeleteTakeExactlyTheFolderOutOfTheTree) {
     form.FreeSpaceCommand(command);
     ASSERT_EQ(env.questions.size(), 1u);
     EXPECT_FALSE(PathExists(QStringLiteral("T:\\Data\\Old")));
-    EXPECT_EQ(FindNodeByPath(form.Nodes(), QStringLiteral("T:\\Data\\Old")), nullptr);
+    EXPECT_EQ(form.Session().FindFolder(QStringLiteral("T:\\Data\\Old")), nullptr);
     const TTotals after = TotalsOf(form, QStringLiteral("T:\\Data"));
     EXPECT_EQ(after.Size, before.Size - old.Size);
     EXPECT_EQ(after.Files, before.Files - old.Files);
