@@ -152,7 +152,9 @@ std::optional<QByteArray> ReadWholeFile(const QByteArray& path, bool* missing, Q
   const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
     const int code = errno;
-    if (missing) *missing = code == ENOENT;
+    // A path with a file where a folder should be cannot hold the file either: it is missing too,
+    // and a write there fails and says so.
+    if (missing) *missing = code == ENOENT || code == ENOTDIR;
     if (error) *error = QStringLiteral("Cannot open %1: %2").arg(QString::fromLocal8Bit(path), SystemErrorText(code));
     return std::nullopt;
   }

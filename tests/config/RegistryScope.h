@@ -4,6 +4,7 @@
 
 #include "config/AtomicFile.h"
 #include "config/RegistryStore.h"
+#include "config/SettingsWarnings.h"
 #include "tests/support/Fixture.h"
 
 #include <QByteArray>
@@ -16,6 +17,8 @@ class TRegistryScope {
 public:
   TRegistryScope() : wasSet_(qEnvironmentVariableIsSet("KORVANE_REGISTRY_DIR")), saved_(qgetenv("KORVANE_REGISTRY_DIR")) {
     qputenv("KORVANE_REGISTRY_DIR", tree_.Root());
+    // Warnings about another test's settings folder are not this one's.
+    TakeSettingsWarningMessage();
   }
   ~TRegistryScope() {
     SetAtomicWriteTestHook({});

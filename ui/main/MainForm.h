@@ -282,7 +282,13 @@ private:
 
   // The "Free Some Space" page and its commands (FreeSpaceCommands.cpp).
   void BuildFreeSpacePage();
+
+public:
+  // Runs a command of the page (TCleanUpCommand) for the current folder; nothing for a drive root
+  // or while a scan runs.
   void FreeSpaceCommand(int command);
+
+private:
   bool MoveCurrentFolder(const QString& path, TTreeNode* node, bool* changed);
   void AfterFreeSpaceOperation(const QString& path, TTreeNode* node, bool changed);
   // Runs a command and shows what escaped from it in the program's error box.

@@ -6,6 +6,7 @@
 #include "charts/ui/BarChartBox.h"
 
 #include "config/Options.h"
+#include "config/SettingsWarnings.h"
 #include "scan/FolderSize.h"
 #include "scan/Format.h"
 #include "scan/PathFunctions.h"
@@ -143,6 +144,9 @@ void TMainForm::FormDestroy(bool report) {
   if (SectionSizeBox) attempt([this] { SectionSizeBox->SavePlacement(); });
   if (BarChartBox) attempt([this] { BarChartBox->SaveSettings(); });
   attempt([] { SaveSettings(); });
+  // A settings file that could not be read is never written; what was said about it on the way
+  // (and not shown yet) is part of this report.
+  if (const QString pending = TakeSettingsWarningMessage(); !pending.isEmpty()) failures << pending;
   if (failures.isEmpty()) return;
   failures.removeDuplicates();
   const QString text = QStringLiteral("The settings could not be saved: ") + failures.join(QStringLiteral("; "));

@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTest>
@@ -99,7 +100,9 @@ TEST(FreeSpacePage, KeysRunTheCommandsOnlyWithExactlyCtrlAndNotOnADriveRoot) {
     env.questions.clear();
     QTest::keyClick(&form, Qt::Key_D, c.modifiers);
     EXPECT_EQ(env.questions.size(), c.asks ? 1u : 0u);
-    if (c.asks) EXPECT_TRUE(env.questions[0].contains(QStringLiteral("permanently delete")));
+    if (c.asks) {
+      EXPECT_TRUE(env.questions[0].contains(QStringLiteral("permanently delete")));
+    }
   }
   // Saying No changed nothing.
   EXPECT_TRUE(PathExists(QStringLiteral("T:\\Data\\Old")));
