@@ -136,7 +136,9 @@ void TCleanUpPage::SetPanelColors(TPanel& p, bool highlighted) {
   QPalette pal = p.Panel->palette();
   pal.setColor(QPalette::Window, highlighted ? system.color(QPalette::Highlight) : system.color(QPalette::Button));
   p.Panel->setPalette(pal);
-  const QColor text = highlighted ? QColor(Qt::white) : QColor(Qt::black);
+  const QColor text = highlighted              ? QColor(Qt::white)
+                     : !p.Panel->isEnabled()  ? system.color(QPalette::Disabled, QPalette::WindowText)
+                                              : QColor(Qt::black);
   for (QLabel* l : {p.Label, p.Shortcut}) {
     QPalette lp = l->palette();
     lp.setColor(QPalette::WindowText, text);
@@ -162,8 +164,9 @@ void TCleanUpPage::panCleanMenuMoveSensitiveDeactivate(TSensitivePanel* panel) {
 void TCleanUpPage::SetCommandEnabled(int command, bool enabled) {
   for (TPanel& p : panels_)
     if (p.Command == command) {
+      if (p.Panel->property("highlighted").toBool()) ediCleanMenuHint->setPlainText(HintText(0));
       p.Panel->setEnabled(enabled);
-      if (!enabled) panCleanMenuMoveSensitiveDeactivate(p.Panel);
+      SetPanelColors(p, false);
     }
 }
 

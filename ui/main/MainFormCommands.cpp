@@ -70,7 +70,9 @@ void TMainForm::cmdFilePieExportClick(int how) {
 
 void TMainForm::cmdViewBarChartClick() {
   // Ctrl+T works without the menu being opened: check the folder again.
-  if (!CurrentNode || !CurrentNode->Data() || !BarChartBox || Scanning) return;
+  if (!CurrentNode || !CurrentNode->Data() || Scanning) return;
+  // The program makes the window at start; a main window made alone makes it when first asked.
+  if (!BarChartBox) BarChartBox = new TBarChartBox(this);
   BarChartBox->ShowFor(CurrentNode);
   RunModalDialog(*BarChartBox);
   const QString chosen = BarChartBox->ChosenPath;
