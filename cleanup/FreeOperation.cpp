@@ -1,5 +1,7 @@
 #include "cleanup/FreeOperation.h"
 
+#include <QStringList>
+
 TOpStatus FinalStatus(bool cancelled, bool anythingDone, bool anyFailure) {
   if (cancelled) return TOpStatus::Cancelled;
   if (!anyFailure) return TOpStatus::Done;
@@ -14,4 +16,12 @@ QString StatusText(TOpStatus status) {
     case TOpStatus::PartlyDone: return QStringLiteral("partly done");
   }
   return {};
+}
+
+QString FailureLines(const TOpResult& result) {
+  QStringList lines;
+  for (size_t i = 0; i < result.failures.size() && i < 5; ++i)
+    lines << QStringLiteral("%1: %2").arg(result.failures[i].path, result.failures[i].reason);
+  if (result.failures.size() > 5) lines << QStringLiteral("and %1 more.").arg(result.failures.size() - 5);
+  return lines.join(QLatin1Char('\n'));
 }

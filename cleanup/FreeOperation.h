@@ -75,3 +75,7 @@ TOpStatus FinalStatus(bool cancelled, bool anythingDone, bool anyFailure);
 
 // "done", "cancelled", "failed", "partly done".
 QString StatusText(TOpStatus status);
+
+// The first five failures of a result, one "path: reason" line each, and how many more there
+// are, for a message to the user.
+QString FailureLines(const TOpResult& result);

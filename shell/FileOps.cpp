@@ -161,15 +161,6 @@ TOpResult RunWithProgress(const QString& label, QWidget* parent, const std::func
   return run(context);
 }
 
-// The failures of a result, a few of them, for a message.
-QString FailureLines(const TOpResult& result) {
-  QStringList lines;
-  for (size_t i = 0; i < result.failures.size() && i < 5; ++i)
-    lines << QStringLiteral("%1: %2").arg(result.failures[i].path, result.failures[i].reason);
-  if (result.failures.size() > 5) lines << QStringLiteral("and %1 more.").arg(result.failures.size() - 5);
-  return lines.join(QLatin1Char('\n'));
-}
-
 TFileOpResult Outcome(const TOpResult& result) {
   switch (result.status) {
     case TOpStatus::Done: return TFileOpResult::Done;

@@ -28,14 +28,6 @@ std::optional<QByteArray> TargetHostPath(const QString& target) {
   return std::nullopt;
 }
 
-QString FailureLines(const TOpResult& result) {
-  QStringList lines;
-  for (size_t i = 0; i < result.failures.size() && i < 5; ++i)
-    lines << QStringLiteral("%1: %2").arg(result.failures[i].path, result.failures[i].reason);
-  if (result.failures.size() > 5) lines << QStringLiteral("and %1 more.").arg(result.failures.size() - 5);
-  return lines.join(QLatin1Char('\n'));
-}
-
 }  // namespace
 
 void TMainForm::BuildFreeSpacePage() {
