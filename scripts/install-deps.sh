@@ -7,8 +7,9 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6svg6-dev libgl-dev
   libarchive-dev
-  # zip, unzip and 7z read back and write the archives the archive tests check.
-  zip unzip p7zip-full
+  # zip, unzip and 7z read back and write the archives the archive tests check; Python's zipfile
+  # and csv modules read our archives and reports back too.
+  zip unzip p7zip-full python3
   googletest libgtest-dev libgmock-dev
   # wmf2svg checks our metafiles in the tests; without the URW fonts it cannot place any text.
   libwmf-bin fonts-urw-base35 fonts-dejavu-core fontconfig
