@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libqt6svg6-dev libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
   libarchive-dev
   # zip, unzip and 7z read back and write the archives the archive tests check; Python's zipfile
   # and csv modules read our archives and reports back too.
