@@ -1,6 +1,7 @@
 #include "cleanup/ArchiveFolder.h"
 
 #include "cleanup/ArchiveCatalogue.h"
+#include "cleanup/ZipProgress.h"
 #include "config/AtomicFile.h"
 #include "config/IniFile.h"
 #include "platform/DriveTable.h"
@@ -81,23 +82,7 @@ TArchiveOutcome ArchiveFolder(const TArchiveRequest& request, TOpContext& contex
   zip.OnPassword = request.Password;
   zip.OnMessage = request.OnMessage;
 
-  TOpProgress progress;
-  zip.OnProgress = [&](TZipProgrType type, const QString& file, int64_t size) {
-    switch (type) {
-      case TZipProgrType::TotalFiles2Process: progress.entriesTotal = size; break;
-      case TZipProgrType::TotalSize2Process: progress.bytesTotal = size; break;
-      case TZipProgrType::NewFile:
-        ++progress.entriesDone;
-        progress.currentPath = Shown(zip.RootDir) + QLatin1Char('/') + file;
-        break;
-      case TZipProgrType::ProgressUpdate:
-        progress.bytesDone = std::min(progress.bytesDone + size, progress.bytesTotal);
-        break;
-      case TZipProgrType::EndOfBatch: progress.bytesDone = progress.bytesTotal; break;
-    }
-    context.Progress(progress);
-    if (context.Cancelled()) zip.Cancel();
-  };
+  ReportZipProgress(zip, context, Shown(zip.RootDir));
   if (context.Cancelled()) return fail(QStringLiteral("stopped"), TOpStatus::Cancelled);
 
   if (!zip.Add()) {

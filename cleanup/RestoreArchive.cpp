@@ -1,6 +1,7 @@
 #include "cleanup/RestoreArchive.h"
 
 #include "cleanup/ArchiveCatalogue.h"
+#include "cleanup/ZipProgress.h"
 #include "platform/DriveTable.h"
 #include "platform/HostNames.h"
 
@@ -48,23 +49,7 @@ TRestoreOutcome RestoreArchive(const TRestoreRequest& request, TOpContext& conte
   zip.ExtrBaseDir = target;
   zip.OnPassword = request.Password;
   zip.OnMessage = request.OnMessage;
-  TOpProgress progress;
-  zip.OnProgress = [&](TZipProgrType type, const QString& file, int64_t size) {
-    switch (type) {
-      case TZipProgrType::TotalFiles2Process: progress.entriesTotal = size; break;
-      case TZipProgrType::TotalSize2Process: progress.bytesTotal = size; break;
-      case TZipProgrType::NewFile:
-        ++progress.entriesDone;
-        progress.currentPath = DecodeEscapedUtf8(target) + QLatin1Char('/') + file;
-        break;
-      case TZipProgrType::ProgressUpdate:
-        progress.bytesDone = std::min(progress.bytesDone + size, progress.bytesTotal);
-        break;
-      case TZipProgrType::EndOfBatch: progress.bytesDone = progress.bytesTotal; break;
-    }
-    context.Progress(progress);
-    if (context.Cancelled()) zip.Cancel();
-  };
+  ReportZipProgress(zip, context, DecodeEscapedUtf8(target));
   if (context.Cancelled()) zip.Cancel();
   const bool extracted = zip.Extract();
   const bool success = extracted && zip.ErrCode() == ZipOk &&

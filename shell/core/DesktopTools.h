@@ -33,7 +33,7 @@ std::optional<TDesktopApp> ParseDesktopEntry(const QByteArray& bytes, const QStr
                                              const std::function<QString(const QString&)>& findExecutable);
 
 // The System-category applications below dataFolders/applications (the first folder that has an
-// entry of a name wins, as the specification of the menus says), sorted by name; the program's
+// entry of a name wins, as the desktop menus do), sorted by name; the program's
 // own entries are left out.
 std::vector<TDesktopApp> SystemToolEntries(const QStringList& dataFolders,
                                            const std::function<QString(const QString&)>& findExecutable);
