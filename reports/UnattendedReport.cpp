@@ -116,13 +116,19 @@ TReportOutcome RunUnattendedReport(const TReportRequest& request, TSubfolderView
   const TSubfolderListReport list = BuildSubfolderListReport(*node, path, view);
   tree.Clear();
 
+  return DeliverReport(request, path, info, list, context);
+}
+
+TReportOutcome DeliverReport(const TReportRequest& request, const QString& path, const TFolderInfoReport& info,
+                             const TSubfolderListReport& list, const TReportContext& context) {
   TReportOutcome outcome;
   QString error;
-  const QString destination = ReportDestinationPath(request, context.StartFolder);
   if (request.ToPrinter()) {
+    if (!context.Printer) return Failure(QStringLiteral("There is no printer to print on."));
     if (!context.Printer(request.Kind, info, list, &error)) return Failure(ReportFailedText + QStringLiteral(": ") + error);
     outcome.Message = QStringLiteral("The report of %1 was sent to the printer.").arg(path);
   } else {
+    const QString destination = ReportDestinationPath(request, context.StartFolder);
     if (!WriteReportFile(destination, request.Kind, info, list, &error))
       return Failure(ReportFailedText + QStringLiteral(": ") + destination + QStringLiteral(": ") + error);
     outcome.Output = destination;

@@ -1,6 +1,7 @@
 #pragma once
 // Runs a report request without a window: scans the folder with the headless scanner, makes the
-// rows the pages would show, and writes the report to its file or hands it to the printer.
+// rows the pages would show, and writes the report to its file or hands it to the printer. The
+// window runs the same request on its own tree and hands what it built to DeliverReport.
 
 #include "reports/ReportRequest.h"
 #include "reports/ReportRows.h"
@@ -41,6 +42,16 @@ QString ReportDestinationPath(const TReportRequest& request, const QString& star
 // view holds the subfolder list's settings: the request's options change it for the report and
 // it is put back as it was before this returns, whatever happened.
 TReportOutcome RunUnattendedReport(const TReportRequest& request, TSubfolderView& view, const TReportContext& context);
+
+// Writes a report made for the folder path to the request's destination: its file (taken from
+// the start folder) or the printer.
+TReportOutcome DeliverReport(const TReportRequest& request, const QString& path, const TFolderInfoReport& info,
+                             const TSubfolderListReport& list, const TReportContext& context);
+
+// Writes a report made for the folder path to the request's destination: its file (taken from
+// the start folder) or the printer.
+TReportOutcome DeliverReport(const TReportRequest& request, const QString& path, const TFolderInfoReport& info,
+                             const TSubfolderListReport& list, const TReportContext& context);
 
 // The folder the program was started in, remembered before anything changes the working folder.
 void RememberStartFolder();

@@ -5,6 +5,7 @@
 #include "reports/print/PrinterSink.h"
 #include "scan/Format.h"
 #include "shell/MessageBoxes.h"
+#include "shell/ModalDialogs.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -28,18 +29,23 @@ QString ReportFileName(const QString& chosen, int filterIndex) {
 
 bool AskPrinter(QWidget* parent, QPrinter& printer) {
   QPrintDialog dialog(&printer, parent);
-  return dialog.exec() == QDialog::Accepted;
+  return RunModalDialog(dialog) == QDialog::Accepted;
 }
 
 }  // namespace
 
 QString AskSaveFileName(QWidget* parent, const QString& title, const QStringList& filters,
                         QString (*finalName)(const QString& chosen, int filterIndex), int* filterIndex) {
-  QString selected;
-  const QString chosen = QFileDialog::getSaveFileName(parent, title, QString(), filters.join(QStringLiteral(";;")),
-                                                      &selected, QFileDialog::DontConfirmOverwrite);
+  QFileDialog dialog(parent, title);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilters(filters);
+  // The question below is about the file really written, which may differ from the one chosen.
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  if (RunModalDialog(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  const QString chosen = dialog.selectedFiles().constFirst();
   if (chosen.isEmpty()) return {};
-  const int index = static_cast<int>(filters.indexOf(selected)) + 1;
+  const int index = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
   if (filterIndex) *filterIndex = index < 1 ? 1 : index;
   const QString file = finalName(chosen, index < 1 ? 1 : index);
   if (QFileInfo::exists(file)) {

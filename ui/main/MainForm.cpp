@@ -38,11 +38,6 @@
 
 namespace {
 
-TModalRunner& ModalRunner() {
-  static TModalRunner runner;
-  return runner;
-}
-
 // The product's pages open in the desktop's browser.
 void OpenAddress(const QString& address) {
   TURL url;
@@ -55,13 +50,6 @@ QString ShortHint(const QString& hint) { return hint.section(QLatin1Char('|'), 0
 QString LongHint(const QString& hint) { return hint.contains(QLatin1Char('|')) ? hint.section(QLatin1Char('|'), 1) : hint; }
 
 }  // namespace
-
-void SetModalDialogRunner(TModalRunner runner) { ModalRunner() = std::move(runner); }
-
-int RunModalDialog(QDialog& dialog) {
-  if (ModalRunner()) return ModalRunner()(dialog);
-  return dialog.exec();
-}
 
 // =============================================================================================
 // Creation and destruction

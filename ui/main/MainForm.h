@@ -4,6 +4,7 @@
 
 #include "scan/FolderTree.h"
 #include "scan/ScanHost.h"
+#include "shell/ModalDialogs.h"
 #include "ui/main/CurrentFolder.h"
 #include "ui/main/PageHost.h"
 #include "ui/main/ToolWindows.h"
@@ -47,12 +48,6 @@ inline constexpr QEvent::Type StartupEventType = static_cast<QEvent::Type>(QEven
 
 // The program's name and the application title.
 inline constexpr char ApplicationTitle[] = "Korvane 3.0.1";
-
-// Every modal dialog of the main window is run through here, so that tests can answer them
-// headless. The runner returns the dialog's result (QDialog::Accepted or Rejected).
-using TModalRunner = std::function<int(QDialog&)>;
-void SetModalDialogRunner(TModalRunner runner);
-int RunModalDialog(QDialog& dialog);
 
 // Called while the main window is created; tests make it throw to see the fatal-error path.
 void SetMainFormCreationHook(std::function<void()> hook);

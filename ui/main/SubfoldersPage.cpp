@@ -191,6 +191,31 @@ TFoldersDisplaySettings TSubfoldersPage::SavedValues() const {
   return values;
 }
 
+TSubfolderView TSubfoldersPage::View() {
+  ApplySettings();
+  TSubfolderView view;
+  view.DisplayType = cbFoldersDisplayType->currentIndex();
+  view.TopText = cbFoldersTop->currentText();
+  view.LargerThanUnit = cbFoldersLargerThanBytes->currentIndex();
+  view.LargerThanText = QString::number(udFoldersLargerThan->value());
+  view.Sort = SubfolderSort();
+  return view;
+}
+
+void TSubfoldersPage::SetView(const TSubfolderView& view) {
+  ApplySettings();
+  applying_ = true;
+  cbFoldersDisplayType->setCurrentIndex(CheckFoldersDisplayType(view.DisplayType));
+  cbFoldersTop->setEditText(view.TopText);
+  cbFoldersLargerThanBytes->setCurrentIndex(CheckFoldersDisplayLargerThanUnit(view.LargerThanUnit));
+  // The box holds 0 to 32767; a text that is no number counts as 0, as the report's threshold does.
+  udFoldersLargerThan->setValue(static_cast<int>(std::clamp<int64_t>(view.LargerThanText.trimmed().toLongLong(), 0, 32767)));
+  values_[4] = CheckFoldersDisplaySort(view.Sort);
+  applying_ = false;
+  SetSortMarker(std::abs(SubfolderSort()) - 1);
+  cbFoldersDisplayTypeChange();
+}
+
 void TSubfoldersPage::ApplySettings() {
   if (settingsApplied_ || !valuesRead_) return;
   settingsApplied_ = true;

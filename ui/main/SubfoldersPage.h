@@ -3,6 +3,7 @@
 // largest N, those above a threshold or all of them, sorted by any column.
 
 #include "config/FoldersDisplay.h"
+#include "reports/ReportView.h"
 #include "reports/SubfolderRows.h"
 #include "ui/main/PageHost.h"
 
@@ -35,6 +36,10 @@ public:
   void SetSavedValues(const TFoldersDisplaySettings& values);
   TFoldersDisplaySettings SavedValues() const;
   bool HasSavedValues() const { return valuesRead_; }
+  // The list's filter and order as a report from the command line saves, changes and puts back
+  // (IncludeWasted is the window's, not the page's: left as it is here).
+  TSubfolderView View();
+  void SetView(const TSubfolderView& view);
 
   enum { colName, colSize, colAllocated, colWasted, colShare, colObjects, colLastAccess, colLastChange, ColumnCount };
   enum { dtTop, dtLargerThan, dtAll };

@@ -18,6 +18,7 @@
 #include "ui/main/FolderTreeModel.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/Startup.h"
+#include "ui/main/SubfoldersPage.h"
 
 #include <QAction>
 #include <QApplication>
@@ -222,19 +223,29 @@ TEST(StartupWidget, CommandLineDrivesAndFolders) {
   }
 }
 
-TEST(StartupWidget, ReportArgumentRunsOnlyTheReport) {
+TEST(StartupWidget, ReportArgumentScansInTheWindowAndPutsTheViewBack) {
   TFormEnv env;
   SetDrivesToAutoScan(QStringLiteral("c"));
   const QString list = QString::fromLocal8Bit(env.t.Path("list"));
   {
-    TMainForm form({QStringLiteral("/rCSV"), QStringLiteral("T:\\Data"), list, QStringLiteral("/SA:1")});
+    TMainForm form({QStringLiteral("/rCSV"), QStringLiteral("T:\\Data"), list, QStringLiteral("/SD:2"),
+                    QStringLiteral("/WF"), QStringLiteral("/HX:B:5")});
+    IncludeWastedInformation->Value = true;
     StartMainForm(form);
-    EXPECT_TRUE(form.ScannedDrives().isEmpty());
+    // The window scanned the folder's drive (not the drives to scan at start) and shows it.
+    EXPECT_EQ(form.ScannedDrives(), QStringLiteral("T"));
+    EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data"));
     EXPECT_TRUE(env.dialogs.empty());
     EXPECT_TRUE(env.messages.empty());
     const QList<QByteArray> lines = ReadWholeFile(env.t.Path("list.csv")).value_or(QByteArray()).split('\n');
     ASSERT_EQ(lines.size(), 4);
-    EXPECT_TRUE(lines[1].startsWith("Other,") && lines[2].startsWith("Sub,"));
+    EXPECT_TRUE(lines[1].startsWith("Sub,") && lines[2].startsWith("Other,"));
+    // The options held for the report only: the list's view and the wasted-space setting are back.
+    const TSubfolderView view = form.SubfoldersPage->View();
+    EXPECT_EQ(view.DisplayType, 2);
+    EXPECT_EQ(view.Sort, 1);
+    EXPECT_TRUE(IncludeWastedInformation->Value);
+    EXPECT_TRUE(form.toolShowWasted->isChecked());
   }
   // Too few arguments: no report and no message.
   {
@@ -242,6 +253,17 @@ TEST(StartupWidget, ReportArgumentRunsOnlyTheReport) {
     StartMainForm(form);
     EXPECT_TRUE(form.ScannedDrives().isEmpty());
     EXPECT_TRUE(env.messages.empty());
+  }
+  // A folder that cannot be selected: nothing written, one message, the view as it was.
+  {
+    TMainForm form({QStringLiteral("/RTXT"), QStringLiteral("T:\\NoSuch"), list + QStringLiteral("-none"),
+                    QStringLiteral("/T:3")});
+    StartMainForm(form);
+    EXPECT_FALSE(QFileInfo::exists(list + QStringLiteral("-none.txt")));
+    ASSERT_EQ(env.messages.size(), 1u);
+    EXPECT_TRUE(env.messages[0].Text.contains(QStringLiteral("T:\\NoSuch"))) << env.messages[0].Text.toStdString();
+    EXPECT_EQ(form.SubfoldersPage->View().DisplayType, 2);
+    env.messages.clear();
   }
   // A destination that cannot be written: the program's error box says so.
   {

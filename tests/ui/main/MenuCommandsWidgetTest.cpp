@@ -2,6 +2,7 @@
 // folder it opens, the about box, and the File menu's reports items.
 
 #include "charts/ui/BarChartBox.h"
+#include "config/AtomicFile.h"
 #include "shell/MessageBoxes.h"
 #include "tests/config/RegistryScope.h"
 #include "tests/support/Fixture.h"
@@ -11,6 +12,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QMenu>
 #include <QTest>
 
@@ -83,6 +89,64 @@ TEST(MenuCommands, AboutAndTheReportItemsAreThere) {
                      form.cmdFilePrintFolderInformation, form.cmdFilePrintSubfolderlist, form.cmdFilePieAsMetafile,
                      form.cmdFilePieAsBitmap, form.cmdFilePieToFile})
     EXPECT_FALSE(a->statusTip().isEmpty()) << a->text().toStdString();
+}
+
+TEST(MenuCommands, ReportAndPrintDialogsAreAnsweredAndTheQuestionIsAboutTheFileWritten) {
+  TMenuEnv env;
+  TMainForm form({QStringLiteral("T:\\")});
+  StartMainForm(form);
+  ShowFolderOnPage(form, QStringLiteral("T:\\Data"), 0);
+  const QString chosen = QString::fromLocal8Bit(env.t.Path("list"));
+  const QString written = chosen + QStringLiteral(".txt");
+  int replaceQuestions = 0;
+  SetMessageAnswerer([&](const TMessageRequest& r) {
+    if (r.Buttons & mbYes) {
+      ++replaceQuestions;
+      EXPECT_TRUE(r.Text.startsWith(QStringLiteral("list.txt already exists."))) << r.Text.toStdString();
+      return int(mbNo);
+    }
+    return int(mbOK);
+  });
+  // The tab-separated filter: a name without extension gets ".txt".
+  env.onDialog = [&](QDialog& d) {
+    auto& dialog = dynamic_cast<QFileDialog&>(d);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.selectNameFilter(dialog.nameFilters().at(1));
+    dialog.selectFile(chosen);
+  };
+  SetModalDialogRunner([&](QDialog& d) {
+    env.onDialog(d);
+    return int(QDialog::Accepted);
+  });
+  form.cmdFileReportFolderContents->trigger();
+  const QByteArray first = ReadWholeFile(QFile::encodeName(written)).value_or(QByteArray());
+  ASSERT_TRUE(first.startsWith("-> Name\t")) << first.left(40).toStdString();
+  EXPECT_FALSE(QFileInfo::exists(chosen));
+  // Again on the same name: asked about list.txt, answered No, the file stays as it was.
+  {
+    QFile keep(written);
+    ASSERT_TRUE(keep.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    keep.write("keep");
+  }
+  form.cmdFileReportFolderContents->trigger();
+  EXPECT_EQ(replaceQuestions, 1);
+  EXPECT_EQ(ReadWholeFile(QFile::encodeName(written)).value_or(QByteArray()), QByteArray("keep"));
+
+  // The print dialog goes through the same runner: printing to a PDF file.
+  const QString pdf = QString::fromLocal8Bit(env.t.Path("list.pdf"));
+  env.onDialog = [&](QDialog& d) {
+    auto& dialog = dynamic_cast<QPrintDialog&>(d);
+    dialog.printer()->setOutputFormat(QPrinter::PdfFormat);
+    dialog.printer()->setOutputFileName(pdf);
+  };
+  form.cmdFilePrintSubfolderlist->trigger();
+  EXPECT_TRUE(ReadWholeFile(QFile::encodeName(pdf)).value_or(QByteArray()).startsWith("%PDF"));
+  // Cancelled: nothing printed.
+  QFile::remove(pdf);
+  SetModalDialogRunner([](QDialog&) { return int(QDialog::Rejected); });
+  form.cmdFilePrintSubfolderlist->trigger();
+  EXPECT_FALSE(QFileInfo::exists(pdf));
+  SetMessageAnswerer(nullptr);
 }
 
 }  // namespace
