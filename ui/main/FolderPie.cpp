@@ -32,6 +32,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <vector>
 #include <cmath>
 
 namespace {
@@ -370,9 +371,20 @@ void TPiePage::FolderPieMouseDown(Qt::MouseButton button, int x, int y) {
 }
 
 void TPiePage::CollapseAll(TTreeNode* node) {
-  if (!host_.NodeExpanded(node)) return;
-  for (int i = 0; i < node->Count(); ++i) CollapseAll(node->Child(i));
-  host_.CollapseNode(node);
+  // Children before their parent, on a stack of our own: an expanded chain may be deeper than
+  // the thread's stack.
+  std::vector<std::pair<TTreeNode*, int>> stack;
+  if (host_.NodeExpanded(node)) stack.emplace_back(node, 0);
+  while (!stack.empty()) {
+    auto& [current, next] = stack.back();
+    if (next < current->Count()) {
+      TTreeNode* child = current->Child(next++);
+      if (host_.NodeExpanded(child)) stack.emplace_back(child, 0);
+    } else {
+      host_.CollapseNode(current);
+      stack.pop_back();
+    }
+  }
 }
 
 void TPiePage::ShowPieItem(const QString&, const QString& path, TSectionKind kind, int64_t wasted, int64_t size) {
