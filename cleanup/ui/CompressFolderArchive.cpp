@@ -26,8 +26,11 @@ QString RootText(QChar letter) { return QString(letter.toUpper()) + QStringLiter
 // Why an archive was not made, one reason a line, each once.
 QString Reasons(const TOpResult& result) {
   QStringList lines;
-  for (const TOpFailure& f : result.failures)
-    if (!f.reason.isEmpty() && !lines.contains(f.reason)) lines << f.reason;
+  for (const TOpFailure& f : result.failures) {
+    if (f.reason.isEmpty()) continue;
+    const QString line = f.reason.at(0).toUpper() + f.reason.mid(1);
+    if (!lines.contains(line)) lines << line;
+  }
   while (lines.size() > 5) lines.removeLast();
   return lines.join(QLatin1Char('\n'));
 }
@@ -100,9 +103,7 @@ void TCleanUpCompressFolderBox::cmdCompressClick() {
   request.Move = chkDeleteAfterCompressing->isChecked();
   request.Encrypt = chkPasswordProtect->isChecked();
   const QChar archiveDrive = request.Drive.isNull() ? folderPath_.at(0) : request.Drive;
-  request.Password = [this, archiveDrive](TZipPasswordPurpose purpose) {
-    return AskPassword(purpose, QStringLiteral("in %1").arg(ArchivesFolderText(archiveDrive)));
-  };
+  request.Password = [this](TZipPasswordPurpose purpose) { return AskPassword(purpose, folderPath_); };
   request.OnMessage = [this](int code, const QString& text) { EngineMessage(code, text); };
 
   TArchiveOutcome outcome;
@@ -136,6 +137,7 @@ void TCleanUpCompressFolderBox::cmdCompressClick() {
 
 void TCleanUpCompressFolderBox::ShowArchiveResults(int64_t archiveBytes, QChar archiveDrive, const QString& note) {
   cmdClose->setEnabled(true);
+  txtProgressFile->clear();
   cmdStop->hide();
   panResults->show();
   txtProgressTitle->SetText(QStringLiteral("Folder compressed OK."));
@@ -159,6 +161,7 @@ void TCleanUpCompressFolderBox::ShowArchiveResults(int64_t archiveBytes, QChar a
 
 void TCleanUpCompressFolderBox::ShowArchiveFailure(const QString& message) {
   cmdClose->setEnabled(true);
+  txtProgressFile->clear();
   cmdStop->hide();
   panResults->hide();
   txtProgressTitle->SetText(QStringLiteral("Folder not archived."));

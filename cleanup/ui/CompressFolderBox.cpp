@@ -246,6 +246,12 @@ void TCleanUpCompressFolderBox::RunOperation(const std::function<void(TOpContext
     ShowProgress(p);
     QApplication::processEvents();
   };
+  // Work without progress (listing the folder, reading the archive back) still lets Stop through.
+  context.onBusy = [this] {
+    if (sincePaint_.elapsed() < 33) return;
+    sincePaint_.restart();
+    QApplication::processEvents();
+  };
   struct TEnd {
     TCleanUpCompressFolderBox* box;
     ~TEnd() { box->context_ = nullptr; }

@@ -17,19 +17,22 @@ std::function<int(TZipPasswordBox&)>& Runner() {
   return runner;
 }
 
+// The archive (or the folder a new one will hold) on a line of its own, then what to do.
 QString PromptText(TZipPasswordPurpose purpose, const QString& archive) {
+  QString text;
   switch (purpose) {
     case TZipPasswordPurpose::Encrypt:
-      return QStringLiteral("Type the password that will protect the archive %1, then type it again to confirm it. "
-                            "Without it, nobody (you included) can restore the folder.")
-          .arg(archive);
+      text = QStringLiteral("The archive of this folder will be password protected. Type the password, then type it "
+                            "again to confirm it. Without it, nobody (you included) can restore the folder.");
+      break;
     case TZipPasswordPurpose::Decrypt:
-      return QStringLiteral("The archive %1 is password protected. Type its password:").arg(archive);
+      text = QStringLiteral("This archive is password protected. Type its password:");
+      break;
     case TZipPasswordPurpose::Retry:
-      return QStringLiteral("The password is not the right one for the archive %1. Type its password again:")
-          .arg(archive);
+      text = QStringLiteral("The password is not the right one for this archive. Type its password again:");
+      break;
   }
-  return QString();
+  return archive.isEmpty() ? text : archive + QStringLiteral("\n\n") + text;
 }
 
 }  // namespace

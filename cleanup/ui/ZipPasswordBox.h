@@ -18,7 +18,7 @@ class QPushButton;
 class TZipPasswordBox : public QDialog {
   Q_OBJECT
 public:
-  // archive: the archive's name as the user reads it.
+  // archive: the archive as the user reads it (for a new one, the folder it will hold).
   TZipPasswordBox(TZipPasswordPurpose purpose, const QString& archive, QWidget* parent = nullptr);
 
   // The password typed, once the box was closed with OK.
