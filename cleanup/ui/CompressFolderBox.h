@@ -37,8 +37,10 @@ public:
   explicit TCleanUpCompressFolderBox(QWidget* parent = nullptr);
   ~TCleanUpCompressFolderBox() override;
 
-  // Opens on the archive page for a folder (its drive path), with its size (100 % of the bar) and
-  // the space it occupies on its drive (its size, plus its cluster waste when wanted).
+  // Opens on the archive page for a folder (its drive path), with its size as the tree knows it and
+  // the space it occupies on its drive (its size, plus its cluster waste when wanted), which the
+  // results compare with the archive. The bar follows what the engine counts as it archives (the
+  // tree's figures may be older than the disk).
   void PrepareArchive(const QString& folderPath, int64_t folderSize, int64_t occupiedSpace);
   // Opens on the restore page alone, as "Restore Compressed Folders".
   void PrepareRestoreOnly();
@@ -48,6 +50,7 @@ public:
   // Whether the folder handed to the dialog changed on disk (moved into an archive in part or in
   // full), so that the caller brings the tree up to date.
   bool FolderChanged() const { return folderChanged_; }
+  int64_t FolderSize() const { return folderSize_; }
   // Whether an operation ran (the other pages cannot be reached any more).
   bool OperationStarted() const { return started_; }
   bool Working() const { return context_ != nullptr; }
