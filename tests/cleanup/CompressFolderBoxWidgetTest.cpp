@@ -7,6 +7,7 @@
 #include "cleanup/ArchiveCatalogue.h"
 #include "cleanup/ArchiveFolder.h"
 #include "config/Settings.h"
+#include "shell/Help.h"
 #include "scan/Format.h"
 #include "scan/VolumeInfo.h"
 #include "tests/cleanup/CleanupFixture.h"
@@ -212,6 +213,19 @@ TEST(CompressFolderBox, OptionsAreStoredOnCloseWithoutArchiving) {
   EXPECT_TRUE(ZIPPasswordProtect->Value);
   EXPECT_FALSE(ZIPDeleteArchive->Value);
   EXPECT_TRUE(env.ArchiveFiles().isEmpty());
+}
+
+TEST(CompressFolderBox, HelpOpensTheTopicOfThePageShown) {
+  TArchiveEnv env;
+  std::vector<int> asked;
+  SetHelpSink([&asked](int context, const QString&) { asked.push_back(context); });
+  TCleanUpCompressFolderBox box;
+  box.PrepareArchive(QStringLiteral("T:\\Data\\Photos"), 420500, 430000);
+  box.cmdHelp->click();
+  box.ThePages->setCurrentWidget(box.sheetRestore);
+  box.cmdHelp->click();
+  SetHelpSink(nullptr);
+  EXPECT_EQ(asked, (std::vector<int>{HelpContext::ArchiveFolder, HelpContext::RestoreFolder}));
 }
 
 TEST(CompressFolderBox, AFailedArchiveLeavesTheFolderAndSaysSo) {
