@@ -55,6 +55,9 @@ class TOpContext {
 public:
   std::function<void(const TOpProgress&)> onProgress;
   std::function<TOpAnswer(const TOpQuestion&)> ask;
+  // Called now and then during long work that has no progress to report (a window pumps its
+  // events there so that it keeps answering).
+  std::function<void()> onBusy;
 
   // May be set from another thread or a signal handler.
   void Cancel() { cancel_.store(true, std::memory_order_relaxed); }
@@ -63,6 +66,9 @@ public:
   TOpAnswer Ask(const TOpQuestion& question) const { return ask ? ask(question) : TOpAnswer::No; }
   void Progress(const TOpProgress& progress) const {
     if (onProgress) onProgress(progress);
+  }
+  void Busy() const {
+    if (onBusy) onBusy();
   }
 
 private:

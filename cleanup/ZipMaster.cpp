@@ -232,6 +232,7 @@ bool TZipMaster::CollectSources(std::vector<TAdded>& out) {
 
   std::function<bool(const QByteArray&, const QByteArray&, dev_t)> walk =
       [&](const QByteArray& host, const QByteArray& member, dev_t dev) -> bool {
+    if (OnBusy) OnBusy();
     if (Cancelled()) return false;
     DIR* dir = ::opendir(host.constData());
     if (!dir) {
@@ -484,6 +485,7 @@ bool TZipMaster::VerifyArchive(const QByteArray& path, const std::vector<TAdded>
     }
     int64_t total = 0;
     for (;;) {
+      if (OnBusy) OnBusy();
       if (Cancelled()) return false;
       rc = archive_read_data_block(r.a, &block, &size, &offset);
       if (rc == ARCHIVE_EOF) break;

@@ -97,6 +97,9 @@ public:
 
   std::function<void(TZipProgrType type, const QString& fileName, int64_t fileSize)> OnProgress;
   std::function<void(int errCode, const QString& message)> OnMessage;
+  // Called now and then while the engine works without progress to report (collecting the
+  // sources, reading a written archive back), so that a window can keep answering and Stop.
+  std::function<void()> OnBusy;
   // Asked for a password; nullopt means the user gave none (the operation stops).
   std::function<std::optional<QByteArray>(TZipPasswordPurpose purpose)> OnPassword;
 

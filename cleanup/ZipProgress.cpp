@@ -5,6 +5,10 @@
 #include <algorithm>
 
 void ReportZipProgress(TZipMaster& zip, TOpContext& context, const QString& baseShown) {
+  zip.OnBusy = [&zip, &context] {
+    context.Busy();
+    if (context.Cancelled()) zip.Cancel();
+  };
   zip.OnProgress = [&zip, &context, baseShown, progress = TOpProgress{}](TZipProgrType type, const QString& file,
                                                                          int64_t size) mutable {
     switch (type) {

@@ -230,6 +230,35 @@ TEST(ZipMaster, StopLeavesNoArchiveAndTouchesNoSource) {
   for (const auto& [path, info] : rootAfter) EXPECT_TRUE(path.startsWith("/src")) << path.constData();
 }
 
+TEST(ZipMaster, BusyCallsComeWhileListingAndReadingBackAndAStopThereLeavesNoArchive) {
+  TFixtureTree tree;
+  tree.Dir("src/sub");
+  for (int i = 0; i < 6; ++i)
+    WriteBytes(tree.Path("src/sub/f" + QByteArray::number(i)), QByteArray(300000, char('a' + i)));
+  const TSnapshot before = Snapshot(tree.Path("src"));
+  TZipMaster zip;
+  AddFolder(zip, tree, "src", tree.Path("stopped.zip"), AddDirNames | AddRecurseDirs | AddMove);
+  int files = 0;
+  int64_t members = -1;
+  int busyBeforeWriting = 0;
+  int busyAfterWriting = 0;
+  zip.OnProgress = [&](TZipProgrType type, const QString&, int64_t size) {
+    files += type == TZipProgrType::NewFile;
+    if (type == TZipProgrType::TotalFiles2Process) members = size;
+  };
+  zip.OnBusy = [&] {
+    if (members < 0) ++busyBeforeWriting;
+    // Every member is written: the archive is being read back.
+    if (files == members && ++busyAfterWriting == 1) zip.Cancel();
+  };
+  EXPECT_FALSE(zip.Add());
+  EXPECT_GE(busyBeforeWriting, 2) << "listing the folders never let the caller in";
+  EXPECT_EQ(busyAfterWriting, 1);
+  EXPECT_EQ(zip.ErrCode(), ZipErrCancelled);
+  EXPECT_EQ(Snapshot(tree.Path("src")), before);
+  for (const auto& [path, info] : Snapshot(tree.Root())) EXPECT_TRUE(path.startsWith("/src")) << path.constData();
+}
+
 TEST(ZipMaster, MoveKeepsFilesThatChangedAfterTheyWereAdded) {
   TFixtureTree tree;
   tree.Dir("src/sub");

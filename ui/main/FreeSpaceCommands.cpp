@@ -1,11 +1,14 @@
 // The commands of the "Free Some Space" page for the current folder: send it to the trash, delete
-// it, move its contents elsewhere; then the tree follows what happened on disk.
+// it, move its contents elsewhere, archive it; then the tree follows what happened on disk. Also
+// the File menu's restore of archived folders.
 
 #include "ui/main/MainForm.h"
 
 #include "cleanup/MoveOperation.h"
+#include "cleanup/ui/CompressFolderBox.h"
 #include "cleanup/ui/MoveFolderBox.h"
 #include "cleanup/ui/OperationProgressBox.h"
+#include "config/Settings.h"
 #include "platform/DriveTable.h"
 #include "scan/FolderSize.h"
 #include "scan/Format.h"
@@ -32,8 +35,6 @@ std::optional<QByteArray> TargetHostPath(const QString& target) {
 
 void TMainForm::BuildFreeSpacePage() {
   CleanUpPage = new TCleanUpPage(*this, pageCleanUp, [this](int command) { FreeSpaceCommand(command); });
-  // Archiving from the window comes with its dialog; until then the panel stays greyed.
-  CleanUpPage->SetCommandEnabled(ccArchive, false);
   pages_[pgFreeSpace] = CleanUpPage;
   // Ctrl+B, Ctrl+D, Ctrl+M and Ctrl+R, with exactly Ctrl held, while the page's tab is visible
   // (whichever page is on show).
@@ -66,6 +67,9 @@ void TMainForm::FreeSpaceCommand(int command) {
         break;
       case ccMove:
         if (!MoveCurrentFolder(path, node, &changed)) return;
+        break;
+      case ccArchive:
+        ArchiveCurrentFolder(path, node, &changed);
         break;
       default:
         return;
@@ -111,6 +115,28 @@ bool TMainForm::MoveCurrentFolder(const QString& path, TTreeNode* node, bool* ch
   if (!result.failures.empty())
     ShowError(QStringLiteral("\"%1\" could not be moved completely.\n\n%2").arg(path, FailureLines(result)), ekProgram, this);
   return true;
+}
+
+void TMainForm::ArchiveCurrentFolder(const QString& path, TTreeNode* node, bool* changed) {
+  TCleanUpCompressFolderBox box(this);
+  int64_t size = 0;
+  int64_t occupied = 0;
+  if (const TFolderSize* rec = node->Data()) {
+    size = rec->TotalSize;
+    occupied = rec->TotalSize;
+    if (IncludeWastedInformation && IncludeWastedInformation->Value) occupied += SelectedTotalWasted(*rec);
+  }
+  box.PrepareArchive(path, size, occupied);
+  box.SetScannedDrives(ScannedDrives());
+  RunModalDialog(box);
+  *changed = box.FolderChanged();
+}
+
+void TMainForm::cmdFileRestoreCompressedFoldersClick() {
+  TCleanUpCompressFolderBox box(this);
+  box.PrepareRestoreOnly();
+  box.SetScannedDrives(ScannedDrives());
+  RunModalDialog(box);
 }
 
 void TMainForm::AfterFreeSpaceOperation(const QString& path, TTreeNode* node, bool changed) {

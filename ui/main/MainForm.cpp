@@ -195,6 +195,8 @@ void TMainForm::BuildActions() {
   connect(toolStop, &QAction::triggered, this, [this] { AbortScanning(); });
   connect(toolScan, &QAction::triggered, this, [this] { Guarded([this] { ScanSelectedDrive(); }); });
   connect(cmdFileSelectFolder, &QAction::triggered, this, [this] { Guarded([this] { cmdFileSelectFolderClick(); }); });
+  connect(cmdFileRestoreCompressedFolders, &QAction::triggered, this,
+          [this] { Guarded([this] { cmdFileRestoreCompressedFoldersClick(); }); });
   connect(cmdFileExit, &QAction::triggered, this, &QWidget::close);
   connect(toolLevelUp, &QAction::triggered, this, [this] { toolLevelUpClick(); });
   connect(toolExplore, &QAction::triggered, this, [this] { toolExploreClick(); });

@@ -282,9 +282,13 @@ public:
   // Runs a command of the page (TCleanUpCommand) for the current folder; nothing for a drive root
   // or while a scan runs.
   void FreeSpaceCommand(int command);
+  // File > Restore Compressed Folders: the archive dialog on its restore page alone; the tree is
+  // left as it is.
+  void cmdFileRestoreCompressedFoldersClick();
 
 private:
   bool MoveCurrentFolder(const QString& path, TTreeNode* node, bool* changed);
+  void ArchiveCurrentFolder(const QString& path, TTreeNode* node, bool* changed);
   void AfterFreeSpaceOperation(const QString& path, TTreeNode* node, bool changed);
   // Runs a command and shows what escaped from it in the program's error box.
   void Guarded(const std::function<void()>& command);
