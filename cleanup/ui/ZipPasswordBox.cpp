@@ -2,6 +2,7 @@
 
 #include "scan/Format.h"
 #include "shell/MessageBoxes.h"
+#include "shell/ModalDialogs.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -11,11 +12,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-std::function<int(TZipPasswordBox&)>& Runner() {
-  static std::function<int(TZipPasswordBox&)> runner;
-  return runner;
-}
 
 // The archive (or the folder a new one will hold) on a line of its own, then what to do.
 QString PromptText(TZipPasswordPurpose purpose, const QString& archive) {
@@ -98,11 +94,9 @@ void TZipPasswordBox::accept() {
   QDialog::accept();
 }
 
-void SetZipPasswordBoxRunner(std::function<int(TZipPasswordBox&)> runner) { Runner() = std::move(runner); }
-
 std::optional<QByteArray> AskZipPassword(QWidget* parent, TZipPasswordPurpose purpose, const QString& archive) {
   TZipPasswordBox box(purpose, archive, parent);
-  const int result = Runner() ? Runner()(box) : box.exec();
+  const int result = RunModalDialog(box);
   if (result != QDialog::Accepted) return std::nullopt;
   return box.Password();
 }

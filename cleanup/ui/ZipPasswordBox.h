@@ -42,5 +42,3 @@ private:
 // Asks for the password in the box; none when the user cancelled.
 std::optional<QByteArray> AskZipPassword(QWidget* parent, TZipPasswordPurpose purpose, const QString& archive);
 
-// Tests: runner shows the box instead of exec() and returns its result; null restores exec().
-void SetZipPasswordBoxRunner(std::function<int(TZipPasswordBox&)> runner);

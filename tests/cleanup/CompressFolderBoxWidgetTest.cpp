@@ -8,6 +8,7 @@
 #include "cleanup/ArchiveFolder.h"
 #include "config/Settings.h"
 #include "shell/Help.h"
+#include "shell/ModalDialogs.h"
 #include "scan/Format.h"
 #include "scan/VolumeInfo.h"
 #include "tests/cleanup/CleanupFixture.h"
@@ -45,10 +46,10 @@ public:
     t.File("Data/Music/d.ogg", 20000, false);
     drives = std::make_unique<TDriveScope>(std::vector<TDriveMapping>{{'T', t.Root()}, {'U', u.Root()}});
     LoadSettings();
-    SetZipPasswordBoxRunner([](TZipPasswordBox&) { return int(QDialog::Rejected); });
+    SetModalDialogRunner([](QDialog&) { return int(QDialog::Rejected); });
   }
   ~TArchiveEnv() {
-    SetZipPasswordBoxRunner(nullptr);
+    SetModalDialogRunner(nullptr);
     SaveSettings();
   }
 
@@ -97,13 +98,17 @@ QStringList RowKeys(const TCleanUpCompressFolderBox& box) {
 class TPasswordAnswers {
 public:
   explicit TPasswordAnswers(std::function<int(TZipPasswordBox&)> answer) {
-    SetZipPasswordBoxRunner([this, answer](TZipPasswordBox& box) {
+    SetModalDialogRunner([this, answer](QDialog& dialog) {
+      auto* passwordBox = dynamic_cast<TZipPasswordBox*>(&dialog);
+      EXPECT_NE(passwordBox, nullptr) << "only password boxes are expected here";
+      if (!passwordBox) return int(QDialog::Rejected);
+      TZipPasswordBox& box = *passwordBox;
       ++Asked;
       Confirming.push_back(box.Confirming());
       return answer(box);
     });
   }
-  ~TPasswordAnswers() { SetZipPasswordBoxRunner([](TZipPasswordBox&) { return int(QDialog::Rejected); }); }
+  ~TPasswordAnswers() { SetModalDialogRunner([](QDialog&) { return int(QDialog::Rejected); }); }
   int Asked = 0;
   std::vector<bool> Confirming;
 };
