@@ -155,25 +155,8 @@ TRegHive LoadHive(TRegRoot root) {
   return TRegHive(rootName);
 }
 
-void ApplyChange(TRegHive& hive, const TRegChange& change) {
-  switch (change.Kind) {
-    case TRegChange::SetValue:
-      hive.CreateKey(change.KeyPath).SetValue(change.Name, change.Value);
-      break;
-    case TRegChange::DeleteValue:
-      if (TRegKey* key = hive.FindKey(change.KeyPath)) key->RemoveValue(change.Name);
-      break;
-    case TRegChange::CreateKey:
-      hive.CreateKey(change.KeyPath);
-      break;
-    case TRegChange::DeleteKey:
-      hive.DeleteKey(change.KeyPath);
-      break;
-  }
-}
-
-void CommitChanges(TRegRoot root, const std::vector<TRegChange>& changes) {
-  if (changes.empty()) return;
+void CommitChanges(TRegRoot root, const TRegChanges& changes, const TRegHive& own) {
+  if (changes.Empty()) return;
   const QByteArray folder = RegistryFolder();
   const QByteArray path = folder + '/' + HiveFileName(root);
   const QString rootName = RootKeyName(root);
@@ -212,7 +195,7 @@ void CommitChanges(TRegRoot root, const std::vector<TRegChange>& changes) {
       bytes.reset();
     }
   }
-  for (const TRegChange& change : changes) ApplyChange(hive, change);
+  changes.ApplyTo(hive, own);
 
   if (!bytes && hive.Root().Values().empty() && hive.Root().Subkeys().empty()) return;
   const QByteArray text = hive.ToText();

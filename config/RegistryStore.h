@@ -15,12 +15,11 @@
 // A person may edit a hive file (RegistryHive.h gives the format); the store keeps every key and
 // value, but not comments or blank lines, when it next writes the file.
 
+#include "config/RegistryChanges.h"
 #include "config/RegistryHive.h"
 
 #include <QByteArray>
 #include <QString>
-
-#include <vector>
 
 enum class TRegRoot { CurrentUser, ClassesRoot };
 
@@ -37,20 +36,9 @@ QByteArray HivePath(TRegRoot root);
 // Never throws.
 TRegHive LoadHive(TRegRoot root);
 
-// One change an accessor made; the store replays them on the freshest hive.
-struct TRegChange {
-  enum TKind { SetValue, DeleteValue, CreateKey, DeleteKey };
-  TKind Kind = SetValue;
-  QString KeyPath;
-  QString Name;
-  TRegValue Value;
-};
-
-void ApplyChange(TRegHive& hive, const TRegChange& change);
-
-// Under the hive's lock: re-reads the hive file, applies the changes in order and replaces the
-// file (it is not touched when nothing changed). The changes of other writers since this
-// process read the hive stay. A hive that could not be read in this run, at any load or now,
-// is left as it is and the changes are dropped, with one warning per run. Throws
-// ERegistryException when the folder or file cannot be written.
-void CommitChanges(TRegRoot root, const std::vector<TRegChange>& changes);
+// Under the hive's lock: re-reads the hive file, applies the changes (RegistryChanges.h: each
+// changed value as own holds it) and replaces the file (it is not touched when nothing changed).
+// The changes of other writers since this process read the hive stay. A hive that could not be
+// read in this run, at any load or now, is left as it is and the changes are dropped, with one
+// warning per run. Throws ERegistryException when the folder or file cannot be written.
+void CommitChanges(TRegRoot root, const TRegChanges& changes, const TRegHive& own);
