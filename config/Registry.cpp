@@ -1,6 +1,6 @@
 #include "config/Registry.h"
 
-TRegistry::TRegistry(TRegRoot root) : root_(root), hive_(LoadHive(root)) {}
+TRegistry::TRegistry(TRegRoot root) : root_(root), hive_(LoadHive(root, &fileState_)) {}
 
 TRegistry::~TRegistry() {
   if (closed_) return;
@@ -121,7 +121,7 @@ void TRegistry::DeleteKey(const QString& keyPath) {
 
 void TRegistry::Flush() {
   if (changes_.Empty()) return;
-  CommitChanges(root_, changes_, hive_);
+  CommitChanges(root_, changes_, hive_, &fileState_);
   ForgetPath();
   changes_.Clear();
 }
@@ -136,5 +136,5 @@ void TRegistry::Close() {
       Registry.changes_.Clear();
     }
   } clearAfter{*this};
-  CommitChanges(root_, changes_, hive_);
+  CommitChanges(root_, changes_, hive_, &fileState_);
 }

@@ -52,6 +52,7 @@ private:
   void ForgetPath() const;
 
   TRegRoot root_;
+  TRegFileState fileState_;  // set by loading the hive, so declared before it
   TRegHive hive_;
   TRegChanges changes_;
   bool closed_ = false;
