@@ -27,6 +27,16 @@ double Seconds(const QElapsedTimer& timer) { return static_cast<double>(timer.ns
 
 QString NameOf(long i) { return QStringLiteral("Value%1").arg(i); }
 
+// The CPU time and the peak memory of the run so far.
+void PrintUsage(const char* prefix) {
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  std::printf("%scpu-seconds: %.3f\n", prefix,
+              static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                  static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6);
+  std::printf("%speak-rss-mb: %.1f\n", prefix, static_cast<double>(usage.ru_maxrss) / 1024.0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -79,6 +89,7 @@ int main(int argc, char** argv) {
     for (long i = 0; i < count; ++i) found += reg.ReadValue(Key, NameOf(i)).has_value();
   }
   const double readSeconds = Seconds(timer);
+  PrintUsage("write-read-");
 
   timer.restart();
   bool merged = false;
@@ -103,8 +114,6 @@ int main(int argc, char** argv) {
 
   struct stat st {};
   ::stat(hive.constData(), &st);
-  rusage usage{};
-  ::getrusage(RUSAGE_SELF, &usage);
   std::printf("values: %ld\n", count);
   std::printf("write-seconds: %.3f\n", writeSeconds);
   std::printf("read-seconds: %.3f\n", readSeconds);
@@ -112,9 +121,7 @@ int main(int argc, char** argv) {
   std::printf("found: %ld\n", found);
   std::printf("merged: %s\n", merged ? "yes" : "no");
   std::printf("file-bytes: %lld\n", static_cast<long long>(st.st_size));
-  std::printf("cpu-seconds: %.3f\n", static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                                        static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6);
-  std::printf("peak-rss-mb: %.1f\n", static_cast<double>(usage.ru_maxrss) / 1024.0);
+  PrintUsage("");
   ::unlink(hive.constData());
   ::unlink((hive + ".lock").constData());
   if (argc == 2) ::rmdir(folder.constData());

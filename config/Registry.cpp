@@ -83,8 +83,8 @@ QStringList TRegistry::SubkeyNames(const QString& keyPath) const {
 }
 
 void TRegistry::CreateKey(const QString& keyPath) {
-  CheckOpen();
   if (KeyExists(keyPath)) return;
+  CheckOpen();
   const TKeyNames names = SplitOrThrow(keyPath);
   hive_.CreateKey(names);
   changes_.KeyCreated(changes_.Key(names));
