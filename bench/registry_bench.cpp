@@ -1,8 +1,10 @@
 // korvane-registry-bench COUNT [FOLDER]: writes COUNT values into one key of a hive through the
 // registry store (one accessor, one file replacement), reads the hive back through a new
-// accessor, looks every value up, and prints the times, the file size and the peak memory as
-// "key: value" lines (wall times of each phase, and the CPU time of the whole run, which a loaded
-// machine changes less). FOLDER (default: a new folder under /tmp) becomes the registry folder.
+// accessor and looks every value up, then merges: an accessor changes every tenth value while
+// another copy writes the hive, so that its write re-reads the hive and merges its changes into
+// it. Prints the times, the file size and the peak memory as "key: value" lines (wall times of
+// each phase, and the CPU time of the whole run, which a loaded machine changes less). FOLDER
+// (default: a new folder under /tmp) becomes the registry folder.
 
 #include "config/Registry.h"
 #include "config/RegistryStore.h"
@@ -24,6 +26,16 @@ const QString Key = QStringLiteral("Software\\Morvell\\Korvane 3\\Bench");
 double Seconds(const QElapsedTimer& timer) { return static_cast<double>(timer.nsecsElapsed()) / 1e9; }
 
 QString NameOf(long i) { return QStringLiteral("Value%1").arg(i); }
+
+// The CPU time and the peak memory of the run so far.
+void PrintUsage(const char* prefix) {
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  std::printf("%scpu-seconds: %.3f\n", prefix,
+              static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                  static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6);
+  std::printf("%speak-rss-mb: %.1f\n", prefix, static_cast<double>(usage.ru_maxrss) / 1024.0);
+}
 
 }  // namespace
 
@@ -61,7 +73,10 @@ int main(int argc, char** argv) {
       else
         reg.WriteValue(Key, NameOf(i), TRegValue::FromBinary(QByteArray::number(i)));
     }
+    QElapsedTimer close;
+    close.start();
     reg.Close();
+    std::printf("write-close-seconds: %.3f\n", Seconds(close));
   }
   const double writeSeconds = Seconds(timer);
 
@@ -74,21 +89,41 @@ int main(int argc, char** argv) {
     for (long i = 0; i < count; ++i) found += reg.ReadValue(Key, NameOf(i)).has_value();
   }
   const double readSeconds = Seconds(timer);
+  PrintUsage("write-read-");
+
+  timer.restart();
+  bool merged = false;
+  {
+    TRegistry reg;
+    for (long i = 0; i < count; i += 10) reg.WriteValue(Key, NameOf(i), TRegValue::FromDWord(static_cast<uint32_t>(i + 1)));
+    {
+      TRegistry other;
+      other.WriteValue(Key, QStringLiteral("Other"), TRegValue::FromString(QStringLiteral("other copy")));
+      other.Close();
+    }
+    QElapsedTimer close;
+    close.start();
+    reg.Close();
+    std::printf("merge-close-seconds: %.3f\n", Seconds(close));
+    const TRegistry check;
+    merged = check.ReadValue(Key, QStringLiteral("Other")).has_value() &&
+             check.ReadValue(Key, NameOf(count - 1 - (count - 1) % 10)) ==
+                 TRegValue::FromDWord(static_cast<uint32_t>(count - (count - 1) % 10));
+  }
+  const double mergeSeconds = Seconds(timer);
 
   struct stat st {};
   ::stat(hive.constData(), &st);
-  rusage usage{};
-  ::getrusage(RUSAGE_SELF, &usage);
   std::printf("values: %ld\n", count);
   std::printf("write-seconds: %.3f\n", writeSeconds);
   std::printf("read-seconds: %.3f\n", readSeconds);
+  std::printf("merge-seconds: %.3f\n", mergeSeconds);
   std::printf("found: %ld\n", found);
+  std::printf("merged: %s\n", merged ? "yes" : "no");
   std::printf("file-bytes: %lld\n", static_cast<long long>(st.st_size));
-  std::printf("cpu-seconds: %.3f\n", static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                                        static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6);
-  std::printf("peak-rss-mb: %.1f\n", static_cast<double>(usage.ru_maxrss) / 1024.0);
+  PrintUsage("");
   ::unlink(hive.constData());
   ::unlink((hive + ".lock").constData());
   if (argc == 2) ::rmdir(folder.constData());
-  return found == count ? 0 : 1;
+  return found == count && merged ? 0 : 1;
 }

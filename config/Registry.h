@@ -9,7 +9,7 @@
 #include <QStringList>
 
 #include <optional>
-#include <vector>
+#include <utility>
 
 class TRegistry {
 public:
@@ -43,10 +43,22 @@ public:
   void Close();
 
 private:
-  void Record(TRegChange change);
+  void CheckOpen() const;
+  // The key a path names in the accessor's copy; none when it does not exist.
+  const TRegKey* Find(const QString& keyPath) const;
+  // The key a path names, created when missing, and the record of its changes. Throws for a path
+  // the store cannot hold.
+  std::pair<TRegKey*, TRegChanges::TKey*> Writable(const QString& keyPath);
+  void ForgetPath() const;
 
   TRegRoot root_;
+  TRegFileState fileState_;  // set by loading the hive, so declared before it
   TRegHive hive_;
-  std::vector<TRegChange> pending_;
+  TRegChanges changes_;
   bool closed_ = false;
+  // The last path looked up, with its key (and the record of its changes, once written): settings
+  // are read and written a key at a time, so most calls name the same key as the one before.
+  mutable QString cachedPath_;
+  mutable TRegKey* cachedKey_ = nullptr;
+  mutable TRegChanges::TKey* cachedChange_ = nullptr;
 };

@@ -14,13 +14,14 @@
 // Key and value names compare case-insensitively; a name keeps the spelling it was first
 // created with. Subkeys and values keep the order they were created in.
 
+#include "config/RegNameIndex.h"
 #include "config/RegistryError.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
+#include <QVarLengthArray>
 
 #include <cstdint>
 #include <memory>
@@ -47,6 +48,7 @@ struct TRegValue {
   QByteArray Data;
 
   static TRegValue FromString(const QString& text);
+  static TRegValue FromString(QStringView text);
   static TRegValue FromDWord(uint32_t value);
   static TRegValue FromBinary(QByteArray bytes);
 
@@ -73,29 +75,37 @@ public:
 
   const std::vector<std::unique_ptr<TRegKey>>& Subkeys() const { return subkeys_; }
   TRegKey* FindSubkey(QStringView name) const;
+  // The position of the subkey of that name in Subkeys(), or -1.
+  qsizetype SubkeyPosition(QStringView name) const;
   // The subkey of that name, created at the end when it does not exist.
-  TRegKey& SubkeyOrNew(const QString& name);
+  TRegKey& SubkeyOrNew(QStringView name);
+  TRegKey& SubkeyOrNew(const QString& name) { return SubkeyOrNew(QStringView(name)); }
   bool RemoveSubkey(QStringView name);
 
   const std::vector<TRegNamedValue>& Values() const { return values_; }
   const TRegValue* FindValue(QStringView name) const;
+  // The position of the value of that name in Values(), or -1.
+  qsizetype ValuePosition(QStringView name) const;
   // Sets a value; an existing one keeps its place and the spelling of its name.
   void SetValue(const QString& name, TRegValue value);
   bool RemoveValue(QStringView name);
   void Clear();
+  // Makes room for that many values without growing again.
+  void ReserveValues(qsizetype count);
+
+  // Sets every value of source here and does the same for its subkeys, creating what is missing.
+  void MergeFrom(const TRegKey& source);
 
 private:
-  // Positions by case-folded name, so that finding or setting a name takes the same time however
-  // many the key holds (a hive of a million values reads and writes in linear time).
-  using TIndex = QHash<QString, size_t>;
-  static QString IndexName(QStringView name);
-  static void Unindex(TIndex& index, const QString& folded, size_t position);
+  // Positions by name, so that finding or setting a name takes the same time however many the
+  // key holds (a hive of a million values reads and writes in linear time).
+  qsizetype FindPosition(const TRegNameIndex& index, QStringView name, uint32_t hash) const;
 
   QString name_;
   std::vector<std::unique_ptr<TRegKey>> subkeys_;
-  TIndex subkeyIndex_;
+  TRegNameIndex subkeyIndex_;
   std::vector<TRegNamedValue> values_;
-  TIndex valueIndex_;
+  TRegNameIndex valueIndex_;
 };
 
 // The deepest key path the store accepts (as the Windows registry limits it).
@@ -106,6 +116,9 @@ constexpr int MaxKeyDepth = 512;
 // break, a control character or a lone surrogate (names that the text form cannot carry), or
 // when the path is deeper than MaxKeyDepth.
 std::optional<QStringList> SplitKeyPath(QStringView path);
+// The same as views into path, without a copy of each name.
+using TKeyNames = QVarLengthArray<QStringView, 8>;
+std::optional<TKeyNames> SplitKeyPathViews(QStringView path);
 
 class TRegHive {
 public:
@@ -122,8 +135,12 @@ public:
   const TRegKey* FindKey(QStringView path) const;
   TRegKey* FindKey(QStringView path);
   TRegKey& CreateKey(QStringView path);
+  const TRegKey* FindKey(const TKeyNames& names) const;
+  TRegKey* FindKey(const TKeyNames& names);
+  TRegKey& CreateKey(const TKeyNames& names);
   // Removes a key with everything below it; the root key itself is emptied instead.
   bool DeleteKey(QStringView path);
+  bool DeleteKey(const TKeyNames& names);
 
   // The text form: UTF-8, LF line ends, a blank line after every key. A key is written when it
   // has values or no subkeys (a key with subkeys exists through them).

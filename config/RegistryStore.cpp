@@ -125,17 +125,36 @@ QByteArray HiveFileName(TRegRoot root) {
 
 QByteArray HivePath(TRegRoot root) { return RegistryFolder() + '/' + HiveFileName(root); }
 
-TRegHive LoadHive(TRegRoot root) {
+TRegFileState TRegFileState::Of(const std::optional<QByteArray>& bytes) {
+  TRegFileState state;
+  state.Known = true;
+  state.Missing = !bytes;
+  if (bytes) {
+    state.Size = bytes->size();
+    state.Hash = qHash(QByteArrayView(*bytes));
+  }
+  return state;
+}
+
+TRegHive LoadHive(TRegRoot root, TRegFileState* state) {
   const QByteArray path = HivePath(root);
   const QString rootName = RootKeyName(root);
+  if (state) *state = TRegFileState();
   bool missing = false;
   QString error;
   std::optional<QByteArray> bytes = ReadWholeFile(path, &missing, &error);
   if (!bytes) {
-    if (!missing) MarkUnreadable(path, error);
+    if (!missing) {
+      MarkUnreadable(path, error);
+    } else if (state) {
+      *state = TRegFileState::Of(std::nullopt);
+    }
     return TRegHive(rootName);
   }
-  if (std::optional<TRegHive> hive = TRegHive::Parse(*bytes, rootName)) return std::move(*hive);
+  if (std::optional<TRegHive> hive = TRegHive::Parse(*bytes, rootName)) {
+    if (state) *state = TRegFileState::Of(bytes);
+    return std::move(*hive);
+  }
 
   // Look again under the lock: another copy of the program may have just replaced the file, or
   // may already have set it aside.
@@ -146,7 +165,10 @@ TRegHive LoadHive(TRegRoot root) {
     return TRegHive(rootName);
   }
   QString reason;
-  if (std::optional<TRegHive> hive = TRegHive::Parse(*bytes, rootName, &reason)) return std::move(*hive);
+  if (std::optional<TRegHive> hive = TRegHive::Parse(*bytes, rootName, &reason)) {
+    if (state) *state = TRegFileState::Of(bytes);
+    return std::move(*hive);
+  }
   if (lock.Held())
     SetAside(path, reason);
   else
@@ -155,25 +177,8 @@ TRegHive LoadHive(TRegRoot root) {
   return TRegHive(rootName);
 }
 
-void ApplyChange(TRegHive& hive, const TRegChange& change) {
-  switch (change.Kind) {
-    case TRegChange::SetValue:
-      hive.CreateKey(change.KeyPath).SetValue(change.Name, change.Value);
-      break;
-    case TRegChange::DeleteValue:
-      if (TRegKey* key = hive.FindKey(change.KeyPath)) key->RemoveValue(change.Name);
-      break;
-    case TRegChange::CreateKey:
-      hive.CreateKey(change.KeyPath);
-      break;
-    case TRegChange::DeleteKey:
-      hive.DeleteKey(change.KeyPath);
-      break;
-  }
-}
-
-void CommitChanges(TRegRoot root, const std::vector<TRegChange>& changes) {
-  if (changes.empty()) return;
+void CommitChanges(TRegRoot root, const TRegChanges& changes, const TRegHive& own, TRegFileState* state) {
+  if (changes.Empty()) return;
   const QByteArray folder = RegistryFolder();
   const QByteArray path = folder + '/' + HiveFileName(root);
   const QString rootName = RootKeyName(root);
@@ -198,24 +203,40 @@ void CommitChanges(TRegRoot root, const std::vector<TRegChange>& changes) {
     SayNotSaved(path);
     return;
   }
-  TRegHive hive(rootName);
-  if (bytes) {
-    QString reason;
-    if (std::optional<TRegHive> parsed = TRegHive::Parse(*bytes, rootName, &reason)) {
-      hive = std::move(*parsed);
-    } else {
-      SetAside(path, reason);
-      if (IsUnreadable(path)) {
-        SayNotSaved(path);
-        return;
-      }
-      bytes.reset();
-    }
-  }
-  for (const TRegChange& change : changes) ApplyChange(hive, change);
 
-  if (!bytes && hive.Root().Values().empty() && hive.Root().Subkeys().empty()) return;
-  const QByteArray text = hive.ToText();
-  if (bytes && text == *bytes) return;
+  // Nobody wrote the file since the accessor read it: its copy is the result.
+  const bool unchanged = state && state->Known && *state == TRegFileState::Of(bytes);
+  if (state) *state = TRegFileState();
+  TRegHive merged(rootName);
+  const TRegHive* result = &own;
+  if (!unchanged) {
+    if (bytes) {
+      QString reason;
+      if (std::optional<TRegHive> parsed = TRegHive::Parse(*bytes, rootName, &reason)) {
+        merged = std::move(*parsed);
+      } else {
+        SetAside(path, reason);
+        if (IsUnreadable(path)) {
+          SayNotSaved(path);
+          return;
+        }
+        bytes.reset();
+      }
+    }
+    changes.ApplyTo(merged, own);
+    result = &merged;
+  }
+
+  if (!bytes && result->Root().Values().empty() && result->Root().Subkeys().empty()) {
+    if (unchanged) *state = TRegFileState::Of(bytes);
+    return;
+  }
+  const QByteArray text = result->ToText();
+  if (bytes && text == *bytes) {
+    if (unchanged) *state = TRegFileState::Of(bytes);
+    return;
+  }
   if (!WriteFileAtomically(path, text, 0600, &error)) throw ERegistryException(error);
+  // The accessor's copy is what the file holds now only when it was written as it stands.
+  if (unchanged) *state = TRegFileState::Of(text);
 }

@@ -15,12 +15,13 @@
 // A person may edit a hive file (RegistryHive.h gives the format); the store keeps every key and
 // value, but not comments or blank lines, when it next writes the file.
 
+#include "config/RegistryChanges.h"
 #include "config/RegistryHive.h"
 
 #include <QByteArray>
 #include <QString>
 
-#include <vector>
+#include <optional>
 
 enum class TRegRoot { CurrentUser, ClassesRoot };
 
@@ -32,25 +33,29 @@ QByteArray RegistryFolder();
 QByteArray HiveFileName(TRegRoot root);
 QByteArray HivePath(TRegRoot root);
 
+// What a hive file held when it was read or written last: missing, or bytes of that size and hash.
+// When the file still holds the same at the next write, the accessor's copy is the file's content
+// with its own changes made, and it is written as it stands, without a merge.
+struct TRegFileState {
+  bool Known = false;
+  bool Missing = false;
+  qsizetype Size = 0;
+  size_t Hash = 0;
+
+  static TRegFileState Of(const std::optional<QByteArray>& bytes);
+  bool operator==(const TRegFileState& other) const = default;
+};
+
 // The hive as it is on disk. A missing or unreadable file reads as an empty hive (an unreadable
 // one is marked so that no commit replaces it); a file that cannot be parsed is set aside first.
 // Never throws.
-TRegHive LoadHive(TRegRoot root);
+// *state (when given) tells what the file held.
+TRegHive LoadHive(TRegRoot root, TRegFileState* state = nullptr);
 
-// One change an accessor made; the store replays them on the freshest hive.
-struct TRegChange {
-  enum TKind { SetValue, DeleteValue, CreateKey, DeleteKey };
-  TKind Kind = SetValue;
-  QString KeyPath;
-  QString Name;
-  TRegValue Value;
-};
-
-void ApplyChange(TRegHive& hive, const TRegChange& change);
-
-// Under the hive's lock: re-reads the hive file, applies the changes in order and replaces the
-// file (it is not touched when nothing changed). The changes of other writers since this
-// process read the hive stay. A hive that could not be read in this run, at any load or now,
-// is left as it is and the changes are dropped, with one warning per run. Throws
-// ERegistryException when the folder or file cannot be written.
-void CommitChanges(TRegRoot root, const std::vector<TRegChange>& changes);
+// Under the hive's lock: re-reads the hive file, applies the changes (RegistryChanges.h: each
+// changed value as own holds it) and replaces the file (it is not touched when nothing changed).
+// The changes of other writers since this process read the hive stay. A hive that could not be
+// read in this run, at any load or now, is left as it is and the changes are dropped, with one
+// warning per run. Throws ERegistryException when the folder or file cannot be written.
+// *state: what the file held when own was read from it, or written from it, last; updated here.
+void CommitChanges(TRegRoot root, const TRegChanges& changes, const TRegHive& own, TRegFileState* state = nullptr);
