@@ -299,18 +299,8 @@ void TReadAhead::WorkerLoop() {
     if (stop_.load(std::memory_order_relaxed)) return;
     bool found = false;
     TTask task{};
-    if (readyBytes_ < options_.Budget) {
-      while (!stack_.empty()) {
-        task = stack_.back();
-        stack_.pop_back();
-        TListedEntry& e = task.Parent->Entries[task.Index];
-        if (e.State == Pending) {
-          e.State = Taken;
-          found = true;
-          break;
-        }
-      }
-    }
+    if (readyBytes_ >= options_.Budget) throttled_ = true;
+    if (!throttled_) found = TakeTaskLocked(task);
     if (!found) {
       ++idleWorkers_;
       workCv_.wait(lock);
@@ -326,13 +316,16 @@ void TReadAhead::WorkerLoop() {
 TFolderListing* TReadAhead::Child(TFolderListing* parent, uint32_t index) {
   std::unique_lock lock(mutex_);
   TListedEntry& e = parent->Entries[index];
+  TTask task{};
   for (;;) {
     if (e.State == Ready) {
       TFolderListing* listing = e.Child;
       e.State = Consumed;
-      const bool wasFull = readyBytes_ >= options_.Budget;
       readyBytes_ -= listing->Bytes;
-      const bool wake = wasFull && readyBytes_ < options_.Budget && idleWorkers_ > 0;
+      // Workers held back by the budget go on in one go once half of it is taken, rather than
+      // one folder at a time.
+      const bool wake = throttled_ && readyBytes_ <= options_.Budget / 2;
+      if (wake) throttled_ = false;
       lock.unlock();
       if (wake) workCv_.notify_all();
       return listing;
@@ -352,10 +345,31 @@ TFolderListing* TReadAhead::Child(TFolderListing* parent, uint32_t index) {
       lock.lock();
       continue;
     }
+    // A worker is reading it. Rather than sleep until it is done, read the next folder waiting
+    // on the stack here: both cores keep calling statx, and the builder seldom has to be woken.
+    if (!throttled_ && !stop_.load(std::memory_order_relaxed) && TakeTaskLocked(task)) {
+      lock.unlock();
+      Process(task, true, ownBuffer_);
+      lock.lock();
+      continue;
+    }
     awaited_ = &e;
     readyCv_.wait(lock);
     awaited_ = nullptr;
   }
+}
+
+bool TReadAhead::TakeTaskLocked(TTask& task) {
+  while (!stack_.empty()) {
+    task = stack_.back();
+    stack_.pop_back();
+    TListedEntry& e = task.Parent->Entries[task.Index];
+    if (e.State == Pending) {
+      e.State = Taken;
+      return true;
+    }
+  }
+  return false;
 }
 
 void TReadAhead::Unlink(TFolderListing* listing) {

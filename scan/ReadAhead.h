@@ -81,8 +81,10 @@ public:
     // d_type says "folder" reliably and the mount points below are known (Mounts), so folders
     // need no statx of their own.
     bool TrustFolderHint = false;
-    // Listings read ahead but not yet taken, in bytes, before the workers wait.
-    size_t Budget = 4u << 20;
+    // Listings read ahead but not yet taken, in bytes, before the workers wait; they go on once
+    // the builder has taken half of that. A few hundred folders ahead keep the builder fed, and
+    // more would only raise the scan's peak memory.
+    size_t Budget = 256u << 10;
     // Folder descriptors held open for subfolders still to be opened.
     int FdBudget = 1024;
   };
@@ -117,6 +119,8 @@ private:
   };
 
   void WorkerLoop();
+  // Pops the folder needed soonest that nobody reads yet and marks it taken; false when none.
+  bool TakeTaskLocked(TTask& task);
   // Reads folder entry task into a new listing and publishes it. False when stopped on the way
   // (the entry is then pending again).
   bool Process(const TTask& task, bool mayAbandon, std::vector<char>& buffer);
@@ -134,6 +138,7 @@ private:
   std::condition_variable readyCv_;  // the builder waits for a listing being read
   std::vector<TTask> stack_;         // folders to read; the top is the one needed soonest
   size_t readyBytes_ = 0;
+  bool throttled_ = false;           // the budget was reached: workers wait until half of it is taken
   int openFds_ = 0;
   std::atomic<bool> stop_{false};
   const TListedEntry* awaited_ = nullptr;  // what the builder waits for
