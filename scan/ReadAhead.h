@@ -123,13 +123,16 @@ private:
   bool TakeTaskLocked(TTask& task);
   // Reads folder entry task into a new listing and publishes it. False when stopped on the way
   // (the entry is then pending again).
-  bool Process(const TTask& task, bool mayAbandon, std::vector<char>& buffer);
+  // parentFd: the parent's open descriptor (ParentFdLocked), -1 when it could not be had.
+  bool Process(const TTask& task, int parentFd, bool mayAbandon, std::vector<char>& buffer);
   bool ReadFolder(TFolderListing& listing, int fd, bool mayAbandon, std::vector<char>& buffer);
-  int OpenChild(TFolderListing* parent, uint32_t index, int& error);
+  // The descriptor to open task's folder from; it stays open until the folder's listing is
+  // published (the parent's PendingOpens counts it).
+  int ParentFdLocked(const TTask& task);
   bool EnsureOpenLocked(TFolderListing* listing);
   void Publish(TFolderListing* listing, int fd);
+  void Link(TFolderListing* listing);
   void Unlink(TFolderListing* listing);
-  TFolderListing* NewListing();
   void CloseFdLocked(TFolderListing* listing);
 
   TOptions options_;
