@@ -78,9 +78,29 @@ bench_tree() {  # tree
   done
 }
 
+# How much of the two cores this process group gets right now: two du -s on the two halves of
+# the tree at once, against one du -s of the whole. About 0.5 when both cores are free, 1.0 when
+# other work leaves the equivalent of one core; no scan with threads does better than that
+# against du, whatever its design.
+capacity() {  # tree
+  local i one two ones=() twos=()
+  local -a halves=("$1"/*)
+  local n=${#halves[@]}
+  for ((i = 1; i <= runs; i++)); do
+    read -r one _ < <(measure du -s "$1"); ones+=("$one")
+    read -r two _ < <(measure bash -c 'du -s "${@:2:$1}" >/dev/null & du -s "${@:$(($1 + 2))}" >/dev/null; wait' _ "$((n / 2))" "${halves[@]}")
+    twos+=("$two")
+  done
+  one=$(printf '%s\n' "${ones[@]}" | median)
+  two=$(printf '%s\n' "${twos[@]}" | median)
+  printf 'cores free: two du -s on the two halves at once take %.2fx one du -s of the whole (0.5 = both cores free, 1.0 = one)\n' \
+    "$(calc "$two / $one")"
+}
+
 echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "== $dir/tree: medians of $runs alternating runs, warm cache (target korvane <= 0.5x du wall)"
 bench_tree "$dir/tree"
+capacity "$dir/tree"
 
 per_folder() {  # tree
   build/app/korvane-scan "$1" | awk -F': ' '

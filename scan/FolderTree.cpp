@@ -29,18 +29,47 @@ uint16_t StoredLength(const char* text) {
 }  // namespace
 
 static_assert(alignof(TTreeNode) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__);
-// A scan keeps one node per folder: with its text it should fit a small allocation.
-static_assert(sizeof(TTreeNode) <= 48);
+// A scan keeps one node per folder: with its text it should fit a small block.
+static_assert(sizeof(TTreeNode) <= 40);
+static_assert(sizeof(TTreeNode) % alignof(char*) == 0);
+
+namespace {
+
+// The block of a node with a text of len bytes; always room for the pointer to an outside text.
+size_t NodeBlockBytes(size_t len) { return sizeof(TTreeNode) + std::max(TextHeader + len, sizeof(char*)); }
+
+char* TextRoom(TTreeNode* node) { return reinterpret_cast<char*>(node + 1); }
+
+char* NewTextBlock(std::string_view wtf8Text) {
+  char* text = static_cast<char*>(std::malloc(TextHeader + wtf8Text.size()));
+  if (!text) throw std::bad_alloc();
+  const uint16_t stored = static_cast<uint16_t>(wtf8Text.size());
+  std::memcpy(text, &stored, TextHeader);
+  std::memcpy(text + TextHeader, wtf8Text.data(), wtf8Text.size());
+  return text;
+}
+
+char* OutsideText(const TTreeNode* node) {
+  char* text;
+  std::memcpy(&text, reinterpret_cast<const char*>(node + 1), sizeof text);
+  return text;
+}
+
+}  // namespace
 
 TTreeNode::~TTreeNode() {
-  if (!TextInline()) std::free(text_);
   std::free(children_);
   delete data_;
 }
 
+const char* TTreeNode::TextBlock() const {
+  return textOutside_ ? OutsideText(this) : reinterpret_cast<const char*>(this + 1);
+}
+
 std::string_view TTreeNode::TextBytes() const {
-  if (!text_) return {};
-  return std::string_view(text_ + TextHeader, StoredLength(text_));
+  const char* text = TextBlock();
+  if (!text) return {};
+  return std::string_view(text + TextHeader, StoredLength(text));
 }
 
 QString TTreeNode::Text() const { return DecodeWtf8(TextBytes()); }
@@ -56,36 +85,43 @@ TTreeNode* TFolderTree::NewNode(std::string_view wtf8Text) {
   // One block for the node and its text: a scan keeps one node per folder, so a second
   // allocation's overhead would count.
   const size_t len = std::min(wtf8Text.size(), MaxTextBytes);
-  // The length header is always there, so an inline text is told apart from a separate one by
-  // its address alone.
-  void* block = ::operator new(sizeof(TTreeNode) + TextHeader + len);
+  const size_t bytes = NodeBlockBytes(len);
+  void* block = arena_.Allocate(bytes);
   auto* node = new (block) TTreeNode();
-  node->text_ = reinterpret_cast<char*>(node + 1);
+  node->largeBlock_ = bytes > TNodeArena::LargestPooled;
   const uint16_t stored = static_cast<uint16_t>(len);
-  std::memcpy(node->text_, &stored, TextHeader);
-  if (len) std::memcpy(node->text_ + TextHeader, wtf8Text.data(), len);
+  std::memcpy(TextRoom(node), &stored, TextHeader);
+  if (len) std::memcpy(TextRoom(node) + TextHeader, wtf8Text.data(), len);
   return node;
+}
+
+void TFolderTree::FreeNode(TTreeNode* node) {
+  // The text held now fits the block, so its size is at most the block's; a text that moved
+  // out leaves at least the smallest block behind.
+  size_t bytes = NodeBlockBytes(0);
+  if (node->textOutside_)
+    std::free(OutsideText(node));
+  else
+    bytes = NodeBlockBytes(StoredLength(TextRoom(node)));
+  if (node->largeBlock_) bytes = std::max(bytes, TNodeArena::LargestPooled + 1);
+  node->~TTreeNode();
+  arena_.Free(node, bytes);
 }
 
 void TFolderTree::SetNodeText(TTreeNode* node, std::string_view wtf8Text) {
   const size_t len = std::min(wtf8Text.size(), MaxTextBytes);
-  if (node->TextInline() && len <= StoredLength(node->text_)) {
+  wtf8Text = wtf8Text.substr(0, len);
+  if (!node->textOutside_ && len <= StoredLength(TextRoom(node))) {
     // Fits where the text is now.
     const uint16_t stored = static_cast<uint16_t>(len);
-    std::memcpy(node->text_, &stored, TextHeader);
-    std::memcpy(node->text_ + TextHeader, wtf8Text.data(), len);
+    std::memcpy(TextRoom(node), &stored, TextHeader);
+    std::memcpy(TextRoom(node) + TextHeader, wtf8Text.data(), len);
     return;
   }
-  char* text = nullptr;
-  if (len) {
-    text = static_cast<char*>(std::malloc(TextHeader + len));
-    if (!text) throw std::bad_alloc();
-    const uint16_t stored = static_cast<uint16_t>(len);
-    std::memcpy(text, &stored, TextHeader);
-    std::memcpy(text + TextHeader, wtf8Text.data(), len);
-  }
-  if (!node->TextInline()) std::free(node->text_);
-  node->text_ = text;
+  char* text = len ? NewTextBlock(wtf8Text) : nullptr;
+  if (node->textOutside_) std::free(OutsideText(node));
+  node->textOutside_ = 1;
+  std::memcpy(TextRoom(node), &text, sizeof text);
 }
 
 TTreeNode* TFolderTree::Append(TTreeNode* parent, std::string_view wtf8Text) {
@@ -151,8 +187,7 @@ void TFolderTree::Destroy(TTreeNode* node) {
     for (uint32_t i = 0; i < n->count_; ++i) pending.push_back(n->children_[i]);
     n->count_ = 0;
     ReleaseLinks(n);
-    n->~TTreeNode();
-    ::operator delete(n);
+    FreeNode(n);
   }
 }
 

@@ -3,6 +3,7 @@
 // light item model. The tree owns its nodes and the TFolderSize records attached to them.
 
 #include "scan/LinkOwners.h"
+#include "scan/NodeArena.h"
 
 #include <QString>
 #include <QStringView>
@@ -45,19 +46,23 @@ private:
   TTreeNode() = default;
   ~TTreeNode();
 
-  bool TextInline() const { return text_ == reinterpret_cast<const char*>(this + 1); }
+  // The text follows the node in the same block: a 2-byte length, then the WTF-8 bytes. A text
+  // that outgrew that room lives in a heap block of the same form, and the node's block then
+  // holds a pointer to it (null for no text) instead.
+  const char* TextBlock() const;
 
   TTreeNode* parent_ = nullptr;
   TTreeNode** children_ = nullptr;
-  // 2-byte length, then the WTF-8 bytes; normally in the same block as the node, right after it.
-  char* text_ = nullptr;
   TFolderSize* data_ = nullptr;
   // The child slots allocated follow from the count (a power of two, at least 4) until the
   // array is trimmed to the count once the folder is complete; compacted_ tells which.
-  uint32_t count_ : 30 = 0;
+  uint32_t count_ : 28 = 0;
   uint32_t compacted_ : 1 = 0;
   // The node counts files with several names (see TLinkOwners).
   uint32_t ownsLinks_ : 1 = 0;
+  uint32_t textOutside_ : 1 = 0;
+  // The node's block is larger than the arena pools (a long name).
+  uint32_t largeBlock_ : 1 = 0;
   int32_t row_ = 0;
 };
 
@@ -124,12 +129,17 @@ public:
 
 private:
   TTreeNode* Append(TTreeNode* parent, std::string_view wtf8Text);
-  static TTreeNode* NewNode(std::string_view wtf8Text);
+  TTreeNode* NewNode(std::string_view wtf8Text);
+  void FreeNode(TTreeNode* node);
   static void SetNodeText(TTreeNode* node, std::string_view wtf8Text);
   void Destroy(TTreeNode* node);
   TTreeNode* Holder(TTreeNode* parent) { return parent ? parent : &top_; }
 
-  TTreeNode top_;  // invisible holder of the top-level nodes; never exposed as a parent
+  // Declared first, so that it goes last, after every node in it.
+  TNodeArena arena_;
+  // Invisible holder of the top-level nodes; never exposed as a parent, and without a text (it
+  // is not in a block of the arena).
+  TTreeNode top_;
   ITreeObserver* observer_ = nullptr;
   TLinkOwners links_;
 };

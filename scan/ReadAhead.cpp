@@ -51,7 +51,8 @@ int TReadAhead::DefaultWorkers() {
 TReadAhead::TReadAhead(int rootFd, bool rootUnreadable, const TMountsBelow::Node* rootMounts,
                        const TOptions& options)
     : options_(options), rootFd_(rootFd), rootUnreadable_(rootUnreadable) {
-  root_ = NewListing();
+  root_ = new TFolderListing;
+  Link(root_);  // no worker runs yet
   root_->Mounts = rootMounts;
   try {
     workers_.reserve(static_cast<size_t>(std::max(0, options_.Workers)));
@@ -72,15 +73,6 @@ TReadAhead::~TReadAhead() {
   }
   live_ = nullptr;
   if (rootFd_ >= 0) ::close(rootFd_);
-}
-
-TFolderListing* TReadAhead::NewListing() {
-  auto* n = new TFolderListing;
-  std::lock_guard lock(mutex_);
-  n->NextLive = live_;
-  if (live_) live_->PrevLive = n;
-  live_ = n;
-  return n;
 }
 
 void TReadAhead::Stop() {
@@ -206,7 +198,10 @@ void TReadAhead::Publish(TFolderListing* listing, int fd) {
       }
     }
     listing->PendingOpens = folders;
-    if (listing->Parent) {
+    if (listing != root_) Link(listing);
+    if (TFolderListing* parent = listing->Parent) {
+      // The parent's descriptor is kept only while subfolders of it are still to be opened.
+      if (--parent->PendingOpens == 0 && parent->Parent) CloseFdLocked(parent);
       TListedEntry& entry = listing->Parent->Entries[listing->IndexInParent];
       entry.Child = listing;
       entry.State = Ready;
@@ -252,40 +247,31 @@ bool TReadAhead::EnsureOpenLocked(TFolderListing* listing) {
   return ok && listing->Fd >= 0;
 }
 
-int TReadAhead::OpenChild(TFolderListing* parent, uint32_t index, int& error) {
-  int parentFd;
-  {
-    std::lock_guard lock(mutex_);
-    parentFd = EnsureOpenLocked(parent) ? parent->Fd : -1;
-  }
-  int fd = -1;
-  error = EIO;
-  if (parentFd >= 0) {
-    fd = OpenFolderAt(parentFd, parent->Name(parent->Entries[index]).data());
-    error = fd < 0 ? errno : 0;
-  }
-  std::lock_guard lock(mutex_);
-  if (--parent->PendingOpens == 0 && parent->Parent) CloseFdLocked(parent);
-  return fd;
+int TReadAhead::ParentFdLocked(const TTask& task) {
+  return EnsureOpenLocked(task.Parent) ? task.Parent->Fd : -1;
 }
 
-bool TReadAhead::Process(const TTask& task, bool mayAbandon, std::vector<char>& buffer) {
+bool TReadAhead::Process(const TTask& task, int parentFd, bool mayAbandon, std::vector<char>& buffer) {
   TFolderListing* parent = task.Parent;
-  TFolderListing* listing = NewListing();
+  auto* listing = new TFolderListing;
   listing->Parent = parent;
   listing->IndexInParent = task.Index;
-  if (parent->Mounts) listing->Mounts = parent->Mounts->Find(parent->Name(parent->Entries[task.Index]));
-  int error = 0;
-  const int fd = OpenChild(parent, task.Index, error);
+  const std::string_view name = parent->Name(parent->Entries[task.Index]);
+  if (parent->Mounts) listing->Mounts = parent->Mounts->Find(name);
+  int fd = -1;
+  int error = EIO;
+  if (parentFd >= 0) {
+    fd = OpenFolderAt(parentFd, name.data());
+    error = fd < 0 ? errno : 0;
+  }
   if (fd < 0) {
     listing->Unreadable = !IsGoneError(error);
   } else if (!ReadFolder(*listing, fd, mayAbandon, buffer)) {
     // Stopped on the way: the folder is to be read again by whoever needs it.
     ::close(fd);
+    delete listing;
     std::lock_guard lock(mutex_);
-    ++parent->PendingOpens;
     parent->Entries[task.Index].State = Pending;
-    Unlink(listing);
     return false;
   }
   Publish(listing, fd);
@@ -299,26 +285,17 @@ void TReadAhead::WorkerLoop() {
     if (stop_.load(std::memory_order_relaxed)) return;
     bool found = false;
     TTask task{};
-    if (readyBytes_ < options_.Budget) {
-      while (!stack_.empty()) {
-        task = stack_.back();
-        stack_.pop_back();
-        TListedEntry& e = task.Parent->Entries[task.Index];
-        if (e.State == Pending) {
-          e.State = Taken;
-          found = true;
-          break;
-        }
-      }
-    }
+    if (readyBytes_ >= options_.Budget) throttled_ = true;
+    if (!throttled_) found = TakeTaskLocked(task);
     if (!found) {
       ++idleWorkers_;
       workCv_.wait(lock);
       --idleWorkers_;
       continue;
     }
+    const int parentFd = ParentFdLocked(task);
     lock.unlock();
-    Process(task, true, buffer);
+    Process(task, parentFd, true, buffer);
     lock.lock();
   }
 }
@@ -326,13 +303,16 @@ void TReadAhead::WorkerLoop() {
 TFolderListing* TReadAhead::Child(TFolderListing* parent, uint32_t index) {
   std::unique_lock lock(mutex_);
   TListedEntry& e = parent->Entries[index];
+  TTask task{};
   for (;;) {
     if (e.State == Ready) {
       TFolderListing* listing = e.Child;
       e.State = Consumed;
-      const bool wasFull = readyBytes_ >= options_.Budget;
       readyBytes_ -= listing->Bytes;
-      const bool wake = wasFull && readyBytes_ < options_.Budget && idleWorkers_ > 0;
+      // Workers held back by the budget go on in one go once half of it is taken, rather than
+      // one folder at a time.
+      const bool wake = throttled_ && readyBytes_ <= options_.Budget / 2;
+      if (wake) throttled_ = false;
       lock.unlock();
       if (wake) workCv_.notify_all();
       return listing;
@@ -347,8 +327,18 @@ TFolderListing* TReadAhead::Child(TFolderListing* parent, uint32_t index) {
           break;
         }
       }
+      const int parentFd = ParentFdLocked({parent, index});
       lock.unlock();
-      Process({parent, index}, false, ownBuffer_);
+      Process({parent, index}, parentFd, false, ownBuffer_);
+      lock.lock();
+      continue;
+    }
+    // A worker is reading it. Rather than sleep until it is done, read the next folder waiting
+    // on the stack here: both cores keep calling statx, and the builder seldom has to be woken.
+    if (!throttled_ && !stop_.load(std::memory_order_relaxed) && TakeTaskLocked(task)) {
+      const int parentFd = ParentFdLocked(task);
+      lock.unlock();
+      Process(task, parentFd, true, ownBuffer_);
       lock.lock();
       continue;
     }
@@ -358,6 +348,26 @@ TFolderListing* TReadAhead::Child(TFolderListing* parent, uint32_t index) {
   }
 }
 
+bool TReadAhead::TakeTaskLocked(TTask& task) {
+  while (!stack_.empty()) {
+    task = stack_.back();
+    stack_.pop_back();
+    TListedEntry& e = task.Parent->Entries[task.Index];
+    if (e.State == Pending) {
+      e.State = Taken;
+      return true;
+    }
+  }
+  return false;
+}
+
+void TReadAhead::Link(TFolderListing* listing) {
+  listing->PrevLive = nullptr;
+  listing->NextLive = live_;
+  if (live_) live_->PrevLive = listing;
+  live_ = listing;
+}
+
 void TReadAhead::Unlink(TFolderListing* listing) {
   if (listing->PrevLive)
     listing->PrevLive->NextLive = listing->NextLive;
@@ -365,11 +375,13 @@ void TReadAhead::Unlink(TFolderListing* listing) {
     live_ = listing->NextLive;
   if (listing->NextLive) listing->NextLive->PrevLive = listing->PrevLive;
   CloseFdLocked(listing);
-  delete listing;
 }
 
 void TReadAhead::Release(TFolderListing* listing) {
   if (!listing) return;
-  std::lock_guard lock(mutex_);
-  Unlink(listing);
+  {
+    std::lock_guard lock(mutex_);
+    Unlink(listing);
+  }
+  delete listing;
 }

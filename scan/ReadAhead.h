@@ -81,8 +81,10 @@ public:
     // d_type says "folder" reliably and the mount points below are known (Mounts), so folders
     // need no statx of their own.
     bool TrustFolderHint = false;
-    // Listings read ahead but not yet taken, in bytes, before the workers wait.
-    size_t Budget = 4u << 20;
+    // Listings read ahead but not yet taken, in bytes, before the workers wait; they go on once
+    // the builder has taken half of that. A few hundred folders ahead keep the builder fed, and
+    // more would only raise the scan's peak memory.
+    size_t Budget = 256u << 10;
     // Folder descriptors held open for subfolders still to be opened.
     int FdBudget = 1024;
   };
@@ -117,15 +119,20 @@ private:
   };
 
   void WorkerLoop();
+  // Pops the folder needed soonest that nobody reads yet and marks it taken; false when none.
+  bool TakeTaskLocked(TTask& task);
   // Reads folder entry task into a new listing and publishes it. False when stopped on the way
   // (the entry is then pending again).
-  bool Process(const TTask& task, bool mayAbandon, std::vector<char>& buffer);
+  // parentFd: the parent's open descriptor (ParentFdLocked), -1 when it could not be had.
+  bool Process(const TTask& task, int parentFd, bool mayAbandon, std::vector<char>& buffer);
   bool ReadFolder(TFolderListing& listing, int fd, bool mayAbandon, std::vector<char>& buffer);
-  int OpenChild(TFolderListing* parent, uint32_t index, int& error);
+  // The descriptor to open task's folder from; it stays open until the folder's listing is
+  // published (the parent's PendingOpens counts it).
+  int ParentFdLocked(const TTask& task);
   bool EnsureOpenLocked(TFolderListing* listing);
   void Publish(TFolderListing* listing, int fd);
+  void Link(TFolderListing* listing);
   void Unlink(TFolderListing* listing);
-  TFolderListing* NewListing();
   void CloseFdLocked(TFolderListing* listing);
 
   TOptions options_;
@@ -134,6 +141,7 @@ private:
   std::condition_variable readyCv_;  // the builder waits for a listing being read
   std::vector<TTask> stack_;         // folders to read; the top is the one needed soonest
   size_t readyBytes_ = 0;
+  bool throttled_ = false;           // the budget was reached: workers wait until half of it is taken
   int openFds_ = 0;
   std::atomic<bool> stop_{false};
   const TListedEntry* awaited_ = nullptr;  // what the builder waits for

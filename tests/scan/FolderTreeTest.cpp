@@ -253,6 +253,39 @@ TEST(FolderTreeText, SetTextGrowingStepByStep) {
   }
 }
 
+// Nodes are freed and their blocks handed to later nodes: texts shrunk in place or moved out
+// before the node went, of every length, must leave no live node's text overwritten.
+TEST(FolderTreeText, FreedNodesMakeRoomForLaterOnesWithoutTouchingLiveOnes) {
+  const std::vector<QString> cases = TextCases();
+  TFolderTree tree;
+  TTreeNode* top = tree.AddTop(u"T");
+  std::map<const TTreeNode*, QString> live;
+  for (int round = 0; round < 3; ++round) {
+    for (size_t i = 0; i < cases.size() * 4; ++i) {
+      const QString& text = cases[(i * 7 + static_cast<size_t>(round)) % cases.size()];
+      TTreeNode* node = tree.AddChild(top, text);
+      live[node] = text;
+      if (i % 3 == 1) {
+        // Shrunk in place, or moved out of the node's block, before the node goes.
+        const QString& other = cases[(i + 1) % cases.size()];
+        tree.SetText(node, other);
+        live[node] = other;
+      }
+    }
+    // Every other node goes; the next round's nodes take their blocks.
+    for (int row = top->Count() - 1; row >= 0; row -= 2) {
+      live.erase(top->Child(row));
+      tree.DeleteNode(top->Child(row));
+    }
+    ASSERT_EQ(live.size(), static_cast<size_t>(top->Count()));
+    for (int row = 0; row < top->Count(); ++row) {
+      const TTreeNode* node = top->Child(row);
+      ASSERT_EQ(node->Index(), row);
+      EXPECT_EQ(node->Text(), live.at(node)) << "round " << round << ", row " << row;
+    }
+  }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Records
 
