@@ -55,6 +55,7 @@ public:
     ++size_;
   }
   void Put(const char* text, qsizetype n) {
+    if (n <= 0) return;
     std::memcpy(Room(n), text, static_cast<size_t>(n));
     size_ += n;
   }
@@ -507,7 +508,8 @@ TRegValue TRegValue::FromString(QStringView text) {
   v.Data.resize((text.size() + 1) * 2);
   char* out = v.Data.data();
 #if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
-  std::memcpy(out, text.utf16(), static_cast<size_t>(text.size()) * 2);
+  // An empty view may have no data at all: memcpy must not be handed its null pointer.
+  if (!text.isEmpty()) std::memcpy(out, text.utf16(), static_cast<size_t>(text.size()) * 2);
 #else
   for (qsizetype i = 0; i < text.size(); ++i) qToLittleEndian<uint16_t>(text[i].unicode(), out + 2 * i);
 #endif
