@@ -107,14 +107,7 @@ void TCleanUpCompressFolderBox::cmdCompressClick() {
   request.OnMessage = [this](int code, const QString& text) { EngineMessage(code, text); };
 
   TArchiveOutcome outcome;
-  bool fatal = false;
-  RunOperation([&](TOpContext& context) {
-    try {
-      outcome = ArchiveFolder(request, context);
-    } catch (const std::exception&) {
-      fatal = true;
-    }
-  });
+  const bool fatal = !RunOperation([&](TOpContext& context) { outcome = ArchiveFolder(request, context); });
   // The next archive starts on the drive of this one's folder.
   RememberArchiveDrive(folderPath_.at(0));
   if (fatal) ShowError(QStringLiteral("A fatal error encountered while compressing to the ZIP archive"), ekProgram, this);

@@ -230,7 +230,7 @@ void TCleanUpCompressFolderBox::ShowProgress(const TOpProgress& p) {
   }
 }
 
-void TCleanUpCompressFolderBox::RunOperation(const std::function<void(TOpContext&)>& operation) {
+bool TCleanUpCompressFolderBox::RunOperation(const std::function<void(TOpContext&)>& operation) {
   TOpContext context;
   context_ = &context;
   started_ = true;
@@ -256,8 +256,14 @@ void TCleanUpCompressFolderBox::RunOperation(const std::function<void(TOpContext
     TCleanUpCompressFolderBox* box;
     ~TEnd() { box->context_ = nullptr; }
   } end{this};
-  operation(context);
+  bool fatal = false;
+  try {
+    operation(context);
+  } catch (const std::exception&) {
+    fatal = true;
+  }
   ShowProgress(last);
+  return !fatal;
 }
 
 void TCleanUpCompressFolderBox::cmdStopClick() {

@@ -137,8 +137,9 @@ private:
   // The progress page with a title; the other pages' tabs go.
   void ShowProgressPage(const QString& title);
   void SetProgressPosition(int percent);
-  // Runs operation with a context whose progress the page shows and whose cancel flag Stop sets.
-  void RunOperation(const std::function<void(TOpContext&)>& operation);
+  // Runs operation with a context whose progress the page shows and whose cancel flag Stop sets;
+  // false when it ended in an exception (the caller says that a fatal error was met).
+  bool RunOperation(const std::function<void(TOpContext&)>& operation);
   void ShowArchiveResults(int64_t archiveBytes, QChar archiveDrive, const QString& note);
   void ShowArchiveFailure(const QString& message);
   void EngineMessage(int code, const QString& text);

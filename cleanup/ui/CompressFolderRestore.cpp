@@ -254,14 +254,7 @@ void TCleanUpCompressFolderBox::cmdRestoreClick() {
   request.OnMessage = [this](int code, const QString& text) { EngineMessage(code, text); };
 
   TRestoreOutcome outcome;
-  bool fatal = false;
-  RunOperation([&](TOpContext& context) {
-    try {
-      outcome = RestoreArchive(request, context);
-    } catch (const std::exception&) {
-      fatal = true;
-    }
-  });
+  const bool fatal = !RunOperation([&](TOpContext& context) { outcome = RestoreArchive(request, context); });
   if (fatal) ShowError(QStringLiteral("A fatal error encountered while restoring from the ZIP archive"), ekProgram, this);
 
   const bool restored = !fatal && (outcome.Result.status == TOpStatus::Done ||
