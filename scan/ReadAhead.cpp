@@ -34,9 +34,28 @@ int OpenFolderAt(int dirFd, const char* name) {
 // could not be read.
 bool IsGoneError(int error) { return error == ENOENT || error == ENOTDIR || error == ELOOP; }
 
+uint8_t LoadState(TListedEntry& e) { return std::atomic_ref<uint8_t>(e.State).load(std::memory_order_acquire); }
+void StoreState(TListedEntry& e, uint8_t state) { std::atomic_ref<uint8_t>(e.State).store(state, std::memory_order_release); }
+
+// Released listings freed under one lock.
+constexpr size_t ReleaseBatch = 64;
+
 constexpr unsigned StatxMask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_NLINK | STATX_INO;
 
 }  // namespace
+
+TAdaptiveMutex::TAdaptiveMutex() {
+  pthread_mutexattr_t attributes;
+  pthread_mutexattr_init(&attributes);
+  pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_ADAPTIVE_NP);
+  pthread_mutex_init(&mutex_, &attributes);
+  pthread_mutexattr_destroy(&attributes);
+}
+
+TAdaptiveMutex::~TAdaptiveMutex() { pthread_mutex_destroy(&mutex_); }
+void TAdaptiveMutex::lock() { pthread_mutex_lock(&mutex_); }
+void TAdaptiveMutex::unlock() { pthread_mutex_unlock(&mutex_); }
+bool TAdaptiveMutex::try_lock() { return pthread_mutex_trylock(&mutex_) == 0; }
 
 int TReadAhead::DefaultWorkers() {
   if (const char* env = std::getenv("KORVANE_SCAN_THREADS"); env && *env) {
@@ -45,7 +64,7 @@ int TReadAhead::DefaultWorkers() {
     if (end && *end == '\0' && n >= 0) return static_cast<int>(std::min<long>(n, 16));
   }
   const unsigned cores = std::thread::hardware_concurrency();
-  return static_cast<int>(std::clamp<unsigned>(cores, 1, MaxWorkers));
+  return static_cast<int>(std::clamp<unsigned>(cores > 1 ? cores - 1 : 1, 1, MaxWorkers));
 }
 
 TReadAhead::TReadAhead(int rootFd, bool rootUnreadable, const TMountsBelow::Node* rootMounts,
@@ -64,6 +83,7 @@ TReadAhead::TReadAhead(int rootFd, bool rootUnreadable, const TMountsBelow::Node
 
 TReadAhead::~TReadAhead() {
   Stop();
+  FreeReleased();
   std::lock_guard lock(mutex_);
   for (TFolderListing* n = live_; n;) {
     TFolderListing* next = n->NextLive;
@@ -89,14 +109,16 @@ void TReadAhead::Stop() {
 TFolderListing* TReadAhead::Root() {
   const int fd = rootFd_;
   rootFd_ = -1;
-  if (fd < 0) {
+  if (fd < 0)
     root_->Unreadable = rootUnreadable_;
-    Publish(root_, -1);
-  } else {
-    // The first folder is read here: there is nothing to read ahead of it.
-    ReadFolder(*root_, fd, false, ownBuffer_);
-    Publish(root_, fd);
+  else
+    ReadFolder(*root_, fd, false, ownBuffer_);  // the first folder: there is nothing to read ahead of it
+  TWakes wakes;
+  {
+    std::lock_guard lock(mutex_);
+    PublishLocked(root_, fd, wakes);
   }
+  Notify(wakes);
   return root_;
 }
 
@@ -178,43 +200,42 @@ void TReadAhead::CloseFdLocked(TFolderListing* listing) {
   --openFds_;
 }
 
-void TReadAhead::Publish(TFolderListing* listing, int fd) {
+void TReadAhead::PublishLocked(TFolderListing* listing, int fd, TWakes& wakes) {
   uint32_t folders = 0;
   for (const TListedEntry& e : listing->Entries) folders += e.Kind == TListedEntry::Folder;
   listing->Bytes = sizeof(TFolderListing) + listing->Entries.capacity() * sizeof(TListedEntry) +
                    listing->Linked.capacity() * sizeof(TLinkedFile) + listing->Names.capacity();
-  bool wakeBuilder = false;
-  bool wakeWorkers = false;
-  {
-    std::lock_guard lock(mutex_);
-    if (fd >= 0) {
-      // The first folder keeps its descriptor to the end: every other one can be opened again
-      // from it by name.
-      if (folders > 0 && (openFds_ < options_.FdBudget || !listing->Parent)) {
-        listing->Fd = fd;
-        ++openFds_;
-      } else {
-        ::close(fd);
-      }
+  if (fd >= 0) {
+    // The first folder keeps its descriptor to the end: every other one can be opened again
+    // from it by name.
+    if (folders > 0 && (openFds_ < options_.FdBudget || !listing->Parent)) {
+      listing->Fd = fd;
+      ++openFds_;
+    } else {
+      ::close(fd);
     }
-    listing->PendingOpens = folders;
-    if (listing != root_) Link(listing);
-    if (TFolderListing* parent = listing->Parent) {
-      // The parent's descriptor is kept only while subfolders of it are still to be opened.
-      if (--parent->PendingOpens == 0 && parent->Parent) CloseFdLocked(parent);
-      TListedEntry& entry = listing->Parent->Entries[listing->IndexInParent];
-      entry.Child = listing;
-      entry.State = Ready;
-      readyBytes_ += listing->Bytes;
-      wakeBuilder = awaited_ == &entry;
-    }
-    // Subfolders in reverse, so that the first one is on top: read first, needed first.
-    for (uint32_t i = static_cast<uint32_t>(listing->Entries.size()); i-- > 0;)
-      if (listing->Entries[i].Kind == TListedEntry::Folder) stack_.push_back({listing, i});
-    wakeWorkers = folders > 0 && idleWorkers_ > 0;
   }
-  if (wakeBuilder) readyCv_.notify_one();
-  if (wakeWorkers) workCv_.notify_all();
+  listing->PendingOpens = folders;
+  if (listing != root_) Link(listing);
+  if (TFolderListing* parent = listing->Parent) {
+    // The parent's descriptor is kept only while subfolders of it are still to be opened.
+    if (--parent->PendingOpens == 0 && parent->Parent) CloseFdLocked(parent);
+    TListedEntry& entry = parent->Entries[listing->IndexInParent];
+    entry.Child = listing;
+    readyBytes_ += listing->Bytes;
+    StoreState(entry, Ready);  // after Child: the builder may take it from here on without the lock
+    wakes.Builder |= awaited_ == &entry;
+  }
+  // Subfolders in reverse, so that the first one is on top: read first, needed first.
+  for (uint32_t i = static_cast<uint32_t>(listing->Entries.size()); i-- > 0;)
+    if (listing->Entries[i].Kind == TListedEntry::Folder) stack_.push_back({listing, i});
+  wakes.Workers |= folders > 0 && idleWorkers_ > 0;
+}
+
+void TReadAhead::Notify(TWakes& wakes) {
+  if (wakes.Builder) readyCv_.notify_one();
+  if (wakes.Workers) workCv_.notify_all();
+  wakes = {};
 }
 
 bool TReadAhead::EnsureOpenLocked(TFolderListing* listing) {
@@ -251,14 +272,14 @@ int TReadAhead::ParentFdLocked(const TTask& task) {
   return EnsureOpenLocked(task.Parent) ? task.Parent->Fd : -1;
 }
 
-bool TReadAhead::Process(const TTask& task, int parentFd, bool mayAbandon, std::vector<char>& buffer) {
+TFolderListing* TReadAhead::Read(const TTask& task, int parentFd, bool mayAbandon, std::vector<char>& buffer, int& fd) {
   TFolderListing* parent = task.Parent;
   auto* listing = new TFolderListing;
   listing->Parent = parent;
   listing->IndexInParent = task.Index;
   const std::string_view name = parent->Name(parent->Entries[task.Index]);
   if (parent->Mounts) listing->Mounts = parent->Mounts->Find(name);
-  int fd = -1;
+  fd = -1;
   int error = EIO;
   if (parentFd >= 0) {
     fd = OpenFolderAt(parentFd, name.data());
@@ -267,27 +288,44 @@ bool TReadAhead::Process(const TTask& task, int parentFd, bool mayAbandon, std::
   if (fd < 0) {
     listing->Unreadable = !IsGoneError(error);
   } else if (!ReadFolder(*listing, fd, mayAbandon, buffer)) {
-    // Stopped on the way: the folder is to be read again by whoever needs it.
     ::close(fd);
+    fd = -1;
     delete listing;
-    std::lock_guard lock(mutex_);
-    parent->Entries[task.Index].State = Pending;
-    return false;
+    return nullptr;
   }
-  Publish(listing, fd);
-  return true;
+  return listing;
+}
+
+void TReadAhead::FinishLocked(const TTask& task, TFolderListing* listing, int fd, TWakes& wakes) {
+  if (listing)
+    PublishLocked(listing, fd, wakes);
+  else
+    StoreState(task.Parent->Entries[task.Index], Pending);  // stopped on the way: read again by whoever needs it
+}
+
+bool TReadAhead::ThrottledLocked() {
+  if (throttled_) return true;
+  if (readyBytes_ < options_.Budget) return false;
+  throttled_ = true;
+  // The builder may have taken listings meanwhile without seeing the throttle set.
+  if (readyBytes_ > options_.Budget / 2) return true;
+  throttled_ = false;
+  return false;
 }
 
 void TReadAhead::WorkerLoop() {
   std::vector<char> buffer;
+  TWakes wakes;
   std::unique_lock lock(mutex_);
   for (;;) {
-    if (stop_.load(std::memory_order_relaxed)) return;
-    bool found = false;
     TTask task{};
-    if (readyBytes_ >= options_.Budget) throttled_ = true;
-    if (!throttled_) found = TakeTaskLocked(task);
+    const bool found = !stop_.load(std::memory_order_relaxed) && !ThrottledLocked() && TakeTaskLocked(task);
     if (!found) {
+      lock.unlock();
+      Notify(wakes);
+      lock.lock();
+      if (stop_.load(std::memory_order_relaxed)) return;
+      if (!ThrottledLocked() && !stack_.empty()) continue;
       ++idleWorkers_;
       workCv_.wait(lock);
       --idleWorkers_;
@@ -295,30 +333,30 @@ void TReadAhead::WorkerLoop() {
     }
     const int parentFd = ParentFdLocked(task);
     lock.unlock();
-    Process(task, parentFd, true, buffer);
+    Notify(wakes);
+    int fd = -1;
+    TFolderListing* listing = Read(task, parentFd, true, buffer, fd);
     lock.lock();
+    // Published and the next folder taken under one lock.
+    FinishLocked(task, listing, fd, wakes);
   }
 }
 
 TFolderListing* TReadAhead::Child(TFolderListing* parent, uint32_t index) {
-  std::unique_lock lock(mutex_);
   TListedEntry& e = parent->Entries[index];
+  if (LoadState(e) == Ready) return Take(e);
+  std::unique_lock lock(mutex_);
+  TWakes wakes;
   TTask task{};
   for (;;) {
-    if (e.State == Ready) {
-      TFolderListing* listing = e.Child;
-      e.State = Consumed;
-      readyBytes_ -= listing->Bytes;
-      // Workers held back by the budget go on in one go once half of it is taken, rather than
-      // one folder at a time.
-      const bool wake = throttled_ && readyBytes_ <= options_.Budget / 2;
-      if (wake) throttled_ = false;
+    const uint8_t state = LoadState(e);
+    if (state == Ready) {
       lock.unlock();
-      if (wake) workCv_.notify_all();
-      return listing;
+      Notify(wakes);
+      return Take(e);
     }
-    if (e.State == Pending) {
-      e.State = Taken;
+    if (state == Pending) {
+      StoreState(e, Taken);
       // Its task must not outlive the parent's listing on the stack; being needed now, it is
       // at or near the top.
       for (size_t i = stack_.size(); i-- > 0;) {
@@ -327,25 +365,46 @@ TFolderListing* TReadAhead::Child(TFolderListing* parent, uint32_t index) {
           break;
         }
       }
-      const int parentFd = ParentFdLocked({parent, index});
+      task = {parent, index};
+    } else if (stop_.load(std::memory_order_relaxed) || ThrottledLocked() || !TakeTaskLocked(task)) {
+      // A worker is reading it, and there is nothing else to read meanwhile.
       lock.unlock();
-      Process({parent, index}, parentFd, false, ownBuffer_);
+      Notify(wakes);
       lock.lock();
+      if (LoadState(e) != Taken) continue;
+      awaited_ = &e;
+      readyCv_.wait(lock);
+      awaited_ = nullptr;
       continue;
     }
-    // A worker is reading it. Rather than sleep until it is done, read the next folder waiting
-    // on the stack here: both cores keep calling statx, and the builder seldom has to be woken.
-    if (!throttled_ && !stop_.load(std::memory_order_relaxed) && TakeTaskLocked(task)) {
-      const int parentFd = ParentFdLocked(task);
-      lock.unlock();
-      Process(task, parentFd, true, ownBuffer_);
-      lock.lock();
-      continue;
-    }
-    awaited_ = &e;
-    readyCv_.wait(lock);
-    awaited_ = nullptr;
+    // The folder needed, or (while a worker reads that one) the next one waiting on the stack:
+    // both cores keep calling statx, and the builder seldom has to be woken.
+    const bool needed = task.Parent == parent && task.Index == index;
+    const int parentFd = ParentFdLocked(task);
+    lock.unlock();
+    Notify(wakes);
+    int fd = -1;
+    TFolderListing* listing = Read(task, parentFd, !needed, ownBuffer_, fd);
+    lock.lock();
+    FinishLocked(task, listing, fd, wakes);
   }
+}
+
+TFolderListing* TReadAhead::Take(TListedEntry& e) {
+  // Only the builder takes listings, and a ready entry changes no more but here.
+  TFolderListing* listing = e.Child;
+  StoreState(e, Consumed);
+  const size_t left = readyBytes_ -= listing->Bytes;
+  // Workers held back by the budget go on in one go once half of it is taken, rather than one
+  // folder at a time.
+  if (throttled_ && left <= options_.Budget / 2) {
+    {
+      std::lock_guard lock(mutex_);
+      throttled_ = false;
+    }
+    workCv_.notify_all();
+  }
+  return listing;
 }
 
 bool TReadAhead::TakeTaskLocked(TTask& task) {
@@ -353,8 +412,8 @@ bool TReadAhead::TakeTaskLocked(TTask& task) {
     task = stack_.back();
     stack_.pop_back();
     TListedEntry& e = task.Parent->Entries[task.Index];
-    if (e.State == Pending) {
-      e.State = Taken;
+    if (LoadState(e) == Pending) {
+      StoreState(e, Taken);
       return true;
     }
   }
@@ -379,9 +438,16 @@ void TReadAhead::Unlink(TFolderListing* listing) {
 
 void TReadAhead::Release(TFolderListing* listing) {
   if (!listing) return;
+  released_.push_back(listing);
+  if (released_.size() >= ReleaseBatch) FreeReleased();
+}
+
+void TReadAhead::FreeReleased() {
+  if (released_.empty()) return;
   {
     std::lock_guard lock(mutex_);
-    Unlink(listing);
+    for (TFolderListing* listing : released_) Unlink(listing);
   }
-  delete listing;
+  for (TFolderListing* listing : released_) delete listing;
+  released_.clear();
 }

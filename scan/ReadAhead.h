@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <pthread.h>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -33,7 +34,9 @@ struct TListedEntry {
   uint32_t NameOffset = 0;
   uint16_t NameLength = 0;
   uint8_t Kind = Folder;
-  uint8_t State = 0;  // the read-ahead's own bookkeeping for a folder
+  // The read-ahead's own bookkeeping for a folder; once the listing is shared, read and written
+  // only atomically (the builder takes a ready listing without the lock).
+  uint8_t State = 0;
   uint32_t LinkedIndex = 0;  // into TFolderListing::Linked for a LinkedFile
   TFolderListing* Child = nullptr;  // the folder's listing once read
 };
@@ -71,6 +74,23 @@ struct TFolderListing {
   TFolderListing* NextLive = nullptr;
 };
 
+// A mutex that spins a little before it sleeps. The read-ahead's critical sections are a few
+// pointer moves, taken by two or more threads once per folder: sleeping in the kernel on every
+// collision would cost more than the work it protects.
+class TAdaptiveMutex {
+public:
+  TAdaptiveMutex();
+  ~TAdaptiveMutex();
+  TAdaptiveMutex(const TAdaptiveMutex&) = delete;
+  TAdaptiveMutex& operator=(const TAdaptiveMutex&) = delete;
+  void lock();
+  void unlock();
+  bool try_lock();
+
+private:
+  pthread_mutex_t mutex_;
+};
+
 class TReadAhead {
 public:
   struct TOptions {
@@ -102,13 +122,15 @@ public:
   // waited for when a worker is reading it, else read on this thread.
   TFolderListing* Child(TFolderListing* parent, uint32_t index);
   // The caller is done with a listing it took (its subfolders' listings were all taken and
-  // released before, or the read-ahead was stopped).
+  // released before, or the read-ahead was stopped). Freed in batches, to take the lock seldom.
   void Release(TFolderListing* listing);
   // Stops reading ahead and waits for the workers; what is still needed is then read on the
   // calling thread.
   void Stop();
 
-  // Suggested number of workers for this machine, overridable with KORVANE_SCAN_THREADS.
+  // Suggested number of workers for this machine, overridable with KORVANE_SCAN_THREADS: one
+  // core fewer than the machine has, since the builder reads folders too whenever the one it
+  // needs is not ready; at least one, so that reading overlaps building.
   static int DefaultWorkers();
 
 private:
@@ -118,30 +140,47 @@ private:
     uint32_t Index;
   };
 
+  // What a publication asks to be woken; the notifications are sent once the lock is let go.
+  struct TWakes {
+    bool Builder = false;
+    bool Workers = false;
+  };
+
   void WorkerLoop();
   // Pops the folder needed soonest that nobody reads yet and marks it taken; false when none.
   bool TakeTaskLocked(TTask& task);
-  // Reads folder entry task into a new listing and publishes it. False when stopped on the way
-  // (the entry is then pending again).
+  // Whether workers are to hold back for the budget; sets the throttle when the budget is full.
+  bool ThrottledLocked();
+  // Reads folder entry task into a new listing (fd: its descriptor, or -1), to be published
+  // with PublishLocked. Null when stopped on the way; the entry is then to be made pending again.
   // parentFd: the parent's open descriptor (ParentFdLocked), -1 when it could not be had.
-  bool Process(const TTask& task, int parentFd, bool mayAbandon, std::vector<char>& buffer);
+  TFolderListing* Read(const TTask& task, int parentFd, bool mayAbandon, std::vector<char>& buffer, int& fd);
+  // Publishes what Read gave, or makes the entry pending again when it gave nothing.
+  void FinishLocked(const TTask& task, TFolderListing* listing, int fd, TWakes& wakes);
+  void Notify(TWakes& wakes);
+  // Takes a ready listing, on the builder's thread, without the lock.
+  TFolderListing* Take(TListedEntry& entry);
   bool ReadFolder(TFolderListing& listing, int fd, bool mayAbandon, std::vector<char>& buffer);
   // The descriptor to open task's folder from; it stays open until the folder's listing is
   // published (the parent's PendingOpens counts it).
   int ParentFdLocked(const TTask& task);
   bool EnsureOpenLocked(TFolderListing* listing);
-  void Publish(TFolderListing* listing, int fd);
+  void PublishLocked(TFolderListing* listing, int fd, TWakes& wakes);
+  void FreeReleased();
   void Link(TFolderListing* listing);
   void Unlink(TFolderListing* listing);
   void CloseFdLocked(TFolderListing* listing);
 
   TOptions options_;
-  std::mutex mutex_;
-  std::condition_variable workCv_;   // workers wait for tasks or budget
-  std::condition_variable readyCv_;  // the builder waits for a listing being read
+  TAdaptiveMutex mutex_;
+  std::condition_variable_any workCv_;   // workers wait for tasks or budget
+  std::condition_variable_any readyCv_;  // the builder waits for a listing being read
   std::vector<TTask> stack_;         // folders to read; the top is the one needed soonest
-  size_t readyBytes_ = 0;
-  bool throttled_ = false;           // the budget was reached: workers wait until half of it is taken
+  // Listings published and not yet taken, in bytes. The builder takes a ready listing without
+  // the lock, so this and the throttle are atomics; both sides store first and load second,
+  // so that a worker never waits for a wake the builder decided it needs no more.
+  std::atomic<size_t> readyBytes_{0};
+  std::atomic<bool> throttled_{false};  // the budget was reached: workers wait until half of it is taken
   int openFds_ = 0;
   std::atomic<bool> stop_{false};
   const TListedEntry* awaited_ = nullptr;  // what the builder waits for
@@ -151,5 +190,6 @@ private:
   int rootFd_ = -1;
   bool rootUnreadable_ = false;
   std::vector<char> ownBuffer_;
+  std::vector<TFolderListing*> released_;  // released by the builder, not yet freed
   std::vector<std::thread> workers_;
 };
