@@ -125,6 +125,7 @@ public:
   // deleted or its record is detached or replaced, and with ReleaseLinks.
   bool ClaimLink(const TTreeNode* root, uint64_t device, uint64_t inode, TTreeNode* owner);
   void ReleaseLinks(TTreeNode* node);
+  void ForgetLink(const TTreeNode* root, uint64_t device, uint64_t inode) { links_.Forget(root, device, inode); }
   const TLinkOwners& Links() const { return links_; }
 
 private:

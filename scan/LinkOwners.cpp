@@ -32,6 +32,16 @@ void TLinkOwners::Release(const TTreeNode* owner) {
   owned_.erase(it);
 }
 
+const TTreeNode* TLinkOwners::Owner(const TTreeNode* root, uint64_t device, uint64_t inode) const {
+  const auto it = owners_.find({root, device, inode});
+  return it == owners_.end() ? nullptr : it->second;
+}
+
+void TLinkOwners::Forget(const TTreeNode* root, uint64_t device, uint64_t inode) {
+  // The owner's list keeps the key; Release skips keys another folder has claimed since.
+  owners_.erase({root, device, inode});
+}
+
 void TLinkOwners::Clear() {
   owners_.clear();
   owned_.clear();

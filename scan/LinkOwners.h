@@ -17,6 +17,11 @@ public:
   bool Claim(const TTreeNode* root, uint64_t device, uint64_t inode, TTreeNode* owner);
   // The files owner counted count nowhere any more (its record is gone, or it is being rescanned).
   void Release(const TTreeNode* owner);
+  // The folder that counts the file, or null.
+  const TTreeNode* Owner(const TTreeNode* root, uint64_t device, uint64_t inode) const;
+  // The file's name that counted it is gone: the file counts nowhere now, and the next scan of a
+  // folder holding another of its names counts it there.
+  void Forget(const TTreeNode* root, uint64_t device, uint64_t inode);
   void Clear();
   std::size_t Count() const { return owners_.size(); }
 

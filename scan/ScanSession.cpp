@@ -1,5 +1,6 @@
 #include "scan/ScanSession.h"
 
+#include "platform/DriveTable.h"
 #include "scan/FolderSize.h"
 #include "scan/PathFunctions.h"
 #include "scan/ScanHost.h"
@@ -7,6 +8,9 @@
 #include "scan/VolumeInfo.h"
 
 #include <algorithm>
+#include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
 
 TScanSession::TScanSession(IScanHost& host, QObject* parent)
     : QObject(parent), active_(state_), scanner_(std::make_unique<TFolderScanner>(tree_, host)) {}
@@ -108,8 +112,29 @@ bool TScanSession::RemoveFolder(TTreeNode* node, int64_t size) {
   return true;
 }
 
-bool TScanSession::RemoveFile(TTreeNode* parent, QChar letter, int64_t size) {
+TScanSession::TCountedFile TScanSession::CountedFile(TTreeNode* parent, const QString& path, int64_t size) const {
+  TCountedFile file;
+  file.Size = size;
+  const std::optional<QByteArray> host = DriveToHost(path);
+  struct statx st {};
+  if (!parent || !host ||
+      ::statx(AT_FDCWD, host->constData(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_NLINK | STATX_INO, &st) != 0 ||
+      !S_ISREG(st.stx_mode) || st.stx_nlink < 2)
+    return file;
+  file.Device = (static_cast<uint64_t>(st.stx_dev_major) << 32) | st.stx_dev_minor;
+  file.Inode = st.stx_ino;
+  const TTreeNode* owner = tree_.Links().Owner(RootNode(parent), file.Device, file.Inode);
+  if (owner == parent)
+    file.OwnsLink = true;
+  else if (owner)
+    file.Size = 0;  // its bytes count in another folder
+  return file;
+}
+
+bool TScanSession::RemoveFile(TTreeNode* parent, QChar letter, const TCountedFile& file) {
   if (!parent || scanning_) return false;
+  if (file.OwnsLink) tree_.ForgetLink(RootNode(parent), file.Device, file.Inode);
+  const int64_t size = file.Size;
   const TDriveRecInfo* drive = Drive(letter);
   const int64_t cluster = drive && drive->ClusterSize > 0 ? drive->ClusterSize : 0;
   const int64_t slack = cluster > 0 && size % cluster ? cluster - size % cluster : 0;

@@ -62,8 +62,18 @@ public:
   // Takes a folder that has gone from the disk out of the tree, and its figures out of its
   // ancestors'. size: the figure to take off (the folder's total size). False when refused.
   bool RemoveFolder(TTreeNode* node, int64_t size);
+  // What the scan counted of a file, looked at while the file is still there: a file with several
+  // names adds its bytes in one folder only (see TLinkOwners), in the others just the name.
+  struct TCountedFile {
+    int64_t Size = 0;  // the bytes counted in this folder
+    bool OwnsLink = false;  // this folder counted the bytes of a file with several names
+    uint64_t Device = 0;
+    uint64_t Inode = 0;
+  };
+  // path: the file's drive path; size: its size as listed.
+  TCountedFile CountedFile(TTreeNode* parent, const QString& path, int64_t size) const;
   // Takes a file of parent that has gone from the disk out of its ancestors' figures.
-  bool RemoveFile(TTreeNode* parent, QChar letter, int64_t size);
+  bool RemoveFile(TTreeNode* parent, QChar letter, const TCountedFile& file);
   // The node of a drive path ("C:\a\b") in the tree; null when its drive is not in the tree or the
   // folder was not found in it.
   TTreeNode* FindFolder(const QString& path) const;

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -98,7 +99,7 @@ TEST_F(ScanSessionTest, RefusesEveryTreeChangeWhileAScanRuns) {
     EXPECT_FALSE(session.RemoveDriveNode('U'));
     EXPECT_FALSE(session.RescanFolder(uRoot));
     EXPECT_FALSE(session.RemoveFolder(session.Tree().Top(1)->Child(0), 0));
-    EXPECT_FALSE(session.RemoveFile(uRoot, 'U', 10));
+    EXPECT_FALSE(session.RemoveFile(uRoot, 'U', {10}));
   };
   ASSERT_TRUE(session.ScanDrive(DriveTextOf('T')));
   EXPECT_TRUE(tried);
@@ -136,7 +137,7 @@ TEST_F(ScanSessionTest, RemovingAGoneFolderOrFileTakesItsFiguresOutOfItsAncestor
 
   TTreeNode* b = session.FindFolder(QStringLiteral("T:\\b"));
   const int64_t wastedNow = root->Data()->TotalWasted;
-  ASSERT_TRUE(session.RemoveFile(b, 'T', 500));
+  ASSERT_TRUE(session.RemoveFile(b, 'T', session.CountedFile(b, QStringLiteral("T:\\b\\three"), 500)));
   EXPECT_EQ(b->Data()->TotalSize, 0);
   EXPECT_EQ(root->Data()->TotalSize, 20);
   EXPECT_EQ(root->Data()->TotalFiles, 1);
@@ -144,6 +145,51 @@ TEST_F(ScanSessionTest, RemovingAGoneFolderOrFileTakesItsFiguresOutOfItsAncestor
   EXPECT_EQ(wastedNow - root->Data()->TotalWasted, ClusterSlack(cluster, 500));
   EXPECT_LT(root->Data()->TotalWasted, wastedBefore);
   EXPECT_FALSE(session.RemoveFolder(root, 0)) << "a drive goes with RemoveDrive";
+}
+
+// A file with two names counts its bytes in one folder; removing the other name takes out the
+// name only, and removing the counting name frees the file to count at its other name next time.
+TEST_F(ScanSessionTest, AFileWithSeveralNamesLosesItsBytesOnlyWhereTheyCounted) {
+  fx.File("c/shared", 8000);
+  fx.Dir("d");
+  ASSERT_EQ(::link(fx.Path("c/shared").constData(), fx.Path("d/shared").constData()), 0);
+  ASSERT_TRUE(session.ScanDrive(DriveTextOf('T')));
+  TTreeNode* root = session.Drive('T')->Node;
+  TTreeNode* c = session.FindFolder(QStringLiteral("T:\\c"));
+  TTreeNode* d = session.FindFolder(QStringLiteral("T:\\d"));
+  ASSERT_TRUE(c && d);
+  ASSERT_EQ(root->Data()->TotalSize, 4520 + 8000);
+  // The walk meets the names in the file system's order: find which folder counted the bytes.
+  const bool cCounts = c->Data()->TotalSize == 8000;
+  ASSERT_EQ((cCounts ? d : c)->Data()->TotalSize, 0);
+  TTreeNode* owner = cCounts ? c : d;
+  TTreeNode* notOwner = cCounts ? d : c;
+  const QString otherPath = cCounts ? QStringLiteral("T:\\d\\shared") : QStringLiteral("T:\\c\\shared");
+  const QString ownerPath = cCounts ? QStringLiteral("T:\\c\\shared") : QStringLiteral("T:\\d\\shared");
+
+  const TScanSession::TCountedFile notCounted = session.CountedFile(notOwner, otherPath, 8000);
+  EXPECT_EQ(notCounted.Size, 0);
+  EXPECT_FALSE(notCounted.OwnsLink);
+  fx.Remove(cCounts ? "d/shared" : "c/shared");
+  ASSERT_TRUE(session.RemoveFile(notOwner, 'T', notCounted));
+  EXPECT_EQ(root->Data()->TotalSize, 4520 + 8000) << "the bytes are still on the disk and counted";
+  EXPECT_EQ(notOwner->Data()->TotalFiles, 0);
+  EXPECT_EQ(owner->Data()->TotalSize, 8000);
+
+  // Two more names, and this time the one that counted the bytes goes.
+  for (const char* name : {"b/shared", "a/deep/shared"})
+    ASSERT_EQ(::link(fx.Path(cCounts ? "c/shared" : "d/shared").constData(), fx.Path(name).constData()), 0);
+  const TScanSession::TCountedFile counted = session.CountedFile(owner, ownerPath, 8000);
+  EXPECT_EQ(counted.Size, 8000);
+  EXPECT_TRUE(counted.OwnsLink);
+  fx.Remove(cCounts ? "c/shared" : "d/shared");
+  ASSERT_TRUE(session.RemoveFile(owner, 'T', counted));
+  EXPECT_EQ(owner->Data()->TotalSize, 0);
+  TTreeNode* b = session.FindFolder(QStringLiteral("T:\\b"));
+  ASSERT_TRUE(session.RescanFolder(b));
+  b = session.FindFolder(QStringLiteral("T:\\b"));
+  EXPECT_EQ(b->Data()->TotalSize, 500 + 8000) << "the remaining name now counts the bytes";
+  EXPECT_EQ(root->Data()->TotalSize, 4520 + 8000);
 }
 
 TEST(ScanSession, TheGlobalNamesFollowTheActiveSession) {

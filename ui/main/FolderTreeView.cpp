@@ -264,6 +264,8 @@ void TMainForm::ShowItemContextMenu(const QString& path, TTreeNode* node, int64_
     return;
   }
   TTreeNode* parent = node ? node->Parent() : SelectedNode();
+  // Looked at before the menu can delete it: what the scan counted of it.
+  const TScanSession::TCountedFile counted = node ? TScanSession::TCountedFile{} : session_->CountedFile(parent, path, size);
   ShowShellContextMenu(this, global, path, node ? node->Data() : nullptr);
   if (PathExists(path) || !parent || Scanning) return;
   if (node) {
@@ -271,7 +273,7 @@ void TMainForm::ShowItemContextMenu(const QString& path, TTreeNode* node, int64_
     session_->RemoveFolder(node, size);
     SelectNode(parent);
   } else {
-    session_->RemoveFile(parent, path.at(0), size);
+    session_->RemoveFile(parent, path.at(0), counted);
   }
   InvalidateAll(true);
 }
