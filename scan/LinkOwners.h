@@ -5,10 +5,17 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <sys/stat.h>
 #include <unordered_map>
 #include <vector>
 
 class TTreeNode;
+
+// The device part of a file's key: the scan that claims and the removal that looks a file up
+// must spell it the same way.
+inline uint64_t LinkDevice(const struct statx& st) {
+  return (static_cast<uint64_t>(st.stx_dev_major) << 32) | st.stx_dev_minor;
+}
 
 class TLinkOwners {
 public:

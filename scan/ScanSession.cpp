@@ -2,6 +2,7 @@
 
 #include "platform/DriveTable.h"
 #include "scan/FolderSize.h"
+#include "scan/LinkOwners.h"
 #include "scan/PathFunctions.h"
 #include "scan/ScanHost.h"
 #include "scan/Scanner.h"
@@ -121,7 +122,7 @@ TScanSession::TCountedFile TScanSession::CountedFile(TTreeNode* parent, const QS
       ::statx(AT_FDCWD, host->constData(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_NLINK | STATX_INO, &st) != 0 ||
       !S_ISREG(st.stx_mode) || st.stx_nlink < 2)
     return file;
-  file.Device = (static_cast<uint64_t>(st.stx_dev_major) << 32) | st.stx_dev_minor;
+  file.Device = LinkDevice(st);
   file.Inode = st.stx_ino;
   const TTreeNode* owner = tree_.Links().Owner(RootNode(parent), file.Device, file.Inode);
   if (owner == parent)

@@ -7,6 +7,7 @@
 #include "platform/MountTable.h"
 #include "scan/FolderSize.h"
 #include "scan/FolderTree.h"
+#include "scan/LinkOwners.h"
 #include "scan/PathFunctions.h"
 #include "scan/PseudoFs.h"
 #include "scan/ReadAhead.h"
@@ -136,7 +137,7 @@ TFolderSize* TFolderScanner::Walk(const QString& path, TTreeNode* node) {
       } else {
         options.DevMajor = self.stx_dev_major;
         options.DevMinor = self.stx_dev_minor;
-        walk.device = (static_cast<uint64_t>(self.stx_dev_major) << 32) | self.stx_dev_minor;
+        walk.device = LinkDevice(self);
         const QByteArray real = RealPathOf(dir.Fd());
         if (!real.isEmpty()) walk.mounts = std::make_unique<TMountsBelow>(ReadMountTable(), real);
         options.TrustFolderHint = walk.mounts != nullptr;
