@@ -19,6 +19,16 @@ PACKAGES=(
   # pdftoppm and pdfinfo read the printed reports back in the tests.
   poppler-utils
   locales tzdata
+  # Scan history: QtSql with its SQLite and PostgreSQL drivers; the store tests start a throw-away
+  # PostgreSQL cluster of their own.
+  libqt6sql6-sqlite libqt6sql6-psql postgresql
+  # Fuzz targets: clang with libFuzzer and its sanitizer runtimes.
+  clang libfuzzer-14-dev libclang-rt-14-dev
+  # The Debian package: building, checking and reading it back; manual pages and completion.
+  dpkg-dev debhelper fakeroot lintian man-db bash-completion
+  # Other programs that read what Korvane writes: ncdu and gdu read our ncdu exports, trash-cli
+  # reads our trash.
+  ncdu gdu trash-cli
 )
 
 missing=()
