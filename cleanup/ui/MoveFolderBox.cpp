@@ -153,7 +153,7 @@ void TCleanUpMoveFolderBox::Prepare(const QString& sourcePath, const TFolderWast
                                     const std::vector<TDriveCandidate>& candidates) {
   ediFolderSource->setText(sourcePath);
   txtWastedOnSource->setText(
-      QStringLiteral("This folder is wasting %1 on the drive where is located.").arg(FormatSize(waste.shown)));
+      QStringLiteral("This folder is wasting %1 on the drive where it is located.").arg(FormatSize(waste.shown)));
   lvWasting->clear();
   QFileIconProvider icons;
   for (const TGainRow& row : GainRows(sourceClusterSize, waste, candidates)) {

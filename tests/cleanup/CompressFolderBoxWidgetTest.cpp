@@ -167,7 +167,7 @@ TEST(CompressFolderBox, ArchivesWithTheOptionsShowsTheResultsAndKeepsTheOptions)
       struct stat st {};
       ASSERT_EQ(::stat((env.ArchivesFolder() + '/' + key.toLatin1()).constData(), &st), 0);
       EXPECT_EQ(box.txtCResults2->text(),
-                QStringLiteral("The ZIP achive containing the compressed folder is using %1 of disk space on drive %2")
+                QStringLiteral("The ZIP archive containing the compressed folder is using %1 of disk space on drive %2")
                     .arg(FormatSize(st.st_size), DriveDisplayName(QStringLiteral("T:\\"))));
       if (c.gain) {
         EXPECT_FALSE(box.txtCResults3->isHidden());
