@@ -88,7 +88,11 @@ void TToolsMenu::mnuToolsClick() {
   LT1->setVisible(!userItems_.isEmpty());
 }
 
-void TToolsMenu::cmdToolsFileManagerClick() { OpenUrl(QUrl::fromLocalFile(QDir::homePath())); }
+void TToolsMenu::cmdToolsFileManagerClick() {
+  const QString home = QDir::homePath();
+  if (!OpenUrl(QUrl::fromLocalFile(home)))
+    ReportRunError(owner_, QStringLiteral("No file manager is installed that could open %1.").arg(home));
+}
 
 void TToolsMenu::cmdToolsFindFilesClick() {
   const QString folder = currentFolder_ ? currentFolder_() : QString();
@@ -97,7 +101,8 @@ void TToolsMenu::cmdToolsFindFilesClick() {
     RunProgram(tool->Program, tool->Arguments, QString(), owner_);
     return;
   }
-  OpenUrl(QUrl::fromLocalFile(host));
+  if (!OpenUrl(QUrl::fromLocalFile(host)))
+    ReportRunError(owner_, QStringLiteral("No search tool or file manager is installed that could search %1.").arg(host));
 }
 
 void TToolsMenu::mnuSystemToolsClick() {

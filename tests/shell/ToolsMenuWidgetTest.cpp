@@ -121,6 +121,31 @@ TEST(ToolsMenuWidget, CommandThatCannotStartIsReported) {
   }
 }
 
+TEST(ToolsMenuWidget, FileManagerAndFindFilesSayWhenNothingCouldOpen) {
+  TRegistryScope registry;
+  int asked = 0;
+  SetUrlOpener([&](const QUrl&) {
+    ++asked;
+    return false;  // no handler installed for folders
+  });
+  QMenu menu;
+  TToolsMenu tools(&menu, [] { return QString(); }, nullptr);
+  TMessageAnswers answers;
+  tools.cmdToolsFileManagerClick();
+  ASSERT_EQ(answers.Asked.size(), 1u);
+  EXPECT_EQ(asked, 1);
+  EXPECT_TRUE(answers.Asked[0].Text.startsWith(QStringLiteral("Error running the selected option:\r\nNo file manager")));
+  EXPECT_EQ(answers.Asked[0].Icon, TMessageIcon::Error);
+  // Find Files falls back on the file manager when no search tool is installed (as here).
+  answers.Asked.clear();
+  tools.cmdToolsFindFilesClick();
+  if (asked == 2) {
+    ASSERT_EQ(answers.Asked.size(), 1u);
+    EXPECT_TRUE(answers.Asked[0].Text.contains(QStringLiteral("No search tool or file manager")));
+  }
+  SetUrlOpener(nullptr);
+}
+
 TEST(ToolsMenuWidget, CustomizeCreatesTheTemplateThenOpensIt) {
   TRegistryScope registry;
   QList<QUrl> opened;

@@ -1,6 +1,7 @@
 #include "ui/main/DrivesSelectBox.h"
 
 #include "platform/DriveTable.h"
+#include "scan/Format.h"
 #include "scan/VolumeInfo.h"
 #include "shell/MessageBoxes.h"
 #include "ui/controls/CenterOverForm.h"
@@ -219,6 +220,16 @@ bool RunNetworkDriveDialog(QWidget* owner, bool map) {
   if (map) {
     TMapDriveBox box(owner);
     return RunModalDialog(box) == QDialog::Accepted;
+  }
+  if (TDriveTable::Instance().UserMapped().empty()) {
+    // An empty list with an OK button would only puzzle: say why there is nothing to choose.
+    TMessageRequest request;
+    request.Parent = owner;
+    request.Caption = ProgramName;
+    request.Icon = TMessageIcon::Information;
+    request.Text = QStringLiteral("No network drive is mapped. Use \"Map Network Drive...\" to map one.");
+    ShowMessage(request);
+    return false;
   }
   TDisconnectDriveBox box(owner);
   return RunModalDialog(box) == QDialog::Accepted;

@@ -9,7 +9,6 @@
 #include "shell/Help.h"
 #include "shell/MessageBoxes.h"
 #include "shell/ToolsMenu.h"
-#include "shell/URL.h"
 #include "ui/controls/DriveComboBox.h"
 #include "ui/main/FolderPie.h"
 #include "ui/main/FolderInfoPage.h"
@@ -37,14 +36,6 @@
 #include <algorithm>
 
 namespace {
-
-// The product's pages open in the desktop's browser.
-void OpenAddress(const QString& address) {
-  TURL url;
-  url.SetURLType(utHttps);
-  url.SetURL(address);
-  url.Open();
-}
 
 QString ShortHint(const QString& hint) { return hint.section(QLatin1Char('|'), 0, 0); }
 QString LongHint(const QString& hint) { return hint.contains(QLatin1Char('|')) ? hint.section(QLatin1Char('|'), 1) : hint; }
@@ -298,10 +289,8 @@ void TMainForm::BuildMenus() {
   cmdHelpTopics = mnuHelp->addAction(QStringLiteral("&Help Topics"));
   cmdHelpTopics->setShortcut(QKeySequence(Qt::Key_F1));
   connect(cmdHelpTopics, &QAction::triggered, this, [this] { ShowHelpContents(this); });
-  QAction* web = mnuHelp->addAction(QStringLiteral("Visit the Korvane &Web page"));
-  QAction* feedback = mnuHelp->addAction(QStringLiteral("&Feedback..."));
-  connect(web, &QAction::triggered, this, [] { OpenAddress(QStringLiteral("www.example.org/korvane/")); });
-  connect(feedback, &QAction::triggered, this, [] { OpenAddress(QStringLiteral("www.example.org/korvane/feedback.html")); });
+  // The program has no web page or feedback address to open: its help is compiled in and shown
+  // by Help Topics, so the menu offers no item that would lead nowhere.
   mnuHelp->addSeparator();
   cmdHelpAbout = mnuHelp->addAction(QStringLiteral("&About..."));
 

@@ -98,6 +98,8 @@ bool TMainForm::PreparePages(TTreeNode* node) {
   if (!node && ScannedDrives().isEmpty()) {
     cmdFileRescan->setEnabled(false);
     cmdFileRemove->setEnabled(false);
+    // Nothing is shown any more: the caption names no folder.
+    setWindowTitle(ProgramName);
   }
   return false;
 }
