@@ -270,12 +270,10 @@ void TCleanUpCompressFolderBox::cmdRestoreClick() {
              QStringLiteral(") will not be deleted from your hard-disk so you can try to manually ") +
              QStringLiteral("restore the folder from the archive."));
   }
-  // Only a drive whose contents changed needs a new scan.
+  // The caller brings the tree up to date where the folder was restored (when its drive is in
+  // the tree); nothing to ask the user.
   if (outcome.Result.changed && targetDrive && scannedDrives_.contains(targetDrive->at(0).toUpper(), Qt::CaseInsensitive))
-    Tell(this, TMessageIcon::Information,
-         QStringLiteral("You should rescan drive ") + targetDrive->at(0).toUpper() + QStringLiteral(": as ") +
-             QStringLiteral("its contents has been changed since the last time you have ") +
-             QStringLiteral("scanned it."));
+    changedFolders_ << *targetDrive;
   // A restore is the dialog's last act.
   QDialog::accept();
 }
