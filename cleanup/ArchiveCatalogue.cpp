@@ -3,8 +3,10 @@
 #include "config/AtomicFile.h"
 #include "config/IniFile.h"
 #include "platform/DriveTable.h"
+#include "platform/HiddenList.h"
 #include "platform/HostNames.h"
 
+#include <QHash>
 #include <QRandomGenerator>
 
 #include <cerrno>
@@ -32,10 +34,7 @@ bool HideInFolder(const QByteArray& folder, const QByteArray& name, QString* err
   std::optional<QByteArray> data = ReadWholeFile(path, &missing, error);
   if (!data && !missing) return false;
   QByteArray text = data.value_or(QByteArray());
-  for (QByteArray line : text.split('\n')) {
-    if (line.endsWith('\r')) line.chop(1);
-    if (line == name) return true;
-  }
+  if (ParseHiddenList(text).contains(name)) return true;
   if (!text.isEmpty() && !text.endsWith('\n')) text += '\n';
   text += name + '\n';
   return WriteFileAtomically(path, text, 0644, error);
@@ -120,25 +119,35 @@ std::optional<QByteArray> TArchiveCatalogue::ArchivePath(const QString& key) con
 
 std::vector<TArchiveRecord> TArchiveCatalogue::List() {
   TIniFile ini(CatalogueFile());
+  // One read and one write at most, however many entries the catalogue holds.
+  const TIniDocument doc = ini.ReadDocument();
+  QHash<QString, QString> folderNames, originalPaths;
+  for (const auto& [key, value] : doc.Entries(FolderNames)) folderNames.insert(IniNameKey(key), value);
+  for (const auto& [key, value] : doc.Entries(OriginalPaths)) originalPaths.insert(IniNameKey(key), value);
+  std::optional<QString> programRoot;
   std::vector<TArchiveRecord> records;
-  for (const QString& key : ini.ReadSection(Descriptions)) {
+  QStringList gone;
+  for (const auto& [key, description] : doc.Entries(Descriptions)) {
     std::optional<QByteArray> path = ArchivePath(key);
     if (!path) continue;  // never a path to open or delete
     if (!IsRegularFile(*path)) {
-      RemoveKeys(key);
+      gone << key;
       continue;
     }
     TArchiveRecord record;
     record.Key = key;
-    record.Description = ini.ValueExists(Descriptions, key)
-                             ? ini.ReadString(Descriptions, key, QString())
-                             : QStringLiteral("No description");
-    record.FolderName = ini.ReadString(FolderNames, key, QString());
-    record.OriginalPath = ini.ValueExists(OriginalPaths, key)
-                              ? ini.ReadString(OriginalPaths, key, QString())
-                              : ProgramDriveRoot();
+    record.Description = description;
+    record.FolderName = folderNames.value(IniNameKey(key));
+    const auto original = originalPaths.constFind(IniNameKey(key));
+    if (original != originalPaths.cend()) {
+      record.OriginalPath = *original;
+    } else {
+      if (!programRoot) programRoot = ProgramDriveRoot();
+      record.OriginalPath = *programRoot;
+    }
     records.push_back(record);
   }
+  if (!gone.isEmpty()) ini.DeleteKeys({Descriptions, FolderNames, OriginalPaths}, gone);
   if (ini.ReadSection(Descriptions).isEmpty()) {
     struct stat st {};
     if (::lstat(CatalogueFile().constData(), &st) == 0) ::unlink(CatalogueFile().constData());

@@ -1,6 +1,7 @@
 #include "cleanup/ZipMaster.h"
 
 #include "config/AtomicFile.h"
+#include "platform/HiddenList.h"
 #include "platform/HostNames.h"
 
 #include <QFile>
@@ -63,15 +64,9 @@ QString ArchiveErrorText(archive* a) {
 }
 
 // Names listed in a folder's ".hidden" file.
-std::set<QByteArray> HiddenList(const QByteArray& folder) {
-  std::set<QByteArray> names;
+QSet<QByteArray> HiddenList(const QByteArray& folder) {
   std::optional<QByteArray> data = ReadWholeFile(folder + "/.hidden");
-  if (!data) return names;
-  for (QByteArray line : data->split('\n')) {
-    if (line.endsWith('\r')) line.chop(1);
-    if (!line.isEmpty()) names.insert(line);
-  }
-  return names;
+  return data ? ParseHiddenList(*data) : QSet<QByteArray>();
 }
 
 QList<QByteArray> SplitMember(const QByteArray& name) {
@@ -252,9 +247,9 @@ bool TZipMaster::CollectSources(std::vector<TAdded>& out) {
       return false;
     }
     std::sort(names.begin(), names.end());
-    const std::set<QByteArray> hiddenNames = hidden ? std::set<QByteArray>() : HiddenList(host);
+    const QSet<QByteArray> hiddenNames = hidden ? QSet<QByteArray>() : HiddenList(host);
     for (const QByteArray& name : names) {
-      if (!hidden && (name.startsWith('.') || hiddenNames.count(name))) continue;
+      if (!hidden && (name.startsWith('.') || hiddenNames.contains(name))) continue;
       const QByteArray path = host + '/' + name;
       const QByteArray sub = member + '/' + name;
       struct stat st {};

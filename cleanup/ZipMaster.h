@@ -124,7 +124,7 @@ public:
   const QList<QByteArray>& KeptSources() const { return kept_; }
   // Sum of the sizes of the regular files the last Add stored.
   int64_t AddedBytes() const { return addedBytes_; }
-  int AddedCount() const { return int(added_.size()); }
+  int AddedCount() const;
 
   // Removes what killed Add runs left in folder: temporary archives no running Add holds locked.
   static void RemoveStaleParts(const QByteArray& folder);
@@ -172,3 +172,5 @@ struct TZipMaster::TAdded {
   int64_t MTimeNsec = 0;
   QByteArray LinkTarget;
 };
+
+inline int TZipMaster::AddedCount() const { return int(added_.size()); }

@@ -5,6 +5,7 @@
 #include "config/SettingsWarnings.h"
 #include "platform/HostNames.h"
 
+#include <QSet>
 #include <QtEndian>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 namespace {
 
 bool SameName(QStringView a, QStringView b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+
 
 QString EntryValue(const QString& decodedLine) {
   const QStringView t = QStringView(decodedLine).trimmed();
@@ -36,11 +38,26 @@ QString WrittenValue(QStringView value) {
   return v;
 }
 
+// Whether key is in seen; adds it when not.
+bool Contains(QSet<QString>& seen, const QString& key) {
+  const qsizetype before = seen.size();
+  seen.insert(key);
+  return seen.size() == before;
+}
+
 bool HasLineBreak(QStringView s) { return s.contains(QLatin1Char('\n')) || s.contains(QLatin1Char('\r')); }
 
 }  // namespace
 
 // ------------------------------------------------------------------------------------------
+
+QString IniNameKey(QStringView name) {
+  QString key;
+  const QStringView t = name.trimmed();
+  key.reserve(t.size());
+  for (const char32_t c : t.toUcs4()) key += QChar::fromUcs4(QChar::toCaseFolded(c));
+  return key;
+}
 
 QString TIniDocument::Decode(QByteArrayView bytes) const {
   return utf16_ ? DecodeWtf8(std::string_view(bytes.data(), static_cast<size_t>(bytes.size())))
@@ -150,23 +167,25 @@ std::optional<QString> TIniDocument::Value(QStringView section, QStringView key)
 
 QStringList TIniDocument::Keys(QStringView section) const {
   QStringList keys;
-  for (const auto& [begin, end] : Occurrences(section)) {
-    for (size_t i = begin + 1; i < end; ++i) {
-      if (lines_[i].Kind != TKind::Entry) continue;
-      if (std::none_of(keys.begin(), keys.end(), [&](const QString& k) { return SameName(k, lines_[i].Name); }))
-        keys.append(lines_[i].Name);
-    }
-  }
+  for (const auto& entry : Entries(section)) keys.append(entry.first);
   return keys;
+}
+
+std::vector<std::pair<QString, QString>> TIniDocument::Entries(QStringView section) const {
+  std::vector<std::pair<QString, QString>> entries;
+  QSet<QString> seen;
+  for (const auto& [begin, end] : Occurrences(section))
+    for (size_t i = begin + 1; i < end; ++i)
+      if (lines_[i].Kind == TKind::Entry && !Contains(seen, IniNameKey(lines_[i].Name)))
+        entries.emplace_back(lines_[i].Name, EntryValue(Decode(lines_[i].Raw)));
+  return entries;
 }
 
 QStringList TIniDocument::Sections() const {
   QStringList sections;
-  for (const TLine& line : lines_) {
-    if (line.Kind != TKind::Section) continue;
-    if (std::none_of(sections.begin(), sections.end(), [&](const QString& s) { return SameName(s, line.Name); }))
-      sections.append(line.Name);
-  }
+  QSet<QString> seen;
+  for (const TLine& line : lines_)
+    if (line.Kind == TKind::Section && !Contains(seen, IniNameKey(line.Name))) sections.append(line.Name);
   return sections;
 }
 
@@ -230,6 +249,22 @@ bool TIniDocument::RemoveKey(QStringView section, QStringView key) {
   return !doomed.empty();
 }
 
+bool TIniDocument::RemoveKeys(QStringView section, const QStringList& keys) {
+  QSet<QString> doomedNames;
+  for (const QString& key : keys) doomedNames.insert(IniNameKey(key));
+  std::vector<bool> doomed(lines_.size(), false);
+  bool any = false;
+  for (const auto& [begin, end] : Occurrences(section))
+    for (size_t i = begin + 1; i < end; ++i)
+      if (lines_[i].Kind == TKind::Entry && doomedNames.contains(IniNameKey(lines_[i].Name))) any = doomed[i] = true;
+  if (!any) return false;
+  size_t kept = 0;
+  for (size_t i = 0; i < lines_.size(); ++i)
+    if (!doomed[i]) lines_[kept++] = std::move(lines_[i]);
+  lines_.resize(kept);
+  return true;
+}
+
 bool TIniDocument::RemoveSection(QStringView section) {
   const std::vector<std::pair<size_t, size_t>> occurrences = Occurrences(section);
   for (auto it = occurrences.rbegin(); it != occurrences.rend(); ++it)
@@ -286,6 +321,16 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
 
 void TIniFile::DeleteKey(const QString& section, const QString& key) {
   Modify([&](TIniDocument& doc) { return doc.RemoveKey(section, key); });
+}
+
+TIniDocument TIniFile::ReadDocument() const { return Read(); }
+
+void TIniFile::DeleteKeys(const QStringList& sections, const QStringList& keys) {
+  Modify([&](TIniDocument& doc) {
+    bool changed = false;
+    for (const QString& section : sections) changed = doc.RemoveKeys(section, keys) || changed;
+    return changed;
+  });
 }
 
 void TIniFile::EraseSection(const QString& section) {

@@ -44,6 +44,10 @@ private:
   QString message_;
 };
 
+// A section or key name as the key of a hash: trimmed and case-folded, so that two names are the
+// same name exactly when their keys are equal.
+QString IniNameKey(QStringView name);
+
 // The lines of a profile file and the operations on them, in memory.
 class TIniDocument {
 public:
@@ -52,6 +56,8 @@ public:
 
   std::optional<QString> Value(QStringView section, QStringView key) const;
   QStringList Keys(QStringView section) const;
+  // Each key of the section once (as Keys lists them) with its value (as Value reads it).
+  std::vector<std::pair<QString, QString>> Entries(QStringView section) const;
   QStringList Sections() const;
   bool HasSection(QStringView section) const;
 
@@ -60,6 +66,8 @@ public:
   bool SetValue(QStringView section, QStringView key, QStringView value);
   // Removes the key from every occurrence of the section (and duplicates of it).
   bool RemoveKey(QStringView section, QStringView key);
+  // Removes those keys from every occurrence of the section, in one pass.
+  bool RemoveKeys(QStringView section, const QStringList& keys);
   // Removes every occurrence of the section with all its lines.
   bool RemoveSection(QStringView section);
 
@@ -97,6 +105,8 @@ public:
   // The keys of a section in file order.
   QStringList ReadSection(const QString& section) const;
   QStringList ReadSections() const;
+  // The whole file, read once (for reading many values).
+  TIniDocument ReadDocument() const;
   bool SectionExists(const QString& section) const;
   bool ValueExists(const QString& section, const QString& key) const;
 
@@ -104,6 +114,8 @@ public:
   // the file cannot be written, or exists but cannot be read (it is then left as it is).
   void WriteString(const QString& section, const QString& key, const QString& value);
   void DeleteKey(const QString& section, const QString& key);
+  // Deletes the keys from each of the sections, in one write.
+  void DeleteKeys(const QStringList& sections, const QStringList& keys);
   void EraseSection(const QString& section);
 
 private:

@@ -39,6 +39,7 @@ int RunReportProgram(int argc, char** argv) {
   if (!arguments.isEmpty()) arguments.removeFirst();
 
   const TReportParse parse = ParseReportCommandLine(arguments);
+  PrintIgnoredReportOptions(parse);
   if (parse.Status != TReportParseStatus::Ok) {
     std::fprintf(stderr, "korvane: %s\n%s", parse.Error.toLocal8Bit().constData(), ReportUsage);
     return 2;

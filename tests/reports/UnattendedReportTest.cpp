@@ -73,6 +73,20 @@ TEST_F(UnattendedReport, ListsTheSubfoldersInTheRequestedOrderAndPutsTheViewBack
   }
 }
 
+TEST_F(UnattendedReport, SortsBySizeInBytesWhereTheTextsAreAlike) {
+  fx_.File("close/folder_21/f", 21001);
+  fx_.File("close/folder_22/f", 22001);
+  for (const char* sort : {"/SD:2", "/S:2"}) {
+    const TReportOutcome outcome = Run(Args({"/RCSV", "T:\\close", "close", "/A", "/W:F", sort}));
+    ASSERT_EQ(outcome.ExitCode, 0) << outcome.Message.toStdString();
+    const QList<QByteArray> lines = Lines("close.csv");
+    ASSERT_EQ(lines.size(), 3);
+    const bool descending = QByteArray(sort) == "/SD:2";
+    EXPECT_TRUE(lines[1].startsWith(descending ? "folder_22," : "folder_21,")) << sort << ": " << lines[1].constData();
+    EXPECT_TRUE(lines[2].startsWith(descending ? "folder_21," : "folder_22,")) << sort << ": " << lines[2].constData();
+  }
+}
+
 TEST_F(UnattendedReport, FolderInformationOfAHostFolderGivenRelativeToTheStartFolder) {
   const TReportOutcome outcome = Run(Args({"/RINF", "data", "sub dir/info"}));
   // The destination's folder does not exist: nothing is written.
