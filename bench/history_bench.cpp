@@ -13,6 +13,8 @@
 #include "tests/support/PgServer.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -20,6 +22,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -29,26 +33,55 @@ double Median(std::vector<double> v) {
   return v.empty() ? 0 : v[v.size() / 2];
 }
 
-double Seconds(const std::function<bool()>& work, bool* ok) {
+double CpuSeconds() {
+  rusage u{};
+  ::getrusage(RUSAGE_SELF, &u);
+  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// CPU seconds of every PostgreSQL server process on the machine (the bench's own server is the
+// only busy one), so that its share of a save can be told apart from the waiting.
+double ServerCpuSeconds() {
+  double total = 0;
+  const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+  for (const QString& pid : pids) {
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly)) continue;
+    const QByteArray stat = f.readAll();
+    const qsizetype open = stat.indexOf('('), close = stat.lastIndexOf(')');
+    if (open < 0 || close < 0 || stat.mid(open + 1, close - open - 1) != "postgres") continue;
+    const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
+    // After the name: state is field 3, utime field 14, stime field 15.
+    if (fields.size() > 12) total += static_cast<double>(fields[11].toLongLong() + fields[12].toLongLong());
+  }
+  return total / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
+// Wall seconds of work; its CPU seconds (of this process) are added to *cpu.
+double Seconds(const std::function<bool()>& work, bool* ok, std::vector<double>* cpu = nullptr) {
   QElapsedTimer t;
+  const double c0 = CpuSeconds();
   t.start();
   *ok = work() && *ok;
+  if (cpu) cpu->push_back(CpuSeconds() - c0);
   return static_cast<double>(t.nsecsElapsed()) / 1e9;
 }
 
 // Saves runs snapshots (one as the older, one as the newer), then loads and compares pairs.
 bool Measure(const char* label, THistoryStore& store, const TSnapshot& older, const TSnapshot& newer, int runs,
              std::vector<int64_t>* ids = nullptr) {
-  std::vector<double> save, load, compare;
+  std::vector<double> save, load, compare, saveCpu, loadCpu, compareCpu, saveServer;
   bool ok = true;
   int64_t lastOld = 0, lastNew = 0;
   for (int i = 0; i < runs; ++i) {
+    const double server0 = ServerCpuSeconds();
     save.push_back(Seconds([&] {
       const auto id = store.Save(i % 2 ? newer : older);
       if (id) (i % 2 ? lastNew : lastOld) = *id;
       if (id && ids) ids->push_back(*id);
       return id.has_value();
-    }, &ok));
+    }, &ok, &saveCpu));
+    saveServer.push_back(ServerCpuSeconds() - server0);
   }
   if (!ok) {
     std::fprintf(stderr, "%s: %s\n", label, store.Error().toUtf8().constData());
@@ -57,17 +90,19 @@ bool Measure(const char* label, THistoryStore& store, const TSnapshot& older, co
   size_t changes = 0;
   for (int i = 0; i < runs; ++i) {
     std::optional<TSnapshot> a, b;
-    load.push_back(Seconds([&] { return (a = store.Load(lastOld)) && (b = store.Load(lastNew)); }, &ok));
+    load.push_back(Seconds([&] { return (a = store.Load(lastOld)) && (b = store.Load(lastNew)); }, &ok, &loadCpu));
     if (!ok) break;
-    compare.push_back(Seconds([&] { changes = CompareSnapshots(*a, *b).Changes.size(); return true; }, &ok));
+    compare.push_back(Seconds([&] { changes = CompareSnapshots(*a, *b).Changes.size(); return true; }, &ok, &compareCpu));
   }
   if (!ok) {
     std::fprintf(stderr, "%s: %s\n", label, store.Error().toUtf8().constData());
     return false;
   }
-  std::printf("%s-save-seconds: %.3f\n", label, Median(save));
-  std::printf("%s-load-two-seconds: %.3f\n", label, Median(load));
-  std::printf("compare-seconds: %.3f (%zu changes)\n", Median(compare), changes);
+  // Wall time, and the CPU time of this program (the server's own is not in it).
+  std::printf("%s-save-seconds: %.3f (cpu %.3f, server cpu %.3f)\n", label, Median(save), Median(saveCpu),
+              Median(saveServer));
+  std::printf("%s-load-two-seconds: %.3f (cpu %.3f)\n", label, Median(load), Median(loadCpu));
+  std::printf("compare-seconds: %.3f (cpu %.3f, %zu changes)\n", Median(compare), Median(compareCpu), changes);
   std::printf("%s-load-and-compare-seconds: %.3f\n", label, Median(load) + Median(compare));
   return true;
 }

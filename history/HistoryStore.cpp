@@ -282,6 +282,13 @@ std::optional<int64_t> THistoryStore::Save(const TSnapshot& snap) {
   const qint64 id = q.value(0).toLongLong();
   q.finish();
 
+  const bool saved = postgres ? SaveFoldersPostgres(snap, id) : SaveFoldersSqlite(snap, id);
+  if (!saved) return rollback();
+  if (!Exec(QStringLiteral("COMMIT"))) return rollback();
+  return id;
+}
+
+bool THistoryStore::SaveFoldersSqlite(const TSnapshot& snap, qint64 id) {
   auto statement = [](int rows) {
     QString sql = QStringLiteral("INSERT INTO korvane_folders (snapshot_id, idx, parent, name, size, allocated, on_disk, "
                                  "files, folders, latest_change) VALUES ");
@@ -302,8 +309,7 @@ std::optional<int64_t> THistoryStore::Save(const TSnapshot& snap) {
     const int rows = static_cast<int>(std::min<int64_t>(FolderRowsPerInsert, total - first));
     if (rows != prepared) {
       if (!insert.prepare(statement(rows))) {
-        Fail(QStringLiteral("cannot save into %1").arg(where_.Display()), insert.lastError().text());
-        return rollback();
+        return Fail(QStringLiteral("cannot save into %1").arg(where_.Display()), insert.lastError().text());
       }
       prepared = rows;
     }
@@ -323,13 +329,67 @@ std::optional<int64_t> THistoryStore::Save(const TSnapshot& snap) {
       insert.bindValue(pos++, static_cast<qint64>(f.LatestChange));
     }
     if (!insert.exec()) {
-      Fail(QStringLiteral("cannot save into %1").arg(where_.Display()), insert.lastError().text());
-      return rollback();
+      return Fail(QStringLiteral("cannot save into %1").arg(where_.Display()), insert.lastError().text());
     }
   }
-  insert.finish();
-  if (!Exec(QStringLiteral("COMMIT"))) return rollback();
-  return id;
+  return true;
+}
+
+// PostgreSQL takes each column of many rows as one array parameter, which it unpacks itself:
+// one statement per batch instead of a value list it would have to parse.
+bool THistoryStore::SaveFoldersPostgres(const TSnapshot& snap, qint64 id) {
+  QSqlQuery insert(db_);
+  if (!insert.prepare(QStringLiteral(
+          "INSERT INTO korvane_folders (snapshot_id, idx, parent, name, size, allocated, on_disk, files, folders, "
+          "latest_change) SELECT ?, * FROM unnest(?::integer[], ?::integer[], ?::bytea[], ?::bigint[], ?::bigint[], "
+          "?::bigint[], ?::bigint[], ?::bigint[], ?::bigint[])")))
+    return Fail(QStringLiteral("cannot save into %1").arg(where_.Display()), insert.lastError().text());
+  constexpr size_t Batch = 8192;
+  static const char Hex[] = "0123456789abcdef";
+  for (size_t first = 0; first < snap.Folders.size(); first += Batch) {
+    const size_t last = std::min(snap.Folders.size(), first + Batch);
+    QByteArray cols[9];
+    for (QByteArray& c : cols) {
+      c.reserve(static_cast<qsizetype>((last - first) * 12 + 2));
+      c += '{';
+    }
+    auto number = [](QByteArray& c, qint64 v) {
+      if (c.size() > 1) c += ',';
+      c += QByteArray::number(v);
+    };
+    for (size_t i = first; i < last; ++i) {
+      const TSnapshotFolder& f = snap.Folders[i];
+      number(cols[0], static_cast<qint64>(i));
+      number(cols[1], f.Parent);
+      // bytea in hex inside a quoted array element: "\\x6162" (the backslash doubled for the array).
+      if (cols[2].size() > 1) cols[2] += ',';
+      cols[2] += "\"\\\\x";
+      for (const char ch : f.Name) {
+        cols[2] += Hex[(static_cast<unsigned char>(ch) >> 4) & 15];
+        cols[2] += Hex[static_cast<unsigned char>(ch) & 15];
+      }
+      cols[2] += '"';
+      number(cols[3], f.Size);
+      number(cols[4], f.Allocated);
+      if (f.OnDisk >= 0) {
+        number(cols[5], f.OnDisk);
+      } else {
+        if (cols[5].size() > 1) cols[5] += ',';
+        cols[5] += "NULL";
+      }
+      number(cols[6], f.Files);
+      number(cols[7], f.Folders);
+      number(cols[8], static_cast<qint64>(f.LatestChange));
+    }
+    insert.bindValue(0, id);
+    for (int c = 0; c < 9; ++c) {
+      cols[c] += '}';
+      insert.bindValue(c + 1, QString::fromLatin1(cols[c]));
+    }
+    if (!insert.exec())
+      return Fail(QStringLiteral("cannot save into %1").arg(where_.Display()), insert.lastError().text());
+  }
+  return true;
 }
 
 namespace {

@@ -45,6 +45,8 @@ private:
   bool Prepare();
   bool Fail(const QString& what, const QString& detail);
   bool Exec(const QString& sql);
+  bool SaveFoldersSqlite(const TSnapshot& snap, qint64 id);
+  bool SaveFoldersPostgres(const TSnapshot& snap, qint64 id);
   std::optional<int> ReadVersion();
 
   TStoreLocation where_;
