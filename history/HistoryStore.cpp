@@ -135,8 +135,21 @@ bool THistoryStore::Connect(QString* notice) {
         db_.setDatabaseName(path);
         db_.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(LockTimeoutSeconds * 1000));
         if (!db_.open()) return Fail(QStringLiteral("cannot open %1").arg(path), db_.lastError().text());
+        // A few cheap reads that touch the first page, the schema, the list of snapshots and the
+        // last folders saved: a damaged file shows there before anything is written into it.
         QSqlQuery probe(db_);
-        if (probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) && probe.next()) return true;
+        bool readable = probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'korvane_folders'")) &&
+                        probe.next();
+        if (readable && probe.value(0).toInt() > 0) {
+          for (const char* sql : {"SELECT max(version) FROM korvane_schema", "SELECT count(*) FROM korvane_snapshots",
+                                  "SELECT snapshot_id FROM korvane_folders ORDER BY snapshot_id DESC, idx DESC LIMIT 1"}) {
+            readable = probe.exec(QLatin1String(sql));
+            while (readable && probe.next()) {}
+            readable = readable && !probe.lastError().isValid();
+            if (!readable) break;
+          }
+        }
+        if (readable) return true;
         damaged = LooksDamaged(probe.lastError());
         if (!damaged) return Fail(QStringLiteral("cannot read %1").arg(path), probe.lastError().text());
         probe = QSqlQuery();

@@ -256,6 +256,42 @@ TEST(HistoryStoreSqliteTest, DamagedFileIsSetAsideAndKept) {
   EXPECT_EQ(store->List()->size(), 1u);
 }
 
+TEST(HistoryStoreSqliteTest, FileDamagedBehindItsFirstPageIsSetAsideToo) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("history.sqlite"));
+  TStoreLocation where;
+  where.SqlitePath = path;
+  QString error;
+  {
+    std::unique_ptr<THistoryStore> store = THistoryStore::Open(where, &error);
+    ASSERT_TRUE(store) << error.toStdString();
+    ASSERT_TRUE(store->Save(MakeSnapshot({{"", 3}, {"a", 3}})));
+  }
+  // The header and the schema stay; every page after the first is overwritten.
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+  const qint64 size = f.size();
+  ASSERT_GT(size, 8192);
+  ASSERT_TRUE(f.seek(4096));
+  f.write(QByteArray(static_cast<qsizetype>(size - 4096), '\x5a'));
+  f.close();
+  QFile damaged(path);
+  ASSERT_TRUE(damaged.open(QIODevice::ReadOnly));
+  const QByteArray before = damaged.readAll();
+  damaged.close();
+
+  QString notice;
+  std::unique_ptr<THistoryStore> store = THistoryStore::Open(where, &error, &notice);
+  ASSERT_TRUE(store) << error.toStdString();
+  EXPECT_TRUE(notice.contains(QStringLiteral("damaged"))) << notice.toStdString();
+  const QStringList aside = QDir(dir.path()).entryList({QStringLiteral("history.sqlite.damaged-*")});
+  ASSERT_EQ(aside.size(), 1);
+  QFile kept(dir.filePath(aside.first()));
+  ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+  EXPECT_EQ(kept.readAll(), before);
+  EXPECT_EQ(store->List()->size(), 0u);
+}
+
 TEST(HistoryStoreSqliteTest, UnwritablePlaceIsAClearMessage) {
   TStoreLocation where;
   where.SqlitePath = QStringLiteral("/proc/korvane/history.sqlite");
