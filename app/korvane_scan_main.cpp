@@ -2,6 +2,7 @@
 // folder tree holds for it as "key: value" lines.
 
 #include "app/InfoOptions.h"
+#include "app/scan/HistoryCli.h"
 #include "platform/DriveTable.h"
 #include "scan/FolderSize.h"
 #include "scan/FolderTree.h"
@@ -22,6 +23,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <string>
 #include <vector>
 
 namespace {
@@ -36,7 +38,10 @@ const char UsageText[] =
     "  -h, --help     show this text\n"
     "  --version      show the version\n";
 
-void Usage(FILE* out) { std::fputs(UsageText, out); }
+void Usage(FILE* out) {
+  std::fputs(UsageText, out);
+  std::fputs(HistoryUsageText, out);
+}
 
 int64_t CurrentRssBytes() {
   FILE* f = std::fopen("/proc/self/statm", "r");
@@ -69,7 +74,11 @@ char LetterFor(const QByteArray& folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (const std::optional<int> answered = AnswerInfoOption(argc, argv, "korvane-scan", UsageText)) return *answered;
+  if (const std::optional<int> answered =
+          AnswerInfoOption(argc, argv, "korvane-scan", (std::string(UsageText) + HistoryUsageText).c_str()))
+    return *answered;
+  THistoryRequest history;
+  if (const std::optional<int> done = RunHistoryOptions(argc, argv, history)) return *done;
   // "--" ends the options: the folder after it may begin with "-".
   const bool endOfOptions = argc >= 2 && std::strcmp(argv[1], "--") == 0;
   const int first = endOfOptions ? 2 : 1;
@@ -151,5 +160,6 @@ int main(int argc, char** argv) {
                    [&](const TTreeNode* a, const TTreeNode* b) { return size(a) > size(b); });
   for (size_t i = 0; i < children.size() && i < LargestShown; ++i)
     std::printf("largest: %" PRId64 " %s\n", size(children[i]), NodePath(children[i]).toUtf8().constData());
+  if (history.Save) return SaveScanSnapshot(history, drive->Node, NodePath(drive->Node), QFile::decodeName(folder), drive->ClusterSize);
   return 0;
 }

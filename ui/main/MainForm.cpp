@@ -1,5 +1,6 @@
 // The main window: construction, the actions, menus and layout, and the view commands.
 
+#include "ui/main/HistoryCommands.h"
 #include "ui/main/MainForm.h"
 
 #include "config/Options.h"
@@ -260,6 +261,7 @@ void TMainForm::BuildMenus() {
   mnuFile->addSeparator();
   mnuFile->addAction(cmdFileSelectFolder);
   mnuFile->addAction(cmdFileRestoreCompressedFolders);
+  new THistoryCommands(*this, mnuFile);
   mnuFile->addSeparator();
   mnuFile->addAction(cmdFileExit);
   connect(mnuFile, &QMenu::aboutToShow, this, [this] { FileMenuOpening(); });
