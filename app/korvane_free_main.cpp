@@ -3,6 +3,7 @@
 
 #include "app/free/FreeCli.h"
 #include "app/free/FreeCommands.h"
+#include "platform/UserPath.h"
 
 #include <QCoreApplication>
 
@@ -62,8 +63,8 @@ int main(int argc, char** argv) {
     std::printf("korvane-free %s\n", KORVANE_VERSION);
     return 0;
   }
-  QStringList args;
-  for (int i = 2; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+  // Every byte of a path survives: a name that is not UTF-8 reaches the very entry it names.
+  const QStringList args = DecodeArguments(argc, argv, 2);
   for (const TVerb& verb : Verbs)
     if (std::strcmp(argv[1], verb.name) == 0) {
       InstallCancelSignals();
