@@ -87,10 +87,12 @@ QString ReportDestinationPath(const TReportRequest& request, const QString& star
           ? GivenDrivePathToHost(request.Destination, error)
           : CleanGivenHostPath(HostPathBytes(request.Destination), HostPathBytes(startFolder), error);
   if (!host) return QString();
-  // A name that is there already and is no regular file (a folder, a device, a FIFO, or a link
-  // to one) is no place for a report, with or without the extension added below.
+  // A device, a FIFO or a socket (or a link to one) given by name is no place for a report, with
+  // or without the extension added below ("/dev/full" must not become "/dev/full.txt"). A folder
+  // of that name is not either, but a report named after it beside it ("data" gives "data.txt")
+  // is what the name asks for.
   struct stat st {};
-  if (::stat(host->constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
+  if (::stat(host->constData(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
     if (error) *error = QStringLiteral("%1 is not a regular file").arg(HostPathText(*host));
     return QString();
   }

@@ -40,7 +40,7 @@ struct TReportOutcome {
 QString ReportFolderPath(const QString& folder, const QString& startFolder, QString* error = nullptr);
 // Where the report goes: PRINTER, or the destination (a host path taken from startFolder, or a
 // drive path) with the kind's extension when it has none. Empty with the reason in *error when it
-// names no place, or names something that is there and is no regular file.
+// names no place, or names a device, a FIFO or a socket (or a link to one).
 QString ReportDestinationPath(const TReportRequest& request, const QString& startFolder, QString* error = nullptr);
 
 // view holds the subfolder list's settings: the request's options change it for the report and
