@@ -113,7 +113,9 @@ std::optional<QByteArray> GivenDrivePathToHost(const QString& drivePath, QString
   qsizetype start = 3;
   for (qsizetype i = 3; i <= drivePath.size(); ++i) {
     if (i < drivePath.size() && drivePath[i] != QLatin1Char('\\') && drivePath[i] != QLatin1Char('/')) continue;
-    if (i > start) components.append(EncodeHostName(QStringView(drivePath).mid(start, i - start)));
+    // The bytes as given (HostPathBytes), not the window's spelling of names (EncodeHostName):
+    // a name holding the character U+F05C is that character here, not a "\".
+    if (i > start) components.append(HostPathBytes(QStringView(drivePath).mid(start, i - start)));
     start = i + 1;
   }
   QString why;

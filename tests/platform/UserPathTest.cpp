@@ -90,6 +90,7 @@ TEST(UserPath, DotDotIsTakenBackOnlyWhereTheKernelGoesTheSameWay) {
     QByteArray expected;
   } driveCases[] = {
       {"T:\\plain\\..\\x", root + "/x"},
+      {"T:\\\xef\x81\x9c\\b\xff", root + "/\xef\x81\x9c/b\xff"},  // the bytes given, whatever they are
       {"t:/plain/x", root + "/plain/x"},
       {"T:\\..\\..\\x", root + "/x"},  // never above the drive root
       {"T:", root},
@@ -100,7 +101,7 @@ TEST(UserPath, DotDotIsTakenBackOnlyWhereTheKernelGoesTheSameWay) {
   for (const auto& c : driveCases) {
     SCOPED_TRACE(c.given);
     QString error;
-    const std::optional<QByteArray> got = GivenDrivePathToHost(QString::fromLatin1(c.given), &error);
+    const std::optional<QByteArray> got = GivenDrivePathToHost(HostPathText(c.given), &error);
     if (c.expected.isEmpty()) {
       EXPECT_FALSE(got.has_value());
       EXPECT_FALSE(error.isEmpty());
