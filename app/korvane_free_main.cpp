@@ -32,9 +32,10 @@ const char UsageText[] =
     "                                    restore an archive to where it came from, or FOLDER\n"
     "  delete-archive [--yes] D: ARCHIVE delete an archive and its catalogue entry\n"
     "\n"
-    "A drive root, / and the home folder itself are refused. SIGINT and SIGTERM cancel\n"
-    "cleanly. Exit status: 0 done; 1 failed, partly done or cancelled (each failed entry is\n"
-    "named on standard error); 2 bad arguments.\n";
+    "A drive root, /, the home folder and the trash are refused, whatever path or link\n"
+    "leads to them, and so is a \"..\" after a link. SIGINT and SIGTERM cancel cleanly.\n"
+    "Exit status: 0 done; 1 failed, partly done or cancelled (each failed entry is named\n"
+    "on standard error); 2 bad arguments.\n";
 
 struct TVerb {
   const char* name;
