@@ -7,7 +7,8 @@
 #include "reports/print/ReportProgram.h"
 #include "ui/main/Startup.h"
 
-#include <QFile>
+#include "platform/UserPath.h"
+
 #include <QStringList>
 
 namespace {
@@ -37,8 +38,7 @@ int main(int argc, char** argv) {
   if (const std::optional<int> answered = AnswerInfoOption(argc, argv, "korvane", UsageText)) return *answered;
   // Before anything can change the working folder: relative report destinations are taken from it.
   RememberStartFolder();
-  QStringList arguments;
-  for (int i = 1; i < argc; ++i) arguments << QFile::decodeName(argv[i]);
+  const QStringList arguments = DecodeArguments(argc, argv);
   if (IsReportCommandLine(arguments) && HasQuietOption(arguments)) return RunReportProgram(argc, argv);
   return RunKorvane(argc, argv);
 }

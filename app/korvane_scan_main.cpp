@@ -4,6 +4,7 @@
 #include "app/InfoOptions.h"
 #include "app/scan/HistoryCli.h"
 #include "platform/DriveTable.h"
+#include "platform/UserPath.h"
 #include "scan/FolderSize.h"
 #include "scan/FolderTree.h"
 #include "scan/PathFunctions.h"
@@ -88,9 +89,15 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  char cwd[4096];
+  // The argument's bytes as they are: a name that is not UTF-8 is scanned all the same.
   const QByteArray given(argv[first]);
-  const QByteArray folder = CleanHostPath(given.startsWith('/') ? given : QByteArray(::getcwd(cwd, sizeof cwd) ? cwd : "/") + '/' + given);
+  QString error;
+  const std::optional<QByteArray> cleaned = CleanGivenHostPath(given, QByteArray(), &error);
+  if (!cleaned) {
+    std::fprintf(stderr, "korvane-scan: %s: %s\n", given.constData(), HostPathBytes(error).constData());
+    return 1;
+  }
+  const QByteArray folder = *cleaned;
   struct stat st {};
   if (::stat(folder.constData(), &st) != 0) {
     std::fprintf(stderr, "korvane-scan: %s: %s\n", given.constData(), std::strerror(errno));
@@ -130,7 +137,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   Print("path", NodePath(drive->Node));
-  Print("host-path", QFile::decodeName(folder));
+  std::printf("host-path: %s\n", folder.constData());
   Print("file-system", FileSystemName(root));
   Print("cluster-size", drive->ClusterSize);
   Print("folders", rec->TotalFolders);

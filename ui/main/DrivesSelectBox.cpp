@@ -1,6 +1,7 @@
 #include "ui/main/DrivesSelectBox.h"
 
 #include "platform/DriveTable.h"
+#include "platform/UserPath.h"
 #include "scan/Format.h"
 #include "scan/VolumeInfo.h"
 #include "shell/MessageBoxes.h"
@@ -180,7 +181,7 @@ void TMapDriveBox::accept() {
     ShowError(QStringLiteral("Choose a drive letter and a folder."), 2, this);
     return;
   }
-  if (!MapDriveLetter(letter[0].toLatin1(), QFile::encodeName(ediFolder->text()), &error)) {
+  if (!MapDriveLetter(letter[0].toLatin1(), HostPathBytes(ediFolder->text()), &error)) {
     ShowError(error, 2, this);
     return;
   }

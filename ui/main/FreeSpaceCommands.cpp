@@ -10,6 +10,7 @@
 #include "cleanup/ui/OperationProgressBox.h"
 #include "config/Settings.h"
 #include "platform/DriveTable.h"
+#include "platform/UserPath.h"
 #include "scan/FolderSize.h"
 #include "scan/Format.h"
 #include "scan/PathFunctions.h"
@@ -26,8 +27,9 @@ namespace {
 
 // A target typed as a drive path or a host path, as an absolute host path.
 std::optional<QByteArray> TargetHostPath(const QString& target) {
-  if (SplitDrivePath(target)) return DriveToHost(target);
-  if (target.startsWith(QLatin1Char('/'))) return CleanHostPath(QFile::encodeName(target));
+  // A ".." is taken back only where the kernel goes the same way (not after a link).
+  if (SplitDrivePath(target)) return GivenDrivePathToHost(target, nullptr) ? DriveToHost(target) : std::nullopt;
+  if (target.startsWith(QLatin1Char('/'))) return CleanGivenHostPath(HostPathBytes(target), QByteArray(), nullptr);
   return std::nullopt;
 }
 
