@@ -2,6 +2,7 @@
 
 #include "cleanup/FileCopy.h"
 #include "cleanup/HostEntry.h"
+#include "cleanup/ProtectedFolders.h"
 #include "platform/DriveTable.h"
 
 #include <cerrno>
@@ -340,6 +341,8 @@ QString CheckMove(const QByteArray& sourceHost, const QByteArray& targetHost) {
   if (!OpenHostEntry(sourceHost, source))
     return QStringLiteral("%1 cannot be found: %2").arg(ShownPath(sourceHost), ErrorText(errno));
   if (!IsDirSt(source.St)) return QStringLiteral("%1 is not a folder").arg(ShownPath(sourceHost));
+  if (const QString kind = ProtectedFolderKind(source.St); !kind.isEmpty())
+    return QStringLiteral("%1 is %2, which is never moved").arg(ShownPath(sourceHost), kind);
   if (!targetHost.startsWith('/')) return QStringLiteral("no target folder was given");
 
   QByteArray existing;

@@ -17,8 +17,9 @@
 inline constexpr char MovePartPrefix[] = ".korvane-part-";
 
 // Why a move from sourceHost into targetHost may not start (the target is the source or lies
-// inside it, judged by device and inode after following every link; the source is no folder; a
-// file system is mounted inside the source; the target is a file); empty when it may.
+// inside it, judged by device and inode after following every link; the source is no folder or
+// is a protected folder (ProtectedFolderKind); a file system is mounted inside the source; the
+// target is a file); empty when it may.
 QString CheckMove(const QByteArray& sourceHost, const QByteArray& targetHost);
 
 // Moves every entry of the folder sourceHost into the folder targetHost (created when missing),

@@ -1,6 +1,7 @@
-// The delete and trash operations themselves (as the window runs them) refuse the protected
-// folders however the path reaches them.
+// The delete, trash and move operations themselves (as the window runs them) refuse the
+// protected folders however the path reaches them.
 #include "cleanup/DeleteOperation.h"
+#include "cleanup/MoveOperation.h"
 #include "cleanup/ProtectedFolders.h"
 #include "cleanup/Trash.h"
 
@@ -30,7 +31,7 @@ private:
   QByteArray old_;
 };
 
-TEST(ProtectedFolders, DeleteAndTrashRefuseThemByWhatTheyAreNotHowTheyAreSpelt) {
+TEST(ProtectedFolders, DeleteTrashAndMoveRefuseThemByWhatTheyAreNotHowTheyAreSpelt) {
   TFixtureTree fx;
   fx.Dir("realhome/docs");
   fx.Dir("drive/sub");
@@ -64,6 +65,8 @@ TEST(ProtectedFolders, DeleteAndTrashRefuseThemByWhatTheyAreNotHowTheyAreSpelt) 
     EXPECT_TRUE(deleted.failures[0].reason.contains(QString::fromLatin1(c.kind))) << deleted.failures[0].reason.toStdString();
     const TOpResult trashed = TrashEntries({c.path}, context);
     EXPECT_EQ(trashed.status, TOpStatus::Failed);
+    EXPECT_TRUE(CheckMove(c.path, fx.Path("elsewhere")).contains(QString::fromLatin1(c.kind)));
+    EXPECT_EQ(MoveFolderContents(c.path, fx.Path("elsewhere"), context).status, TOpStatus::Failed);
     EXPECT_EQ(Snapshot(fx.Root()), before);
   }
 
