@@ -42,6 +42,10 @@ bool HasLineBreak(QStringView s) { return s.contains(QLatin1Char('\n')) || s.con
 
 // ------------------------------------------------------------------------------------------
 
+bool TIniDocument::SameKey(QStringView a, QStringView b) const {
+  return a.compare(b, exactKeys_ ? Qt::CaseSensitive : Qt::CaseInsensitive) == 0;
+}
+
 QString TIniDocument::Decode(QByteArrayView bytes) const {
   return utf16_ ? DecodeWtf8(std::string_view(bytes.data(), static_cast<size_t>(bytes.size())))
                 : DecodeEscapedUtf8(std::string_view(bytes.data(), static_cast<size_t>(bytes.size())));
@@ -144,7 +148,7 @@ std::optional<QString> TIniDocument::Value(QStringView section, QStringView key)
   const QStringView name = key.trimmed();
   for (const auto& [begin, end] : Occurrences(section))
     for (size_t i = begin + 1; i < end; ++i)
-      if (lines_[i].Kind == TKind::Entry && SameName(lines_[i].Name, name)) return EntryValue(Decode(lines_[i].Raw));
+      if (lines_[i].Kind == TKind::Entry && SameKey(lines_[i].Name, name)) return EntryValue(Decode(lines_[i].Raw));
   return std::nullopt;
 }
 
@@ -153,7 +157,7 @@ QStringList TIniDocument::Keys(QStringView section) const {
   for (const auto& [begin, end] : Occurrences(section)) {
     for (size_t i = begin + 1; i < end; ++i) {
       if (lines_[i].Kind != TKind::Entry) continue;
-      if (std::none_of(keys.begin(), keys.end(), [&](const QString& k) { return SameName(k, lines_[i].Name); }))
+      if (std::none_of(keys.begin(), keys.end(), [&](const QString& k) { return SameKey(k, lines_[i].Name); }))
         keys.append(lines_[i].Name);
     }
   }
@@ -196,7 +200,7 @@ bool TIniDocument::SetValue(QStringView section, QStringView key, QStringView va
   for (const auto& [begin, end] : occurrences) {
     for (size_t i = begin + 1; i < end; ++i) {
       TLine& line = lines_[i];
-      if (line.Kind != TKind::Entry || !SameName(line.Name, name)) continue;
+      if (line.Kind != TKind::Entry || !SameKey(line.Name, name)) continue;
       if (EntryValue(Decode(line.Raw)) == wanted) return false;
       // Keep the key as spelled and spaced in the file, and the blanks after "=".
       qsizetype cut = line.Raw.indexOf('=') + 1;
@@ -225,7 +229,7 @@ bool TIniDocument::RemoveKey(QStringView section, QStringView key) {
   std::vector<size_t> doomed;
   for (const auto& [begin, end] : Occurrences(section))
     for (size_t i = begin + 1; i < end; ++i)
-      if (lines_[i].Kind == TKind::Entry && SameName(lines_[i].Name, name)) doomed.push_back(i);
+      if (lines_[i].Kind == TKind::Entry && SameKey(lines_[i].Name, name)) doomed.push_back(i);
   for (auto it = doomed.rbegin(); it != doomed.rend(); ++it) lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(*it));
   return !doomed.empty();
 }
@@ -246,7 +250,9 @@ TIniDocument TIniFile::Read() const {
   const std::optional<QByteArray> bytes = ReadWholeFile(path_, &missing, &error);
   if (!bytes && !missing)
     AddSettingsWarning(QStringLiteral("%1; it reads as empty and is left as it is.").arg(error), "unreadable:" + path_);
-  return bytes ? TIniDocument::Parse(*bytes) : TIniDocument();
+  TIniDocument doc = bytes ? TIniDocument::Parse(*bytes) : TIniDocument();
+  doc.SetExactKeys(exactKeys_);
+  return doc;
 }
 
 template <typename Change>
@@ -262,6 +268,7 @@ void TIniFile::Modify(Change change) {
   const std::optional<QByteArray> bytes = ReadWholeFile(path_, &missing, &error);
   if (!bytes && !missing) throw EIniFileException(error);
   TIniDocument doc = bytes ? TIniDocument::Parse(*bytes) : TIniDocument();
+  doc.SetExactKeys(exactKeys_);
   if (!change(doc)) return;
   if (!WriteFileAtomically(path_, doc.ToBytes(), 0666, &error)) throw EIniFileException(error);
 }
