@@ -141,7 +141,8 @@ std::map<QByteArray, mode_t> SpecialMembers(int fd) {
     dirSize = Le(record.constData() + 40, 8);
     dirOffset = Le(record.constData() + 48, 8);
   }
-  if (dirSize > (uint64_t(256) << 20) || dirOffset + dirSize > uint64_t(size)) return special;
+  if (dirSize > (uint64_t(256) << 20) || dirOffset > uint64_t(size) || dirSize > uint64_t(size) - dirOffset)
+    return special;
   const QByteArray dir = readAt(static_cast<int64_t>(dirOffset), static_cast<int64_t>(dirSize));
   qsizetype at = 0;
   for (uint64_t i = 0; i < count && at + 46 <= dir.size(); ++i) {
