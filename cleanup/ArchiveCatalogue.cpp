@@ -304,6 +304,7 @@ std::vector<TArchiveRecord> TArchiveCatalogue::List(QStringList* notes, bool* un
   };
   const QByteArray file = CatalogueFile();
   TLoadedCatalogue catalogue = LoadCatalogue(file);
+  bool explained = false;  // a note says already why archives are listed from their contents
   if (unusable)
     *unusable = catalogue.State == TCatalogueState::Damaged || catalogue.State == TCatalogueState::Unreadable;
   if (catalogue.State == TCatalogueState::Damaged) {
@@ -314,12 +315,14 @@ std::vector<TArchiveRecord> TArchiveCatalogue::List(QStringList* notes, bool* un
                           "folder are listed from their own contents.")
                .arg(Shown(file), catalogue.Why, Shown(aside)));
       catalogue = TLoadedCatalogue();
+      explained = true;
     } else {
       catalogue.State = TCatalogueState::Unreadable;
       catalogue.Why += QStringLiteral(", and it cannot be set aside: ") + error;
     }
   }
   const bool writable = catalogue.State != TCatalogueState::Unreadable;
+  explained = explained || !writable;
   if (!writable)
     note(QStringLiteral("The catalogue %1 cannot be read (%2); it is left as it is, and the archives in the "
                         "folder are listed from their own contents.")
@@ -367,7 +370,7 @@ std::vector<TArchiveRecord> TArchiveCatalogue::List(QStringList* notes, bool* un
     records.push_back(*record);
     recovered << key;
   }
-  if (!recovered.isEmpty())
+  if (!recovered.isEmpty() && !explained)
     note(QStringLiteral("The catalogue did not list %1; %2 listed from the archive's own contents, without the "
                         "folder it came from.")
              .arg(recovered.join(QStringLiteral(", ")),
