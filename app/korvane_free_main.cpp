@@ -30,6 +30,8 @@ const char UsageText[] =
     "  archives D:                       list the archives of drive D:\n"
     "  restore [--to FOLDER] [--delete-archive] [--password-stdin] D: ARCHIVE\n"
     "                                    restore an archive to where it came from, or FOLDER\n"
+    "                                    (needed when the catalogue names no origin); an\n"
+    "                                    entry already there is never replaced\n"
     "  delete-archive [--yes] D: ARCHIVE delete an archive and its catalogue entry\n"
     "\n"
     "A drive root, /, the home folder and the trash are refused, whatever path or link\n"

@@ -59,6 +59,14 @@ QString IniNameKey(QStringView name) {
   return key;
 }
 
+bool TIniDocument::SameKey(QStringView a, QStringView b) const {
+  return a.compare(b, exactKeys_ ? Qt::CaseSensitive : Qt::CaseInsensitive) == 0;
+}
+
+QString TIniDocument::KeyOf(QStringView name) const {
+  return exactKeys_ ? name.trimmed().toString() : IniNameKey(name);
+}
+
 QString TIniDocument::Decode(QByteArrayView bytes) const {
   return utf16_ ? DecodeWtf8(std::string_view(bytes.data(), static_cast<size_t>(bytes.size())))
                 : DecodeEscapedUtf8(std::string_view(bytes.data(), static_cast<size_t>(bytes.size())));
@@ -161,7 +169,7 @@ std::optional<QString> TIniDocument::Value(QStringView section, QStringView key)
   const QStringView name = key.trimmed();
   for (const auto& [begin, end] : Occurrences(section))
     for (size_t i = begin + 1; i < end; ++i)
-      if (lines_[i].Kind == TKind::Entry && SameName(lines_[i].Name, name)) return EntryValue(Decode(lines_[i].Raw));
+      if (lines_[i].Kind == TKind::Entry && SameKey(lines_[i].Name, name)) return EntryValue(Decode(lines_[i].Raw));
   return std::nullopt;
 }
 
@@ -176,7 +184,7 @@ std::vector<std::pair<QString, QString>> TIniDocument::Entries(QStringView secti
   QSet<QString> seen;
   for (const auto& [begin, end] : Occurrences(section))
     for (size_t i = begin + 1; i < end; ++i)
-      if (lines_[i].Kind == TKind::Entry && !Contains(seen, IniNameKey(lines_[i].Name)))
+      if (lines_[i].Kind == TKind::Entry && !Contains(seen, KeyOf(lines_[i].Name)))
         entries.emplace_back(lines_[i].Name, EntryValue(Decode(lines_[i].Raw)));
   return entries;
 }
@@ -215,7 +223,7 @@ bool TIniDocument::SetValue(QStringView section, QStringView key, QStringView va
   for (const auto& [begin, end] : occurrences) {
     for (size_t i = begin + 1; i < end; ++i) {
       TLine& line = lines_[i];
-      if (line.Kind != TKind::Entry || !SameName(line.Name, name)) continue;
+      if (line.Kind != TKind::Entry || !SameKey(line.Name, name)) continue;
       if (EntryValue(Decode(line.Raw)) == wanted) return false;
       // Keep the key as spelled and spaced in the file, and the blanks after "=".
       qsizetype cut = line.Raw.indexOf('=') + 1;
@@ -244,19 +252,19 @@ bool TIniDocument::RemoveKey(QStringView section, QStringView key) {
   std::vector<size_t> doomed;
   for (const auto& [begin, end] : Occurrences(section))
     for (size_t i = begin + 1; i < end; ++i)
-      if (lines_[i].Kind == TKind::Entry && SameName(lines_[i].Name, name)) doomed.push_back(i);
+      if (lines_[i].Kind == TKind::Entry && SameKey(lines_[i].Name, name)) doomed.push_back(i);
   for (auto it = doomed.rbegin(); it != doomed.rend(); ++it) lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(*it));
   return !doomed.empty();
 }
 
 bool TIniDocument::RemoveKeys(QStringView section, const QStringList& keys) {
   QSet<QString> doomedNames;
-  for (const QString& key : keys) doomedNames.insert(IniNameKey(key));
+  for (const QString& key : keys) doomedNames.insert(KeyOf(key));
   std::vector<bool> doomed(lines_.size(), false);
   bool any = false;
   for (const auto& [begin, end] : Occurrences(section))
     for (size_t i = begin + 1; i < end; ++i)
-      if (lines_[i].Kind == TKind::Entry && doomedNames.contains(IniNameKey(lines_[i].Name))) any = doomed[i] = true;
+      if (lines_[i].Kind == TKind::Entry && doomedNames.contains(KeyOf(lines_[i].Name))) any = doomed[i] = true;
   if (!any) return false;
   size_t kept = 0;
   for (size_t i = 0; i < lines_.size(); ++i)
@@ -281,7 +289,9 @@ TIniDocument TIniFile::Read() const {
   const std::optional<QByteArray> bytes = ReadWholeFile(path_, &missing, &error);
   if (!bytes && !missing)
     AddSettingsWarning(QStringLiteral("%1; it reads as empty and is left as it is.").arg(error), "unreadable:" + path_);
-  return bytes ? TIniDocument::Parse(*bytes) : TIniDocument();
+  TIniDocument doc = bytes ? TIniDocument::Parse(*bytes) : TIniDocument();
+  doc.SetExactKeys(exactKeys_);
+  return doc;
 }
 
 template <typename Change>
@@ -297,6 +307,7 @@ void TIniFile::Modify(Change change) {
   const std::optional<QByteArray> bytes = ReadWholeFile(path_, &missing, &error);
   if (!bytes && !missing) throw EIniFileException(error);
   TIniDocument doc = bytes ? TIniDocument::Parse(*bytes) : TIniDocument();
+  doc.SetExactKeys(exactKeys_);
   if (!change(doc)) return;
   if (!WriteFileAtomically(path_, doc.ToBytes(), 0666, &error)) throw EIniFileException(error);
 }

@@ -61,6 +61,10 @@ public:
   QStringList Sections() const;
   bool HasSection(QStringView section) const;
 
+  // Key names compare case-sensitively from now on (section names still do not): for files whose
+  // keys are file names on a file system that tells "a.zip" from "A.ZIP".
+  void SetExactKeys(bool exact) { exactKeys_ = exact; }
+
   // Each returns whether the document changed. SetValue throws EIniFileException for a section or
   // key name that cannot be written (empty, or one that would read back as something else).
   bool SetValue(QStringView section, QStringView key, QStringView value);
@@ -81,6 +85,9 @@ private:
   };
 
   void Classify(TLine& line) const;
+  bool SameKey(QStringView a, QStringView b) const;
+  // A key name as the key of a hash, as SameKey compares names.
+  QString KeyOf(QStringView name) const;
   QString Decode(QByteArrayView bytes) const;
   QByteArray Encode(QStringView text) const;
   // The line range [begin, end) of each occurrence of the section: header and body.
@@ -92,12 +99,14 @@ private:
   bool utf16_ = false;
   QByteArray tail_;  // the odd last byte of a UTF-16 file, kept at the end
   QByteArray newline_ = "\r\n";
+  bool exactKeys_ = false;
 };
 
 class TIniFile {
 public:
   // hostPath: the file's host path.
-  explicit TIniFile(QByteArray hostPath) : path_(std::move(hostPath)) {}
+  // exactKeys: key names compare case-sensitively (TIniDocument::SetExactKeys).
+  explicit TIniFile(QByteArray hostPath, bool exactKeys = false) : path_(std::move(hostPath)), exactKeys_(exactKeys) {}
 
   const QByteArray& FileName() const { return path_; }
 
@@ -124,4 +133,5 @@ private:
   void Modify(Change change);
 
   QByteArray path_;
+  bool exactKeys_ = false;
 };

@@ -57,7 +57,8 @@ TToolsMenu::TToolsMenu(QMenu* menu, std::function<QString()> currentFolder, QWid
   connect(mnuSystemTools, &QMenu::aboutToShow, this, [this] { mnuSystemToolsClick(); });
   connect(cmdToolsCustomize, &QAction::triggered, this, [this] { cmdToolsCustomizeClick(); });
   connect(mnuTools, &QMenu::aboutToShow, this, [this] { mnuToolsClick(); });
-  mnuToolsClick();
+  // The user's items come when the menu opens: a huge tools file never holds up the start.
+  LT1->setVisible(false);
 }
 
 void TToolsMenu::mnuToolsClick() {
@@ -81,6 +82,12 @@ void TToolsMenu::mnuToolsClick() {
   // Lines that make no item say so in the menu itself, where the user looks.
   for (const QString& problem : file.Problems) {
     auto* item = new QAction(QStringLiteral("TOOLS.INI: ") + problem, mnuTools);
+    item->setEnabled(false);
+    mnuTools->addAction(item);
+    userItems_ << item;
+  }
+  if (!file.Truncated.isEmpty()) {
+    auto* item = new QAction(QStringLiteral("TOOLS.INI: ") + file.Truncated, mnuTools);
     item->setEnabled(false);
     mnuTools->addAction(item);
     userItems_ << item;
