@@ -48,11 +48,6 @@ TReportOutcome RunUnattendedReport(const TReportRequest& request, TSubfolderView
 TReportOutcome DeliverReport(const TReportRequest& request, const QString& path, const TFolderInfoReport& info,
                              const TSubfolderListReport& list, const TReportContext& context);
 
-// Writes a report made for the folder path to the request's destination: its file (taken from
-// the start folder) or the printer.
-TReportOutcome DeliverReport(const TReportRequest& request, const QString& path, const TFolderInfoReport& info,
-                             const TSubfolderListReport& list, const TReportContext& context);
-
 // The folder the program was started in, remembered before anything changes the working folder.
 void RememberStartFolder();
 QString StartFolder();

@@ -38,14 +38,15 @@ inline void StartMainForm(TMainForm& form) {
 
 // Stores the letters the next start of the window scans by itself.
 inline void SetDrivesToAutoScan(const QString& letters) {
-  LoadSettings();
-  DrivesToAutoScan->Value = letters;
-  SaveSettings();
+  TSettings settings;
+  settings.Load();
+  settings.Change([&letters](TSettingValues& v) { v.DrivesToAutoScan = letters; });
+  settings.Save();
 }
 
 // Makes path the current folder and shows it on page k (0 pie ... 4 free space).
 inline void ShowFolderOnPage(TMainForm& form, const QString& path, int k) {
   ASSERT_TRUE(form.GoToFolder(path)) << path.toStdString();
   form.SelectPage(k);
-  ASSERT_EQ(form.CurrentPath, path);
+  ASSERT_EQ(form.Current().Path(), path);
 }

@@ -89,8 +89,8 @@ void TMainForm::BuildFolderTree() {
   connect(model_, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this](const QModelIndex& parent, int first, int last) {
     ++removing_;
     const TTreeNode* p = TFolderTreeModel::NodeOf(parent);
-    if (CurrentNode && IsWithinRows(CurrentNode, p, first, last)) {
-      CurrentNode = nullptr;
+    if (current_.Node() && IsWithinRows(current_.Node(), p, first, last)) {
+      current_.SetNode(nullptr);
       selectionMoved_ = true;
     }
     const TTreeNode* listed = SubfoldersPage ? SubfoldersPage->ShownNode() : nullptr;
@@ -165,38 +165,38 @@ bool TMainForm::FolderTreeChanging(TTreeNode* node) {
     letter = NodeDriveLetter(node);
   else {
     const QString path = NodePath(node);
-    if (path.at(0) == CurrentDrive) return true;
+    if (path.at(0) == current_.Drive()) return true;
     letter = path.at(0);
   }
   return DriveAccessible(letter);
 }
 
 void TMainForm::FolderTreeChange(TTreeNode* node) {
-  CurrentNode = node;
   if (!node) {
+    current_.SetNode(nullptr);
     PreparePages(nullptr);
     toolLevelUp->setEnabled(false);
     toolExplore->setEnabled(false);
     return;
   }
-  CurrentPath = NodePath(node);
+  current_.SetFolder(node, NodePath(node));
   // While a scan runs its walk holds nodes of the tree, so nothing is taken out of it then; a
   // vanished folder is noticed again when it is selected after the scan.
-  if (node->Parent() && !Scanning && !IsDirectory(CurrentPath)) {
+  if (node->Parent() && !Scanning && !IsDirectory(current_.Path())) {
     PreparePages(nullptr);
     session_->RemoveFolder(node, node->Data() ? node->Data()->TotalSize : 0);
     InvalidateAll(true);
     return;
   }
-  setWindowTitle(ProgramName + QStringLiteral(" - ") + CurrentPath);
-  SetStatusText(0, CurrentPath);
+  setWindowTitle(ProgramName + QStringLiteral(" - ") + current_.Path());
+  SetStatusText(0, current_.Path());
   toolLevelUp->setEnabled(node->Parent() != nullptr);
   toolExplore->setEnabled(true);
   if (!Scanning) toolRescanDir->setEnabled(true);
-  if (!node->Parent() || CurrentPath.at(0) != CurrentDrive) UpdateDriveInfo();
+  if (!node->Parent() || current_.Path().at(0) != current_.Drive()) UpdateDriveInfo();
   if (PreparePages(node)) {
     if (!node->Parent() && CurrentPage == 4) SelectPage(0);
-    ShowSectionSizeWindow(PieSectionSizeWindow && PieSectionSizeWindow->Value);
+    ShowSectionSizeWindow(settings_->PieSectionSizeWindow);
     FillPage(CurrentPage, node);
   }
 }
@@ -208,15 +208,15 @@ void TMainForm::CollapseNode(TTreeNode* node) { FolderTree->collapse(model_->Ind
 bool TMainForm::NodeExpanded(TTreeNode* node) const { return FolderTree->isExpanded(model_->IndexOf(node)); }
 
 void TMainForm::toolLevelUpClick() {
-  if (!CurrentNode || !CurrentNode->Parent()) return;
+  if (!current_.Node() || !current_.Node()->Parent()) return;
   QApplication::setOverrideCursor(Qt::WaitCursor);
   struct TRestore {
     ~TRestore() { QApplication::restoreOverrideCursor(); }
   } restore;
-  TTreeNode* parent = CurrentNode->Parent();
-  FolderTree->collapse(model_->IndexOf(CurrentNode));
+  TTreeNode* parent = current_.Node()->Parent();
+  FolderTree->collapse(model_->IndexOf(current_.Node()));
   // Collapse every expanded descendant too.
-  std::vector<TTreeNode*> pending{CurrentNode};
+  std::vector<TTreeNode*> pending{current_.Node()};
   while (!pending.empty()) {
     TTreeNode* n = pending.back();
     pending.pop_back();
@@ -232,8 +232,8 @@ void TMainForm::toolLevelUpClick() {
 }
 
 void TMainForm::toolExploreClick() {
-  if (CurrentPath.isEmpty()) return;
-  OpenItem(CurrentPath, this);
+  if (current_.Path().isEmpty()) return;
+  OpenItem(current_.Path(), this);
 }
 
 void TMainForm::cmdFileSelectFolderClick() {
@@ -242,7 +242,7 @@ void TMainForm::cmdFileSelectFolderClick() {
   browse.AllowDriveRoots = true;
   browse.Title = QStringLiteral("Select the folder you want to analyze. If the folder has not been scanned, ") + ProgramName +
                  QStringLiteral(" will scan it now.");
-  browse.Folder = CurrentPath;
+  browse.Folder = current_.Path();
   if (browse.Execute()) GoToFolder(browse.Folder);
 }
 

@@ -2,6 +2,7 @@
 // The main window: the folder tree on the left, the pages of the current folder on the right, the
 // scan commands, start-up and shut-down. It is the scanner's host while a scan runs.
 
+#include "config/Settings.h"
 #include "scan/FolderTree.h"
 #include "scan/ScanHost.h"
 #include "shell/ModalDialogs.h"
@@ -55,21 +56,16 @@ void SetMainFormCreationHook(std::function<void()> hook);
 class TMainForm : public QMainWindow, public IScanHost, public IPageHost, public ISectionBoxOwner {
   Q_OBJECT
 
-  // First, so that the names below can refer to it.
+  // The folder shown in the pages and the figures of its drive.
   TCurrentFolder current_;
+  // What the program remembers between runs; the pages and tool windows follow its changes.
+  TSettings settings_;
 
 public:
   // arguments: the command line without the program's name.
   explicit TMainForm(QStringList arguments = {}, QWidget* parent = nullptr);
   ~TMainForm() override;
 
-  // The folder shown in the pages and the figures of its drive (names onto the current folder).
-  TTreeNode*& CurrentNode = current_.Node;
-  QString& CurrentPath = current_.Path;
-  QChar& CurrentDrive = current_.Drive;
-  int32_t& DriveClusterSize = current_.DriveClusterSize;
-  int64_t& DriveTotal = current_.DriveTotal;
-  int64_t& DriveFree = current_.DriveFree;
   int CurrentPage = 0;
   // Letters of the drives in the tree, in the order their current scan began.
   const QString& ScannedDrives() const;
@@ -78,6 +74,7 @@ public:
   // The scans, the folder tree and the drives behind the window.
   TScanSession& Session() override { return *session_; }
   TCurrentFolder& Current() override { return current_; }
+  TSettings& Settings() override { return settings_; }
   TFolderTree& Nodes();
   TFolderTreeModel& Model() { return *model_; }
   TFolderScanner& Scanner();
@@ -174,7 +171,6 @@ public:
   void ClustersBoxChange(int index);
   void SetStatusText(int panel, const QString& text) override;
   void ShowSectionSizeWindow(bool visible) override;
-  void ApplyPieSettings();
   void LayoutCurrentPage();
   bool NotReady() const override { return notReady_; }
   // The not-ready text's distance from the top of its half of the panel.
@@ -237,8 +233,9 @@ public:
   void FolderCompleted(TTreeNode* node) override;
   void ProcessMessages() override;
 
-  // Called when the window goes: placement, window state, subfolder-list values, settings. A
-  // failure to save is reported once: on stderr, and in a message box when report is true.
+  // Called when the window closes (or the program quits without that): placement, window state,
+  // subfolder-list values, tool windows, settings; once. A failure to save is reported once: on
+  // stderr, and in a message box when report is true.
   void FormDestroy(bool report = false);
 
 protected:
@@ -262,6 +259,10 @@ private:
   void ToolbarSupportResize();
   void StatusBarResize();
   void ViewToggle(QAction* action, bool on);
+  // The toolbar buttons, menu checks and views that show a setting follow its changes.
+  void FollowSettings(TSettingGroups groups);
+  void ShowDesktopViews();
+  void PaintNotReadyPanel();
   void PercentToggle(QAction* pressed, bool down);
   void cmdViewPageClick(int tag);
   void FileMenuOpening();

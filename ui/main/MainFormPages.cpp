@@ -40,11 +40,6 @@ void TMainForm::ShowSectionSizeWindow(bool visible) {
   SectionSizeBox->setVisible(visible);
 }
 
-void TMainForm::ApplyPieSettings() {
-  if (PiePage) PiePage->ApplyPieSettings();
-  if (SectionSizeBox) SectionSizeBox->ApplyGaugeColors();
-}
-
 void TMainForm::SetNotReady(bool on) {
   notReady_ = on;
   if (on) {
@@ -52,14 +47,14 @@ void TMainForm::SetNotReady(bool on) {
     ThePages->setCurrentIndex(0);
     for (int i = 1; i <= 5; ++i) ThePages->setTabVisible(i, false);
   } else {
-    for (int i = 1; i <= 5; ++i) ThePages->setTabVisible(i, i != 5 || (CurrentNode && CurrentNode->Parent()));
+    for (int i = 1; i <= 5; ++i) ThePages->setTabVisible(i, i != 5 || (current_.Node() && current_.Node()->Parent()));
     ThePages->setTabVisible(0, false);
     ThePages->setCurrentIndex(CurrentPage + 1);
   }
 }
 
 void TMainForm::FillNotReadyText() {
-  const QString item = !CurrentNode ? QStringLiteral("item") : CurrentNode->Parent() ? QStringLiteral("folder") : QStringLiteral("drive");
+  const QString item = !current_.Node() ? QStringLiteral("item") : current_.Node()->Parent() ? QStringLiteral("folder") : QStringLiteral("drive");
   QString caption;
   QString text;
   if (ScannedDrives().isEmpty()) {
@@ -81,18 +76,14 @@ void TMainForm::FillNotReadyText() {
 }
 
 bool TMainForm::PreparePages(TTreeNode* node) {
-  CurrentNode = node;
+  current_.SetNode(node);
   if (node && node->Data()) {
     if (!node->Parent() && CurrentPage == 4) CurrentPage = 0;
     SetNotReady(false);
     return true;
   }
   ShowSectionSizeWindow(false);
-  QPalette pal = panNotReady->palette();
-  const TColor color = PieColors[13];
-  pal.setColor(QPalette::Window, IsSystemColor(color) ? palette().color(QPalette::Window)
-                                                      : QColor(RedOf(color), GreenOf(color), BlueOf(color)));
-  panNotReady->setPalette(pal);
+  PaintNotReadyPanel();
   SetNotReady(true);
   FillNotReadyText();
   if (!node && ScannedDrives().isEmpty()) {
@@ -100,6 +91,14 @@ bool TMainForm::PreparePages(TTreeNode* node) {
     cmdFileRemove->setEnabled(false);
   }
   return false;
+}
+
+void TMainForm::PaintNotReadyPanel() {
+  QPalette pal = panNotReady->palette();
+  const TColor color = settings_->PieColors[13];
+  pal.setColor(QPalette::Window, IsSystemColor(color) ? palette().color(QPalette::Window)
+                                                      : QColor(RedOf(color), GreenOf(color), BlueOf(color)));
+  panNotReady->setPalette(pal);
 }
 
 void TMainForm::SelectPage(int k) {
@@ -172,15 +171,12 @@ void TMainForm::InvalidatePie() {
 }
 
 void TMainForm::UpdateDriveInfo() {
-  if (!CurrentNode) return;
-  const QChar letter = !CurrentNode->Parent() ? NodeDriveLetter(CurrentNode) : CurrentPath.at(0);
-  CurrentDrive = letter;
+  if (!current_.Node()) return;
+  const QChar letter = !current_.Node()->Parent() ? NodeDriveLetter(current_.Node()) : current_.Path().at(0);
   const TDriveRecInfo* rec = session_->Drive(letter);
-  DriveClusterSize = rec ? rec->ClusterSize : ClusterSizeOf(RootOf(letter));
-  DriveTotal = TotalSpace(RootOf(letter));
-  DriveFree = FreeSpace(RootOf(letter));
   // The pie's header and the tool window show the drive's figures from the current folder.
-  current_.NotifyChanged();
+  current_.SetDrive(letter, rec ? rec->ClusterSize : ClusterSizeOf(RootOf(letter)), TotalSpace(RootOf(letter)),
+                    FreeSpace(RootOf(letter)));
   if (DriveBox->Drive() != letter) DriveBox->SetDrive(letter);
-  SetStatusText(1, ClusterStatusText(DriveClusterSize, FileSystemName(RootOf(letter))));
+  SetStatusText(1, ClusterStatusText(current_.DriveClusterSize(), FileSystemName(RootOf(letter))));
 }

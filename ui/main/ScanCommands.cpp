@@ -58,7 +58,7 @@ void TMainForm::SetBusy(bool busy) {
 }
 
 void TMainForm::FolderCompleted(TTreeNode* node) {
-  if (node && node == CurrentNode) Guarded([this] { SelectPage(CurrentPage); });
+  if (node && node == current_.Node()) Guarded([this] { SelectPage(CurrentPage); });
 }
 
 void TMainForm::ProcessMessages() {
@@ -84,7 +84,7 @@ void TMainForm::SetScanning(bool on) {
   // The Stop button's hint would stay over the status line: the button it belongs to is
   // disabled under the mouse and never says that the mouse left.
   if (!on) statusBar()->clearMessage();
-  if (!on) toolRescanDir->setEnabled(CurrentNode != nullptr);
+  if (!on) toolRescanDir->setEnabled(current_.Node() != nullptr);
   // The not-ready text depends on whether a scan runs.
   if (notReady_) FillNotReadyText();
 }
@@ -154,7 +154,7 @@ void TMainForm::RescanDrives(const QString& letters) {
     const QChar letter = c.toUpper();
     TDriveRecInfo* rec = session_->Drive(letter);
     if (!session_->IsScanned(letter) || !rec) continue;
-    const QString shown = CurrentPath;
+    const QString shown = current_.Path();
     // The drive goes out of the tree first; it stays out when it cannot be reached now.
     session_->RemoveDriveNode(letter);
     if (!SelectedNode()) PreparePages(nullptr);
@@ -188,7 +188,7 @@ bool TMainForm::GoToFolder(const QString& path) {
 
 void TMainForm::RescanCurrentFolder() {
   TTreeNode* node = SelectedNode();
-  if (!CurrentNode || !node || Scanning) return;
+  if (!current_.Node() || !node || Scanning) return;
   SetScanning(true);
   PreparePages(nullptr);
   pumpTimer_.invalidate();

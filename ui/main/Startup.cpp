@@ -20,7 +20,7 @@ std::unique_ptr<TMainForm> CreateMainWindows(const QStringList& arguments) {
     return nullptr;
   }
   form->SectionSizeBox = new TSectionSizeBox(form.get());
-  form->BarChartBox = new TBarChartBox(form.get());
+  form->BarChartBox = new TBarChartBox(form.get(), &form->Settings());
   return form;
 }
 

@@ -44,7 +44,7 @@ protected:
     std::unique_ptr<TMainForm> form = CreateMainWindows({QStringLiteral("T:\\Data")});
     ASSERT_TRUE(form);
     StartMainForm(*form);
-    ASSERT_EQ(form->CurrentPath, QStringLiteral("T:\\Data"));
+    ASSERT_EQ(form->Current().Path(), QStringLiteral("T:\\Data"));
     if (beforeExit) beforeExit(*form);
     form->cmdFileExit->trigger();
     QApplication::processEvents();

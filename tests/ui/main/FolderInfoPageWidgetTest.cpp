@@ -52,7 +52,7 @@ void ExpectPageShows(TMainForm& form, const QString& path) {
   SCOPED_TRACE(path.toStdString());
   ShowFolderOnPage(form, path, 1);
   const TFolderInfoPage& page = *form.FolderInfoPage;
-  const TFolderInfo info = BuildFolderInfo(*form.CurrentNode, path, SelectedClusterIndex);
+  const TFolderInfo info = BuildFolderInfo(*form.Current().Node(), path, SelectedClusterIndex);
   EXPECT_EQ(page.txtWebFolderInfoType->text(), info.TypeText);
   EXPECT_EQ(page.txtWebFolderInfoPath->text(),
             page.txtWebFolderInfoPath->fontMetrics().elidedText(info.PathText, Qt::ElideMiddle,

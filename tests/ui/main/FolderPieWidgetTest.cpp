@@ -58,16 +58,17 @@ public:
   // Shows the form, scans T, and sets the pie settings the tests start from.
   void Start(TMainForm& form) {
     StartMainForm(form);
-    IncludeWastedInformation->Value = false;
-    ShowFileNames->Value = false;
-    ShowPercentInPie->Value = 0;
-    SortAscending->Value = false;
-    AutoExpand->Value = true;
-    AutoCollapse->Value = true;
-    MinFolderSectionAngle = DefaultMinFolderSectionAngle;
-    MinFileSectionAngle = DefaultMinFileSectionAngle;
-    MinTextSectionAngle = DefaultMinTextSectionAngle;
-    form.ApplyPieSettings();
+    form.Settings().Change([](TSettingValues& v) {
+      v.IncludeWastedInformation = false;
+      v.ShowFileNames = false;
+      v.ShowPercentInPie = 0;
+      v.SortAscending = false;
+      v.AutoExpand = true;
+      v.AutoCollapse = true;
+      v.MinFolderSectionAngle = DefaultMinFolderSectionAngle;
+      v.MinFileSectionAngle = DefaultMinFileSectionAngle;
+      v.MinTextSectionAngle = DefaultMinTextSectionAngle;
+    });
   }
 
   static void Show(TMainForm& form, const QString& path) {
@@ -131,13 +132,13 @@ TEST(FolderPieWidget, EmptyFolderIsOneFullSectionWithTheCaptionOfEachLabelSettin
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.setting);
-    ShowPercentInPie->Value = c.setting;
+    form.Settings().Change([&](TSettingValues& v) { v.ShowPercentInPie = c.setting; });
     TPieEnv::Show(form, QStringLiteral("T:\\empty"));
     THPieChart& chart = form.PiePage->Chart();
     ASSERT_EQ(chart.SectionCount(), 1);
     EXPECT_EQ(chart.SectionAt(0)->Caption, c.caption);
     EXPECT_EQ(chart.SectionAt(0)->Angle, 360.0);
-    EXPECT_EQ(chart.SectionAt(0)->Color, PieColors[4]);
+    EXPECT_EQ(chart.SectionAt(0)->Color, form.Settings()->PieColors[4]);
     ASSERT_EQ(form.PiePage->SectionInfos.size(), 2u);
     EXPECT_EQ(form.PiePage->SectionInfos[1]->Kind, TSectionKind::Summary);
     EXPECT_EQ(form.PiePage->SectionInfos[1]->Path, QStringLiteral("This folder (0 bytes)"));
@@ -157,7 +158,7 @@ TEST(FolderPieWidget, SubfolderExactlyAtTheMinimumAngleGoesIntoOtherSmallerFolde
   EXPECT_DOUBLE_EQ(chart.SectionAt(1)->Angle, 1.0);
 
   // Just below the threshold the subfolder gets its own section.
-  MinFolderSectionAngle = 0.99;
+  form.Settings().Change([&](TSettingValues& v) { v.MinFolderSectionAngle = 0.99; });
   form.InvalidatePie();
   EXPECT_EQ(Captions(chart), (QStringList{QStringLiteral("big"), QStringLiteral("small")}));
   const TSectionInfo& small = *form.PiePage->SectionInfos[chart.SectionAt(1)->InfoIndex];
@@ -168,7 +169,7 @@ TEST(FolderPieWidget, SubfolderExactlyAtTheMinimumAngleGoesIntoOtherSmallerFolde
 
   // The sort command rebuilds with the smallest section first.
   form.cmdViewPieSortAscending->trigger();
-  EXPECT_TRUE(SortAscending->Value);
+  EXPECT_TRUE(form.Settings()->SortAscending);
   EXPECT_EQ(Captions(chart), (QStringList{QStringLiteral("small"), QStringLiteral("big")}));
 }
 
@@ -178,14 +179,14 @@ TEST(FolderPieWidget, OwnFilesSummarisedOrOneByOneWithTheDrivesSlackWhenWastedCo
   env.Start(form);
   TPieEnv::Show(form, QStringLiteral("T:\\files"));
   THPieChart& chart = form.PiePage->Chart();
-  const int32_t cluster = form.DriveClusterSize;
+  const int32_t cluster = form.Current().DriveClusterSize();
   ASSERT_GT(cluster, 3);
   ASSERT_EQ(cluster, ClusterSizeOf(QStringLiteral("T:\\")));
 
   // Summarised: one section for the files, carrying the folder's node but the arrow cursor.
   ASSERT_EQ(Captions(chart), QStringList{QStringLiteral("Files in this folder")});
   const TSectionInfo& files = *form.PiePage->SectionInfos[chart.SectionAt(0)->InfoIndex];
-  EXPECT_EQ(files.Node, form.CurrentNode);
+  EXPECT_EQ(files.Node, form.Current().Node());
   EXPECT_EQ(files.Cursor, PieCursorArrow);
   EXPECT_EQ(files.Size, 103);
 
@@ -197,16 +198,16 @@ TEST(FolderPieWidget, OwnFilesSummarisedOrOneByOneWithTheDrivesSlackWhenWastedCo
       {false, 3, 103},
       {true, cluster, 2 * int64_t(cluster)},
   };
-  ShowFileNames->Value = true;
-  ShowPercentInPie->Value = 2;
+  form.Settings().Change([&](TSettingValues& v) { v.ShowFileNames = true; });
+  form.Settings().Change([&](TSettingValues& v) { v.ShowPercentInPie = 2; });
   for (const auto& c : cases) {
     SCOPED_TRACE(c.wasted);
-    IncludeWastedInformation->Value = c.wasted;
+    form.Settings().Change([&](TSettingValues& v) { v.IncludeWastedInformation = c.wasted; });
     form.InvalidateAll(true);
     const int i = FindSection(chart, QStringLiteral("three.bin (") + FormatSize(c.threeValue) + QLatin1Char(')'));
     ASSERT_GE(i, 0) << Captions(chart).join(QLatin1Char('|')).toStdString();
     EXPECT_DOUBLE_EQ(chart.SectionAt(i)->Angle, double(c.threeValue) * 360.0 / double(c.total));
-    EXPECT_EQ(chart.SectionAt(i)->Color, PieColors[5]);
+    EXPECT_EQ(chart.SectionAt(i)->Color, form.Settings()->PieColors[5]);
     const TSectionInfo& info = *form.PiePage->SectionInfos[chart.SectionAt(i)->InfoIndex];
     EXPECT_EQ(info.Size, 3);
     EXPECT_EQ(info.Wasted, cluster - 3);
@@ -217,8 +218,8 @@ TEST(FolderPieWidget, OwnFilesSummarisedOrOneByOneWithTheDrivesSlackWhenWastedCo
   }
 
   // Files below the file threshold end in "Other smaller files".
-  MinFileSectionAngle = 200;
-  ShowPercentInPie->Value = 0;
+  form.Settings().Change([&](TSettingValues& v) { v.MinFileSectionAngle = 200; });
+  form.Settings().Change([&](TSettingValues& v) { v.ShowPercentInPie = 0; });
   form.InvalidatePie();
   EXPECT_EQ(Captions(chart), QStringList{QStringLiteral("Other smaller files")});
   EXPECT_EQ(form.PiePage->OtherFilesSize, 103);
@@ -229,7 +230,7 @@ TEST(FolderPieWidget, FilesAddedSinceTheScanPushPastTheCircleAndComingBackDoesNo
   TPieEnv env;
   TMainForm form({QStringLiteral("T:\\")});
   env.Start(form);
-  ShowFileNames->Value = true;
+  form.Settings().Change([&](TSettingValues& v) { v.ShowFileNames = true; });
   TPieEnv::Show(form, QStringLiteral("T:\\files"));
   THPieChart& chart = form.PiePage->Chart();
   ASSERT_EQ(chart.SectionCount(), 2);
@@ -250,7 +251,7 @@ TEST(FolderPieWidget, FilesAddedSinceTheScanPushPastTheCircleAndComingBackDoesNo
   EXPECT_DOUBLE_EQ(sum, 309.0 * 360.0 / 103.0);
   EXPECT_EQ(chart.SectionAt(0)->Caption, QStringLiteral("new.bin"));
   // The drawing stops at the full circle: the largest section covers all of it.
-  const TColor fileColor = ColorToRgb(PieColors[5]);
+  const TColor fileColor = ColorToRgb(form.Settings()->PieColors[5]);
   const QColor expected(RedOf(fileColor), GreenOf(fileColor), BlueOf(fileColor));
   for (double angle : {10.0, 100.0, 200.0, 300.0, 350.0}) {
     const QPoint p = chart.PointAt(angle, chart.Radius() / 2);
@@ -258,11 +259,40 @@ TEST(FolderPieWidget, FilesAddedSinceTheScanPushPastTheCircleAndComingBackDoesNo
   }
 }
 
+TEST(FolderPieWidget, ThePieAndTheToolbarFollowAChangeOfTheSettings) {
+  TPieEnv env;
+  TMainForm form({QStringLiteral("T:\\")});
+  env.Start(form);
+  TPieEnv::Show(form, QStringLiteral("T:\\files"));
+  THPieChart& chart = form.PiePage->Chart();
+  ASSERT_EQ(FindSection(chart, QStringLiteral("three.bin")), -1) << Captions(chart).join('|').toStdString();
+  EXPECT_FALSE(form.toolShowFiles->isChecked());
+  EXPECT_FALSE(form.toolShowWasted->isChecked());
+
+  // Nothing but the settings change: the pie on show is built again, the buttons follow.
+  const TColor fileColor = RgbToColor(12, 34, 56);
+  form.Settings().Change([&](TSettingValues& v) {
+    v.ShowFileNames = true;
+    v.IncludeWastedInformation = true;
+    v.PieColors[5] = fileColor;
+  });
+  const int three = FindSection(chart, QStringLiteral("three.bin"));
+  ASSERT_GE(three, 0) << Captions(chart).join('|').toStdString();
+  EXPECT_EQ(chart.SectionAt(three)->Color, fileColor);
+  EXPECT_TRUE(form.toolShowFiles->isChecked());
+  EXPECT_TRUE(form.toolShowWasted->isChecked());
+
+  // An edit that changes nothing rebuilds nothing.
+  const TSectionInfo* first = form.PiePage->SectionInfos[0].get();
+  form.Settings().Change([](TSettingValues& v) { v.ShowFileNames = true; });
+  EXPECT_EQ(form.PiePage->SectionInfos[0].get(), first);
+}
+
 TEST(FolderPieWidget, MouseMovesRedrawOnlyTheTwoLabelsAndFillTheHeader) {
   TPieEnv env;
   TMainForm form({QStringLiteral("T:\\")});
   env.Start(form);
-  ShowFileNames->Value = true;
+  form.Settings().Change([&](TSettingValues& v) { v.ShowFileNames = true; });
   TPieEnv::Show(form, QStringLiteral("T:\\two"));
   TPiePage& page = *form.PiePage;
   THPieChart& chart = page.Chart();
@@ -312,7 +342,7 @@ TEST(FolderPieWidget, MouseMovesRedrawOnlyTheTwoLabelsAndFillTheHeader) {
   EXPECT_EQ(form.StatusPanel0->text(), QStringLiteral("Folder T:\\two"));
 
   // A summary: its text, no type line, and no context menu on a right click.
-  MinFolderSectionAngle = 150;
+  form.Settings().Change([&](TSettingValues& v) { v.MinFolderSectionAngle = 150; });
   form.InvalidatePie();
   const int other = FindSection(chart, QStringLiteral("Other smaller folders"));
   ASSERT_GE(other, 0);
@@ -332,25 +362,25 @@ TEST(FolderPieWidget, ClicksOpenASubfolderAndGoUpFromOutsideTheDisk) {
   THPieChart& chart = page.Chart();
   const int left = FindSection(chart, QStringLiteral("left"));
   ASSERT_GE(left, 0);
-  TTreeNode* two = form.CurrentNode;
+  TTreeNode* two = form.Current().Node();
   form.FolderTree->collapse(form.Model().IndexOf(two));
 
   // A file or summary section does nothing; "Files in this folder" keeps the folder and expands it.
   Click(page.FolderPie, InsideSection(chart, FindSection(chart, QStringLiteral("Files in this folder"))));
-  EXPECT_EQ(form.CurrentNode, two);
+  EXPECT_EQ(form.Current().Node(), two);
   EXPECT_TRUE(form.FolderTree->isExpanded(form.Model().IndexOf(two)));
 
   Click(page.FolderPie, InsideSection(chart, left));
   QApplication::processEvents();
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\two\\left"));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\two\\left"));
   EXPECT_EQ(form.PiePage->ShownPath(), QStringLiteral("T:\\two\\left"));
-  TTreeNode* leftNode = form.CurrentNode;
+  TTreeNode* leftNode = form.Current().Node();
   EXPECT_TRUE(form.FolderTree->isExpanded(form.Model().IndexOf(leftNode)));
 
   // Outside the disk: back to the parent, the folder left collapsed.
   Click(page.FolderPie, QPoint(1, 1));
   QApplication::processEvents();
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\two"));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\two"));
   EXPECT_EQ(form.PiePage->ShownPath(), QStringLiteral("T:\\two"));
   EXPECT_FALSE(form.FolderTree->isExpanded(form.Model().IndexOf(leftNode)));
   EXPECT_TRUE(form.FolderTree->isExpanded(form.Model().IndexOf(two)));
@@ -362,7 +392,7 @@ TEST(FolderPieWidget, ClicksOpenASubfolderAndGoUpFromOutsideTheDisk) {
   EXPECT_EQ(page.txtWebFolderType->text(), QStringLiteral("Root Folder of Drive"));
   Click(page.FolderPie, QPoint(1, 1));
   QApplication::processEvents();
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\"));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\"));
 }
 
 TEST(FolderPieWidget, HeaderSizeDriveShareAndWastedShareFollowTheWastedSetting) {
@@ -382,8 +412,8 @@ TEST(FolderPieWidget, HeaderSizeDriveShareAndWastedShareFollowTheWastedSetting) 
   } cases[] = {{true, 16384, 50}, {false, 10000, 30}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.wasted);
-    IncludeWastedInformation->Value = c.wasted;
-    form.DriveTotal = 32768;
+    form.Settings().Change([&](TSettingValues& v) { v.IncludeWastedInformation = c.wasted; });
+    form.Current().SetDrive(form.Current().Drive(), form.Current().DriveClusterSize(), 32768, form.Current().DriveFree());
     page.ShowPieItem(QStringLiteral("ignored"), QStringLiteral("T:\\two\\left"), TSectionKind::Folder, 6384, 10000);
     EXPECT_EQ(page.txtWebFolderSize->text(), FormatSize(c.shown));
     EXPECT_EQ(page.gaugeWebSection->Progress(), c.driveShare);
@@ -392,7 +422,7 @@ TEST(FolderPieWidget, HeaderSizeDriveShareAndWastedShareFollowTheWastedSetting) 
     EXPECT_EQ(form.SectionSizeBox->txtWasted->text(), FormatSize(6384));
     EXPECT_EQ(form.StatusPanel0->text(), QStringLiteral("Folder T:\\two\\left"));
   }
-  form.DriveTotal = 0;
+  form.Current().SetDrive(form.Current().Drive(), form.Current().DriveClusterSize(), 0, form.Current().DriveFree());
   page.ShowPieItem(QString(), QStringLiteral("Other smaller files"), TSectionKind::Summary, 0, 0);
   EXPECT_EQ(page.gaugeWebSection->Progress(), 0);
   EXPECT_EQ(form.SectionSizeBox->gaugeWasted->Progress(), 0);
@@ -408,14 +438,14 @@ TEST(FolderPieWidget, SelectedClusterSizeCountsForFoldersAndTheDrivesOwnForFiles
     ~TRestore() { SelectedClusterIndex = Index; }
   } restore;
   SelectedClusterIndex = 7;  // 64 KB clusters
-  ShowFileNames->Value = true;
-  IncludeWastedInformation->Value = true;
+  form.Settings().Change([&](TSettingValues& v) { v.ShowFileNames = true; });
+  form.Settings().Change([&](TSettingValues& v) { v.IncludeWastedInformation = true; });
   TPieEnv::Show(form, QStringLiteral("T:\\two"));
   THPieChart& chart = form.PiePage->Chart();
-  const int32_t cluster = form.DriveClusterSize;
+  const int32_t cluster = form.Current().DriveClusterSize();
   ASSERT_NE(cluster, StandardClusterSizes[7]);
   const TSectionInfo& self = *form.PiePage->SectionInfos[0];
-  EXPECT_EQ(self.Wasted, TotalWastedAt(*form.CurrentNode->Data(), 7));
+  EXPECT_EQ(self.Wasted, TotalWastedAt(*form.Current().Node()->Data(), 7));
   const int64_t total = self.Size + self.Wasted;
   for (int i = 0; i < chart.SectionCount(); ++i) {
     const TSectionInfo& info = *form.PiePage->SectionInfos[chart.SectionAt(i)->InfoIndex];
@@ -452,5 +482,5 @@ TEST(FolderPieWidget, RightClickOpensTheMenuOfAFileOrFolderButNotOfASummary) {
   MoveMouse(page.FolderPie, InsideSection(chart, FindSection(chart, QStringLiteral("left"))));
   Click(page.FolderPie, InsideSection(chart, 0), Qt::RightButton);
   EXPECT_EQ(menus.size(), 1u);
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\two"));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\two"));
 }

@@ -133,7 +133,7 @@ TEST(FreeSpacePage, TrashAndDeleteTakeExactlyTheFolderOutOfTheTree) {
     EXPECT_EQ(after.Files, before.Files - old.Files);
     EXPECT_EQ(after.Folders, before.Folders - old.Folders - 1);
     EXPECT_EQ(TotalsOf(form, QStringLiteral("T:\\")).Size, rootBefore.Size - old.Size);
-    EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data"));
+    EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Data"));
     // The trash holds it; a delete leaves nothing anywhere.
     const QByteArray trashed = env.t.Path("share/Trash/files/Old");
     EXPECT_EQ(::access(trashed.constData(), F_OK) == 0, command == ccRecycle);

@@ -153,7 +153,7 @@ TEST(StartupWidget, ScanDrivesDialogScansTheCheckedDrives) {
   EXPECT_EQ(form.ScannedDrives(), QStringLiteral("CT"));
   EXPECT_EQ(TopTexts(form), (QStringList{QStringLiteral("C"), QStringLiteral("T")}));
   EXPECT_EQ(form.StatusPanel0->text(), QStringLiteral("Done."));
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("C:\\")) << "the first drive is selected after its scan";
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("C:\\")) << "the first drive is selected after its scan";
 }
 
 TEST(StartupWidget, AutoScanDrivesInOrderAndAnAbortSkipsTheRest) {
@@ -215,7 +215,7 @@ TEST(StartupWidget, CommandLineDrivesAndFolders) {
     StartMainForm(form);
     SCOPED_TRACE(k.shown.toStdString());
     EXPECT_EQ(form.ScannedDrives(), k.scanned) << "a drive already in the tree is not scanned again";
-    EXPECT_EQ(form.CurrentPath, k.shown);
+    EXPECT_EQ(form.Current().Path(), k.shown);
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Korvane - ") + k.shown);
     EXPECT_EQ(form.DriveBox->Drive(), k.shown[0]) << "the drive box follows the drive shown";
     EXPECT_TRUE(env.dialogs.empty());
@@ -230,11 +230,11 @@ TEST(StartupWidget, ReportArgumentScansInTheWindowAndPutsTheViewBack) {
   {
     TMainForm form({QStringLiteral("/rCSV"), QStringLiteral("T:\\Data"), list, QStringLiteral("/SD:2"),
                     QStringLiteral("/WF"), QStringLiteral("/HX:B:5")});
-    IncludeWastedInformation->Value = true;
+    form.Settings().Change([&](TSettingValues& v) { v.IncludeWastedInformation = true; });
     StartMainForm(form);
     // The window scanned the folder's drive (not the drives to scan at start) and shows it.
     EXPECT_EQ(form.ScannedDrives(), QStringLiteral("T"));
-    EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data"));
+    EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Data"));
     EXPECT_TRUE(env.dialogs.empty());
     EXPECT_TRUE(env.messages.empty());
     const QList<QByteArray> lines = ReadWholeFile(env.t.Path("list.csv")).value_or(QByteArray()).split('\n');
@@ -244,7 +244,7 @@ TEST(StartupWidget, ReportArgumentScansInTheWindowAndPutsTheViewBack) {
     const TSubfolderView view = form.SubfoldersPage->View();
     EXPECT_EQ(view.DisplayType, 2);
     EXPECT_EQ(view.Sort, 1);
-    EXPECT_TRUE(IncludeWastedInformation->Value);
+    EXPECT_TRUE(form.Settings()->IncludeWastedInformation);
     EXPECT_TRUE(form.toolShowWasted->isChecked());
   }
   // Too few arguments: no report and no message.
@@ -284,7 +284,6 @@ TEST(MainFormWidget, FatalErrorWhileCreatingEndsWithTheMessage) {
   EXPECT_EQ(env.messages[0].Text, QStringLiteral("Fatal error: Korvane must close"));
   EXPECT_EQ(env.messages[0].Caption, QStringLiteral("Fatal error"));
   EXPECT_EQ(env.messages[0].Icon, TMessageIcon::Error);
-  SaveSettings();
 }
 
 TEST(MainFormWidget, PlacementIsSavedOnlyInTheNormalState) {
@@ -296,6 +295,7 @@ TEST(MainFormWidget, PlacementIsSavedOnlyInTheNormalState) {
     form.setGeometry(100, 120, 600, 420);
     QApplication::processEvents();
     normal = form.geometry();
+    form.close();
   }
   EXPECT_EQ(RegReadInt(RegistryKeyPath, DesktopSection, PlacementWidth, 0), normal.width());
   EXPECT_EQ(RegReadInt(RegistryKeyPath, DesktopSection, PlacementHeight, 0), normal.height());
@@ -308,6 +308,7 @@ TEST(MainFormWidget, PlacementIsSavedOnlyInTheNormalState) {
     form.showMaximized();
     QApplication::processEvents();
     ASSERT_TRUE(form.isMaximized());
+    form.close();
   }
   EXPECT_EQ(RegReadInt(RegistryKeyPath, DesktopSection, PlacementWindowState, -1), 2);
   EXPECT_EQ(RegReadInt(RegistryKeyPath, DesktopSection, PlacementWidth, 0), normal.width());
@@ -327,11 +328,12 @@ TEST(MainFormWidget, ViewTogglesAndSizeButtonsStoreTheirSettings) {
     form.toolMB->trigger();
     EXPECT_TRUE(form.toolMB->isChecked());
     EXPECT_FALSE(form.toolPercent->isChecked()) << "relative and absolute are never both down";
-    EXPECT_EQ(ShowPercentInPie->Value, 2);
+    EXPECT_EQ(form.Settings()->ShowPercentInPie, 2);
     form.toolMB->trigger();
     EXPECT_FALSE(form.toolMB->isChecked());
     EXPECT_FALSE(form.toolPercent->isChecked());
-    EXPECT_EQ(ShowPercentInPie->Value, 0);
+    EXPECT_EQ(form.Settings()->ShowPercentInPie, 0);
+    form.close();
   }
   TMainForm form;
   StartMainForm(form);
@@ -349,14 +351,14 @@ TEST(ScanCommandWidget, RescanningADriveAppendsItAndShowsTheSameFolderAgain) {
   TMainForm form({QStringLiteral("C:\\"), QStringLiteral("T:\\")});
   StartMainForm(form);
   ASSERT_TRUE(form.GoToFolder(QStringLiteral("C:\\Users")));
-  ASSERT_EQ(form.CurrentPath, QStringLiteral("C:\\Users"));
+  ASSERT_EQ(form.Current().Path(), QStringLiteral("C:\\Users"));
   env.c.File("Users/b.txt", 2000);
   form.ScanOrRescanDrive(QStringLiteral("Cwhatever"));
   EXPECT_EQ(TopTexts(form), (QStringList{QStringLiteral("T"), QStringLiteral("C")}));
   EXPECT_EQ(form.ScannedDrives(), QStringLiteral("TC"));
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("C:\\Users"));
-  ASSERT_TRUE(form.CurrentNode && form.CurrentNode->Data());
-  EXPECT_EQ(form.CurrentNode->Data()->TotalSize, 7000);
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("C:\\Users"));
+  ASSERT_TRUE(form.Current().Node() && form.Current().Node()->Data());
+  EXPECT_EQ(form.Current().Node()->Data()->TotalSize, 7000);
   // The pie page is the one shown: it names the folder it draws in the status line.
   EXPECT_EQ(form.StatusPanel0->text(), QStringLiteral("Folder C:\\Users"));
   ExpectModelMirrorsTree(form.Model(), {}, nullptr, form.Nodes());
@@ -401,7 +403,7 @@ TEST(ScanCommandWidget, RemovingDrivesOfAnEmptyTreeOrDuringAScanAndDroppingDurin
   EXPECT_EQ(form.Nodes().TopCount(), 0);
   EXPECT_TRUE(form.ScannedDrives().isEmpty());
   EXPECT_TRUE(DriveList().empty());
-  EXPECT_EQ(form.CurrentNode, nullptr);
+  EXPECT_EQ(form.Current().Node(), nullptr);
   EXPECT_TRUE(form.NotReady());
   EXPECT_EQ(form.ThePages->tabText(0), QStringLiteral("No scanned items"));
   EXPECT_FALSE(form.cmdFileRemove->isEnabled());
@@ -433,8 +435,8 @@ TEST(FolderTreeViewWidget, DriveGuardRetryThenCancelKeepsTheSelection) {
   TFormEnv env;
   TMainForm form({QStringLiteral("C:\\"), QStringLiteral("T:\\Data")});
   StartMainForm(form);
-  ASSERT_EQ(form.CurrentPath, QStringLiteral("T:\\Data"));
-  TTreeNode* shown = form.CurrentNode;
+  ASSERT_EQ(form.Current().Path(), QStringLiteral("T:\\Data"));
+  TTreeNode* shown = form.Current().Node();
 
   // A sibling on the same drive is selected without asking.
   ASSERT_TRUE(form.SelectNode(Node(QStringLiteral("T:\\zeta"))));
@@ -448,9 +450,9 @@ TEST(FolderTreeViewWidget, DriveGuardRetryThenCancelKeepsTheSelection) {
   EXPECT_FALSE(form.SelectNode(form.Nodes().Top(0)));
   ::rename(moved.constData(), env.c.Root().constData());
   EXPECT_EQ(asked, 2);
-  EXPECT_EQ(form.CurrentNode, shown);
+  EXPECT_EQ(form.Current().Node(), shown);
   EXPECT_EQ(form.SelectedNode(), shown);
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data"));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Data"));
   EXPECT_EQ(form.Nodes().TopCount(), 2);
 }
 
@@ -476,9 +478,9 @@ TEST(FolderTreeViewWidget, FolderDeletedOutsideLeavesTheTreeAndEveryAncestor) {
     EXPECT_EQ(node->Data()->TotalFolders, before.TotalFolders - subFigures.TotalFolders - 1);
     EXPECT_EQ(node->Data()->TotalWasted, before.TotalWasted - subFigures.TotalWasted);
   }
-  ASSERT_TRUE(form.CurrentNode);
-  EXPECT_NE(form.CurrentPath, QStringLiteral("T:\\Data\\Sub"));
-  EXPECT_EQ(form.CurrentNode, form.SelectedNode());
+  ASSERT_TRUE(form.Current().Node());
+  EXPECT_NE(form.Current().Path(), QStringLiteral("T:\\Data\\Sub"));
+  EXPECT_EQ(form.Current().Node(), form.SelectedNode());
   ExpectModelMirrorsTree(form.Model(), {}, nullptr, form.Nodes());
 }
 
@@ -486,24 +488,24 @@ TEST(FolderTreeViewWidget, UpOneLevelSelectsTheParentAndDoesNothingOnARoot) {
   TFormEnv env;
   TMainForm form({QStringLiteral("T:\\Data\\Sub\\Deep")});
   StartMainForm(form);
-  ASSERT_EQ(form.CurrentPath, QStringLiteral("T:\\Data\\Sub\\Deep"));
+  ASSERT_EQ(form.Current().Path(), QStringLiteral("T:\\Data\\Sub\\Deep"));
   env.t.Dir("Data/Sub/Deep/Deeper");
   form.RescanCurrentFolder();
-  form.FolderTree->expand(form.Model().IndexOf(form.CurrentNode));
-  ASSERT_TRUE(form.FolderTree->isExpanded(form.Model().IndexOf(form.CurrentNode)));
+  form.FolderTree->expand(form.Model().IndexOf(form.Current().Node()));
+  ASSERT_TRUE(form.FolderTree->isExpanded(form.Model().IndexOf(form.Current().Node())));
   EXPECT_TRUE(form.toolLevelUp->isEnabled());
   form.toolLevelUp->trigger();
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data\\Sub"));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Data\\Sub"));
   EXPECT_FALSE(form.FolderTree->isExpanded(form.Model().IndexOf(Node(QStringLiteral("T:\\Data\\Sub\\Deep")))))
       << "the folder left is collapsed";
   form.toolLevelUp->trigger();
   form.toolLevelUp->trigger();
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\"));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\"));
   EXPECT_FALSE(form.toolLevelUp->isEnabled());
-  TTreeNode* root = form.CurrentNode;
+  TTreeNode* root = form.Current().Node();
   form.toolLevelUpClick();
-  EXPECT_EQ(form.CurrentNode, root);
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\"));
+  EXPECT_EQ(form.Current().Node(), root);
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\"));
   EXPECT_FALSE(form.ThePages->isTabVisible(5)) << "a drive root has no free-space page";
 }
 
@@ -532,7 +534,7 @@ TEST(FolderTreeViewWidget, ModelFollowsTheTreeWhileItFillsAndSorts) {
   env.t.Dir("Data/New");
   form.RescanCurrentFolder();
   EXPECT_TRUE(Node(QStringLiteral("T:\\Data\\New")));
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data"));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Data"));
   EXPECT_FALSE(form.NotReady());
   ExpectModelMirrorsTree(form.Model(), {}, nullptr, form.Nodes());
 }
@@ -541,10 +543,10 @@ TEST(FolderTreeViewWidget, DeletingTheFolderFromItsContextMenuSelectsTheParentWi
   TFormEnv env;
   TMainForm form({QStringLiteral("T:\\Data\\Sub")});
   StartMainForm(form);
-  ASSERT_EQ(form.CurrentPath, QStringLiteral("T:\\Data\\Sub"));
+  ASSERT_EQ(form.Current().Path(), QStringLiteral("T:\\Data\\Sub"));
   TTreeNode* data = Node(QStringLiteral("T:\\Data"));
   const TFolderSize dataBefore = *data->Data();
-  const TFolderSize subFigures = *form.CurrentNode->Data();
+  const TFolderSize subFigures = *form.Current().Node()->Data();
 
   SetShellMenuChooser([](const QList<TShellCommand>& enabled) {
     return enabled.contains(TShellCommand::Delete) ? TShellCommand::Delete : TShellCommand::None;
@@ -555,8 +557,8 @@ TEST(FolderTreeViewWidget, DeletingTheFolderFromItsContextMenuSelectsTheParentWi
 
   EXPECT_FALSE(QFileInfo::exists(QString::fromLocal8Bit(env.t.Path("Data/Sub"))));
   EXPECT_EQ(Node(QStringLiteral("T:\\Data\\Sub")), nullptr);
-  EXPECT_EQ(form.CurrentNode, data);
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data"));
+  EXPECT_EQ(form.Current().Node(), data);
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Data"));
   EXPECT_EQ(data->Data()->TotalSize, dataBefore.TotalSize - subFigures.TotalSize);
   EXPECT_EQ(data->Data()->TotalFiles, dataBefore.TotalFiles - subFigures.TotalFiles);
   EXPECT_EQ(data->Data()->TotalFolders, dataBefore.TotalFolders - subFigures.TotalFolders - 1);
@@ -577,8 +579,8 @@ TEST(FolderTreeViewWidget, SelectFolderScansAnUnscannedDriveThenSelectsTheFolder
   TFolderBrowse::SetChooser(nullptr);
   EXPECT_EQ(title, QStringLiteral("Select the folder you want to analyze. If the folder has not been scanned, Korvane will scan it now."));
   EXPECT_EQ(form.ScannedDrives(), QStringLiteral("CT"));
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data\\Other"));
-  EXPECT_TRUE(form.FolderTree->isExpanded(form.Model().IndexOf(form.CurrentNode)) || !form.CurrentNode->HasChildren());
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Data\\Other"));
+  EXPECT_TRUE(form.FolderTree->isExpanded(form.Model().IndexOf(form.Current().Node())) || !form.Current().Node()->HasChildren());
   EXPECT_TRUE(form.FolderTree->isExpanded(form.Model().IndexOf(Node(QStringLiteral("T:\\Data")))));
 }
 
@@ -614,7 +616,7 @@ TEST(MainFormWidget, PagesTabsAndMenuStatesFollowTheCurrentFolder) {
 
   // A drive root has no free-space page: the pie page takes its place.
   form.toolLevelUp->trigger();
-  ASSERT_EQ(form.CurrentPath, QStringLiteral("T:\\"));
+  ASSERT_EQ(form.Current().Path(), QStringLiteral("T:\\"));
   EXPECT_EQ(form.CurrentPage, 0);
   EXPECT_EQ(form.ThePages->currentWidget(), form.pagePieChart);
   EXPECT_FALSE(form.ThePages->isTabVisible(5));
@@ -690,7 +692,7 @@ TEST(ScanCommandWidget, CancelledRescanTakesTheDriveOutAndALaterScanKeepsOneReco
   EXPECT_TRUE(form.NotReady());
 
   ASSERT_TRUE(form.GoToFolder(QStringLiteral("T:\\Data")));
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data"));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Data"));
   EXPECT_EQ(form.ScannedDrives(), QStringLiteral("T"));
   ASSERT_EQ(DriveList().size(), 1u);
   EXPECT_EQ(DriveList()[0]->Node, form.Nodes().Top(0));

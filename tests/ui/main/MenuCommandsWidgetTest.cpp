@@ -67,11 +67,11 @@ TEST(MenuCommands, CtrlTOpensTheBarChartOfTheCurrentFolderAndGoesWhereItChose) {
   QTest::keyClick(&form, Qt::Key_T, Qt::ControlModifier);
   ASSERT_EQ(env.dialogs.size(), 1u);
   EXPECT_EQ(env.dialogs[0], QStringLiteral("TBarChartBox"));
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data\\Other"));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Data\\Other"));
 
   // With no folder's figures to show (the not-ready page), Ctrl+T opens nothing.
   env.dialogs.clear();
-  form.CurrentNode = nullptr;
+  form.Current().SetNode(nullptr);
   QTest::keyClick(&form, Qt::Key_T, Qt::ControlModifier);
   EXPECT_TRUE(env.dialogs.empty());
 }

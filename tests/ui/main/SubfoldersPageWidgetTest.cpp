@@ -110,7 +110,7 @@ TEST(SubfoldersPageWidget, LargerThanOneMegabyteListsExactlyOneMegabyte) {
   // With the wasted space counted, one byte short of 1 MB still fills its last cluster.
   for (const Case& k : {Case{false, {QStringLiteral("Exact")}}, Case{true, {QStringLiteral("Exact"), QStringLiteral("Short")}}}) {
     SCOPED_TRACE(k.withWasted);
-    IncludeWastedInformation->Value = k.withWasted;
+    form.Settings().Change([&](TSettingValues& v) { v.IncludeWastedInformation = k.withWasted; });
     page.cbFoldersDisplayType->setCurrentIndex(TSubfoldersPage::dtLargerThan);
     page.cbFoldersLargerThanBytes->setCurrentIndex(2);
     page.udFoldersLargerThan->setValue(1);
@@ -131,7 +131,7 @@ TEST(SubfoldersPageWidget, TopModeKeepsTheLargestAndSoundTopTexts) {
   TMainForm form;
   StartMainForm(form);
   TSubfoldersPage& page = *form.SubfoldersPage;
-  IncludeWastedInformation->Value = false;
+  form.Settings().Change([&](TSettingValues& v) { v.IncludeWastedInformation = false; });
   ShowFolderOnPage(form, QStringLiteral("T:\\Four"), 2);
   page.cbFoldersDisplayType->setCurrentIndex(TSubfoldersPage::dtTop);
   EXPECT_TRUE(page.cbFoldersTop->isVisible());
@@ -200,21 +200,21 @@ TEST(SubfoldersPageWidget, DoubleClickMatchesNamesInAnyCaseAndUpOneLevel) {
   EXPECT_TRUE(page.panWebListLevelUp->isVisible());
 
   page.TheFilesListDblClick();
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Big")) << "no row selected: nothing happens";
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Big")) << "no row selected: nothing happens";
 
   QTreeWidgetItem* row = page.TheFilesList->findItems(QStringLiteral("Kilo999"), Qt::MatchExactly).value(0);
   ASSERT_TRUE(row);
   row->setText(0, QStringLiteral("KILO999"));
   page.TheFilesList->setCurrentItem(row);
   page.TheFilesListDblClick();
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Big\\Kilo999"));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Big\\Kilo999"));
   EXPECT_EQ(form.CurrentPage, 2);
   EXPECT_EQ(page.TheFilesList->topLevelItemCount(), 0) << "a folder without subfolders lists nothing";
 
   page.shapeWebUpOneLevelMouseUp();
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Big"));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Big"));
   page.shapeWebUpOneLevelMouseUp();
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\"));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\"));
   EXPECT_FALSE(page.panWebListLevelUp->isVisible()) << "no level up from a drive root";
 }
 
@@ -280,6 +280,6 @@ TEST(SubfoldersPageWidget, ThresholdEditTakesDigitsOnlyAndRowMenuNeedsARow) {
   ASSERT_TRUE(row);
   RightButtonDown(viewport, page.TheFilesList->visualItemRect(row).center());
   EXPECT_EQ(menus, 1);
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Big"));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Big"));
   SetShellMenuChooser(nullptr);
 }

@@ -125,7 +125,7 @@ TEST(WastedPageWidget, FolderFiguresAtEverySizeAndTheRootHeaderAndLink) {
   SetHelpSink([&](int context, const QString&) { help.push_back(context); });
   TMainForm form({QStringLiteral("T:\\Data")});
   StartMainForm(form);
-  ASSERT_EQ(form.CurrentPath, QStringLiteral("T:\\Data"));
+  ASSERT_EQ(form.Current().Path(), QStringLiteral("T:\\Data"));
   ShowWastedPage(form);
   ASSERT_EQ(form.CurrentPage, 3);
   ASSERT_NE(form.WastedPage, nullptr);
@@ -196,13 +196,13 @@ TEST(WastedPageWidget, DriveClusterSizeHighlightsItsPanelAndWritesTheStatusText)
     // The drive is read again on its root; moving on within the drive keeps the figures.
     ASSERT_TRUE(form.SelectNode(root));
     ASSERT_TRUE(form.SelectNode(data));
-    EXPECT_EQ(form.DriveClusterSize, k.cluster);
+    EXPECT_EQ(form.Current().DriveClusterSize(), k.cluster);
     EXPECT_EQ(form.StatusPanel1->text(), k.status);
     for (int n = 1; n <= StandardClusterCount; ++n) EXPECT_EQ(Highlighted(page, n), n == k.panel) << n;
   }
   drive->ClusterSize = 512;
   ASSERT_TRUE(form.SelectNode(Node(QStringLiteral("T:\\Data\\Sub"))));
-  EXPECT_EQ(form.DriveClusterSize, 65536) << "a folder of the same drive does not read the drive again";
+  EXPECT_EQ(form.Current().DriveClusterSize(), 65536) << "a folder of the same drive does not read the drive again";
 }
 
 TEST(WastedPageWidget, ADriveRootFillsThePieHeaderAndTheToolWindowWithTheDrivesFigures) {
@@ -214,14 +214,14 @@ TEST(WastedPageWidget, ADriveRootFillsThePieHeaderAndTheToolWindowWithTheDrivesF
   ASSERT_NE(form.PiePage, nullptr);
   const int64_t total = TotalSpace(QStringLiteral("T:\\"));
   ASSERT_GT(total, 0);
-  EXPECT_EQ(form.DriveTotal, total);
+  EXPECT_EQ(form.Current().DriveTotal(), total);
   EXPECT_EQ(form.PiePage->txtWebSectionDrive->text(), QStringLiteral("of T:"));
   EXPECT_EQ(form.PiePage->txtWebSectionDriveSize->text(), FormatSize(total));
   EXPECT_EQ(form.SectionSizeBox->txtDrive->text(), QStringLiteral("Drive T:"));
   EXPECT_EQ(form.SectionSizeBox->txtDriveCapacity->text(), FormatSize(total));
   // Free space moves while other programs write: compare with what the window read.
-  EXPECT_EQ(form.SectionSizeBox->txtDriveFreeSpace->text(), FormatSize(form.DriveFree) + QStringLiteral(" out of"));
-  EXPECT_EQ(form.SectionSizeBox->gaugeDriveFreeSpace->Progress(), static_cast<int>(form.DriveFree * 100 / total));
+  EXPECT_EQ(form.SectionSizeBox->txtDriveFreeSpace->text(), FormatSize(form.Current().DriveFree()) + QStringLiteral(" out of"));
+  EXPECT_EQ(form.SectionSizeBox->gaugeDriveFreeSpace->Progress(), static_cast<int>(form.Current().DriveFree() * 100 / total));
 }
 
 TEST(WastedPageWidget, ClusterStatusTextOfAnUnknownSizeIsEmpty) {
@@ -243,10 +243,10 @@ TEST(WastedPageWidget, ChoosingSixtyFourKChangesTheOtherFiguresButNotThisPage) {
   for (int n = 1; n <= StandardClusterCount; ++n) before << page.txtWasted[n]->text() << QString::number(page.WastedInd[n]->Progress());
   EXPECT_EQ(form.SectionSizeBox->txtWasted->text(), FormatSize(rec.TotalWasted));
 
-  form.FolderInfoPage->FillFolderInfo(form.CurrentNode);
-  form.PiePage->BuildFolderPie(form.CurrentNode);
-  ASSERT_EQ(form.FolderInfoPage->ShownPath(), form.CurrentPath);
-  ASSERT_EQ(form.PiePage->ShownPath(), form.CurrentPath);
+  form.FolderInfoPage->FillFolderInfo(form.Current().Node());
+  form.PiePage->BuildFolderPie(form.Current().Node());
+  ASSERT_EQ(form.FolderInfoPage->ShownPath(), form.Current().Path());
+  ASSERT_EQ(form.PiePage->ShownPath(), form.Current().Path());
   form.ClustersBox->setCurrentIndex(7);
   emit form.ClustersBox->activated(7);
   EXPECT_EQ(SelectedClusterIndex, 7);

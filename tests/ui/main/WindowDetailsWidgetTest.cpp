@@ -141,7 +141,7 @@ TEST_F(WindowDetailsWidget, AnEmptyPathOnTheCommandLineIsNamedAsSuch) {
   StartMainForm(form);
   ASSERT_FALSE(messages.isEmpty());
   EXPECT_EQ(messages[0], QStringLiteral("An empty path was given: it names no folder or drive."));
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data")) << "the next argument is still opened";
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Data")) << "the next argument is still opened";
 }
 
 TEST_F(WindowDetailsWidget, CtrlCAndCtrlAInATextFieldActOnTheText) {
@@ -155,14 +155,14 @@ TEST_F(WindowDetailsWidget, CtrlCAndCtrlAInATextFieldActOnTheText) {
   page.udFoldersLargerThan->setValue(123);
   page.udFoldersLargerThan->setFocus();
   QApplication::processEvents();
-  const bool windowOn = PieSectionSizeWindow->Value;
+  const bool windowOn = form.Settings()->PieSectionSizeWindow;
   form.SetScanning(true);  // Abort is enabled only while a scan runs
 
   PressKey(page.ediFoldersLargerThan, Qt::Key_A, Qt::ControlModifier);
   EXPECT_FALSE(form.Session().Aborted()) << "Ctrl+A selected the text";
   EXPECT_EQ(page.ediFoldersLargerThan->selectedText(), QStringLiteral("123"));
   PressKey(page.ediFoldersLargerThan, Qt::Key_C, Qt::ControlModifier);
-  EXPECT_EQ(PieSectionSizeWindow->Value, windowOn) << "Ctrl+C copied the text";
+  EXPECT_EQ(form.Settings()->PieSectionSizeWindow, windowOn) << "Ctrl+C copied the text";
 
   // Elsewhere they are the window's commands.
   form.FolderTree->setFocus();
