@@ -28,6 +28,8 @@
 #include <QTreeView>
 #include <QUrl>
 
+#include <functional>
+#include <utility>
 #include <vector>
 
 using MainFormInternal::ToDrivePath;
@@ -45,7 +47,8 @@ bool IsWithinRows(const TTreeNode* node, const TTreeNode* parent, int first, int
 // and keeps the selection where it is when the main window refuses.
 class TGuardedSelectionModel : public QItemSelectionModel {
 public:
-  TGuardedSelectionModel(QAbstractItemModel* model, TMainForm* form) : QItemSelectionModel(model), form_(form) {}
+  TGuardedSelectionModel(QAbstractItemModel* model, std::function<bool(TTreeNode*)> allow)
+      : QItemSelectionModel(model), allow_(std::move(allow)) {}
 
   using QItemSelectionModel::select;
   void setCurrentIndex(const QModelIndex& index, QItemSelectionModel::SelectionFlags command) override {
@@ -63,12 +66,12 @@ private:
     // One user action asks twice (current, then selection): ask the user once.
     if (asked_.isValid() && asked_ == index) return answer_;
     asked_ = index;
-    answer_ = form_->FolderTreeChanging(TFolderTreeModel::NodeOf(index));
+    answer_ = allow_(TFolderTreeModel::NodeOf(index));
     QTimer::singleShot(0, this, [this] { asked_ = QPersistentModelIndex(); });
     return answer_;
   }
 
-  TMainForm* form_;
+  std::function<bool(TTreeNode*)> allow_;
   QPersistentModelIndex asked_;
   bool answer_ = true;
 };
@@ -102,7 +105,7 @@ void TMainForm::BuildFolderTree() {
     FolderTreeChange(SelectedNode());
   });
   FolderTree->setModel(model_);
-  auto* guarded = new TGuardedSelectionModel(model_, this);
+  auto* guarded = new TGuardedSelectionModel(model_, [this](TTreeNode* node) { return FolderTreeChanging(node); });
   QItemSelectionModel* old = FolderTree->selectionModel();
   FolderTree->setSelectionModel(guarded);
   delete old;
@@ -182,7 +185,7 @@ void TMainForm::FolderTreeChange(TTreeNode* node) {
   current_.SetFolder(node, NodePath(node));
   // While a scan runs its walk holds nodes of the tree, so nothing is taken out of it then; a
   // vanished folder is noticed again when it is selected after the scan.
-  if (node->Parent() && !Scanning && !IsDirectory(current_.Path())) {
+  if (node->Parent() && !scanning_ && !IsDirectory(current_.Path())) {
     PreparePages(nullptr);
     session_->RemoveFolder(node, node->Data() ? node->Data()->TotalSize : 0);
     InvalidateAll(true);
@@ -192,12 +195,12 @@ void TMainForm::FolderTreeChange(TTreeNode* node) {
   SetStatusText(0, current_.Path());
   toolLevelUp->setEnabled(node->Parent() != nullptr);
   toolExplore->setEnabled(true);
-  if (!Scanning) toolRescanDir->setEnabled(true);
+  if (!scanning_) toolRescanDir->setEnabled(true);
   if (!node->Parent() || current_.Path().at(0) != current_.Drive()) UpdateDriveInfo();
   if (PreparePages(node)) {
-    if (!node->Parent() && CurrentPage == 4) SelectPage(0);
+    if (!node->Parent() && currentPage_ == 4) SelectPage(0);
     ShowSectionSizeWindow(settings_->PieSectionSizeWindow);
-    FillPage(CurrentPage, node);
+    FillPage(currentPage_, node);
   }
 }
 
@@ -267,7 +270,7 @@ void TMainForm::ShowItemContextMenu(const QString& path, TTreeNode* node, int64_
   // Looked at before the menu can delete it: what the scan counted of it.
   const TScanSession::TCountedFile counted = node ? TScanSession::TCountedFile{} : session_->CountedFile(parent, path, size);
   ShowShellContextMenu(this, global, path, node ? node->Data() : nullptr);
-  if (PathExists(path) || !parent || Scanning) return;
+  if (PathExists(path) || !parent || scanning_) return;
   if (node) {
     PreparePages(nullptr);
     session_->RemoveFolder(node, size);

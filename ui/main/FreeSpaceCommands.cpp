@@ -54,7 +54,7 @@ void TMainForm::BuildFreeSpacePage() {
 void TMainForm::FreeSpaceCommand(int command) {
   // A drive root has no such commands, and nothing may change the tree while a scan runs.
   TTreeNode* node = current_.Node();
-  if (!node || !node->Parent() || Scanning || session_->Scanning()) return;
+  if (!node || !node->Parent() || scanning_ || session_->Scanning()) return;
   const QString path = current_.Path();
   Guarded([&] {
     bool changed = false;

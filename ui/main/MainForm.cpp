@@ -443,6 +443,7 @@ void TMainForm::BuildLayout() {
   ThePages = new QTabWidget(TheRightPanel);
   ThePages->setObjectName(QStringLiteral("ThePages"));
   pageNotScanned = new QWidget;
+  pageNotScanned->setObjectName(QStringLiteral("pageNotScanned"));
   panNotReady = new QWidget(pageNotScanned);
   panNotReady->setObjectName(QStringLiteral("panNotReady"));
   panNotReady->setAutoFillBackground(true);
@@ -477,17 +478,22 @@ void TMainForm::BuildLayout() {
   panLayout->addWidget(panNotReadyRight, 1);
   panNotReadyRight->installEventFilter(this);
   pagePieChart = new QWidget;
+  pagePieChart->setObjectName(QStringLiteral("pagePieChart"));
   PiePage = new TPiePage(*this, pagePieChart);
   pageFolderInfo = new QWidget;
+  pageFolderInfo->setObjectName(QStringLiteral("pageFolderInfo"));
   FolderInfoPage = new TFolderInfoPage(*this, pageFolderInfo);
   pageSubfolders = new QWidget;
+  pageSubfolders->setObjectName(QStringLiteral("pageSubfolders"));
   SubfoldersPage = new TSubfoldersPage(*this, pageSubfolders, toolLevelUp->icon());
   pageWastedSpace = new QWidget;
+  pageWastedSpace->setObjectName(QStringLiteral("pageWastedSpace"));
   WastedPage = new TWastedPage(pageWastedSpace, this);
   auto* wastedLayout = new QVBoxLayout(pageWastedSpace);
   wastedLayout->setContentsMargins(0, 0, 0, 0);
   wastedLayout->addWidget(WastedPage);
   pageCleanUp = new QWidget;
+  pageCleanUp->setObjectName(QStringLiteral("pageCleanUp"));
   BuildFreeSpacePage();
   pages_[pgPie] = PiePage;
   pages_[pgFolderInfo] = FolderInfoPage;
@@ -501,7 +507,7 @@ void TMainForm::BuildLayout() {
   ThePages->addTab(pageCleanUp, QStringLiteral("Free Some Space"));
   connect(ThePages, &QTabWidget::tabBarClicked, this, [this](int tab) {
     if (notReady_ || tab < 1) return;
-    if (tab - 1 != CurrentPage) Guarded([this, tab] { SelectPage(tab - 1); });
+    if (tab - 1 != currentPage_) Guarded([this, tab] { SelectPage(tab - 1); });
   });
   rightLayout->addWidget(ThePages);
   MainSplitter->addWidget(TheRightPanel);
@@ -622,7 +628,7 @@ void TMainForm::ViewMenuOpening() {
   for (QAction* a : cmdViewPage) a->setEnabled(ready);
   cmdViewPieSectionSizeWindow->setEnabled(ready);
   cmdViewTreeBarChart->setEnabled(ready);
-  cmdViewPage[CurrentPage]->setChecked(true);
+  cmdViewPage[currentPage_]->setChecked(true);
   if (ready) cmdViewPage[4]->setEnabled(ThePages->isTabVisible(5));
 }
 

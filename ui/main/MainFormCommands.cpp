@@ -58,7 +58,7 @@ void TMainForm::cmdFilePieExportClick(int how) {
   if (!current_.Node() || !current_.Node()->Data() || !PiePage) return;
   Guarded([&] {
     // The pie is drawn for the current folder on its page; show it there first, then go back.
-    const int previous = CurrentPage;
+    const int previous = currentPage_;
     if (previous != pgPie) SelectPage(pgPie);
     if (how == 2)
       ::cmdFilePieToFile(this, PiePage->Chart());
@@ -68,9 +68,14 @@ void TMainForm::cmdFilePieExportClick(int how) {
   });
 }
 
+void TMainForm::CreateToolWindows() {
+  if (!SectionSizeBox) SectionSizeBox = new TSectionSizeBox(this);
+  if (!BarChartBox) BarChartBox = new TBarChartBox(this, &settings_);
+}
+
 void TMainForm::cmdViewBarChartClick() {
   // Ctrl+T works without the menu being opened: check the folder again.
-  if (!current_.Node() || !current_.Node()->Data() || Scanning) return;
+  if (!current_.Node() || !current_.Node()->Data() || scanning_) return;
   // The program makes the window at start; a main window made alone makes it when first asked.
   if (!BarChartBox) BarChartBox = new TBarChartBox(this, &settings_);
   BarChartBox->ShowFor(current_.Node());

@@ -49,7 +49,7 @@ void TMainForm::SetNotReady(bool on) {
   } else {
     for (int i = 1; i <= 5; ++i) ThePages->setTabVisible(i, i != 5 || (current_.Node() && current_.Node()->Parent()));
     ThePages->setTabVisible(0, false);
-    ThePages->setCurrentIndex(CurrentPage + 1);
+    ThePages->setCurrentIndex(currentPage_ + 1);
   }
 }
 
@@ -63,7 +63,7 @@ void TMainForm::FillNotReadyText() {
                           "toolbar and press the 'Scan' toolbar button.");
   } else {
     caption = QStringLiteral("Folder not scanned");
-    text = Scanning ? QStringLiteral("Korvane has not finished gathering information about this %1.\n\nYou may wait until the "
+    text = scanning_ ? QStringLiteral("Korvane has not finished gathering information about this %1.\n\nYou may wait until the "
                                      "%1 is completely scanned\n\nor\n\nyou may select another drive or folder from the left "
                                      "folder tree view.")
                     : QStringLiteral("The scannning process was interrupted before Korvane had finished scanning this "
@@ -78,7 +78,7 @@ void TMainForm::FillNotReadyText() {
 bool TMainForm::PreparePages(TTreeNode* node) {
   current_.SetNode(node);
   if (node && node->Data()) {
-    if (!node->Parent() && CurrentPage == 4) CurrentPage = 0;
+    if (!node->Parent() && currentPage_ == 4) currentPage_ = 0;
     SetNotReady(false);
     return true;
   }
@@ -102,7 +102,7 @@ void TMainForm::PaintNotReadyPanel() {
 }
 
 void TMainForm::SelectPage(int k) {
-  CurrentPage = k;
+  currentPage_ = k;
   TTreeNode* node = SelectedNode();
   if (!PreparePages(node)) return;
   if (k == 4 && !node->Parent()) {
@@ -123,11 +123,11 @@ void TMainForm::FillPage(int k, TTreeNode* node) {
 void TMainForm::LayoutCurrentPage() {
   // The not-ready text follows its half of the panel; the page on show lays itself out.
   LayoutNotReadyText();
-  if (CurrentPage == pgPie && PiePage && !notReady_) PiePage->LayOut();
+  if (currentPage_ == pgPie && PiePage && !notReady_) PiePage->LayOut();
 }
 
 void TMainForm::RefillIfCurrent(int k) {
-  if (CurrentPage == k) SelectPage(CurrentPage);
+  if (currentPage_ == k) SelectPage(currentPage_);
 }
 
 void TMainForm::ShowSectionWasted(int share, const QString& text) {
@@ -157,17 +157,17 @@ void TMainForm::LayoutNotReadyText() {
 void TMainForm::InvalidateAll(bool refresh) {
   for (IFolderPage* page : pages_)
     if (page) page->Forget();
-  if (refresh) SelectPage(CurrentPage);
+  if (refresh) SelectPage(currentPage_);
 }
 
 void TMainForm::InvalidateList(bool refresh) {
   if (pages_[pgSubfolders]) pages_[pgSubfolders]->Forget();
-  if (refresh) SelectPage(CurrentPage);
+  if (refresh) SelectPage(currentPage_);
 }
 
 void TMainForm::InvalidatePie() {
   if (pages_[pgPie]) pages_[pgPie]->Forget();
-  if (CurrentPage == pgPie) SelectPage(pgPie);
+  if (currentPage_ == pgPie) SelectPage(pgPie);
 }
 
 void TMainForm::UpdateDriveInfo() {

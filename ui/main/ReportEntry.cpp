@@ -26,13 +26,13 @@ namespace {
 // The window's part of the view: the subfolder list's filter and order and the wasted-space
 // setting with its toolbar button.
 TSubfolderView WindowView(TMainForm& form) {
-  TSubfolderView view = form.SubfoldersPage->View();
+  TSubfolderView view = form.findChild<TSubfoldersPage*>()->View();
   view.IncludeWasted = form.Settings()->IncludeWastedInformation;
   return view;
 }
 
 void SetWindowView(TMainForm& form, const TSubfolderView& view) {
-  form.SubfoldersPage->SetView(view);
+  form.findChild<TSubfoldersPage*>()->SetView(view);
   form.Settings().Change([&view](TSettingValues& s) { s.IncludeWastedInformation = view.IncludeWasted; });
   form.InvalidateAll(true);
 }
@@ -65,7 +65,8 @@ TReportOutcome RunInWindow(TMainForm& form, const TReportRequest& request, const
                                       context.Now.isValid() ? context.Now : QDateTime::currentDateTime())
               : TFolderInfoReport{};
       const TSubfolderListReport list =
-          BuildSubfolderListReport(*node, form.Current().Path(), form.SubfoldersPage->CurrentSettings());
+          BuildSubfolderListReport(*node, form.Current().Path(),
+                                   form.findChild<TSubfoldersPage*>()->CurrentSettings());
       outcome = DeliverReport(request, form.Current().Path(), info, list, context);
     } else if (form.Session().Aborted()) {
       outcome.Message = QStringLiteral("The scan of %1 was stopped: no report was written.").arg(path);

@@ -5,8 +5,6 @@
 #include "scan/Format.h"
 #include "shell/MessageBoxes.h"
 #include "ui/main/MainForm.h"
-#include "charts/ui/BarChartBox.h"
-#include "ui/main/ToolWindows.h"
 
 #include <QApplication>
 
@@ -19,8 +17,7 @@ std::unique_ptr<TMainForm> CreateMainWindows(const QStringList& arguments) {
     ShowError(QStringLiteral("Fatal error: ") + ProgramName + QStringLiteral(" must close"), 0);
     return nullptr;
   }
-  form->SectionSizeBox = new TSectionSizeBox(form.get());
-  form->BarChartBox = new TBarChartBox(form.get(), &form->Settings());
+  form->CreateToolWindows();
   return form;
 }
 

@@ -112,7 +112,7 @@ TEST(ArchiveCommands, FileMenuOpensTheRestorePageAloneAndLeavesTheTree) {
   TMainForm form({QStringLiteral("T:\\")});
   StartOn(form, QStringLiteral("T:\\Data\\Keep"));
   const int64_t before = form.Session().FindFolder(QStringLiteral("T:\\"))->Data()->TotalSize;
-  form.cmdFileRestoreCompressedFolders->trigger();
+  Child<QAction>(form, "cmdFileRestoreCompressedFolders")->trigger();
   ASSERT_EQ(env.opened, 1);
   EXPECT_EQ(env.title, QStringLiteral("Restore Compressed Folders"));
   EXPECT_FALSE(env.archivePageShown);

@@ -134,15 +134,15 @@ TEST(FolderPieWidget, EmptyFolderIsOneFullSectionWithTheCaptionOfEachLabelSettin
     SCOPED_TRACE(c.setting);
     form.Settings().Change([&](TSettingValues& v) { v.ShowPercentInPie = c.setting; });
     TPieEnv::Show(form, QStringLiteral("T:\\empty"));
-    THPieChart& chart = form.PiePage->Chart();
+    THPieChart& chart = Child<TPiePage>(form)->Chart();
     ASSERT_EQ(chart.SectionCount(), 1);
     EXPECT_EQ(chart.SectionAt(0)->Caption, c.caption);
     EXPECT_EQ(chart.SectionAt(0)->Angle, 360.0);
     EXPECT_EQ(chart.SectionAt(0)->Color, form.Settings()->PieColors[4]);
-    ASSERT_EQ(form.PiePage->SectionInfos.size(), 2u);
-    EXPECT_EQ(form.PiePage->SectionInfos[1]->Kind, TSectionKind::Summary);
-    EXPECT_EQ(form.PiePage->SectionInfos[1]->Path, QStringLiteral("This folder (0 bytes)"));
-    EXPECT_EQ(form.PiePage->SectionInfos[0]->Path, QStringLiteral("T:\\empty"));
+    ASSERT_EQ(Child<TPiePage>(form)->SectionInfos.size(), 2u);
+    EXPECT_EQ(Child<TPiePage>(form)->SectionInfos[1]->Kind, TSectionKind::Summary);
+    EXPECT_EQ(Child<TPiePage>(form)->SectionInfos[1]->Path, QStringLiteral("This folder (0 bytes)"));
+    EXPECT_EQ(Child<TPiePage>(form)->SectionInfos[0]->Path, QStringLiteral("T:\\empty"));
   }
 }
 
@@ -151,24 +151,24 @@ TEST(FolderPieWidget, SubfolderExactlyAtTheMinimumAngleGoesIntoOtherSmallerFolde
   TMainForm form({QStringLiteral("T:\\")});
   env.Start(form);
   TPieEnv::Show(form, QStringLiteral("T:\\merge"));
-  THPieChart& chart = form.PiePage->Chart();
+  THPieChart& chart = Child<TPiePage>(form)->Chart();
   // No own files: "Files in this folder" has no angle and does not appear either.
   EXPECT_EQ(Captions(chart), (QStringList{QStringLiteral("big"), QStringLiteral("Other smaller folders")}));
-  EXPECT_EQ(form.PiePage->OtherFoldersSize, 100);
+  EXPECT_EQ(Child<TPiePage>(form)->OtherFoldersSize, 100);
   EXPECT_DOUBLE_EQ(chart.SectionAt(1)->Angle, 1.0);
 
   // Just below the threshold the subfolder gets its own section.
   form.Settings().Change([&](TSettingValues& v) { v.MinFolderSectionAngle = 0.99; });
   form.InvalidatePie();
   EXPECT_EQ(Captions(chart), (QStringList{QStringLiteral("big"), QStringLiteral("small")}));
-  const TSectionInfo& small = *form.PiePage->SectionInfos[chart.SectionAt(1)->InfoIndex];
+  const TSectionInfo& small = *Child<TPiePage>(form)->SectionInfos[chart.SectionAt(1)->InfoIndex];
   EXPECT_EQ(small.Path, QStringLiteral("T:\\merge\\small"));
   EXPECT_EQ(small.Cursor, PieCursorZoomIn);
   EXPECT_EQ(chart.SectionAt(1)->Node, small.Node);
   EXPECT_EQ(small.Node->Text(), QStringLiteral("small"));
 
   // The sort command rebuilds with the smallest section first.
-  form.cmdViewPieSortAscending->trigger();
+  Child<QAction>(form, "cmdViewPieSortAscending")->trigger();
   EXPECT_TRUE(form.Settings()->SortAscending);
   EXPECT_EQ(Captions(chart), (QStringList{QStringLiteral("small"), QStringLiteral("big")}));
 }
@@ -178,14 +178,14 @@ TEST(FolderPieWidget, OwnFilesSummarisedOrOneByOneWithTheDrivesSlackWhenWastedCo
   TMainForm form({QStringLiteral("T:\\")});
   env.Start(form);
   TPieEnv::Show(form, QStringLiteral("T:\\files"));
-  THPieChart& chart = form.PiePage->Chart();
+  THPieChart& chart = Child<TPiePage>(form)->Chart();
   const int32_t cluster = form.Current().DriveClusterSize();
   ASSERT_GT(cluster, 3);
   ASSERT_EQ(cluster, ClusterSizeOf(QStringLiteral("T:\\")));
 
   // Summarised: one section for the files, carrying the folder's node but the arrow cursor.
   ASSERT_EQ(Captions(chart), QStringList{QStringLiteral("Files in this folder")});
-  const TSectionInfo& files = *form.PiePage->SectionInfos[chart.SectionAt(0)->InfoIndex];
+  const TSectionInfo& files = *Child<TPiePage>(form)->SectionInfos[chart.SectionAt(0)->InfoIndex];
   EXPECT_EQ(files.Node, form.Current().Node());
   EXPECT_EQ(files.Cursor, PieCursorArrow);
   EXPECT_EQ(files.Size, 103);
@@ -208,7 +208,7 @@ TEST(FolderPieWidget, OwnFilesSummarisedOrOneByOneWithTheDrivesSlackWhenWastedCo
     ASSERT_GE(i, 0) << Captions(chart).join(QLatin1Char('|')).toStdString();
     EXPECT_DOUBLE_EQ(chart.SectionAt(i)->Angle, double(c.threeValue) * 360.0 / double(c.total));
     EXPECT_EQ(chart.SectionAt(i)->Color, form.Settings()->PieColors[5]);
-    const TSectionInfo& info = *form.PiePage->SectionInfos[chart.SectionAt(i)->InfoIndex];
+    const TSectionInfo& info = *Child<TPiePage>(form)->SectionInfos[chart.SectionAt(i)->InfoIndex];
     EXPECT_EQ(info.Size, 3);
     EXPECT_EQ(info.Wasted, cluster - 3);
     EXPECT_EQ(info.Kind, TSectionKind::File);
@@ -222,8 +222,8 @@ TEST(FolderPieWidget, OwnFilesSummarisedOrOneByOneWithTheDrivesSlackWhenWastedCo
   form.Settings().Change([&](TSettingValues& v) { v.ShowPercentInPie = 0; });
   form.InvalidatePie();
   EXPECT_EQ(Captions(chart), QStringList{QStringLiteral("Other smaller files")});
-  EXPECT_EQ(form.PiePage->OtherFilesSize, 103);
-  EXPECT_EQ(form.PiePage->OtherFilesWasted, 2 * int64_t(cluster) - 103);
+  EXPECT_EQ(Child<TPiePage>(form)->OtherFilesSize, 103);
+  EXPECT_EQ(Child<TPiePage>(form)->OtherFilesWasted, 2 * int64_t(cluster) - 103);
 }
 
 TEST(FolderPieWidget, FilesAddedSinceTheScanPushPastTheCircleAndComingBackDoesNotRebuild) {
@@ -232,16 +232,16 @@ TEST(FolderPieWidget, FilesAddedSinceTheScanPushPastTheCircleAndComingBackDoesNo
   env.Start(form);
   form.Settings().Change([&](TSettingValues& v) { v.ShowFileNames = true; });
   TPieEnv::Show(form, QStringLiteral("T:\\files"));
-  THPieChart& chart = form.PiePage->Chart();
+  THPieChart& chart = Child<TPiePage>(form)->Chart();
   ASSERT_EQ(chart.SectionCount(), 2);
-  const TSectionInfo* firstInfo = form.PiePage->SectionInfos[0].get();
+  const TSectionInfo* firstInfo = Child<TPiePage>(form)->SectionInfos[0].get();
 
   env.t.File("files/new.bin", 206);
   // Another page and back to the same folder: the pie on show is kept.
   form.SelectPage(1);
   form.SelectPage(0);
   EXPECT_EQ(chart.SectionCount(), 2);
-  EXPECT_EQ(form.PiePage->SectionInfos[0].get(), firstInfo);
+  EXPECT_EQ(Child<TPiePage>(form)->SectionInfos[0].get(), firstInfo);
 
   // A rebuild reads the files again while the total still comes from the scan (103 bytes).
   form.InvalidatePie();
@@ -255,7 +255,7 @@ TEST(FolderPieWidget, FilesAddedSinceTheScanPushPastTheCircleAndComingBackDoesNo
   const QColor expected(RedOf(fileColor), GreenOf(fileColor), BlueOf(fileColor));
   for (double angle : {10.0, 100.0, 200.0, 300.0, 350.0}) {
     const QPoint p = chart.PointAt(angle, chart.Radius() / 2);
-    EXPECT_EQ(form.PiePage->PieBitmap().Image().pixelColor(p), expected) << angle;
+    EXPECT_EQ(Child<TPiePage>(form)->PieBitmap().Image().pixelColor(p), expected) << angle;
   }
 }
 
@@ -264,10 +264,10 @@ TEST(FolderPieWidget, ThePieAndTheToolbarFollowAChangeOfTheSettings) {
   TMainForm form({QStringLiteral("T:\\")});
   env.Start(form);
   TPieEnv::Show(form, QStringLiteral("T:\\files"));
-  THPieChart& chart = form.PiePage->Chart();
+  THPieChart& chart = Child<TPiePage>(form)->Chart();
   ASSERT_EQ(FindSection(chart, QStringLiteral("three.bin")), -1) << Captions(chart).join('|').toStdString();
-  EXPECT_FALSE(form.toolShowFiles->isChecked());
-  EXPECT_FALSE(form.toolShowWasted->isChecked());
+  EXPECT_FALSE(Child<QAction>(form, "toolShowFiles")->isChecked());
+  EXPECT_FALSE(Child<QAction>(form, "toolShowWasted")->isChecked());
 
   // Nothing but the settings change: the pie on show is built again, the buttons follow.
   const TColor fileColor = RgbToColor(12, 34, 56);
@@ -279,13 +279,13 @@ TEST(FolderPieWidget, ThePieAndTheToolbarFollowAChangeOfTheSettings) {
   const int three = FindSection(chart, QStringLiteral("three.bin"));
   ASSERT_GE(three, 0) << Captions(chart).join('|').toStdString();
   EXPECT_EQ(chart.SectionAt(three)->Color, fileColor);
-  EXPECT_TRUE(form.toolShowFiles->isChecked());
-  EXPECT_TRUE(form.toolShowWasted->isChecked());
+  EXPECT_TRUE(Child<QAction>(form, "toolShowFiles")->isChecked());
+  EXPECT_TRUE(Child<QAction>(form, "toolShowWasted")->isChecked());
 
   // An edit that changes nothing rebuilds nothing.
-  const TSectionInfo* first = form.PiePage->SectionInfos[0].get();
+  const TSectionInfo* first = Child<TPiePage>(form)->SectionInfos[0].get();
   form.Settings().Change([](TSettingValues& v) { v.ShowFileNames = true; });
-  EXPECT_EQ(form.PiePage->SectionInfos[0].get(), first);
+  EXPECT_EQ(Child<TPiePage>(form)->SectionInfos[0].get(), first);
 }
 
 TEST(FolderPieWidget, MouseMovesRedrawOnlyTheTwoLabelsAndFillTheHeader) {
@@ -294,7 +294,7 @@ TEST(FolderPieWidget, MouseMovesRedrawOnlyTheTwoLabelsAndFillTheHeader) {
   env.Start(form);
   form.Settings().Change([&](TSettingValues& v) { v.ShowFileNames = true; });
   TPieEnv::Show(form, QStringLiteral("T:\\two"));
-  TPiePage& page = *form.PiePage;
+  TPiePage& page = *Child<TPiePage>(form);
   THPieChart& chart = page.Chart();
   ASSERT_EQ(Captions(chart), (QStringList{QStringLiteral("left"), QStringLiteral("right"), QStringLiteral("own.bin")}));
   EXPECT_EQ(page.txtWebFolderName->text(), QStringLiteral("two"));
@@ -302,7 +302,7 @@ TEST(FolderPieWidget, MouseMovesRedrawOnlyTheTwoLabelsAndFillTheHeader) {
   MoveMouse(page.FolderPie, InsideSection(chart, 0));
   EXPECT_EQ(page.PieHotSection, 0);
   EXPECT_EQ(page.FolderPie->PieCursor(), PieCursorZoomIn);
-  EXPECT_EQ(form.StatusPanel0->text(), QStringLiteral("Folder T:\\two\\left"));
+  EXPECT_EQ(Child<QLabel>(form, "StatusPanel0")->text(), QStringLiteral("Folder T:\\two\\left"));
   EXPECT_EQ(page.txtWebFolderName->text(), QStringLiteral("left"));
   EXPECT_EQ(page.txtWebFolderSize->text(), FormatSize(6000));
   EXPECT_EQ(page.CurrentPieItem.Path, QStringLiteral("T:\\two\\left"));
@@ -313,7 +313,7 @@ TEST(FolderPieWidget, MouseMovesRedrawOnlyTheTwoLabelsAndFillTheHeader) {
   ASSERT_EQ(page.FolderPie->PaintedRects.size(), 2u);
   EXPECT_EQ(page.PieHotSection, 2);
   EXPECT_EQ(page.FolderPie->PieCursor(), PieCursorArrow);
-  EXPECT_EQ(form.StatusPanel0->text(), QStringLiteral("File T:\\two\\own.bin"));
+  EXPECT_EQ(Child<QLabel>(form, "StatusPanel0")->text(), QStringLiteral("File T:\\two\\own.bin"));
   EXPECT_EQ(page.txtWebFolderName->text(), QStringLiteral("own.bin"));
   // Nothing outside the two label boxes changed on screen.
   const QImage after = page.FolderPie->Screen();
@@ -339,7 +339,7 @@ TEST(FolderPieWidget, MouseMovesRedrawOnlyTheTwoLabelsAndFillTheHeader) {
   MoveMouse(page.FolderPie, QPoint(1, 1));
   EXPECT_EQ(page.PieHotSection, -1);
   EXPECT_EQ(page.FolderPie->PieCursor(), PieCursorZoomOut);
-  EXPECT_EQ(form.StatusPanel0->text(), QStringLiteral("Folder T:\\two"));
+  EXPECT_EQ(Child<QLabel>(form, "StatusPanel0")->text(), QStringLiteral("Folder T:\\two"));
 
   // A summary: its text, no type line, and no context menu on a right click.
   form.Settings().Change([&](TSettingValues& v) { v.MinFolderSectionAngle = 150; });
@@ -347,7 +347,7 @@ TEST(FolderPieWidget, MouseMovesRedrawOnlyTheTwoLabelsAndFillTheHeader) {
   const int other = FindSection(chart, QStringLiteral("Other smaller folders"));
   ASSERT_GE(other, 0);
   MoveMouse(page.FolderPie, InsideSection(chart, other));
-  EXPECT_EQ(form.StatusPanel0->text(), QStringLiteral("Other smaller folders"));
+  EXPECT_EQ(Child<QLabel>(form, "StatusPanel0")->text(), QStringLiteral("Other smaller folders"));
   EXPECT_EQ(page.txtWebFolderName->text(), QStringLiteral("Other smaller folders"));
   EXPECT_TRUE(page.txtWebFolderType->text().isEmpty());
   EXPECT_EQ(page.CurrentPieItem.Info->Kind, TSectionKind::Summary);
@@ -358,32 +358,32 @@ TEST(FolderPieWidget, ClicksOpenASubfolderAndGoUpFromOutsideTheDisk) {
   TMainForm form({QStringLiteral("T:\\")});
   env.Start(form);
   TPieEnv::Show(form, QStringLiteral("T:\\two"));
-  TPiePage& page = *form.PiePage;
+  TPiePage& page = *Child<TPiePage>(form);
   THPieChart& chart = page.Chart();
   const int left = FindSection(chart, QStringLiteral("left"));
   ASSERT_GE(left, 0);
   TTreeNode* two = form.Current().Node();
-  form.FolderTree->collapse(form.Model().IndexOf(two));
+  Child<QTreeView>(form, "FolderTree")->collapse(form.Model().IndexOf(two));
 
   // A file or summary section does nothing; "Files in this folder" keeps the folder and expands it.
   Click(page.FolderPie, InsideSection(chart, FindSection(chart, QStringLiteral("Files in this folder"))));
   EXPECT_EQ(form.Current().Node(), two);
-  EXPECT_TRUE(form.FolderTree->isExpanded(form.Model().IndexOf(two)));
+  EXPECT_TRUE(Child<QTreeView>(form, "FolderTree")->isExpanded(form.Model().IndexOf(two)));
 
   Click(page.FolderPie, InsideSection(chart, left));
   QApplication::processEvents();
   EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\two\\left"));
-  EXPECT_EQ(form.PiePage->ShownPath(), QStringLiteral("T:\\two\\left"));
+  EXPECT_EQ(Child<TPiePage>(form)->ShownPath(), QStringLiteral("T:\\two\\left"));
   TTreeNode* leftNode = form.Current().Node();
-  EXPECT_TRUE(form.FolderTree->isExpanded(form.Model().IndexOf(leftNode)));
+  EXPECT_TRUE(Child<QTreeView>(form, "FolderTree")->isExpanded(form.Model().IndexOf(leftNode)));
 
   // Outside the disk: back to the parent, the folder left collapsed.
   Click(page.FolderPie, QPoint(1, 1));
   QApplication::processEvents();
   EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\two"));
-  EXPECT_EQ(form.PiePage->ShownPath(), QStringLiteral("T:\\two"));
-  EXPECT_FALSE(form.FolderTree->isExpanded(form.Model().IndexOf(leftNode)));
-  EXPECT_TRUE(form.FolderTree->isExpanded(form.Model().IndexOf(two)));
+  EXPECT_EQ(Child<TPiePage>(form)->ShownPath(), QStringLiteral("T:\\two"));
+  EXPECT_FALSE(Child<QTreeView>(form, "FolderTree")->isExpanded(form.Model().IndexOf(leftNode)));
+  EXPECT_TRUE(Child<QTreeView>(form, "FolderTree")->isExpanded(form.Model().IndexOf(two)));
 
   // On a drive root there is no parent: the arrow, and a click outside changes nothing.
   TPieEnv::Show(form, QStringLiteral("T:\\"));
@@ -403,8 +403,8 @@ TEST(FolderPieWidget, HeaderSizeDriveShareAndWastedShareFollowTheWastedSetting) 
   TMainForm& form = *owner;
   env.Start(form);
   TPieEnv::Show(form, QStringLiteral("T:\\two"));
-  TPiePage& page = *form.PiePage;
-  ASSERT_NE(form.SectionSizeBox, nullptr);
+  TPiePage& page = *Child<TPiePage>(form);
+  ASSERT_NE(Child<TSectionSizeBox>(form), nullptr);
   const struct {
     bool wasted;
     int64_t shown;
@@ -418,15 +418,15 @@ TEST(FolderPieWidget, HeaderSizeDriveShareAndWastedShareFollowTheWastedSetting) 
     EXPECT_EQ(page.txtWebFolderSize->text(), FormatSize(c.shown));
     EXPECT_EQ(page.gaugeWebSection->Progress(), c.driveShare);
     // The wasted share is of size plus wasted either way.
-    EXPECT_EQ(form.SectionSizeBox->gaugeWasted->Progress(), 38);
-    EXPECT_EQ(form.SectionSizeBox->txtWasted->text(), FormatSize(6384));
-    EXPECT_EQ(form.StatusPanel0->text(), QStringLiteral("Folder T:\\two\\left"));
+    EXPECT_EQ(Child<TSectionSizeBox>(form)->gaugeWasted->Progress(), 38);
+    EXPECT_EQ(Child<TSectionSizeBox>(form)->txtWasted->text(), FormatSize(6384));
+    EXPECT_EQ(Child<QLabel>(form, "StatusPanel0")->text(), QStringLiteral("Folder T:\\two\\left"));
   }
   form.Current().SetDrive(form.Current().Drive(), form.Current().DriveClusterSize(), 0, form.Current().DriveFree());
   page.ShowPieItem(QString(), QStringLiteral("Other smaller files"), TSectionKind::Summary, 0, 0);
   EXPECT_EQ(page.gaugeWebSection->Progress(), 0);
-  EXPECT_EQ(form.SectionSizeBox->gaugeWasted->Progress(), 0);
-  EXPECT_EQ(form.StatusPanel0->text(), QStringLiteral("Other smaller files"));
+  EXPECT_EQ(Child<TSectionSizeBox>(form)->gaugeWasted->Progress(), 0);
+  EXPECT_EQ(Child<QLabel>(form, "StatusPanel0")->text(), QStringLiteral("Other smaller files"));
 }
 
 TEST(FolderPieWidget, SelectedClusterSizeCountsForFoldersAndTheDrivesOwnForFiles) {
@@ -441,14 +441,14 @@ TEST(FolderPieWidget, SelectedClusterSizeCountsForFoldersAndTheDrivesOwnForFiles
   form.Settings().Change([&](TSettingValues& v) { v.ShowFileNames = true; });
   form.Settings().Change([&](TSettingValues& v) { v.IncludeWastedInformation = true; });
   TPieEnv::Show(form, QStringLiteral("T:\\two"));
-  THPieChart& chart = form.PiePage->Chart();
+  THPieChart& chart = Child<TPiePage>(form)->Chart();
   const int32_t cluster = form.Current().DriveClusterSize();
   ASSERT_NE(cluster, StandardClusterSizes[7]);
-  const TSectionInfo& self = *form.PiePage->SectionInfos[0];
+  const TSectionInfo& self = *Child<TPiePage>(form)->SectionInfos[0];
   EXPECT_EQ(self.Wasted, TotalWastedAt(*form.Current().Node()->Data(), 7));
   const int64_t total = self.Size + self.Wasted;
   for (int i = 0; i < chart.SectionCount(); ++i) {
-    const TSectionInfo& info = *form.PiePage->SectionInfos[chart.SectionAt(i)->InfoIndex];
+    const TSectionInfo& info = *Child<TPiePage>(form)->SectionInfos[chart.SectionAt(i)->InfoIndex];
     SCOPED_TRACE(info.Name.toStdString());
     const int64_t expectedWasted = info.Kind == TSectionKind::File ? ClusterSlack(cluster, info.Size)
                                                                    : TotalWastedAt(*info.Node->Data(), 7);
@@ -471,7 +471,7 @@ TEST(FolderPieWidget, RightClickOpensTheMenuOfAFileOrFolderButNotOfASummary) {
     ~TRestore() { SetShellMenuChooser(nullptr); }
   } restore;
   TPieEnv::Show(form, QStringLiteral("T:\\two"));
-  TPiePage& page = *form.PiePage;
+  TPiePage& page = *Child<TPiePage>(form);
   THPieChart& chart = page.Chart();
   // Nothing under the mouse yet since the rebuild: no menu.
   Click(page.FolderPie, InsideSection(chart, 0), Qt::RightButton);

@@ -96,7 +96,7 @@ TEST(FreeSpacePage, KeysRunTheCommandsOnlyWithExactlyCtrlAndNotOnADriveRoot) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.folder.toStdString() + " " + std::to_string(int(c.modifiers)));
     ShowFolderOnPage(form, c.folder, 0);
-    EXPECT_EQ(form.ThePages->isTabVisible(5), c.folder != QStringLiteral("T:\\"));
+    EXPECT_EQ(Child<QTabWidget>(form, "ThePages")->isTabVisible(5), c.folder != QStringLiteral("T:\\"));
     env.questions.clear();
     QTest::keyClick(&form, Qt::Key_D, c.modifiers);
     EXPECT_EQ(env.questions.size(), c.asks ? 1u : 0u);
@@ -144,7 +144,7 @@ TEST(FreeSpacePage, PanelsLightUpOneAtATimeAndExplainThemselves) {
   TFreeSpaceEnv env;
   TMainForm form({QStringLiteral("T:\\")});
   StartOn(form, QStringLiteral("T:\\Data\\Old"), pgFreeSpace);
-  TCleanUpPage& page = *form.CleanUpPage;
+  TCleanUpPage& page = *Child<TCleanUpPage>(form);
   EXPECT_EQ(page.txtWebCleanUpPath->text(), QStringLiteral("T:\\Data\\Old"));
   EXPECT_EQ(page.ediCleanMenuHint->toPlainText(), TCleanUpPage::HintText(0));
   page.panCleanMenuMoveSensitiveActivate(page.panCleanMenuMove);

@@ -128,17 +128,17 @@ TEST(StartupWidget, FirstStartWithoutSettingsOpensTheScanDrivesDialogOnceShown) 
   EXPECT_EQ(form.size(), QSize(545, 376));
   EXPECT_EQ(form.windowTitle(), QStringLiteral("Korvane"));
   EXPECT_TRUE(form.NotReady());
-  EXPECT_EQ(form.ThePages->tabText(0), QStringLiteral("No scanned items"));
+  EXPECT_EQ(Child<QTabWidget>(form, "ThePages")->tabText(0), QStringLiteral("No scanned items"));
 
   StartMainForm(form);
   ASSERT_EQ(env.dialogs.size(), 1u);
   EXPECT_EQ(env.dialogs[0], QStringLiteral("DrivesSelectBox"));
-  EXPECT_TRUE(form.ToolbarSupport->isVisible());
+  EXPECT_TRUE(Child<QWidget>(form, "ToolbarSupport")->isVisible());
   EXPECT_TRUE(form.statusBar()->isVisible());
-  EXPECT_TRUE(form.FolderTree->isVisible());
+  EXPECT_TRUE(Child<QTreeView>(form, "FolderTree")->isVisible());
   EXPECT_TRUE(form.ScannedDrives().isEmpty());
-  EXPECT_FALSE(form.cmdFileRescan->isEnabled());
-  EXPECT_FALSE(form.cmdFileAbort->isEnabled());
+  EXPECT_FALSE(Child<QMenu>(form, "cmdFileRescan")->isEnabled());
+  EXPECT_FALSE(Child<QAction>(form, "cmdFileAbort")->isEnabled());
 }
 
 TEST(StartupWidget, ScanDrivesDialogScansTheCheckedDrives) {
@@ -152,7 +152,7 @@ TEST(StartupWidget, ScanDrivesDialogScansTheCheckedDrives) {
   StartMainForm(form);
   EXPECT_EQ(form.ScannedDrives(), QStringLiteral("CT"));
   EXPECT_EQ(TopTexts(form), (QStringList{QStringLiteral("C"), QStringLiteral("T")}));
-  EXPECT_EQ(form.StatusPanel0->text(), QStringLiteral("Done."));
+  EXPECT_EQ(Child<QLabel>(form, "StatusPanel0")->text(), QStringLiteral("Done."));
   EXPECT_EQ(form.Current().Path(), QStringLiteral("C:\\")) << "the first drive is selected after its scan";
 }
 
@@ -173,9 +173,9 @@ TEST(StartupWidget, AutoScanDrivesInOrderAndAnAbortSkipsTheRest) {
     TMainForm form;
     bool aborted = false;
     QObject::connect(&form.Model(), &QAbstractItemModel::rowsInserted, &form, [&](const QModelIndex& parent) {
-      if (form.Scanning && parent.isValid() && !aborted) {
+      if (form.Scanning() && parent.isValid() && !aborted) {
         aborted = true;
-        form.cmdFileAbort->trigger();
+        Child<QAction>(form, "cmdFileAbort")->trigger();
       }
     });
     StartMainForm(form);
@@ -184,14 +184,14 @@ TEST(StartupWidget, AutoScanDrivesInOrderAndAnAbortSkipsTheRest) {
     EXPECT_EQ(TopTexts(form), QStringList{QStringLiteral("C")});
     EXPECT_EQ(form.Nodes().Top(0)->Data(), nullptr) << "an aborted drive has no figures";
     EXPECT_TRUE(form.NotReady());
-    EXPECT_EQ(form.ThePages->tabText(0), QStringLiteral("Folder not scanned"));
-    EXPECT_FALSE(form.Scanning);
-    EXPECT_TRUE(form.cmdFileRescan->isEnabled());
+    EXPECT_EQ(Child<QTabWidget>(form, "ThePages")->tabText(0), QStringLiteral("Folder not scanned"));
+    EXPECT_FALSE(form.Scanning());
+    EXPECT_TRUE(Child<QMenu>(form, "cmdFileRescan")->isEnabled());
 
     // An unfinished folder offers no context menu.
     ASSERT_EQ(form.SelectedNode(), form.Nodes().Top(0));
     env.messages.clear();
-    emit form.FolderTree->customContextMenuRequested(form.FolderTree->visualRect(form.FolderTree->currentIndex()).center());
+    emit Child<QTreeView>(form, "FolderTree")->customContextMenuRequested(Child<QTreeView>(form, "FolderTree")->visualRect(Child<QTreeView>(form, "FolderTree")->currentIndex()).center());
     ASSERT_EQ(env.messages.size(), 1u);
     EXPECT_TRUE(env.messages[0].Text.startsWith(QStringLiteral("The context menu of the selected folder cannot be displayed")));
   }
@@ -217,7 +217,7 @@ TEST(StartupWidget, CommandLineDrivesAndFolders) {
     EXPECT_EQ(form.ScannedDrives(), k.scanned) << "a drive already in the tree is not scanned again";
     EXPECT_EQ(form.Current().Path(), k.shown);
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Korvane - ") + k.shown);
-    EXPECT_EQ(form.DriveBox->Drive(), k.shown[0]) << "the drive box follows the drive shown";
+    EXPECT_EQ(Child<TShExDriveComboBox>(form, "DriveBox")->Drive(), k.shown[0]) << "the drive box follows the drive shown";
     EXPECT_TRUE(env.dialogs.empty());
     EXPECT_FALSE(form.NotReady());
   }
@@ -241,11 +241,11 @@ TEST(StartupWidget, ReportArgumentScansInTheWindowAndPutsTheViewBack) {
     ASSERT_EQ(lines.size(), 4);
     EXPECT_TRUE(lines[1].startsWith("Sub,") && lines[2].startsWith("Other,"));
     // The options held for the report only: the list's view and the wasted-space setting are back.
-    const TSubfolderView view = form.SubfoldersPage->View();
+    const TSubfolderView view = Child<TSubfoldersPage>(form)->View();
     EXPECT_EQ(view.DisplayType, 2);
     EXPECT_EQ(view.Sort, 1);
     EXPECT_TRUE(form.Settings()->IncludeWastedInformation);
-    EXPECT_TRUE(form.toolShowWasted->isChecked());
+    EXPECT_TRUE(Child<QAction>(form, "toolShowWasted")->isChecked());
   }
   // Too few arguments: no report and no message.
   {
@@ -262,7 +262,7 @@ TEST(StartupWidget, ReportArgumentScansInTheWindowAndPutsTheViewBack) {
     EXPECT_FALSE(QFileInfo::exists(list + QStringLiteral("-none.txt")));
     ASSERT_EQ(env.messages.size(), 1u);
     EXPECT_TRUE(env.messages[0].Text.contains(QStringLiteral("T:\\NoSuch"))) << env.messages[0].Text.toStdString();
-    EXPECT_EQ(form.SubfoldersPage->View().DisplayType, 2);
+    EXPECT_EQ(Child<TSubfoldersPage>(form)->View().DisplayType, 2);
     env.messages.clear();
   }
   // A destination that cannot be written: the program's error box says so.
@@ -320,28 +320,28 @@ TEST(MainFormWidget, ViewTogglesAndSizeButtonsStoreTheirSettings) {
   {
     TMainForm form;
     StartMainForm(form);
-    form.cmdViewFolderTree->trigger();
-    EXPECT_FALSE(form.TheLeftPanel->isVisible());
-    EXPECT_FALSE(form.MainSplitter->handle(1)->isVisible()) << "the splitter goes with the tree";
-    form.cmdViewStatusBar->trigger();
+    Child<QAction>(form, "cmdViewFolderTree")->trigger();
+    EXPECT_FALSE(Child<QWidget>(form, "TheLeftPanel")->isVisible());
+    EXPECT_FALSE(Child<QSplitter>(form, "MainSplitter")->handle(1)->isVisible()) << "the splitter goes with the tree";
+    Child<QAction>(form, "cmdViewStatusBar")->trigger();
     EXPECT_FALSE(form.statusBar()->isVisible());
-    form.toolMB->trigger();
-    EXPECT_TRUE(form.toolMB->isChecked());
-    EXPECT_FALSE(form.toolPercent->isChecked()) << "relative and absolute are never both down";
+    Child<QAction>(form, "toolMB")->trigger();
+    EXPECT_TRUE(Child<QAction>(form, "toolMB")->isChecked());
+    EXPECT_FALSE(Child<QAction>(form, "toolPercent")->isChecked()) << "relative and absolute are never both down";
     EXPECT_EQ(form.Settings()->ShowPercentInPie, 2);
-    form.toolMB->trigger();
-    EXPECT_FALSE(form.toolMB->isChecked());
-    EXPECT_FALSE(form.toolPercent->isChecked());
+    Child<QAction>(form, "toolMB")->trigger();
+    EXPECT_FALSE(Child<QAction>(form, "toolMB")->isChecked());
+    EXPECT_FALSE(Child<QAction>(form, "toolPercent")->isChecked());
     EXPECT_EQ(form.Settings()->ShowPercentInPie, 0);
     form.close();
   }
   TMainForm form;
   StartMainForm(form);
-  EXPECT_FALSE(form.TheLeftPanel->isVisible());
-  EXPECT_FALSE(form.cmdViewFolderTree->isChecked());
+  EXPECT_FALSE(Child<QWidget>(form, "TheLeftPanel")->isVisible());
+  EXPECT_FALSE(Child<QAction>(form, "cmdViewFolderTree")->isChecked());
   EXPECT_FALSE(form.statusBar()->isVisible());
-  EXPECT_TRUE(form.ToolbarSupport->isVisible());
-  EXPECT_FALSE(form.toolMB->isChecked());
+  EXPECT_TRUE(Child<QWidget>(form, "ToolbarSupport")->isVisible());
+  EXPECT_FALSE(Child<QAction>(form, "toolMB")->isChecked());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -360,7 +360,7 @@ TEST(ScanCommandWidget, RescanningADriveAppendsItAndShowsTheSameFolderAgain) {
   ASSERT_TRUE(form.Current().Node() && form.Current().Node()->Data());
   EXPECT_EQ(form.Current().Node()->Data()->TotalSize, 7000);
   // The pie page is the one shown: it names the folder it draws in the status line.
-  EXPECT_EQ(form.StatusPanel0->text(), QStringLiteral("Folder C:\\Users"));
+  EXPECT_EQ(Child<QLabel>(form, "StatusPanel0")->text(), QStringLiteral("Folder C:\\Users"));
   ExpectModelMirrorsTree(form.Model(), {}, nullptr, form.Nodes());
 }
 
@@ -369,7 +369,7 @@ TEST(ScanCommandWidget, RemovingDrivesOfAnEmptyTreeOrDuringAScanAndDroppingDurin
   {
     TMainForm form;
     StartMainForm(form);
-    form.cmdFileRemoveAllDrives->trigger();
+    Child<QAction>(form, "cmdFileRemoveAllDrives")->trigger();
     form.RemoveDrive(QLatin1Char('C'));
     EXPECT_EQ(form.Nodes().TopCount(), 0);
     EXPECT_TRUE(form.NotReady());
@@ -378,14 +378,14 @@ TEST(ScanCommandWidget, RemovingDrivesOfAnEmptyTreeOrDuringAScanAndDroppingDurin
   bool tried = false;
   bool dropped = false;
   QObject::connect(&form.Model(), &QAbstractItemModel::rowsInserted, &form, [&] {
-    if (form.Scanning && form.ScannedDrives() == QStringLiteral("C") && !dropped) {
+    if (form.Scanning() && form.ScannedDrives() == QStringLiteral("C") && !dropped) {
       dropped = true;
       form.OpenDroppedPath(QString::fromLocal8Bit(env.t.Path("Data")));
     }
-    if (form.Scanning && form.ScannedDrives() == QStringLiteral("CT") && !tried) {
+    if (form.Scanning() && form.ScannedDrives() == QStringLiteral("CT") && !tried) {
       tried = true;
       form.RemoveDrive(QLatin1Char('C'));
-      form.cmdFileRemoveAllDrives->trigger();
+      Child<QAction>(form, "cmdFileRemoveAllDrives")->trigger();
       form.RescanDrives(QStringLiteral("C"));
     }
   });
@@ -399,14 +399,14 @@ TEST(ScanCommandWidget, RemovingDrivesOfAnEmptyTreeOrDuringAScanAndDroppingDurin
   EXPECT_EQ(TopTexts(form), (QStringList{QStringLiteral("C"), QStringLiteral("T")}));
   ASSERT_TRUE(form.Nodes().Top(0)->Data());
 
-  form.cmdFileRemoveAllDrives->trigger();
+  Child<QAction>(form, "cmdFileRemoveAllDrives")->trigger();
   EXPECT_EQ(form.Nodes().TopCount(), 0);
   EXPECT_TRUE(form.ScannedDrives().isEmpty());
   EXPECT_TRUE(DriveList().empty());
   EXPECT_EQ(form.Current().Node(), nullptr);
   EXPECT_TRUE(form.NotReady());
-  EXPECT_EQ(form.ThePages->tabText(0), QStringLiteral("No scanned items"));
-  EXPECT_FALSE(form.cmdFileRemove->isEnabled());
+  EXPECT_EQ(Child<QTabWidget>(form, "ThePages")->tabText(0), QStringLiteral("No scanned items"));
+  EXPECT_FALSE(Child<QMenu>(form, "cmdFileRemove")->isEnabled());
 }
 
 TEST(ScanCommandWidget, InaccessibleDriveOffersRetryThenCancelSkipsIt) {
@@ -491,22 +491,22 @@ TEST(FolderTreeViewWidget, UpOneLevelSelectsTheParentAndDoesNothingOnARoot) {
   ASSERT_EQ(form.Current().Path(), QStringLiteral("T:\\Data\\Sub\\Deep"));
   env.t.Dir("Data/Sub/Deep/Deeper");
   form.RescanCurrentFolder();
-  form.FolderTree->expand(form.Model().IndexOf(form.Current().Node()));
-  ASSERT_TRUE(form.FolderTree->isExpanded(form.Model().IndexOf(form.Current().Node())));
-  EXPECT_TRUE(form.toolLevelUp->isEnabled());
-  form.toolLevelUp->trigger();
+  Child<QTreeView>(form, "FolderTree")->expand(form.Model().IndexOf(form.Current().Node()));
+  ASSERT_TRUE(Child<QTreeView>(form, "FolderTree")->isExpanded(form.Model().IndexOf(form.Current().Node())));
+  EXPECT_TRUE(Child<QAction>(form, "toolLevelUp")->isEnabled());
+  Child<QAction>(form, "toolLevelUp")->trigger();
   EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Data\\Sub"));
-  EXPECT_FALSE(form.FolderTree->isExpanded(form.Model().IndexOf(Node(QStringLiteral("T:\\Data\\Sub\\Deep")))))
+  EXPECT_FALSE(Child<QTreeView>(form, "FolderTree")->isExpanded(form.Model().IndexOf(Node(QStringLiteral("T:\\Data\\Sub\\Deep")))))
       << "the folder left is collapsed";
-  form.toolLevelUp->trigger();
-  form.toolLevelUp->trigger();
+  Child<QAction>(form, "toolLevelUp")->trigger();
+  Child<QAction>(form, "toolLevelUp")->trigger();
   EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\"));
-  EXPECT_FALSE(form.toolLevelUp->isEnabled());
+  EXPECT_FALSE(Child<QAction>(form, "toolLevelUp")->isEnabled());
   TTreeNode* root = form.Current().Node();
-  form.toolLevelUpClick();
+  form.GoUpOneLevel();
   EXPECT_EQ(form.Current().Node(), root);
   EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\"));
-  EXPECT_FALSE(form.ThePages->isTabVisible(5)) << "a drive root has no free-space page";
+  EXPECT_FALSE(Child<QTabWidget>(form, "ThePages")->isTabVisible(5)) << "a drive root has no free-space page";
 }
 
 TEST(FolderTreeViewWidget, ModelFollowsTheTreeWhileItFillsAndSorts) {
@@ -520,7 +520,7 @@ TEST(FolderTreeViewWidget, ModelFollowsTheTreeWhileItFillsAndSorts) {
     if (index.data().toString() == QStringLiteral("zeta")) zeta = index;
     ++checks;
   });
-  form.FolderTree->expandAll();
+  Child<QTreeView>(form, "FolderTree")->expandAll();
   StartMainForm(form);
   form.ScanOrRescanDrive(QStringLiteral("T"));
   ASSERT_GT(checks, 5);
@@ -552,7 +552,7 @@ TEST(FolderTreeViewWidget, DeletingTheFolderFromItsContextMenuSelectsTheParentWi
     return enabled.contains(TShellCommand::Delete) ? TShellCommand::Delete : TShellCommand::None;
   });
   env.answer = [](const TMessageRequest& r) { return (r.Buttons & mbYes) ? int(mbYes) : int(mbOK); };
-  emit form.FolderTree->customContextMenuRequested(form.FolderTree->visualRect(form.FolderTree->currentIndex()).center());
+  emit Child<QTreeView>(form, "FolderTree")->customContextMenuRequested(Child<QTreeView>(form, "FolderTree")->visualRect(Child<QTreeView>(form, "FolderTree")->currentIndex()).center());
   SetShellMenuChooser(nullptr);
 
   EXPECT_FALSE(QFileInfo::exists(QString::fromLocal8Bit(env.t.Path("Data/Sub"))));
@@ -575,13 +575,13 @@ TEST(FolderTreeViewWidget, SelectFolderScansAnUnscannedDriveThenSelectsTheFolder
     title = t;
     return QString::fromLocal8Bit(env.t.Path("Data/Other"));
   });
-  form.cmdFileSelectFolder->trigger();
+  Child<QAction>(form, "cmdFileSelectFolder")->trigger();
   TFolderBrowse::SetChooser(nullptr);
   EXPECT_EQ(title, QStringLiteral("Select the folder you want to analyze. If the folder has not been scanned, Korvane will scan it now."));
   EXPECT_EQ(form.ScannedDrives(), QStringLiteral("CT"));
   EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Data\\Other"));
-  EXPECT_TRUE(form.FolderTree->isExpanded(form.Model().IndexOf(form.Current().Node())) || !form.Current().Node()->HasChildren());
-  EXPECT_TRUE(form.FolderTree->isExpanded(form.Model().IndexOf(Node(QStringLiteral("T:\\Data")))));
+  EXPECT_TRUE(Child<QTreeView>(form, "FolderTree")->isExpanded(form.Model().IndexOf(form.Current().Node())) || !form.Current().Node()->HasChildren());
+  EXPECT_TRUE(Child<QTreeView>(form, "FolderTree")->isExpanded(form.Model().IndexOf(Node(QStringLiteral("T:\\Data")))));
 }
 
 TEST(FolderTreeViewWidget, ExploreOpensTheHostFolder) {
@@ -593,8 +593,8 @@ TEST(FolderTreeViewWidget, ExploreOpensTheHostFolder) {
     opened << url;
     return true;
   });
-  ASSERT_TRUE(form.toolExplore->isEnabled());
-  form.toolExplore->trigger();
+  ASSERT_TRUE(Child<QAction>(form, "toolExplore")->isEnabled());
+  Child<QAction>(form, "toolExplore")->trigger();
   SetUrlOpener(nullptr);
   ASSERT_EQ(opened.size(), 1);
   EXPECT_EQ(opened[0], QUrl::fromLocalFile(QString::fromLocal8Bit(env.t.Path("Data"))));
@@ -605,33 +605,34 @@ TEST(MainFormWidget, PagesTabsAndMenuStatesFollowTheCurrentFolder) {
   TMainForm form({QStringLiteral("T:\\Data")});
   StartMainForm(form);
   ASSERT_FALSE(form.NotReady());
-  EXPECT_FALSE(form.ThePages->isTabVisible(0));
-  for (int tab = 1; tab <= 5; ++tab) EXPECT_TRUE(form.ThePages->isTabVisible(tab)) << tab;
-  emit form.ThePages->tabBarClicked(5);
-  EXPECT_EQ(form.CurrentPage, 4);
-  EXPECT_EQ(form.ThePages->currentWidget(), form.pageCleanUp);
-  emit form.mnuView->aboutToShow();
-  EXPECT_TRUE(form.cmdViewPage[4]->isChecked());
-  EXPECT_TRUE(form.cmdViewPage[4]->isEnabled());
+  EXPECT_FALSE(Child<QTabWidget>(form, "ThePages")->isTabVisible(0));
+  for (int tab = 1; tab <= 5; ++tab) EXPECT_TRUE(Child<QTabWidget>(form, "ThePages")->isTabVisible(tab)) << tab;
+  emit Child<QTabWidget>(form, "ThePages")->tabBarClicked(5);
+  EXPECT_EQ(form.CurrentPage(), 4);
+  EXPECT_EQ(Child<QTabWidget>(form, "ThePages")->currentWidget(), Child<QWidget>(form, "pageCleanUp"));
+  emit Child<QMenu>(form, "mnuView")->aboutToShow();
+  EXPECT_TRUE(Child<QAction>(form, "cmdViewPage4")->isChecked());
+  EXPECT_TRUE(Child<QAction>(form, "cmdViewPage4")->isEnabled());
 
   // A drive root has no free-space page: the pie page takes its place.
-  form.toolLevelUp->trigger();
+  Child<QAction>(form, "toolLevelUp")->trigger();
   ASSERT_EQ(form.Current().Path(), QStringLiteral("T:\\"));
-  EXPECT_EQ(form.CurrentPage, 0);
-  EXPECT_EQ(form.ThePages->currentWidget(), form.pagePieChart);
-  EXPECT_FALSE(form.ThePages->isTabVisible(5));
-  emit form.mnuView->aboutToShow();
-  EXPECT_FALSE(form.cmdViewPage[4]->isEnabled());
-  EXPECT_TRUE(form.cmdViewPage[0]->isChecked());
-  emit form.mnuFile->aboutToShow();
-  EXPECT_TRUE(form.cmdFileExportPie->isEnabled());
+  EXPECT_EQ(form.CurrentPage(), 0);
+  EXPECT_EQ(Child<QTabWidget>(form, "ThePages")->currentWidget(), Child<QWidget>(form, "pagePieChart"));
+  EXPECT_FALSE(Child<QTabWidget>(form, "ThePages")->isTabVisible(5));
+  emit Child<QMenu>(form, "mnuView")->aboutToShow();
+  EXPECT_FALSE(Child<QAction>(form, "cmdViewPage4")->isEnabled());
+  EXPECT_TRUE(Child<QAction>(form, "cmdViewPage0")->isChecked());
+  emit Child<QMenu>(form, "mnuFile")->aboutToShow();
+  EXPECT_TRUE(Child<QMenu>(form, "cmdFileExportPie")->isEnabled());
 
-  form.cmdFileRemoveAllDrives->trigger();
-  emit form.mnuFile->aboutToShow();
-  EXPECT_FALSE(form.cmdFileExportPie->isEnabled());
-  EXPECT_FALSE(form.cmdFileReports->isEnabled());
-  emit form.mnuView->aboutToShow();
-  for (QAction* a : form.cmdViewPage) EXPECT_FALSE(a->isEnabled());
+  Child<QAction>(form, "cmdFileRemoveAllDrives")->trigger();
+  emit Child<QMenu>(form, "mnuFile")->aboutToShow();
+  EXPECT_FALSE(Child<QMenu>(form, "cmdFileExportPie")->isEnabled());
+  EXPECT_FALSE(Child<QMenu>(form, "cmdFileReports")->isEnabled());
+  emit Child<QMenu>(form, "mnuView")->aboutToShow();
+  for (const char* page : {"cmdViewPage0", "cmdViewPage1", "cmdViewPage2", "cmdViewPage3", "cmdViewPage4"})
+    EXPECT_FALSE(Child<QAction>(form, page)->isEnabled()) << page;
   EXPECT_EQ(form.windowTitle(), QStringLiteral("Korvane - T:\\")) << "the caption keeps the last folder shown";
 }
 
@@ -648,9 +649,9 @@ TEST(ScanCommandWidget, MapAndDisconnectADriveLetter) {
     box->accept();
     return box->result();
   };
-  form.cmdFileMapNetworkDrive->trigger();
+  Child<QAction>(form, "cmdFileMapNetworkDrive")->trigger();
   ASSERT_TRUE(TDriveTable::Instance().Find(QLatin1Char('M')));
-  EXPECT_GE(form.DriveBox->findText(QStringLiteral("M"), Qt::MatchStartsWith), 0);
+  EXPECT_GE(Child<TShExDriveComboBox>(form, "DriveBox")->findText(QStringLiteral("M"), Qt::MatchStartsWith), 0);
 
   env.dialogAnswer = [&](QDialog& d) {
     auto* box = qobject_cast<TDisconnectDriveBox*>(&d);
@@ -659,9 +660,9 @@ TEST(ScanCommandWidget, MapAndDisconnectADriveLetter) {
     box->accept();
     return box->result();
   };
-  form.cmdFileDisconnectNetworkDrive->trigger();
+  Child<QAction>(form, "cmdFileDisconnectNetworkDrive")->trigger();
   EXPECT_FALSE(TDriveTable::Instance().Find(QLatin1Char('M')));
-  EXPECT_LT(form.DriveBox->findText(QStringLiteral("M"), Qt::MatchStartsWith), 0);
+  EXPECT_LT(Child<TShExDriveComboBox>(form, "DriveBox")->findText(QStringLiteral("M"), Qt::MatchStartsWith), 0);
 }
 
 TEST(StartupWidget, ClosingTheWindowDuringTheStartUpScansOpensNoDialog) {
@@ -684,7 +685,7 @@ TEST(ScanCommandWidget, CancelledRescanTakesTheDriveOutAndALaterScanKeepsOneReco
   StartMainForm(form);
   const QByteArray moved = env.t.Root() + "-away";
   ASSERT_EQ(::rename(env.t.Root().constData(), moved.constData()), 0);
-  form.cmdFileRescanCurrentDrive->trigger();  // the box is answered with Cancel
+  Child<QAction>(form, "cmdFileRescanCurrentDrive")->trigger();  // the box is answered with Cancel
   ::rename(moved.constData(), env.t.Root().constData());
   ASSERT_EQ(env.messages.size(), 1u);
   EXPECT_EQ(form.Nodes().TopCount(), 0);

@@ -104,18 +104,18 @@ TEST(SectionSizeBoxWidget, HideAndTheViewItemFollowTheSettingAndTheBoxFollowsThe
   TDriveScope drives({{'T', t.Root()}});
   {
     TMainForm form({QStringLiteral("T:\\Data")});
-    form.SectionSizeBox = new TSectionSizeBox(&form);
+    form.CreateToolWindows();
     StartMainForm(form);
-    TSectionSizeBox& box = *form.SectionSizeBox;
+    TSectionSizeBox& box = *Child<TSectionSizeBox>(form);
     ASSERT_EQ(form.Current().Path(), QStringLiteral("T:\\Data"));
     ASSERT_TRUE(form.Settings()->PieSectionSizeWindow);
     EXPECT_TRUE(box.isVisible());
-    EXPECT_TRUE(form.cmdViewPieSectionSizeWindow->isChecked());
+    EXPECT_TRUE(Child<QAction>(form, "cmdViewPieSectionSizeWindow")->isChecked());
 
     // The drive and folder figures come with the selection. (Over the pie the pie's own item is
     // shown, so look from another page.)
-    emit form.ThePages->tabBarClicked(4);
-    ASSERT_EQ(form.CurrentPage, 3);
+    emit Child<QTabWidget>(form, "ThePages")->tabBarClicked(4);
+    ASSERT_EQ(form.CurrentPage(), 3);
     EXPECT_EQ(box.txtDrive->text(), QStringLiteral("Drive T:"));
     EXPECT_EQ(form.Current().DriveTotal(), TotalSpace(QStringLiteral("T:\\")));
     EXPECT_EQ(box.txtDriveCapacity->text(), FormatSize(form.Current().DriveTotal()));
@@ -138,12 +138,12 @@ TEST(SectionSizeBoxWidget, HideAndTheViewItemFollowTheSettingAndTheBoxFollowsThe
     box.popSectionBoxHide->trigger();
     EXPECT_FALSE(box.isVisible());
     EXPECT_FALSE(form.Settings()->PieSectionSizeWindow);
-    EXPECT_FALSE(form.cmdViewPieSectionSizeWindow->isChecked());
+    EXPECT_FALSE(Child<QAction>(form, "cmdViewPieSectionSizeWindow")->isChecked());
 
-    form.cmdViewPieSectionSizeWindow->trigger();
+    Child<QAction>(form, "cmdViewPieSectionSizeWindow")->trigger();
     EXPECT_TRUE(box.isVisible());
     EXPECT_TRUE(form.Settings()->PieSectionSizeWindow);
-    form.cmdViewPieSectionSizeWindow->trigger();
+    Child<QAction>(form, "cmdViewPieSectionSizeWindow")->trigger();
     EXPECT_FALSE(box.isVisible());
     EXPECT_FALSE(form.Settings()->PieSectionSizeWindow);
     form.close();
@@ -152,9 +152,9 @@ TEST(SectionSizeBoxWidget, HideAndTheViewItemFollowTheSettingAndTheBoxFollowsThe
       << "the hidden window is remembered";
   {
     TMainForm form({QStringLiteral("T:\\Data")});
-    form.SectionSizeBox = new TSectionSizeBox(&form);
+    form.CreateToolWindows();
     StartMainForm(form);
-    EXPECT_FALSE(form.cmdViewPieSectionSizeWindow->isChecked());
-    EXPECT_FALSE(form.SectionSizeBox->isVisible());
+    EXPECT_FALSE(Child<QAction>(form, "cmdViewPieSectionSizeWindow")->isChecked());
+    EXPECT_FALSE(Child<TSectionSizeBox>(form)->isVisible());
   }
 }

@@ -99,7 +99,7 @@ TEST(SubfoldersPageWidget, LargerThanOneMegabyteListsExactlyOneMegabyte) {
   TListEnv env;
   TMainForm form;
   StartMainForm(form);
-  TSubfoldersPage& page = *form.SubfoldersPage;
+  TSubfoldersPage& page = *Child<TSubfoldersPage>(form);
   ShowFolderOnPage(form, QStringLiteral("T:\\Big"), 2);
   EXPECT_EQ(page.TheFilesList->topLevelItemCount(), 5) << "all folders by default";
 
@@ -130,7 +130,7 @@ TEST(SubfoldersPageWidget, TopModeKeepsTheLargestAndSoundTopTexts) {
   TListEnv env;
   TMainForm form;
   StartMainForm(form);
-  TSubfoldersPage& page = *form.SubfoldersPage;
+  TSubfoldersPage& page = *Child<TSubfoldersPage>(form);
   form.Settings().Change([&](TSettingValues& v) { v.IncludeWastedInformation = false; });
   ShowFolderOnPage(form, QStringLiteral("T:\\Four"), 2);
   page.cbFoldersDisplayType->setCurrentIndex(TSubfoldersPage::dtTop);
@@ -160,7 +160,7 @@ TEST(SubfoldersPageWidget, ColumnClicksSortAndSizesCompareByLengthFirst) {
   TListEnv env;
   TMainForm form;
   StartMainForm(form);
-  TSubfoldersPage& page = *form.SubfoldersPage;
+  TSubfoldersPage& page = *Child<TSubfoldersPage>(form);
   ShowFolderOnPage(form, QStringLiteral("T:\\Big"), 2);
   ASSERT_EQ(page.SubfolderSort(), 1);
   EXPECT_EQ(Names(page), (QStringList{QStringLiteral("Exact"), QStringLiteral("Kilo1000"), QStringLiteral("Kilo999"),
@@ -195,7 +195,7 @@ TEST(SubfoldersPageWidget, DoubleClickMatchesNamesInAnyCaseAndUpOneLevel) {
   TListEnv env;
   TMainForm form;
   StartMainForm(form);
-  TSubfoldersPage& page = *form.SubfoldersPage;
+  TSubfoldersPage& page = *Child<TSubfoldersPage>(form);
   ShowFolderOnPage(form, QStringLiteral("T:\\Big"), 2);
   EXPECT_TRUE(page.panWebListLevelUp->isVisible());
 
@@ -208,7 +208,7 @@ TEST(SubfoldersPageWidget, DoubleClickMatchesNamesInAnyCaseAndUpOneLevel) {
   page.TheFilesList->setCurrentItem(row);
   page.TheFilesListDblClick();
   EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Big\\Kilo999"));
-  EXPECT_EQ(form.CurrentPage, 2);
+  EXPECT_EQ(form.CurrentPage(), 2);
   EXPECT_EQ(page.TheFilesList->topLevelItemCount(), 0) << "a folder without subfolders lists nothing";
 
   page.shapeWebUpOneLevelMouseUp();
@@ -223,7 +223,7 @@ TEST(SubfoldersPageWidget, FiveValuesComeBackAtTheNextStart) {
   {
     TMainForm form;
     StartMainForm(form);
-    TSubfoldersPage& page = *form.SubfoldersPage;
+    TSubfoldersPage& page = *Child<TSubfoldersPage>(form);
     EXPECT_EQ(page.cbFoldersDisplayType->currentIndex(), TSubfoldersPage::dtAll);
     EXPECT_EQ(page.cbFoldersLargerThanBytes->currentText(), QStringLiteral("KB"));
     EXPECT_EQ(page.udFoldersLargerThan->value(), 1);
@@ -245,7 +245,7 @@ TEST(SubfoldersPageWidget, FiveValuesComeBackAtTheNextStart) {
   EXPECT_EQ(RegReadInt(RegistryKeyPath, OptionsSection, FoldersDisplaySortName, 0), -1);
   TMainForm form;
   StartMainForm(form);
-  TSubfoldersPage& page = *form.SubfoldersPage;
+  TSubfoldersPage& page = *Child<TSubfoldersPage>(form);
   EXPECT_EQ(page.cbFoldersDisplayType->currentIndex(), TSubfoldersPage::dtLargerThan);
   EXPECT_EQ(page.udFoldersLargerThan->value(), 300);
   EXPECT_EQ(page.cbFoldersTop->currentText(), QStringLiteral("25"));
@@ -256,7 +256,7 @@ TEST(SubfoldersPageWidget, ThresholdEditTakesDigitsOnlyAndRowMenuNeedsARow) {
   TListEnv env;
   TMainForm form;
   StartMainForm(form);
-  TSubfoldersPage& page = *form.SubfoldersPage;
+  TSubfoldersPage& page = *Child<TSubfoldersPage>(form);
   ShowFolderOnPage(form, QStringLiteral("T:\\Big"), 2);
   page.cbFoldersDisplayType->setCurrentIndex(TSubfoldersPage::dtLargerThan);
   page.ediFoldersLargerThan->clear();

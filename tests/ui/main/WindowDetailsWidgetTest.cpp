@@ -133,7 +133,7 @@ TEST_F(WindowDetailsWidget, TheStopButtonsHintGoesWhenTheScanEnds) {
   EXPECT_TRUE(form.statusBar()->currentMessage().isEmpty());
   form.SelectNode(form.Nodes().Top(0));
   EXPECT_TRUE(form.statusBar()->currentMessage().isEmpty());
-  EXPECT_TRUE(form.StatusPanel0->text().endsWith(QStringLiteral("T:\\"))) << "the status line shows the selection again";
+  EXPECT_TRUE(Child<QLabel>(form, "StatusPanel0")->text().endsWith(QStringLiteral("T:\\"))) << "the status line shows the selection again";
 }
 
 TEST_F(WindowDetailsWidget, AnEmptyPathOnTheCommandLineIsNamedAsSuch) {
@@ -146,11 +146,11 @@ TEST_F(WindowDetailsWidget, AnEmptyPathOnTheCommandLineIsNamedAsSuch) {
 
 TEST_F(WindowDetailsWidget, CtrlCAndCtrlAInATextFieldActOnTheText) {
   TMainForm form({QStringLiteral("T:\\Data")});
-  form.SectionSizeBox = new TSectionSizeBox(&form);
+  form.CreateToolWindows();
   StartMainForm(form);
   form.activateWindow();
   ShowFolderOnPage(form, QStringLiteral("T:\\"), 2);
-  TSubfoldersPage& page = *form.SubfoldersPage;
+  TSubfoldersPage& page = *Child<TSubfoldersPage>(form);
   page.cbFoldersDisplayType->setCurrentIndex(TSubfoldersPage::dtLargerThan);
   page.udFoldersLargerThan->setValue(123);
   page.udFoldersLargerThan->setFocus();
@@ -165,9 +165,9 @@ TEST_F(WindowDetailsWidget, CtrlCAndCtrlAInATextFieldActOnTheText) {
   EXPECT_EQ(form.Settings()->PieSectionSizeWindow, windowOn) << "Ctrl+C copied the text";
 
   // Elsewhere they are the window's commands.
-  form.FolderTree->setFocus();
+  Child<QTreeView>(form, "FolderTree")->setFocus();
   QApplication::processEvents();
-  PressKey(form.FolderTree, Qt::Key_A, Qt::ControlModifier);
+  PressKey(Child<QTreeView>(form, "FolderTree"), Qt::Key_A, Qt::ControlModifier);
   EXPECT_TRUE(form.Session().Aborted());
   form.SetScanning(false);
 }
