@@ -101,7 +101,7 @@ TWindowRun ScanThroughWindow(TMainForm& form) {
   run.Seconds = static_cast<double>(end) / 1e9;
   run.LongestGapMs = static_cast<double>(longest) / 1e6;
 
-  run.ShownDrives = form.FolderTree->model()->rowCount();
+  run.ShownDrives = form.findChild<QTreeView*>(QStringLiteral("FolderTree"))->model()->rowCount();
   const TDriveRecInfo* rec = FindDrive(Letter);
   if (rec && rec->Node && rec->Node->Data()) {
     run.Folders = rec->Node->Data()->TotalFolders;

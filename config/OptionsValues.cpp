@@ -6,28 +6,31 @@
 
 #include <cmath>
 
-TOptionsValues CurrentOptionsValues() {
+TOptionsValues CurrentOptionsValues(const TSettings& settings) {
+  const TSettingValues& s = settings.Values();
   TOptionsValues values;
-  values.Colors = PieColors;
-  values.IncludeWasted = IncludeWastedInformation->Value;
-  values.ShowFileNames = ShowFileNames->Value;
-  values.AutoExpand = AutoExpand->Value;
-  values.AutoCollapse = AutoCollapse->Value;
-  values.DrivesToAutoScan = DrivesToAutoScan->Value;
-  values.Angles = {MinFileSectionAngle, MinFolderSectionAngle, MinTextSectionAngle};
+  values.Colors = s.PieColors;
+  values.IncludeWasted = s.IncludeWastedInformation;
+  values.ShowFileNames = s.ShowFileNames;
+  values.AutoExpand = s.AutoExpand;
+  values.AutoCollapse = s.AutoCollapse;
+  values.DrivesToAutoScan = s.DrivesToAutoScan;
+  values.Angles = {s.MinFileSectionAngle, s.MinFolderSectionAngle, s.MinTextSectionAngle};
   return values;
 }
 
-void StoreOptionsValues(const TOptionsValues& values) {
-  PieColors = values.Colors;
-  IncludeWastedInformation->Value = values.IncludeWasted;
-  ShowFileNames->Value = values.ShowFileNames;
-  AutoExpand->Value = values.AutoExpand;
-  AutoCollapse->Value = values.AutoCollapse;
-  DrivesToAutoScan->Value = values.DrivesToAutoScan;
-  MinFileSectionAngle = values.Angles[0];
-  MinFolderSectionAngle = values.Angles[1];
-  MinTextSectionAngle = values.Angles[2];
+void StoreOptionsValues(const TOptionsValues& values, TSettings& settings) {
+  settings.Change([&](TSettingValues& s) {
+    s.PieColors = values.Colors;
+    s.IncludeWastedInformation = values.IncludeWasted;
+    s.ShowFileNames = values.ShowFileNames;
+    s.AutoExpand = values.AutoExpand;
+    s.AutoCollapse = values.AutoCollapse;
+    s.DrivesToAutoScan = values.DrivesToAutoScan;
+    s.MinFileSectionAngle = values.Angles[0];
+    s.MinFolderSectionAngle = values.Angles[1];
+    s.MinTextSectionAngle = values.Angles[2];
+  });
 }
 
 QString AngleToPercentText(double angle, const QLocale& locale) {

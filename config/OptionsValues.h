@@ -4,6 +4,8 @@
 
 #include "config/PieColors.h"
 
+class TSettings;
+
 #include <QLocale>
 #include <QString>
 
@@ -23,10 +25,11 @@ struct TOptionsValues {
   std::array<double, OptionAngleCount> Angles{};  // degrees
 };
 
-// The settings as they are now (LoadSettings must have run).
-TOptionsValues CurrentOptionsValues();
-// Stores every value into the settings (they reach the registry when the settings are saved).
-void StoreOptionsValues(const TOptionsValues& values);
+// The settings as they are now.
+TOptionsValues CurrentOptionsValues(const TSettings& settings);
+// Stores every value into the settings in one change (they reach the registry when the settings
+// are saved).
+void StoreOptionsValues(const TOptionsValues& values, TSettings& settings);
 
 // An angle as the dialog shows it: the share of a full turn in percent, fixed-point with three
 // decimals in the locale's format ("0.556" for 2 degrees), without group separators.

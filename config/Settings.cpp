@@ -1,55 +1,70 @@
 #include "config/Settings.h"
 
+#include "config/OptionObjects.h"
+
 #include <QtEndian>
 
 #include <cmath>
 #include <cstring>
 #include <exception>
 
-TOptions* ProgramOptions = nullptr;
-TOptions* DesktopOptions = nullptr;
-
-TBoolOption* IncludeWastedInformation = nullptr;
-TBoolOption* ShowFileNames = nullptr;
-TIntOption* ShowPercentInPie = nullptr;
-TBoolOption* AutoExpand = nullptr;
-TBoolOption* AutoCollapse = nullptr;
-TBoolOption* SortAscending = nullptr;
-TStrOption* DrivesToAutoScan = nullptr;
-TBoolOption* ZIPAddSubfolders = nullptr;
-TBoolOption* ZIPAddHiddenFiles = nullptr;
-TBoolOption* ZIPDeleteAfterCompressing = nullptr;
-TBoolOption* ZIPPasswordProtect = nullptr;
-TIntOption* ZIPCompressionLevel = nullptr;
-TBoolOption* ZIPDeleteArchive = nullptr;
-
-TBoolOption* ViewToolbar = nullptr;
-TBoolOption* ViewStatusBar = nullptr;
-TBoolOption* ViewFolderTree = nullptr;
-TBoolOption* PieSectionSizeWindow = nullptr;
-TBoolOption* ShowSurvey = nullptr;
-
-TPieColorTable PieColors = DefaultPieColors;
-double MinFileSectionAngle = DefaultMinFileSectionAngle;
-double MinFolderSectionAngle = DefaultMinFolderSectionAngle;
-double MinTextSectionAngle = DefaultMinTextSectionAngle;
-
 namespace {
 
-void FreeSettings() {
-  delete ProgramOptions;
-  delete DesktopOptions;
-  ProgramOptions = nullptr;
-  DesktopOptions = nullptr;
-  for (TBoolOption** b : {&IncludeWastedInformation, &ShowFileNames, &AutoExpand, &AutoCollapse, &SortAscending,
-                          &ZIPAddSubfolders, &ZIPAddHiddenFiles, &ZIPDeleteAfterCompressing, &ZIPPasswordProtect,
-                          &ZIPDeleteArchive, &ViewToolbar, &ViewStatusBar, &ViewFolderTree,
-                          &PieSectionSizeWindow, &ShowSurvey})
-    *b = nullptr;
-  ShowPercentInPie = nullptr;
-  ZIPCompressionLevel = nullptr;
-  DrivesToAutoScan = nullptr;
-}
+// The option objects of both sections over a set of values: built in the order the values are
+// stored, loaded into or saved from the values they point at.
+class TOptionBinding {
+public:
+  explicit TOptionBinding(const TSettingValues& v)
+      : program_(RegistryKeyPath, OptionsSection), desktop_(RegistryKeyPath, DesktopSection) {
+    namespace N = SettingNames;
+    Bool(program_, N::IncludeWastedInformation, v.IncludeWastedInformation, &TSettingValues::IncludeWastedInformation);
+    Bool(program_, N::ShowFileNames, v.ShowFileNames, &TSettingValues::ShowFileNames);
+    Int(program_, N::ShowPercentInPie, v.ShowPercentInPie, &TSettingValues::ShowPercentInPie);
+    Bool(program_, N::AutoExpand, v.AutoExpand, &TSettingValues::AutoExpand);
+    Bool(program_, N::AutoCollapse, v.AutoCollapse, &TSettingValues::AutoCollapse);
+    Bool(program_, N::SortAscending, v.SortAscending, &TSettingValues::SortAscending);
+    strs_.push_back({program_.AddStr(N::DrivesToAutoScan, v.DrivesToAutoScan), &TSettingValues::DrivesToAutoScan});
+    Bool(program_, N::ZIPAddSubfolders, v.ZIPAddSubfolders, &TSettingValues::ZIPAddSubfolders);
+    Bool(program_, N::ZIPAddHiddenFiles, v.ZIPAddHiddenFiles, &TSettingValues::ZIPAddHiddenFiles);
+    Bool(program_, N::ZIPDeleteAfterCompressing, v.ZIPDeleteAfterCompressing, &TSettingValues::ZIPDeleteAfterCompressing);
+    Bool(program_, N::ZIPPasswordProtect, v.ZIPPasswordProtect, &TSettingValues::ZIPPasswordProtect);
+    Int(program_, N::ZIPCompressionLevel, v.ZIPCompressionLevel, &TSettingValues::ZIPCompressionLevel);
+    Bool(program_, N::ZIPDeleteArchive, v.ZIPDeleteArchive, &TSettingValues::ZIPDeleteArchive);
+
+    Bool(desktop_, N::ViewToolbar, v.ViewToolbar, &TSettingValues::ViewToolbar);
+    Bool(desktop_, N::ViewStatusBar, v.ViewStatusBar, &TSettingValues::ViewStatusBar);
+    Bool(desktop_, N::ViewFolderTree, v.ViewFolderTree, &TSettingValues::ViewFolderTree);
+    Bool(desktop_, N::PieSectionSizeWindow, v.PieSectionSizeWindow, &TSettingValues::PieSectionSizeWindow);
+    Bool(desktop_, N::ShowSurvey, v.ShowSurvey, &TSettingValues::ShowSurvey);
+  }
+
+  TOptions& Program() { return program_; }
+  TOptions& Desktop() { return desktop_; }
+
+  // Copies what the option objects hold now into values.
+  void CopyTo(TSettingValues& values) const {
+    for (const auto& [option, member] : bools_) values.*member = option->Value;
+    for (const auto& [option, member] : ints_) values.*member = option->Value;
+    for (const auto& [option, member] : strs_) values.*member = option->Value;
+  }
+
+private:
+  template <class TOption, class TValue>
+  using TBound = std::vector<std::pair<TOption*, TValue TSettingValues::*>>;
+
+  void Bool(TOptions& options, QLatin1String name, bool value, bool TSettingValues::*member) {
+    bools_.push_back({options.AddBool(name, value), member});
+  }
+  void Int(TOptions& options, QLatin1String name, int32_t value, int32_t TSettingValues::*member) {
+    ints_.push_back({options.AddInt(name, value), member});
+  }
+
+  TOptions program_;
+  TOptions desktop_;
+  TBound<TBoolOption, bool> bools_;
+  TBound<TIntOption, int32_t> ints_;
+  TBound<TStrOption, QString> strs_;
+};
 
 // Reads an angle into target. Only a whole 8-byte value that is a number from 0 to 360 degrees
 // replaces it: a shorter value would leave part of the old bytes in the double, and a NaN or
@@ -73,65 +88,75 @@ void WriteAngle(TBinRegIniFile& regIni, const QString& name, double angle) {
 
 }  // namespace
 
-void LoadSettings() {
-  FreeSettings();
-  ProgramOptions = new TOptions(RegistryKeyPath, OptionsSection);
-  IncludeWastedInformation = ProgramOptions->AddBool(QStringLiteral("IncludeWastedInformation"), true);
-  ShowFileNames = ProgramOptions->AddBool(QStringLiteral("ShowFileNames"), true);
-  ShowPercentInPie = ProgramOptions->AddInt(QStringLiteral("ShowPercentInPie"), 1);
-  AutoExpand = ProgramOptions->AddBool(QStringLiteral("AutoExpand"), true);
-  AutoCollapse = ProgramOptions->AddBool(QStringLiteral("AutoCollapse"), true);
-  SortAscending = ProgramOptions->AddBool(QStringLiteral("SortAscending"), false);
-  DrivesToAutoScan = ProgramOptions->AddStr(QStringLiteral("DrivesToAutoScan"), QString());
-  ZIPAddSubfolders = ProgramOptions->AddBool(QStringLiteral("ZIPAddSubfolders"), true);
-  ZIPAddHiddenFiles = ProgramOptions->AddBool(QStringLiteral("ZIPAddHiddenFiles"), true);
-  ZIPDeleteAfterCompressing = ProgramOptions->AddBool(QStringLiteral("ZIPDeleteAfterCompressing"), true);
-  ZIPPasswordProtect = ProgramOptions->AddBool(QStringLiteral("ZIPPasswordProtect"), false);
-  ZIPCompressionLevel = ProgramOptions->AddInt(QStringLiteral("ZIPCompressionLevel"), DefaultZIPCompressionLevel);
-  ZIPDeleteArchive = ProgramOptions->AddBool(QStringLiteral("ZIPDeleteArchive"), true);
+TSettingGroups ChangedGroups(const TSettingValues& a, const TSettingValues& b) {
+  TSettingGroups groups = 0;
+  if (a.IncludeWastedInformation != b.IncludeWastedInformation) groups |= sgWasted;
+  if (a.ShowFileNames != b.ShowFileNames || a.ShowPercentInPie != b.ShowPercentInPie ||
+      a.SortAscending != b.SortAscending || a.MinFileSectionAngle != b.MinFileSectionAngle ||
+      a.MinFolderSectionAngle != b.MinFolderSectionAngle || a.MinTextSectionAngle != b.MinTextSectionAngle)
+    groups |= sgPieContents;
+  if (a.PieColors != b.PieColors) groups |= sgColors;
+  if (a.AutoExpand != b.AutoExpand || a.AutoCollapse != b.AutoCollapse) groups |= sgTreeClicks;
+  if (a.DrivesToAutoScan != b.DrivesToAutoScan) groups |= sgAutoScan;
+  if (a.ZIPAddSubfolders != b.ZIPAddSubfolders || a.ZIPAddHiddenFiles != b.ZIPAddHiddenFiles ||
+      a.ZIPDeleteAfterCompressing != b.ZIPDeleteAfterCompressing || a.ZIPPasswordProtect != b.ZIPPasswordProtect ||
+      a.ZIPCompressionLevel != b.ZIPCompressionLevel || a.ZIPDeleteArchive != b.ZIPDeleteArchive)
+    groups |= sgArchive;
+  if (a.ViewToolbar != b.ViewToolbar || a.ViewStatusBar != b.ViewStatusBar || a.ViewFolderTree != b.ViewFolderTree ||
+      a.PieSectionSizeWindow != b.PieSectionSizeWindow || a.ShowSurvey != b.ShowSurvey)
+    groups |= sgDesktop;
+  return groups;
+}
 
-  DesktopOptions = new TOptions(RegistryKeyPath, DesktopSection);
-  ViewToolbar = DesktopOptions->AddBool(QStringLiteral("ViewToolbar"), true);
-  ViewStatusBar = DesktopOptions->AddBool(QStringLiteral("ViewStatusBar"), true);
-  ViewFolderTree = DesktopOptions->AddBool(QStringLiteral("ViewFolderTree"), true);
-  PieSectionSizeWindow = DesktopOptions->AddBool(QStringLiteral("PieSectionSizeWindow"), true);
-  ShowSurvey = DesktopOptions->AddBool(QStringLiteral("ShowSurvey"), true);
+void TSettings::Change(const std::function<void(TSettingValues&)>& edit) {
+  TSettingValues values = values_;
+  edit(values);
+  Replace(values);
+}
 
-  PieColors = DefaultPieColors;
-  MinFileSectionAngle = DefaultMinFileSectionAngle;
-  MinFolderSectionAngle = DefaultMinFolderSectionAngle;
-  MinTextSectionAngle = DefaultMinTextSectionAngle;
+void TSettings::Replace(const TSettingValues& values) {
+  const TSettingGroups groups = ChangedGroups(values_, values);
+  values_ = values;
+  if (groups) emit Changed(groups);
+}
 
+void TSettings::Load() {
+  const TSettingValues defaults;
+  TSettingValues loaded;
+  TOptionBinding options(defaults);
+  bool copied = false;
   try {
-    ProgramOptions->LoadAll();
-    DesktopOptions->LoadAll();
-    if (ZIPCompressionLevel->Value < 0 || ZIPCompressionLevel->Value > 9) ZIPCompressionLevel->Value = DefaultZIPCompressionLevel;
+    options.Program().LoadAll();
+    options.Desktop().LoadAll();
+    options.CopyTo(loaded);
+    copied = true;
+    if (loaded.ZIPCompressionLevel < 0 || loaded.ZIPCompressionLevel > 9)
+      loaded.ZIPCompressionLevel = DefaultZIPCompressionLevel;
 
     const TBinRegIniFile regIni(RegistryKeyPath);
     QByteArray colors(PieColorBytes, '\0');
-    const int32_t read = regIni.ReadBinary(OptionsSection, ColorsName, PieColorBytes, colors.data());
-    PieColors = read < PieColorBytes ? DefaultPieColors : *PieColorsFromBytes(colors);
+    const int32_t read = regIni.ReadBinary(OptionsSection, SettingNames::Colors, PieColorBytes, colors.data());
+    loaded.PieColors = read < PieColorBytes ? DefaultPieColors : *PieColorsFromBytes(colors);
 
-    ReadAngle(regIni, MinFileSectionAngleName, MinFileSectionAngle);
-    ReadAngle(regIni, MinFolderSectionAngleName, MinFolderSectionAngle);
-    ReadAngle(regIni, MinTextSectionAngleName, MinTextSectionAngle);
+    ReadAngle(regIni, SettingNames::MinFileSectionAngle, loaded.MinFileSectionAngle);
+    ReadAngle(regIni, SettingNames::MinFolderSectionAngle, loaded.MinFolderSectionAngle);
+    ReadAngle(regIni, SettingNames::MinTextSectionAngle, loaded.MinTextSectionAngle);
   } catch (const std::exception&) {
     // A bad stored value ends the loading; what is not read yet keeps its default.
+    if (!copied) options.CopyTo(loaded);
   }
+  Replace(loaded);
 }
 
-void SaveSettings() {
-  if (!ProgramOptions || !DesktopOptions) return;
-  struct TFreeAtEnd {
-    ~TFreeAtEnd() { FreeSettings(); }
-  } freeAtEnd;
-  ProgramOptions->SaveAll();
-  DesktopOptions->SaveAll();
+void TSettings::Save() const {
+  TOptionBinding options(values_);
+  options.Program().SaveAll();
+  options.Desktop().SaveAll();
   TBinRegIniFile regIni(RegistryKeyPath);
-  const QByteArray colors = PieColorsToBytes(PieColors);
-  regIni.WriteBinary(OptionsSection, ColorsName, PieColorBytes, colors.constData());
-  WriteAngle(regIni, MinFileSectionAngleName, MinFileSectionAngle);
-  WriteAngle(regIni, MinFolderSectionAngleName, MinFolderSectionAngle);
-  WriteAngle(regIni, MinTextSectionAngleName, MinTextSectionAngle);
+  const QByteArray colors = PieColorsToBytes(values_.PieColors);
+  regIni.WriteBinary(OptionsSection, SettingNames::Colors, PieColorBytes, colors.constData());
+  WriteAngle(regIni, SettingNames::MinFileSectionAngle, values_.MinFileSectionAngle);
+  WriteAngle(regIni, SettingNames::MinFolderSectionAngle, values_.MinFolderSectionAngle);
+  WriteAngle(regIni, SettingNames::MinTextSectionAngle, values_.MinTextSectionAngle);
   regIni.Close();
 }

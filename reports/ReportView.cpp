@@ -63,6 +63,7 @@ TSubfolderView SavedSubfolderView() {
   view.LargerThanUnit = s.LargerThanUnit;
   view.LargerThanText = QString::number(s.LargerThan);
   view.Sort = s.Sort;
-  view.IncludeWasted = RegReadBool(RegistryKeyPath, OptionsSection, QStringLiteral("IncludeWastedInformation"), true);
+  view.IncludeWasted = RegReadBool(RegistryKeyPath, OptionsSection, SettingNames::IncludeWastedInformation,
+                                    DefaultIncludeWastedInformation);
   return view;
 }

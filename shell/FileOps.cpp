@@ -7,7 +7,6 @@
 #include "platform/HostPath.h"
 #include "scan/Format.h"
 #include "scan/PathFunctions.h"
-#include "platform/FolderWalk.h"
 #include "shell/MessageBoxes.h"
 
 #include <QCoreApplication>
@@ -75,67 +74,6 @@ bool LocateItem(const QString& drivePath, const QString& verb, THostLocation& lo
   }
   return true;
 }
-
-}  // namespace
-
-bool RemoveTreeAt(int dirFd, const QByteArray& name, const QByteArray& hostPath, int* error, QByteArray* failedPath) {
-  TWalkStack stack;
-  auto fail = [&](const QByteArray& where) {
-    const int e = errno;
-    if (error) *error = e;
-    if (failedPath) *failedPath = where;
-    stack.Clear();
-    return false;
-  };
-  struct statx top {};
-  if (!StatEntry(dirFd, name.constData(), top)) return fail(hostPath);
-  if (!IsDir(top)) {
-    if (::unlinkat(dirFd, name.constData(), 0) != 0) return fail(hostPath);
-    return true;
-  }
-  // A folder on which another file system is mounted is not entered, not even at the top.
-  struct statx above {};
-  if (::statx(dirFd, "", AT_EMPTY_PATH, STATX_TYPE, &above) != 0) return fail(hostPath);
-  if (IsOtherFileSystem(top, above.stx_dev_major, above.stx_dev_minor)) {
-    errno = EXDEV;
-    return fail(hostPath);
-  }
-  const uint32_t devMajor = top.stx_dev_major;
-  const uint32_t devMinor = top.stx_dev_minor;
-
-  if (!stack.Enter(dirFd, name, hostPath)) return fail(hostPath);
-  while (!stack.Empty()) {
-    TWalkFrame& frame = stack.Top();
-    if (frame.Next < frame.Names.size()) {
-      const QByteArray entry = frame.Names[frame.Next++];
-      const QByteArray entryPath = frame.HostPath + '/' + entry;
-      struct statx st {};
-      if (!StatEntry(frame.Fd, entry.constData(), st)) {
-        if (errno == ENOENT) continue;  // gone meanwhile: nothing left to do
-        return fail(entryPath);
-      }
-      if (IsDir(st)) {
-        if (IsOtherFileSystem(st, devMajor, devMinor)) {
-          errno = EXDEV;
-          return fail(entryPath);
-        }
-        if (!stack.Enter(frame.Fd, entry, entryPath)) return fail(entryPath);
-        continue;
-      }
-      if (::unlinkat(frame.Fd, entry.constData(), 0) != 0 && errno != ENOENT) return fail(entryPath);
-      continue;
-    }
-    // Every entry is gone: remove the folder itself from the one above.
-    const QByteArray folderName = frame.Name;
-    const QByteArray folderPath = frame.HostPath;
-    if (!stack.Leave()) return fail(folderPath);
-    const int parentFd = stack.Empty() ? dirFd : stack.Top().Fd;
-    if (::unlinkat(parentFd, folderName.constData(), AT_REMOVEDIR) != 0) return fail(folderPath);
-  }
-  return true;
-}
-
-namespace {
 
 // Runs a free-space operation on the user-interface thread with a progress window that appears
 // when the work takes longer than a moment and whose Cancel stops it between entries.

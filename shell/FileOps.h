@@ -17,9 +17,3 @@ TFileOpResult DeleteItem(const QString& drivePath, QWidget* parent = nullptr, bo
 // Asks whether drivePath should go to the trash (the freedesktop.org trash); on Yes moves it.
 TFileOpResult TrashItem(const QString& drivePath, QWidget* parent = nullptr, bool* changed = nullptr);
 
-// Removes the entry name of the folder dirFd (which may be an O_PATH descriptor) and, for a
-// folder, everything below it, walking with descriptors: links are removed, never followed, and
-// a folder on another file system (or a mount point) is not entered; it stops at the first
-// failure. On failure returns false with errno's value in *error and the host path of the entry
-// that could not be removed in *failedPath (hostPath is the entry's own host path, for that).
-bool RemoveTreeAt(int dirFd, const QByteArray& name, const QByteArray& hostPath, int* error, QByteArray* failedPath);

@@ -66,7 +66,7 @@ public:
     painter->fillRect(r, selected ? palette.highlight() : palette.base());
     const int bar = box_->RowBarLength(index.row());
     if (bar > 0) {
-      painter->setBrush(ColorToQColor(PieColors[pcBarChartBars]));
+      painter->setBrush(ColorToQColor(box_->BarColor()));
       painter->setPen(selected ? palette.highlightedText().color() : palette.text().color());
       painter->drawRect(QRect(QPoint(r.left(), r.top() + 4), QPoint(r.left() + bar, r.bottom() - 4)));
     }
@@ -113,8 +113,9 @@ QVariant TBarChartModel::data(const QModelIndex& index, int role) const {
 
 // ---------------------------------------------------------------------------------------------
 
-TBarChartBox::TBarChartBox(QWidget* owner)
-    : QDialog(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
+TBarChartBox::TBarChartBox(QWidget* owner, const TSettings* settings)
+    : QDialog(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      settings_(settings) {
   setObjectName(QStringLiteral("BarChartBox"));
   setWindowTitle(QStringLiteral("Tree Bar Chart"));
   setSizeGripEnabled(false);
@@ -226,7 +227,13 @@ void TBarChartBox::SaveSettings() {
   RegWriteBool(RegistryKeyPath, BarChartBoxSection, BarChartShowFullPathName, chkShowFullPath->isChecked());
 }
 
-bool TBarChartBox::IncludeWasted() const { return IncludeWastedInformation && IncludeWastedInformation->Value; }
+bool TBarChartBox::IncludeWasted() const {
+  return settings_ ? settings_->Values().IncludeWastedInformation : DefaultIncludeWastedInformation;
+}
+
+TColor TBarChartBox::BarColor() const {
+  return (settings_ ? settings_->Values().PieColors : DefaultPieColors)[pcBarChartBars];
+}
 
 void TBarChartBox::ShowFor(TTreeNode* node) {
   ChartRoot = node;

@@ -4,6 +4,7 @@
 // and a delegate that draws them keep a tree of many thousands of folders smooth.
 
 #include "charts/BarChartRows.h"
+#include "config/PieColors.h"
 
 #include <QAbstractListModel>
 #include <QDialog>
@@ -34,11 +35,14 @@ private:
   std::vector<TBarChartRow> rows_;
 };
 
+class TSettings;
+
 class TBarChartBox : public QDialog {
   Q_OBJECT
 
 public:
-  explicit TBarChartBox(QWidget* owner);
+  // The bars' colour and the wasted-space choice come from settings (their defaults without).
+  explicit TBarChartBox(QWidget* owner, const TSettings* settings = nullptr);
   ~TBarChartBox() override;
   // Writes the placement, the "Graph" width and the two check boxes to "BarChartBox" (the main
   // window calls it as the program ends; a failure to write is thrown).
@@ -57,6 +61,8 @@ public:
   std::optional<int64_t> RowValue(int row) const;
   // Pixels of the row's bar in the current "Graph" width; 0 for a folder without a record.
   int32_t RowBarLength(int row) const;
+  // The colour of the bars.
+  TColor BarColor() const;
   // The row's text as drawn: the shortened full path or the indented name.
   QString RowText(int row) const;
   int32_t GraphWidth() const;
@@ -84,6 +90,7 @@ protected:
   void done(int result) override;
 
 private:
+  const TSettings* settings_ = nullptr;
   void BarListClick();
   void ChooseCurrent();
   void FitFolderSection();

@@ -81,6 +81,7 @@ void TCleanUpCompressFolderBox::BuildArchivePage() {
 
 void TCleanUpCompressFolderBox::cmdCompressClick() {
   if (started_ || restoreOnly_ || folderPath_.isEmpty()) return;
+  StoreOptions();
   ShowProgressPage(QStringLiteral("Now Compressing..."));
   restoring_ = false;
   passwordRefused_ = false;

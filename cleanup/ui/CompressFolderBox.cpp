@@ -56,7 +56,8 @@ QChar StartArchiveDrive() {
 
 void RememberArchiveDrive(QChar letter) { LastWorkDrive() = letter.toUpper(); }
 
-TCleanUpCompressFolderBox::TCleanUpCompressFolderBox(QWidget* parent) : QDialog(parent) {
+TCleanUpCompressFolderBox::TCleanUpCompressFolderBox(QWidget* parent, TSettings* settings)
+    : QDialog(parent), settings_(settings) {
   setWindowTitle(QStringLiteral("Archive Folder To Gain Some Space"));
   setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -86,12 +87,13 @@ TCleanUpCompressFolderBox::TCleanUpCompressFolderBox(QWidget* parent) : QDialog(
   BuildProgressPage();
 
   // The options as they were left last time.
-  chkIncludeSubfolders->setChecked(ZIPAddSubfolders ? ZIPAddSubfolders->Value : true);
-  chkIncludeHidden->setChecked(ZIPAddHiddenFiles ? ZIPAddHiddenFiles->Value : true);
-  chkDeleteAfterCompressing->setChecked(ZIPDeleteAfterCompressing ? ZIPDeleteAfterCompressing->Value : true);
-  chkPasswordProtect->setChecked(ZIPPasswordProtect ? ZIPPasswordProtect->Value : false);
-  ediCompressionLevel->setValue(ZIPCompressionLevel ? ZIPCompressionLevel->Value : DefaultZIPCompressionLevel);
-  chkDeleteArchive->setChecked(ZIPDeleteArchive ? ZIPDeleteArchive->Value : true);
+  const TSettingValues options = settings_ ? settings_->Values() : TSettingValues();
+  chkIncludeSubfolders->setChecked(options.ZIPAddSubfolders);
+  chkIncludeHidden->setChecked(options.ZIPAddHiddenFiles);
+  chkDeleteAfterCompressing->setChecked(options.ZIPDeleteAfterCompressing);
+  chkPasswordProtect->setChecked(options.ZIPPasswordProtect);
+  ediCompressionLevel->setValue(options.ZIPCompressionLevel);
+  chkDeleteArchive->setChecked(options.ZIPDeleteArchive);
 
   // Both drive boxes start where the last archive or restore worked; the restore page's list is
   // read from that drive at once.
@@ -103,16 +105,24 @@ TCleanUpCompressFolderBox::TCleanUpCompressFolderBox(QWidget* parent) : QDialog(
   CenterOverForm(parent, this);
 }
 
-TCleanUpCompressFolderBox::~TCleanUpCompressFolderBox() { StoreOptions(); }
+TCleanUpCompressFolderBox::~TCleanUpCompressFolderBox() = default;
 
 void TCleanUpCompressFolderBox::StoreOptions() {
+  if (!settings_) return;
+  settings_->Change([this](TSettingValues& s) {
+    s.ZIPAddSubfolders = chkIncludeSubfolders->isChecked();
+    s.ZIPAddHiddenFiles = chkIncludeHidden->isChecked();
+    s.ZIPDeleteAfterCompressing = chkDeleteAfterCompressing->isChecked();
+    s.ZIPPasswordProtect = chkPasswordProtect->isChecked();
+    s.ZIPCompressionLevel = ediCompressionLevel->value();
+    s.ZIPDeleteArchive = chkDeleteArchive->isChecked();
+  });
+}
+
+void TCleanUpCompressFolderBox::done(int result) {
   // Whatever the outcome, Close without archiving included.
-  if (ZIPAddSubfolders) ZIPAddSubfolders->Value = chkIncludeSubfolders->isChecked();
-  if (ZIPAddHiddenFiles) ZIPAddHiddenFiles->Value = chkIncludeHidden->isChecked();
-  if (ZIPDeleteAfterCompressing) ZIPDeleteAfterCompressing->Value = chkDeleteAfterCompressing->isChecked();
-  if (ZIPPasswordProtect) ZIPPasswordProtect->Value = chkPasswordProtect->isChecked();
-  if (ZIPCompressionLevel) ZIPCompressionLevel->Value = ediCompressionLevel->value();
-  if (ZIPDeleteArchive) ZIPDeleteArchive->Value = chkDeleteArchive->isChecked();
+  StoreOptions();
+  QDialog::done(result);
 }
 
 void TCleanUpCompressFolderBox::PrepareArchive(const QString& folderPath, int64_t folderSize, int64_t occupiedSpace) {

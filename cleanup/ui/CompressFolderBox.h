@@ -29,12 +29,15 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class QWidget;
 class TShExDriveComboBox;
+class TSettings;
 class TShadowTitle;
 
 class TCleanUpCompressFolderBox : public QDialog {
   Q_OBJECT
 public:
-  explicit TCleanUpCompressFolderBox(QWidget* parent = nullptr);
+  // The options start from settings and go back into them when an operation starts and when the
+  // dialog closes; without settings they start from their defaults and stay in the dialog.
+  explicit TCleanUpCompressFolderBox(QWidget* parent = nullptr, TSettings* settings = nullptr);
   ~TCleanUpCompressFolderBox() override;
 
   // Opens on the archive page for a folder (its drive path), with its size as the tree knows it and
@@ -120,6 +123,7 @@ public:
 
   // While working: stops the operation and closes the dialog once it has stopped.
   void reject() override;
+  void done(int result) override;
 
 protected:
   void showEvent(QShowEvent* event) override;
@@ -129,6 +133,8 @@ private:
   void BuildRestorePage();
   void BuildProgressPage();
   void StoreOptions();
+
+  TSettings* settings_ = nullptr;
 
   void cbRestoreDrivesListChange();
   void lvArchivesChange();

@@ -232,6 +232,7 @@ void TCleanUpCompressFolderBox::DeleteArchive(bool ask) {
 void TCleanUpCompressFolderBox::cmdRestoreClick() {
   QTreeWidgetItem* item = lvArchives->selectedItems().value(0);
   if (started_ || !item) return;
+  StoreOptions();
   const QString typed = ediRestorePath->text().trimmed();
   const std::optional<QByteArray> target = typed.isEmpty() ? std::nullopt : TypedFolder(typed);
   if (!target) {

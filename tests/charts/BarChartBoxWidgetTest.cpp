@@ -53,16 +53,10 @@ struct TChartTree {
   TChartTree() { Root->StateIndex = ('C' << 8) | 1; }
 };
 
-struct TSettingsScope {
+// The settings the window draws with: without the wasted space.
+struct TSettingsScope : TSettings {
   TSettingsScope() {
-    LoadSettings();
-    IncludeWastedInformation->Value = false;
-  }
-  ~TSettingsScope() {
-    try {
-      SaveSettings();
-    } catch (...) {
-    }
+    Change([](TSettingValues& v) { v.IncludeWastedInformation = false; });
   }
 };
 
@@ -74,7 +68,7 @@ TEST(BarChartBoxWidget, RowsBarsAndTexts) {
   TRegistryScope registry;
   TSettingsScope settings;
   TChartTree t;
-  TBarChartBox box(nullptr);
+  TBarChartBox box(nullptr, &settings);
   box.resize(600, 300);
   box.show();
   SetGraphWidth(box, 200);
@@ -99,7 +93,7 @@ TEST(BarChartBoxWidget, RowsBarsAndTexts) {
   box.chkIncludeSubfolders->setChecked(true);
   QApplication::processEvents();
   const QImage picture = box.BarList->viewport()->grab().toImage();
-  const QColor barColor = ColorToQColor(PieColors[pcBarChartBars]);
+  const QColor barColor = ColorToQColor(settings->PieColors[pcBarChartBars]);
   EXPECT_EQ(picture.pixelColor(100, TBarChartBox::RowHeight / 2), barColor);
   EXPECT_EQ(picture.pixelColor(25, TBarChartBox::RowHeight + TBarChartBox::RowHeight / 2), barColor);  // Big: 50 px
   EXPECT_NE(picture.pixelColor(100, TBarChartBox::RowHeight + TBarChartBox::RowHeight / 2), barColor);
@@ -112,7 +106,7 @@ TEST(BarChartBoxWidget, StatusBarFollowsKeysAndEnterChooses) {
   TRegistryScope registry;
   TSettingsScope settings;
   TChartTree t;
-  TBarChartBox box(nullptr);
+  TBarChartBox box(nullptr, &settings);
   box.show();
   box.ShowFor(t.Data);
   EXPECT_EQ(box.txtStatusPath->text(), QStringLiteral("C:\\Data"));
@@ -148,7 +142,7 @@ TEST(BarChartBoxWidget, EmptyTreeAndMissingRecordDrawNoBars) {
   TTreeNode* root = tree.AddTop(u"C:");
   TTreeNode* empty = Folder(tree, root, u"Empty", 0, 0);
   Folder(tree, empty, u"Also empty", 0, 0);
-  TBarChartBox box(nullptr);
+  TBarChartBox box(nullptr, &settings);
   box.ShowFor(empty);
   EXPECT_EQ(box.ChartMax, 0);
   EXPECT_EQ(box.RowBarLength(0), 0);
@@ -165,7 +159,7 @@ TEST(BarChartBoxWidget, SettingsComeBackAndWideGraphIsClamped) {
   TRegistryScope registry;
   TSettingsScope settings;
   {
-    TBarChartBox box(nullptr);
+    TBarChartBox box(nullptr, &settings);
     box.resize(520, 280);
     SetGraphWidth(box, 150);
     box.chkIncludeSubfolders->setChecked(false);
@@ -173,14 +167,14 @@ TEST(BarChartBoxWidget, SettingsComeBackAndWideGraphIsClamped) {
   }
   EXPECT_EQ(RegReadInt(RegistryKeyPath, BarChartBoxSection, BarChartGraphWidthName, 0), 150);
   {
-    TBarChartBox box(nullptr);
+    TBarChartBox box(nullptr, &settings);
     EXPECT_EQ(box.GraphWidth(), 150);
     EXPECT_FALSE(box.chkIncludeSubfolders->isChecked());
     EXPECT_TRUE(box.chkShowFullPath->isChecked());
     EXPECT_EQ(box.width(), 520);
   }
   RegWriteInt(RegistryKeyPath, BarChartBoxSection, BarChartGraphWidthName, 5000);
-  TBarChartBox box(nullptr);
+  TBarChartBox box(nullptr, &settings);
   box.show();
   EXPECT_LE(box.GraphWidth(), box.width());
   EXPECT_GE(box.TheHeader->sectionSize(1), 0);

@@ -45,12 +45,11 @@ public:
     t.File("Data/Letters/c.txt", 9000, false);
     t.File("Data/Music/d.ogg", 20000, false);
     drives = std::make_unique<TDriveScope>(std::vector<TDriveMapping>{{'T', t.Root()}, {'U', u.Root()}});
-    LoadSettings();
+    settings.Load();
     SetModalDialogRunner([](QDialog&) { return int(QDialog::Rejected); });
   }
   ~TArchiveEnv() {
     SetModalDialogRunner(nullptr);
-    SaveSettings();
   }
 
   QByteArray ArchivesFolder() const { return *ArchivesFolderOf(QLatin1Char('T')); }
@@ -80,6 +79,7 @@ public:
   TFixtureTree t;
   TFixtureTree u;  // another drive, without archives
   std::unique_ptr<TDriveScope> drives;
+  TSettings settings;
 };
 
 void SelectRow(TCleanUpCompressFolderBox& box, int row) {
@@ -139,7 +139,7 @@ TEST(CompressFolderBox, ArchivesWithTheOptionsShowsTheResultsAndKeepsTheOptions)
     TMessageAnswers answers;
     QString key;
     {
-      TCleanUpCompressFolderBox box;
+      TCleanUpCompressFolderBox box(nullptr, &env.settings);
       box.PrepareArchive(QStringLiteral("T:\\Data\\Photos"), 420500, c.occupied);
       EXPECT_EQ(box.windowTitle(), QStringLiteral("Archive Folder To Gain Some Space"));
       EXPECT_EQ(box.ediZIPDescription->text(), QStringLiteral("Photos Folder"));
@@ -192,20 +192,22 @@ TEST(CompressFolderBox, ArchivesWithTheOptionsShowsTheResultsAndKeepsTheOptions)
     } else {
       EXPECT_EQ(Snapshot(env.t.Path("Data/Photos")), before);
     }
-    // The options went back into the settings when the dialog went.
-    EXPECT_EQ(ZIPDeleteAfterCompressing->Value, c.move);
-    EXPECT_FALSE(ZIPAddHiddenFiles->Value);
-    EXPECT_EQ(ZIPCompressionLevel->Value, 3);
+    // The options went back into the settings when the archive started.
+    EXPECT_EQ(env.settings->ZIPDeleteAfterCompressing, c.move);
+    EXPECT_FALSE(env.settings->ZIPAddHiddenFiles);
+    EXPECT_EQ(env.settings->ZIPCompressionLevel, 3);
   }
 }
 
 TEST(CompressFolderBox, OptionsAreStoredOnCloseWithoutArchiving) {
   TArchiveEnv env;
-  ZIPAddSubfolders->Value = true;
-  ZIPPasswordProtect->Value = false;
-  ZIPDeleteArchive->Value = true;
+  env.settings.Change([](TSettingValues& v) {
+    v.ZIPAddSubfolders = true;
+    v.ZIPPasswordProtect = false;
+    v.ZIPDeleteArchive = true;
+  });
   {
-    TCleanUpCompressFolderBox box;
+    TCleanUpCompressFolderBox box(nullptr, &env.settings);
     EXPECT_TRUE(box.chkIncludeSubfolders->isChecked());
     EXPECT_TRUE(box.chkDeleteArchive->isChecked());
     box.PrepareArchive(QStringLiteral("T:\\Data\\Photos"), 420500, 430000);
@@ -214,9 +216,9 @@ TEST(CompressFolderBox, OptionsAreStoredOnCloseWithoutArchiving) {
     box.chkDeleteArchive->setChecked(false);
     box.cmdClose->click();
   }
-  EXPECT_FALSE(ZIPAddSubfolders->Value);
-  EXPECT_TRUE(ZIPPasswordProtect->Value);
-  EXPECT_FALSE(ZIPDeleteArchive->Value);
+  EXPECT_FALSE(env.settings->ZIPAddSubfolders);
+  EXPECT_TRUE(env.settings->ZIPPasswordProtect);
+  EXPECT_FALSE(env.settings->ZIPDeleteArchive);
   EXPECT_TRUE(env.ArchiveFiles().isEmpty());
 }
 
@@ -224,7 +226,7 @@ TEST(CompressFolderBox, HelpOpensTheTopicOfThePageShown) {
   TArchiveEnv env;
   std::vector<int> asked;
   SetHelpSink([&asked](int context, const QString&) { asked.push_back(context); });
-  TCleanUpCompressFolderBox box;
+  TCleanUpCompressFolderBox box(nullptr, &env.settings);
   box.PrepareArchive(QStringLiteral("T:\\Data\\Photos"), 420500, 430000);
   box.cmdHelp->click();
   box.ThePages->setCurrentWidget(box.sheetRestore);
@@ -239,7 +241,7 @@ TEST(CompressFolderBox, AFailedArchiveLeavesTheFolderAndSaysSo) {
   env.t.File("Archives Bin", 10, false);
   const auto before = Snapshot(env.t.Path("Data"));
   TMessageAnswers answers;
-  TCleanUpCompressFolderBox box;
+  TCleanUpCompressFolderBox box(nullptr, &env.settings);
   int finished = 0;
   QObject::connect(&box, &QDialog::finished, [&finished] { ++finished; });
   box.PrepareArchive(QStringLiteral("T:\\Data\\Photos"), 420500, 430000);
@@ -266,7 +268,7 @@ TEST(CompressFolderBox, StopCloseOrNoPasswordLeaveTheFolderAndNoArchive) {
     TArchiveEnv env;
     const auto before = Snapshot(env.t.Path("Data"));
     TMessageAnswers answers;
-    TCleanUpCompressFolderBox box;
+    TCleanUpCompressFolderBox box(nullptr, &env.settings);
     int finished = 0;
     QObject::connect(&box, &QDialog::finished, [&finished] { ++finished; });
     // The password is asked while the operation works: the moment to stop it.
@@ -299,7 +301,7 @@ TEST(CompressFolderBox, StopCloseOrNoPasswordLeaveTheFolderAndNoArchive) {
 
 TEST(CompressFolderBox, TheBarOnlyMovesForwardUpTo100AndAnEmptyTotalLeavesIt) {
   TArchiveEnv env;
-  TCleanUpCompressFolderBox box;
+  TCleanUpCompressFolderBox box(nullptr, &env.settings);
   TOpProgress p;
   box.ShowProgress(p);  // nothing known: no division by zero
   EXPECT_EQ(box.pbOverall->value(), 0);
@@ -330,7 +332,7 @@ TEST(CompressFolderBox, TheRestoreListSkipsAMissingArchiveAndEachRowActsOnItsOwn
   const QString music = env.ArchiveByCore("Data/Music", false);
   ASSERT_EQ(::unlink((env.ArchivesFolder() + '/' + gone.toLatin1()).constData()), 0);
 
-  TCleanUpCompressFolderBox box;
+  TCleanUpCompressFolderBox box(nullptr, &env.settings);
   box.PrepareRestoreOnly();
   box.cbRestoreDrivesList->SetDrive(QLatin1Char('U'));
   box.cbRestoreDrivesList->SetDrive(QLatin1Char('T'));
@@ -411,7 +413,7 @@ TEST(CompressFolderBox, RestoresWithOrWithoutTheArchiveAndAsksForARescanOnlyOfAS
     ASSERT_EQ(::access(env.t.Path("Data/Photos/a.jpg").constData(), F_OK), -1);
 
     TMessageAnswers answers;
-    TCleanUpCompressFolderBox box;
+    TCleanUpCompressFolderBox box(nullptr, &env.settings);
     int finished = 0;
     QObject::connect(&box, &QDialog::finished, [&finished] { ++finished; });
     box.PrepareRestoreOnly();
@@ -477,7 +479,7 @@ TEST(CompressFolderBox, ThePasswordIsAskedTwiceForANewArchiveAndOnceToRestoreIt)
   {
     TPasswordAnswers passwords([](TZipPasswordBox& box) { return TypeAndConfirm(box, QStringLiteral("secret")); });
     TMessageAnswers answers;
-    TCleanUpCompressFolderBox box;
+    TCleanUpCompressFolderBox box(nullptr, &env.settings);
     box.PrepareArchive(QStringLiteral("T:\\Data\\Letters"), 9000, 12288);
     box.cbDrives->SetDrive(QLatin1Char('T'));
     box.chkPasswordProtect->setChecked(true);
@@ -504,7 +506,7 @@ TEST(CompressFolderBox, ThePasswordIsAskedTwiceForANewArchiveAndOnceToRestoreIt)
       return box.result();
     });
     TMessageAnswers answers;
-    TCleanUpCompressFolderBox box;
+    TCleanUpCompressFolderBox box(nullptr, &env.settings);
     box.PrepareRestoreOnly();
     box.cbRestoreDrivesList->SetDrive(QLatin1Char('U'));
     box.cbRestoreDrivesList->SetDrive(QLatin1Char('T'));

@@ -5,6 +5,7 @@
 
 #include "config/Settings.h"
 #include "tests/config/RegistryScope.h"
+#include "tests/support/LoadedSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -14,16 +15,6 @@ namespace {
 
 const QLocale English(QLocale::English, QLocale::UnitedStates);
 const QLocale German(QLocale::German, QLocale::Germany);
-
-struct TSettingsScope {
-  TSettingsScope() { LoadSettings(); }
-  ~TSettingsScope() {
-    try {
-      SaveSettings();
-    } catch (...) {
-    }
-  }
-};
 
 }  // namespace
 
@@ -89,17 +80,20 @@ TEST(OptionsValues, FirstRejectedFieldNamesItsText) {
 TEST(OptionsValues, StoredValuesComeBackAndReachTheRegistry) {
   TRegistryScope registry;
   {
-    TSettingsScope settings;
-    TOptionsValues values = CurrentOptionsValues();
+    TLoadedSettings settings;
+    TOptionsValues values = CurrentOptionsValues(settings);
     EXPECT_EQ(values.Colors, DefaultPieColors);
     values.AutoExpand = false;
     values.DrivesToAutoScan = QStringLiteral("CE");
     values.Colors[pcBarChartBars] = RgbToColor(1, 2, 3);
     values.Angles = {90.0, 45.0, 360.0};
-    StoreOptionsValues(values);
+    TSettingGroups changed = 0;
+    QObject::connect(&settings, &TSettings::Changed, [&changed](TSettingGroups groups) { changed |= groups; });
+    StoreOptionsValues(values, settings);
+    EXPECT_EQ(changed, sgTreeClicks | sgAutoScan | sgColors | sgPieContents) << "one change, naming what it touched";
   }
-  TSettingsScope again;
-  const TOptionsValues loaded = CurrentOptionsValues();
+  TLoadedSettings again;
+  const TOptionsValues loaded = CurrentOptionsValues(again);
   EXPECT_FALSE(loaded.AutoExpand);
   EXPECT_EQ(loaded.DrivesToAutoScan, QStringLiteral("CE"));
   EXPECT_EQ(loaded.Colors[pcBarChartBars], RgbToColor(1, 2, 3));

@@ -18,23 +18,12 @@
 #include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
 const QString OptionsKey = QStringLiteral("Software\\Morvell\\Korvane 3\\Options");
 const QString DesktopKey = QStringLiteral("Software\\Morvell\\Korvane 3\\Desktop");
-
-// Frees the settings at the end of a test, whatever happened.
-struct TSettingsScope {
-  ~TSettingsScope() {
-    if (ProgramOptions) {
-      try {
-        SaveSettings();
-      } catch (...) {
-      }
-    }
-  }
-};
 
 QByteArray DoubleBytes(double value) {
   uint64_t bits;
@@ -50,30 +39,31 @@ void Store(const QString& key, const QString& name, const TRegValue& value) {
   reg.Close();
 }
 
-void ExpectDefaults(const char* what) {
+void ExpectDefaults(const TSettings& settings, const char* what) {
   SCOPED_TRACE(what);
-  EXPECT_TRUE(IncludeWastedInformation->Value);
-  EXPECT_TRUE(ShowFileNames->Value);
-  EXPECT_EQ(ShowPercentInPie->Value, 1);
-  EXPECT_TRUE(AutoExpand->Value);
-  EXPECT_TRUE(AutoCollapse->Value);
-  EXPECT_FALSE(SortAscending->Value);
-  EXPECT_EQ(DrivesToAutoScan->Value, "");
-  EXPECT_TRUE(ZIPAddSubfolders->Value);
-  EXPECT_TRUE(ZIPAddHiddenFiles->Value);
-  EXPECT_TRUE(ZIPDeleteAfterCompressing->Value);
-  EXPECT_FALSE(ZIPPasswordProtect->Value);
-  EXPECT_EQ(ZIPCompressionLevel->Value, 9);
-  EXPECT_TRUE(ZIPDeleteArchive->Value);
-  EXPECT_TRUE(ViewToolbar->Value);
-  EXPECT_TRUE(ViewStatusBar->Value);
-  EXPECT_TRUE(ViewFolderTree->Value);
-  EXPECT_TRUE(PieSectionSizeWindow->Value);
-  EXPECT_TRUE(ShowSurvey->Value);
-  EXPECT_EQ(PieColors, DefaultPieColors);
-  EXPECT_EQ(MinFileSectionAngle, 2.0);
-  EXPECT_EQ(MinFolderSectionAngle, 1.0);
-  EXPECT_EQ(MinTextSectionAngle, 5.0);
+  const TSettingValues& v = settings.Values();
+  EXPECT_TRUE(v.IncludeWastedInformation);
+  EXPECT_TRUE(v.ShowFileNames);
+  EXPECT_EQ(v.ShowPercentInPie, 1);
+  EXPECT_TRUE(v.AutoExpand);
+  EXPECT_TRUE(v.AutoCollapse);
+  EXPECT_FALSE(v.SortAscending);
+  EXPECT_EQ(v.DrivesToAutoScan, "");
+  EXPECT_TRUE(v.ZIPAddSubfolders);
+  EXPECT_TRUE(v.ZIPAddHiddenFiles);
+  EXPECT_TRUE(v.ZIPDeleteAfterCompressing);
+  EXPECT_FALSE(v.ZIPPasswordProtect);
+  EXPECT_EQ(v.ZIPCompressionLevel, 9);
+  EXPECT_TRUE(v.ZIPDeleteArchive);
+  EXPECT_TRUE(v.ViewToolbar);
+  EXPECT_TRUE(v.ViewStatusBar);
+  EXPECT_TRUE(v.ViewFolderTree);
+  EXPECT_TRUE(v.PieSectionSizeWindow);
+  EXPECT_TRUE(v.ShowSurvey);
+  EXPECT_EQ(v.PieColors, DefaultPieColors);
+  EXPECT_EQ(v.MinFileSectionAngle, 2.0);
+  EXPECT_EQ(v.MinFolderSectionAngle, 1.0);
+  EXPECT_EQ(v.MinTextSectionAngle, 5.0);
 }
 
 TEST(Settings, TheDefaultColourTable) {
@@ -100,13 +90,14 @@ TEST(Settings, TheDefaultColourTable) {
 
 TEST(Settings, AFirstStartRunsOnDefaultsAndWritesEverySettingAtExit) {
   const TRegistryScope scope;
-  const TSettingsScope settings;
-  LoadSettings();
-  ExpectDefaults("first start");
+  TSettings settings;
+  TSettingGroups changed = 0;
+  QObject::connect(&settings, &TSettings::Changed, [&changed](TSettingGroups groups) { changed |= groups; });
+  settings.Load();
+  ExpectDefaults(settings, "first start");
+  EXPECT_EQ(changed, 0u) << "the defaults change nothing";
   EXPECT_FALSE(scope.HiveText().has_value()) << "loading writes nothing";
-  SaveSettings();
-  EXPECT_EQ(ProgramOptions, nullptr);
-  EXPECT_EQ(IncludeWastedInformation, nullptr);
+  settings.Save();
 
   const TRegIniFile regIni(QStringLiteral("Software\\Morvell\\Korvane 3"));
   EXPECT_EQ(regIni.ReadSections(), QStringList({"Options", "Desktop"}));
@@ -122,88 +113,136 @@ TEST(Settings, AFirstStartRunsOnDefaultsAndWritesEverySettingAtExit) {
       << text.toStdString();
   EXPECT_TRUE(text.contains("\"MinTextSectionAngle\"=hex:00,00,00,00,00,00,14,40\n")) << text.toStdString();
 
-  LoadSettings();
-  ExpectDefaults("second start");
+  TSettings second;
+  second.Load();
+  ExpectDefaults(second, "second start");
 }
 
 TEST(Settings, EverySettingComesBack) {
   const TRegistryScope scope;
-  const TSettingsScope settings;
-  LoadSettings();
-  IncludeWastedInformation->Value = false;
-  ShowFileNames->Value = false;
-  ShowPercentInPie->Value = 2;
-  AutoExpand->Value = false;
-  AutoCollapse->Value = false;
-  SortAscending->Value = true;
-  DrivesToAutoScan->Value = "CDH";
-  ZIPAddSubfolders->Value = false;
-  ZIPAddHiddenFiles->Value = false;
-  ZIPDeleteAfterCompressing->Value = false;
-  ZIPPasswordProtect->Value = true;
-  ZIPCompressionLevel->Value = 0;
-  ZIPDeleteArchive->Value = false;
-  ViewToolbar->Value = false;
-  ViewStatusBar->Value = false;
-  ViewFolderTree->Value = false;
-  PieSectionSizeWindow->Value = false;  // the "Wasted & Drive Info" window was closed
-  ShowSurvey->Value = false;
+  TSettings settings;
+  settings.Load();
   TPieColorTable colors{};
   for (int i = 0; i < PieColorCount; ++i) colors[static_cast<size_t>(i)] = RgbToColor(i, 255 - i, i * 7);
   colors[0] = SystemColor(15);
-  PieColors = colors;
-  MinFileSectionAngle = 0.1;
-  MinFolderSectionAngle = 0.0;
-  MinTextSectionAngle = 359.5;
-  SaveSettings();
+  TSettingValues changed;
+  changed.IncludeWastedInformation = false;
+  changed.ShowFileNames = false;
+  changed.ShowPercentInPie = 2;
+  changed.AutoExpand = false;
+  changed.AutoCollapse = false;
+  changed.SortAscending = true;
+  changed.DrivesToAutoScan = "CDH";
+  changed.ZIPAddSubfolders = false;
+  changed.ZIPAddHiddenFiles = false;
+  changed.ZIPDeleteAfterCompressing = false;
+  changed.ZIPPasswordProtect = true;
+  changed.ZIPCompressionLevel = 0;
+  changed.ZIPDeleteArchive = false;
+  changed.ViewToolbar = false;
+  changed.ViewStatusBar = false;
+  changed.ViewFolderTree = false;
+  changed.PieSectionSizeWindow = false;  // the "Wasted & Drive Info" window was closed
+  changed.ShowSurvey = false;
+  changed.PieColors = colors;
+  changed.MinFileSectionAngle = 0.1;
+  changed.MinFolderSectionAngle = 0.0;
+  changed.MinTextSectionAngle = 359.5;
+  TSettingGroups groups = 0;
+  QObject::connect(&settings, &TSettings::Changed, [&groups](TSettingGroups g) { groups |= g; });
+  settings.Change([&changed](TSettingValues& v) { v = changed; });
+  EXPECT_EQ(groups, sgWasted | sgPieContents | sgColors | sgTreeClicks | sgAutoScan | sgArchive | sgDesktop);
+  settings.Save();
 
-  LoadSettings();
-  EXPECT_FALSE(IncludeWastedInformation->Value);
-  EXPECT_FALSE(ShowFileNames->Value);
-  EXPECT_EQ(ShowPercentInPie->Value, 2);
-  EXPECT_FALSE(AutoExpand->Value);
-  EXPECT_FALSE(AutoCollapse->Value);
-  EXPECT_TRUE(SortAscending->Value);
-  EXPECT_EQ(DrivesToAutoScan->Value, "CDH");
-  EXPECT_FALSE(ZIPAddSubfolders->Value);
-  EXPECT_FALSE(ZIPAddHiddenFiles->Value);
-  EXPECT_FALSE(ZIPDeleteAfterCompressing->Value);
-  EXPECT_TRUE(ZIPPasswordProtect->Value);
-  EXPECT_EQ(ZIPCompressionLevel->Value, 0);
-  EXPECT_FALSE(ZIPDeleteArchive->Value);
-  EXPECT_FALSE(ViewToolbar->Value);
-  EXPECT_FALSE(ViewStatusBar->Value);
-  EXPECT_FALSE(ViewFolderTree->Value);
-  EXPECT_FALSE(PieSectionSizeWindow->Value);
-  EXPECT_FALSE(ShowSurvey->Value);
-  EXPECT_EQ(PieColors, colors);
-  EXPECT_EQ(MinFileSectionAngle, 0.1);
-  EXPECT_EQ(MinFolderSectionAngle, 0.0);
-  EXPECT_EQ(MinTextSectionAngle, 359.5);
+  TSettings again;
+  again.Load();
+  const TSettingValues& v = again.Values();
+  EXPECT_FALSE(v.IncludeWastedInformation);
+  EXPECT_FALSE(v.ShowFileNames);
+  EXPECT_EQ(v.ShowPercentInPie, 2);
+  EXPECT_FALSE(v.AutoExpand);
+  EXPECT_FALSE(v.AutoCollapse);
+  EXPECT_TRUE(v.SortAscending);
+  EXPECT_EQ(v.DrivesToAutoScan, "CDH");
+  EXPECT_FALSE(v.ZIPAddSubfolders);
+  EXPECT_FALSE(v.ZIPAddHiddenFiles);
+  EXPECT_FALSE(v.ZIPDeleteAfterCompressing);
+  EXPECT_TRUE(v.ZIPPasswordProtect);
+  EXPECT_EQ(v.ZIPCompressionLevel, 0);
+  EXPECT_FALSE(v.ZIPDeleteArchive);
+  EXPECT_FALSE(v.ViewToolbar);
+  EXPECT_FALSE(v.ViewStatusBar);
+  EXPECT_FALSE(v.ViewFolderTree);
+  EXPECT_FALSE(v.PieSectionSizeWindow);
+  EXPECT_FALSE(v.ShowSurvey);
+  EXPECT_EQ(v.PieColors, colors);
+  EXPECT_EQ(v.MinFileSectionAngle, 0.1);
+  EXPECT_EQ(v.MinFolderSectionAngle, 0.0);
+  EXPECT_EQ(v.MinTextSectionAngle, 359.5);
+  EXPECT_EQ(v, changed);
+}
+
+TEST(Settings, AChangeNamesOnlyWhatDiffers) {
+  struct Case {
+    const char* What;
+    std::function<void(TSettingValues&)> Edit;
+    TSettingGroups Expected;
+  };
+  const Case cases[] = {
+      {"the same value again", [](TSettingValues& v) { v.ShowFileNames = true; }, 0},
+      {"wasted space", [](TSettingValues& v) { v.IncludeWastedInformation = false; }, sgWasted},
+      {"percent in the pie", [](TSettingValues& v) { v.ShowPercentInPie = 0; }, sgPieContents},
+      {"a minimum angle", [](TSettingValues& v) { v.MinTextSectionAngle = 6.0; }, sgPieContents},
+      {"one colour", [](TSettingValues& v) { v.PieColors[pcBarChartBars] = 0x123456; }, sgColors},
+      {"auto collapse", [](TSettingValues& v) { v.AutoCollapse = false; }, sgTreeClicks},
+      {"the archive level", [](TSettingValues& v) { v.ZIPCompressionLevel = 1; }, sgArchive},
+      {"the status bar", [](TSettingValues& v) { v.ViewStatusBar = false; }, sgDesktop},
+      {"two groups at once",
+       [](TSettingValues& v) {
+         v.IncludeWastedInformation = false;
+         v.DrivesToAutoScan = "C";
+       },
+       sgWasted | sgAutoScan},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.What);
+    TSettings settings;
+    std::vector<TSettingGroups> signalled;
+    QObject::connect(&settings, &TSettings::Changed, [&signalled](TSettingGroups g) { signalled.push_back(g); });
+    settings.Change(c.Edit);
+    if (c.Expected == 0) {
+      EXPECT_TRUE(signalled.empty());
+    } else {
+      EXPECT_EQ(signalled, std::vector<TSettingGroups>{c.Expected});
+    }
+    TSettingValues expected;
+    c.Edit(expected);
+    EXPECT_EQ(settings.Values(), expected);
+  }
 }
 
 TEST(Settings, BadStoredValuesAndTheGuardedBlock) {
   struct Case {
     const char* What;
     std::function<void()> Store;
-    std::function<void()> Check;
+    std::function<void(const TSettingValues&)> Check;
   };
   const TRegValue angle3 = TRegValue::FromBinary(DoubleBytes(3.0));
   const Case cases[] = {
       {"ZIPCompressionLevel 12 loads as 9", [] { Store(OptionsKey, "ZIPCompressionLevel", TRegValue::FromString("12")); },
-       [] { EXPECT_EQ(ZIPCompressionLevel->Value, 9); }},
+       [](const TSettingValues& v) { EXPECT_EQ(v.ZIPCompressionLevel, 9); }},
       {"ZIPCompressionLevel -1 loads as 9", [] { Store(OptionsKey, "ZIPCompressionLevel", TRegValue::FromString("-1")); },
-       [] { EXPECT_EQ(ZIPCompressionLevel->Value, 9); }},
+       [](const TSettingValues& v) { EXPECT_EQ(v.ZIPCompressionLevel, 9); }},
       {"ZIPCompressionLevel 0 stays", [] { Store(OptionsKey, "ZIPCompressionLevel", TRegValue::FromString("0")); },
-       [] { EXPECT_EQ(ZIPCompressionLevel->Value, 0); }},
+       [](const TSettingValues& v) { EXPECT_EQ(v.ZIPCompressionLevel, 0); }},
       {"Colors of 40 bytes: all defaults, the angles still load",
        [&] {
          Store(OptionsKey, "Colors", TRegValue::FromBinary(QByteArray(40, '\x11')));
          Store(OptionsKey, "MinTextSectionAngle", angle3);
        },
-       [] {
-         EXPECT_EQ(PieColors, DefaultPieColors);
-         EXPECT_EQ(MinTextSectionAngle, 3.0);
+       [](const TSettingValues& v) {
+         EXPECT_EQ(v.PieColors, DefaultPieColors);
+         EXPECT_EQ(v.MinTextSectionAngle, 3.0);
        }},
       {"Colors of 80 bytes stops the load: options loaded, angles default",
        [&] {
@@ -213,21 +252,21 @@ TEST(Settings, BadStoredValuesAndTheGuardedBlock) {
          Store(OptionsKey, "MinFileSectionAngle", angle3);
          Store(OptionsKey, "MinTextSectionAngle", angle3);
        },
-       [] {
-         EXPECT_FALSE(ShowFileNames->Value);
-         EXPECT_FALSE(ViewToolbar->Value);
-         EXPECT_EQ(PieColors, DefaultPieColors);
-         EXPECT_EQ(MinFileSectionAngle, 2.0);
-         EXPECT_EQ(MinTextSectionAngle, 5.0);
+       [](const TSettingValues& v) {
+         EXPECT_FALSE(v.ShowFileNames);
+         EXPECT_FALSE(v.ViewToolbar);
+         EXPECT_EQ(v.PieColors, DefaultPieColors);
+         EXPECT_EQ(v.MinFileSectionAngle, 2.0);
+         EXPECT_EQ(v.MinTextSectionAngle, 5.0);
        }},
       {"Colors stored as text stops the load the same way",
        [&] {
          Store(OptionsKey, "Colors", TRegValue::FromString("red"));
          Store(OptionsKey, "MinFileSectionAngle", angle3);
        },
-       [] {
-         EXPECT_EQ(PieColors, DefaultPieColors);
-         EXPECT_EQ(MinFileSectionAngle, 2.0);
+       [](const TSettingValues& v) {
+         EXPECT_EQ(v.PieColors, DefaultPieColors);
+         EXPECT_EQ(v.MinFileSectionAngle, 2.0);
        }},
       {"an angle longer than 8 bytes stops the load after the angles before it",
        [&] {
@@ -235,10 +274,10 @@ TEST(Settings, BadStoredValuesAndTheGuardedBlock) {
          Store(OptionsKey, "MinFolderSectionAngle", TRegValue::FromBinary(QByteArray(16, '\0')));
          Store(OptionsKey, "MinTextSectionAngle", angle3);
        },
-       [] {
-         EXPECT_EQ(MinFileSectionAngle, 3.0);
-         EXPECT_EQ(MinFolderSectionAngle, 1.0);
-         EXPECT_EQ(MinTextSectionAngle, 5.0);
+       [](const TSettingValues& v) {
+         EXPECT_EQ(v.MinFileSectionAngle, 3.0);
+         EXPECT_EQ(v.MinFolderSectionAngle, 1.0);
+         EXPECT_EQ(v.MinTextSectionAngle, 5.0);
        }},
       {"short, NaN and absurd angles keep their defaults; the next still loads",
        [&] {
@@ -246,10 +285,10 @@ TEST(Settings, BadStoredValuesAndTheGuardedBlock) {
          Store(OptionsKey, "MinFolderSectionAngle", TRegValue::FromBinary(DoubleBytes(std::nan(""))));
          Store(OptionsKey, "MinTextSectionAngle", TRegValue::FromBinary(DoubleBytes(-1.0)));
        },
-       [] {
-         EXPECT_EQ(MinFileSectionAngle, 2.0);
-         EXPECT_EQ(MinFolderSectionAngle, 1.0);
-         EXPECT_EQ(MinTextSectionAngle, 5.0);
+       [](const TSettingValues& v) {
+         EXPECT_EQ(v.MinFileSectionAngle, 2.0);
+         EXPECT_EQ(v.MinFolderSectionAngle, 1.0);
+         EXPECT_EQ(v.MinTextSectionAngle, 5.0);
        }},
       {"72 bytes of colours load",
        [] {
@@ -257,36 +296,42 @@ TEST(Settings, BadStoredValuesAndTheGuardedBlock) {
          bytes[4] = '\x7F';
          Store(OptionsKey, "Colors", TRegValue::FromBinary(bytes));
        },
-       [] {
-         EXPECT_EQ(PieColors[0], 0u);
-         EXPECT_EQ(PieColors[1], 0x7Fu);
+       [](const TSettingValues& v) {
+         EXPECT_EQ(v.PieColors[0], 0u);
+         EXPECT_EQ(v.PieColors[1], 0x7Fu);
        }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.What);
     const TRegistryScope scope;
-    const TSettingsScope settings;
     c.Store();
-    LoadSettings();
-    c.Check();
+    TSettings settings;
+    settings.Load();
+    c.Check(settings.Values());
   }
 }
 
-TEST(Settings, SavingFreesTheSettingsEvenWhenTheWriteFails) {
+TEST(Settings, AFailedWriteIsThrownAndKeepsTheValues) {
   const TRegistryScope scope;
-  LoadSettings();
+  TSettings settings;
+  settings.Load();
+  settings.Change([](TSettingValues& v) { v.ZIPCompressionLevel = 4; });
   SetAtomicWriteTestHook([](const QByteArray&) { return false; });
-  EXPECT_THROW(SaveSettings(), ERegistryException);
-  EXPECT_EQ(ProgramOptions, nullptr);
-  EXPECT_EQ(DesktopOptions, nullptr);
-  EXPECT_EQ(ZIPCompressionLevel, nullptr);
+  EXPECT_THROW(settings.Save(), ERegistryException);
+  SetAtomicWriteTestHook(nullptr);
+  EXPECT_EQ(settings->ZIPCompressionLevel, 4);
+  EXPECT_FALSE(scope.HiveText().has_value());
+  settings.Save();
+  TSettings again;
+  again.Load();
+  EXPECT_EQ(again->ZIPCompressionLevel, 4);
 }
 
 TEST(Settings, AHiveEditedByAPersonIsRead) {
   const TRegistryScope scope;
-  const TSettingsScope settings;
-  LoadSettings();
-  SaveSettings();
+  TSettings settings;
+  settings.Load();
+  settings.Save();
   QByteArray text = *scope.HiveText();
   // What someone does in a text editor: change values, add a comment, save with CRLF.
   text.replace("\"ZIPCompressionLevel\"=\"9\"", "; faster archives\n\"ZIPCompressionLevel\"=\"5\"");
@@ -295,20 +340,20 @@ TEST(Settings, AHiveEditedByAPersonIsRead) {
   text.replace("\n", "\r\n");
   scope.WriteHive(text);
 
-  LoadSettings();
-  EXPECT_EQ(ZIPCompressionLevel->Value, 5);
-  EXPECT_EQ(DrivesToAutoScan->Value, "DE");
-  EXPECT_FALSE(ViewStatusBar->Value);
-  EXPECT_EQ(PieColors, DefaultPieColors);
+  settings.Load();
+  EXPECT_EQ(settings->ZIPCompressionLevel, 5);
+  EXPECT_EQ(settings->DrivesToAutoScan, "DE");
+  EXPECT_FALSE(settings->ViewStatusBar);
+  EXPECT_EQ(settings->PieColors, DefaultPieColors);
 }
 
 TEST(Settings, AHiveThatCannotBeParsedGivesTheDefaults) {
   const TRegistryScope scope;
-  const TSettingsScope settings;
+  TSettings settings;
   scope.WriteHive("Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\Software\\Morvell\\Korvane 3\\Options]\n"
                   "\"ShowFileNames\"=\"0\"\n\"Colors\"=hex:zz\n");
-  LoadSettings();
-  ExpectDefaults("broken hive");
+  settings.Load();
+  ExpectDefaults(settings, "broken hive");
   EXPECT_EQ(scope.Entries().filter("corrupt").size(), 1);
 }
 
@@ -316,18 +361,18 @@ TEST(Settings, AHiveUnreadableAtStartIsNotReplacedByTheDefaultsAtExit) {
   // The hive cannot be read while the program starts (here: something that is no file is in its
   // place) and can again when it ends; the defaults the program ran on must not replace it.
   const TRegistryScope scope;
-  const TSettingsScope settings;
+  TSettings settings;
   const QByteArray hive = scope.HivePath();
   const qsizetype warned = SettingsWarnings().size();
   ASSERT_EQ(::mkdir(hive.constData(), 0700), 0);
-  LoadSettings();
-  ExpectDefaults("unreadable hive");
+  settings.Load();
+  ExpectDefaults(settings, "unreadable hive");
   ASSERT_EQ(::rmdir(hive.constData()), 0);
   const QByteArray users = "Windows Registry Editor Version 5.00\n\n"
                            "[HKEY_CURRENT_USER\\Software\\Morvell\\Korvane 3\\Options]\n"
                            "\"ShowFileNames\"=\"0\"\n\"ZIPCompressionLevel\"=\"5\"\n";
   scope.WriteHive(users);
-  EXPECT_NO_THROW(SaveSettings());
+  EXPECT_NO_THROW(settings.Save());
   EXPECT_EQ(scope.HiveText(), users);
 
   const QStringList warnings = SettingsWarnings().mid(warned);

@@ -39,6 +39,8 @@ TEST(SettingsWarningsWidget, AHiveThatCannotBeReadIsShownOnceAfterTheStart) {
     StartMainForm(form);
     EXPECT_TRUE(form.StartupDone());
     EXPECT_FALSE(watch.Opened());
+    // The program's end without the window closing (as when the session ends).
+    form.FormDestroy();
   }
   SetMessageAnswerer(nullptr);
   SetModalDialogRunner(nullptr);

@@ -11,6 +11,19 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+#include <string>
+#include <typeinfo>
+
+// A part of a window found by its class and, where given, its object name (the window's parts are
+// named as the program refers to them). A part that is not there ends the test with an error.
+template <class T>
+T* Child(QObject& parent, const char* name = nullptr) {
+  T* child = name ? parent.findChild<T*>(QString::fromLatin1(name)) : parent.findChild<T*>();
+  if (!child) throw std::runtime_error(std::string("no part ") + (name ? name : typeid(T).name()));
+  return child;
+}
+
 // For its lifetime every message box is answered (Cancel where the box offers it, else OK) and
 // every modal dialog is rejected, so no test waits for a person.
 class TAnsweredDialogs {
@@ -38,14 +51,15 @@ inline void StartMainForm(TMainForm& form) {
 
 // Stores the letters the next start of the window scans by itself.
 inline void SetDrivesToAutoScan(const QString& letters) {
-  LoadSettings();
-  DrivesToAutoScan->Value = letters;
-  SaveSettings();
+  TSettings settings;
+  settings.Load();
+  settings.Change([&letters](TSettingValues& v) { v.DrivesToAutoScan = letters; });
+  settings.Save();
 }
 
 // Makes path the current folder and shows it on page k (0 pie ... 4 free space).
 inline void ShowFolderOnPage(TMainForm& form, const QString& path, int k) {
   ASSERT_TRUE(form.GoToFolder(path)) << path.toStdString();
   form.SelectPage(k);
-  ASSERT_EQ(form.CurrentPath, path);
+  ASSERT_EQ(form.Current().Path(), path);
 }

@@ -119,7 +119,7 @@ TCleanUpPage::TCleanUpPage(IPageHost& host, QWidget* page, std::function<void(in
 }
 
 void TCleanUpPage::FillFor(TTreeNode*) {
-  const QString& path = host_.Current().Path;
+  const QString& path = host_.Current().Path();
   if (path == shownPath_) return;
   shownPath_ = path;
   txtWebCleanUpPath->setText(path);

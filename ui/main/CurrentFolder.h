@@ -1,7 +1,7 @@
 #pragma once
 // The folder the main window shows: its node, its drive path, its drive's letter and the drive's
-// figures. The pages and tool windows read it; Changed tells them that another folder is shown
-// or that the drive's figures were read again. Widget-free.
+// figures. The window sets them; the pages and tool windows read them and follow Changed, which
+// says that another folder is shown or that the drive's figures were read again. Widget-free.
 
 #include <QChar>
 #include <QObject>
@@ -16,16 +16,30 @@ class TCurrentFolder : public QObject {
 
 public:
   // Null while no folder is shown.
-  TTreeNode* Node = nullptr;
-  QString Path;
-  QChar Drive;
-  int32_t DriveClusterSize = 0;
-  int64_t DriveTotal = 0;
-  int64_t DriveFree = 0;
+  TTreeNode* Node() const { return node_; }
+  // The drive path of the folder last shown (kept while Node is null).
+  const QString& Path() const { return path_; }
+  // Null until a drive's figures were read.
+  QChar Drive() const { return drive_; }
+  int32_t DriveClusterSize() const { return driveClusterSize_; }
+  int64_t DriveTotal() const { return driveTotal_; }
+  int64_t DriveFree() const { return driveFree_; }
 
-  // Tells every observer that what is shown changed.
-  void NotifyChanged() { emit Changed(); }
+  // Makes node the folder shown (null: none), with its path when one is given.
+  void SetNode(TTreeNode* node);
+  void SetFolder(TTreeNode* node, const QString& path);
+  // The shown folder's drive and its figures, just read; observers hear of it even when nothing
+  // differs. A null letter forgets the drive.
+  void SetDrive(QChar letter, int32_t clusterSize, int64_t total, int64_t free);
 
 signals:
   void Changed();
+
+private:
+  TTreeNode* node_ = nullptr;
+  QString path_;
+  QChar drive_;
+  int32_t driveClusterSize_ = 0;
+  int64_t driveTotal_ = 0;
+  int64_t driveFree_ = 0;
 };

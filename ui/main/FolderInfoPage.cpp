@@ -184,7 +184,7 @@ void TFolderInfoPage::resizeEvent(QResizeEvent* e) {
 }
 
 void TFolderInfoPage::FillFolderInfo(TTreeNode* node) {
-  const QString path = host_.Current().Path;
+  const QString path = host_.Current().Path();
   const bool root = IsDriveRoot(path);
   if (shownPath_ != path || !node || !node->Data()) {
     // The path label of a folder is its path; a drive root's is the drive's display name.
@@ -220,9 +220,9 @@ void TFolderInfoPage::FillFolderInfo(TTreeNode* node) {
 
 void TFolderInfoPage::imgWebFolderInfoClick() {
   const TCurrentFolder& current = host_.Current();
-  if (current.Path.isEmpty()) return;
-  const TFolderSize* known = current.Node ? current.Node->Data() : nullptr;
-  RunShellCommand(TShellCommand::Properties, current.Path, host_.Window(), known);
+  if (current.Path().isEmpty()) return;
+  const TFolderSize* known = current.Node() ? current.Node()->Data() : nullptr;
+  RunShellCommand(TShellCommand::Properties, current.Path(), host_.Window(), known);
 }
 
 bool TFolderInfoPage::eventFilter(QObject* watched, QEvent* e) {

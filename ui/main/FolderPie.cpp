@@ -247,26 +247,35 @@ TPiePage::TPiePage(IPageHost& host, QWidget* page) : QWidget(page), host_(host) 
   chart_->Picture = &pieBitmap_;
   chart_->CloseLastSection = true;
   ApplyPieSettings();
+  // The pie follows the settings it is drawn with.
+  connect(&host_.Settings(), &TSettings::Changed, this, [this](TSettingGroups groups) {
+    if (groups & (sgColors | sgPieContents)) ApplyPieSettings();
+    if (!(groups & (sgColors | sgPieContents | sgWasted))) return;
+    Forget();
+    host_.RefillIfCurrent(pgPie);
+  });
   connect(&host_.Current(), &TCurrentFolder::Changed, this, [this] {
     const TCurrentFolder& current = host_.Current();
-    if (!current.Drive.isNull()) ShowDrive(current.Drive, FormatSize(current.DriveTotal));
+    if (!current.Drive().isNull()) ShowDrive(current.Drive(), FormatSize(current.DriveTotal()));
   });
 }
 
 TPiePage::~TPiePage() = default;
 
 void TPiePage::ApplyPieSettings() {
-  chart_->MinTextAngle = MinTextSectionAngle;
-  chart_->SetLabelColors(PieColors[7], PieColors[8], PieColors[9], PieColors[10], PieColors[11], PieColors[12]);
-  chart_->SetColors(PieColors[0], PieColors[1], PieColors[2]);
+  const TSettingValues& s = host_.Settings().Values();
+  const TPieColorTable& colors = s.PieColors;
+  chart_->MinTextAngle = s.MinTextSectionAngle;
+  chart_->SetLabelColors(colors[7], colors[8], colors[9], colors[10], colors[11], colors[12]);
+  chart_->SetColors(colors[0], colors[1], colors[2]);
   // The header's drive-share gauge follows its own colour entry (lime unless the user changed it).
-  gaugeWebSection->SetForeColor(PieColors[pcSectionSize]);
+  gaugeWebSection->SetForeColor(colors[pcSectionSize]);
 }
 
 void TPiePage::ShowPiePage(TTreeNode* node) {
-  host_.ShowSectionSizeWindow(PieSectionSizeWindow && PieSectionSizeWindow->Value);
+  host_.ShowSectionSizeWindow(host_.Settings()->PieSectionSizeWindow);
   LayoutPie();
-  if (host_.Current().Path != shownPath_) BuildFolderPie(node);
+  if (host_.Current().Path() != shownPath_) BuildFolderPie(node);
 }
 
 void TPiePage::LayoutPie() {
@@ -289,7 +298,7 @@ void TPiePage::BuildFolderPie(TTreeNode* node) {
     TPiePage* Page;
     ~TEndUpdate() {
       Page->chart_->EndUpdate();
-      Page->shownPath_ = Page->host_.Current().Path;
+      Page->shownPath_ = Page->host_.Current().Path();
     }
   } endUpdate{this};
 
@@ -299,14 +308,15 @@ void TPiePage::BuildFolderPie(TTreeNode* node) {
   SectionInfos.clear();
   chart_->Clear();
 
+  const TSettingValues& values = host_.Settings().Values();
   TFolderPieSettings settings;
-  settings.IncludeWasted = IncludeWastedInformation->Value;
-  settings.ShowFiles = ShowFileNames->Value;
-  settings.ShowPercent = ShowPercentInPie->Value;
-  settings.MinFolderAngle = MinFolderSectionAngle;
-  settings.MinFileAngle = MinFileSectionAngle;
+  settings.IncludeWasted = values.IncludeWastedInformation;
+  settings.ShowFiles = values.ShowFileNames;
+  settings.ShowPercent = values.ShowPercentInPie;
+  settings.MinFolderAngle = values.MinFolderSectionAngle;
+  settings.MinFileAngle = values.MinFileSectionAngle;
   settings.ClusterIndex = host_.Session().SelectedClusterIndex();
-  settings.DriveClusterSize = host_.Current().DriveClusterSize;
+  settings.DriveClusterSize = host_.Current().DriveClusterSize();
   TFolderPieSections sections = BuildFolderPieSections(*node, path, settings);
   for (TSectionInfo& info : sections.Infos) SectionInfos.push_back(std::make_unique<TSectionInfo>(std::move(info)));
   OtherFoldersSize = sections.OtherFoldersSize;
@@ -317,11 +327,11 @@ void TPiePage::BuildFolderPie(TTreeNode* node) {
   const TSectionInfo& self = *SectionInfos[0];
   ShowPieItem(self.Name, path, TSectionKind::Folder, self.Wasted, self.Size);
   for (const TPieSlice& slice : sections.Slices) {
-    TPieSection* section = chart_->AddSection(slice.Caption, PieColors[slice.ColorIndex], slice.Angle);
+    TPieSection* section = chart_->AddSection(slice.Caption, values.PieColors[slice.ColorIndex], slice.Angle);
     section->Node = slice.Node;
     section->InfoIndex = slice.InfoIndex;
   }
-  chart_->SortSections(!SortAscending->Value);
+  chart_->SortSections(!values.SortAscending);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -358,7 +368,7 @@ void TPiePage::FolderPieMouseDown(Qt::MouseButton button, int x, int y) {
     TTreeNode* node = section->Node;
     if (!node) return;
     host_.SelectNode(node);
-    if (AutoExpand && AutoExpand->Value) {
+    if (host_.Settings()->AutoExpand) {
       if (TTreeNode* selected = host_.SelectedNode()) host_.ExpandNode(selected);
     }
     return;
@@ -367,7 +377,7 @@ void TPiePage::FolderPieMouseDown(Qt::MouseButton button, int x, int y) {
   if (!selected || !selected->Parent()) return;
   TTreeNode* parent = selected->Parent();
   host_.PreparePages(parent);
-  if (AutoCollapse && AutoCollapse->Value) CollapseAll(selected);
+  if (host_.Settings()->AutoCollapse) CollapseAll(selected);
   host_.SelectNode(parent);
 }
 
@@ -389,7 +399,7 @@ void TPiePage::CollapseAll(TTreeNode* node) {
 }
 
 void TPiePage::ShowPieItem(const QString&, const QString& path, TSectionKind kind, int64_t wasted, int64_t size) {
-  const int64_t shown = IncludeWastedInformation->Value ? size + wasted : size;
+  const int64_t shown = host_.Settings()->IncludeWastedInformation ? size + wasted : size;
   // The share is of the item's used space (size plus wasted), as on a folder selection.
   host_.ShowSectionWasted(WastedPercent(wasted, size), FormatSize(wasted));
   switch (kind) {
@@ -404,7 +414,7 @@ void TPiePage::ShowPieItem(const QString&, const QString& path, TSectionKind kin
       break;
   }
   txtWebFolderSize->setText(shown >= 0 ? FormatSize(shown) : QString());
-  const int64_t driveTotal = host_.Current().DriveTotal;
+  const int64_t driveTotal = host_.Current().DriveTotal();
   gaugeWebSection->SetProgress(driveTotal == 0 ? 0 : static_cast<int>(shown * 100 / driveTotal));
   if (kind == TSectionKind::Summary) {
     txtWebFolderType->clear();
@@ -429,8 +439,8 @@ void TPiePage::SetIcon(const QPixmap& icon) {
 
 void TPiePage::imgIconClick() {
   const TCurrentFolder& current = host_.Current();
-  if (current.Path.isEmpty()) return;
-  ShowItemProperties(current.Path, host_.Window(), current.Node ? current.Node->Data() : nullptr);
+  if (current.Path().isEmpty()) return;
+  ShowItemProperties(current.Path(), host_.Window(), current.Node() ? current.Node()->Data() : nullptr);
 }
 
 void TPiePage::ShowDrive(QChar letter, const QString& totalText) {

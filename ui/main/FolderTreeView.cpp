@@ -28,6 +28,8 @@
 #include <QTreeView>
 #include <QUrl>
 
+#include <functional>
+#include <utility>
 #include <vector>
 
 using MainFormInternal::ToDrivePath;
@@ -45,7 +47,8 @@ bool IsWithinRows(const TTreeNode* node, const TTreeNode* parent, int first, int
 // and keeps the selection where it is when the main window refuses.
 class TGuardedSelectionModel : public QItemSelectionModel {
 public:
-  TGuardedSelectionModel(QAbstractItemModel* model, TMainForm* form) : QItemSelectionModel(model), form_(form) {}
+  TGuardedSelectionModel(QAbstractItemModel* model, std::function<bool(TTreeNode*)> allow)
+      : QItemSelectionModel(model), allow_(std::move(allow)) {}
 
   using QItemSelectionModel::select;
   void setCurrentIndex(const QModelIndex& index, QItemSelectionModel::SelectionFlags command) override {
@@ -63,12 +66,12 @@ private:
     // One user action asks twice (current, then selection): ask the user once.
     if (asked_.isValid() && asked_ == index) return answer_;
     asked_ = index;
-    answer_ = form_->FolderTreeChanging(TFolderTreeModel::NodeOf(index));
+    answer_ = allow_(TFolderTreeModel::NodeOf(index));
     QTimer::singleShot(0, this, [this] { asked_ = QPersistentModelIndex(); });
     return answer_;
   }
 
-  TMainForm* form_;
+  std::function<bool(TTreeNode*)> allow_;
   QPersistentModelIndex asked_;
   bool answer_ = true;
 };
@@ -89,8 +92,8 @@ void TMainForm::BuildFolderTree() {
   connect(model_, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this](const QModelIndex& parent, int first, int last) {
     ++removing_;
     const TTreeNode* p = TFolderTreeModel::NodeOf(parent);
-    if (CurrentNode && IsWithinRows(CurrentNode, p, first, last)) {
-      CurrentNode = nullptr;
+    if (current_.Node() && IsWithinRows(current_.Node(), p, first, last)) {
+      current_.SetNode(nullptr);
       selectionMoved_ = true;
     }
     const TTreeNode* listed = SubfoldersPage ? SubfoldersPage->ShownNode() : nullptr;
@@ -102,7 +105,7 @@ void TMainForm::BuildFolderTree() {
     FolderTreeChange(SelectedNode());
   });
   FolderTree->setModel(model_);
-  auto* guarded = new TGuardedSelectionModel(model_, this);
+  auto* guarded = new TGuardedSelectionModel(model_, [this](TTreeNode* node) { return FolderTreeChanging(node); });
   QItemSelectionModel* old = FolderTree->selectionModel();
   FolderTree->setSelectionModel(guarded);
   delete old;
@@ -165,39 +168,39 @@ bool TMainForm::FolderTreeChanging(TTreeNode* node) {
     letter = NodeDriveLetter(node);
   else {
     const QString path = NodePath(node);
-    if (path.at(0) == CurrentDrive) return true;
+    if (path.at(0) == current_.Drive()) return true;
     letter = path.at(0);
   }
   return DriveAccessible(letter);
 }
 
 void TMainForm::FolderTreeChange(TTreeNode* node) {
-  CurrentNode = node;
   if (!node) {
+    current_.SetNode(nullptr);
     PreparePages(nullptr);
     toolLevelUp->setEnabled(false);
     toolExplore->setEnabled(false);
     return;
   }
-  CurrentPath = NodePath(node);
+  current_.SetFolder(node, NodePath(node));
   // While a scan runs its walk holds nodes of the tree, so nothing is taken out of it then; a
   // vanished folder is noticed again when it is selected after the scan.
-  if (node->Parent() && !Scanning && !IsDirectory(CurrentPath)) {
+  if (node->Parent() && !scanning_ && !IsDirectory(current_.Path())) {
     PreparePages(nullptr);
     session_->RemoveFolder(node, node->Data() ? node->Data()->TotalSize : 0);
     InvalidateAll(true);
     return;
   }
-  setWindowTitle(ProgramName + QStringLiteral(" - ") + CurrentPath);
-  SetStatusText(0, CurrentPath);
+  setWindowTitle(ProgramName + QStringLiteral(" - ") + current_.Path());
+  SetStatusText(0, current_.Path());
   toolLevelUp->setEnabled(node->Parent() != nullptr);
   toolExplore->setEnabled(true);
-  if (!Scanning) toolRescanDir->setEnabled(true);
-  if (!node->Parent() || CurrentPath.at(0) != CurrentDrive) UpdateDriveInfo();
+  if (!scanning_) toolRescanDir->setEnabled(true);
+  if (!node->Parent() || current_.Path().at(0) != current_.Drive()) UpdateDriveInfo();
   if (PreparePages(node)) {
-    if (!node->Parent() && CurrentPage == 4) SelectPage(0);
-    ShowSectionSizeWindow(PieSectionSizeWindow && PieSectionSizeWindow->Value);
-    FillPage(CurrentPage, node);
+    if (!node->Parent() && currentPage_ == 4) SelectPage(0);
+    ShowSectionSizeWindow(settings_->PieSectionSizeWindow);
+    FillPage(currentPage_, node);
   }
 }
 
@@ -208,15 +211,15 @@ void TMainForm::CollapseNode(TTreeNode* node) { FolderTree->collapse(model_->Ind
 bool TMainForm::NodeExpanded(TTreeNode* node) const { return FolderTree->isExpanded(model_->IndexOf(node)); }
 
 void TMainForm::toolLevelUpClick() {
-  if (!CurrentNode || !CurrentNode->Parent()) return;
+  if (!current_.Node() || !current_.Node()->Parent()) return;
   QApplication::setOverrideCursor(Qt::WaitCursor);
   struct TRestore {
     ~TRestore() { QApplication::restoreOverrideCursor(); }
   } restore;
-  TTreeNode* parent = CurrentNode->Parent();
-  FolderTree->collapse(model_->IndexOf(CurrentNode));
+  TTreeNode* parent = current_.Node()->Parent();
+  FolderTree->collapse(model_->IndexOf(current_.Node()));
   // Collapse every expanded descendant too.
-  std::vector<TTreeNode*> pending{CurrentNode};
+  std::vector<TTreeNode*> pending{current_.Node()};
   while (!pending.empty()) {
     TTreeNode* n = pending.back();
     pending.pop_back();
@@ -232,8 +235,8 @@ void TMainForm::toolLevelUpClick() {
 }
 
 void TMainForm::toolExploreClick() {
-  if (CurrentPath.isEmpty()) return;
-  OpenItem(CurrentPath, this);
+  if (current_.Path().isEmpty()) return;
+  OpenItem(current_.Path(), this);
 }
 
 void TMainForm::cmdFileSelectFolderClick() {
@@ -242,7 +245,7 @@ void TMainForm::cmdFileSelectFolderClick() {
   browse.AllowDriveRoots = true;
   browse.Title = QStringLiteral("Select the folder you want to analyze. If the folder has not been scanned, ") + ProgramName +
                  QStringLiteral(" will scan it now.");
-  browse.Folder = CurrentPath;
+  browse.Folder = current_.Path();
   if (browse.Execute()) GoToFolder(browse.Folder);
 }
 
@@ -267,7 +270,7 @@ void TMainForm::ShowItemContextMenu(const QString& path, TTreeNode* node, int64_
   // Looked at before the menu can delete it: what the scan counted of it.
   const TScanSession::TCountedFile counted = node ? TScanSession::TCountedFile{} : session_->CountedFile(parent, path, size);
   ShowShellContextMenu(this, global, path, node ? node->Data() : nullptr);
-  if (PathExists(path) || !parent || Scanning) return;
+  if (PathExists(path) || !parent || scanning_) return;
   if (node) {
     PreparePages(nullptr);
     session_->RemoveFolder(node, size);

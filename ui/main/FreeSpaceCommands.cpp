@@ -55,9 +55,9 @@ void TMainForm::BuildFreeSpacePage() {
 
 void TMainForm::FreeSpaceCommand(int command) {
   // A drive root has no such commands, and nothing may change the tree while a scan runs.
-  TTreeNode* node = CurrentNode;
-  if (!node || !node->Parent() || Scanning || session_->Scanning()) return;
-  const QString path = CurrentPath;
+  TTreeNode* node = current_.Node();
+  if (!node || !node->Parent() || scanning_ || session_->Scanning()) return;
+  const QString path = current_.Path();
   Guarded([&] {
     bool changed = false;
     QStringList alsoChanged;
@@ -139,13 +139,13 @@ bool TMainForm::MoveCurrentFolder(const QString& path, TTreeNode* node, bool* ch
 }
 
 void TMainForm::ArchiveCurrentFolder(const QString& path, TTreeNode* node, bool* changed, QStringList* alsoChanged) {
-  TCleanUpCompressFolderBox box(this);
+  TCleanUpCompressFolderBox box(this, &settings_);
   int64_t size = 0;
   int64_t occupied = 0;
   if (const TFolderSize* rec = node->Data()) {
     size = rec->TotalSize;
     occupied = rec->TotalSize;
-    if (IncludeWastedInformation && IncludeWastedInformation->Value) occupied += SelectedTotalWasted(*rec);
+    if (settings_->IncludeWastedInformation) occupied += SelectedTotalWasted(*rec);
   }
   box.PrepareArchive(path, size, occupied);
   box.SetScannedDrives(ScannedDrives());
@@ -157,7 +157,7 @@ void TMainForm::ArchiveCurrentFolder(const QString& path, TTreeNode* node, bool*
 void TMainForm::cmdFileRestoreCompressedFoldersClick() {
   QStringList restored;
   {
-    TCleanUpCompressFolderBox box(this);
+    TCleanUpCompressFolderBox box(this, &settings_);
     box.PrepareRestoreOnly();
     box.SetScannedDrives(ScannedDrives());
     RunModalDialog(box);

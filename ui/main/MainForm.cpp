@@ -20,6 +20,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -35,6 +36,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <initializer_list>
+#include <utility>
 
 namespace {
 
@@ -49,6 +52,9 @@ QString LongHint(const QString& hint) { return hint.contains(QLatin1Char('|')) ?
 TMainForm::TMainForm(QStringList arguments, QWidget* parent)
     : QMainWindow(parent), session_(std::make_unique<TScanSession>(*this)), arguments_(std::move(arguments)) {
   setObjectName(QStringLiteral("MainForm"));
+  connect(&settings_, &TSettings::Changed, this, &TMainForm::FollowSettings);
+  // The settings are saved when the window closes, or when the program is ended without that.
+  connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] { FormDestroy(); });
   try {
     BuildActions();
     BuildMenus();
@@ -64,7 +70,6 @@ TMainForm::TMainForm(QStringList arguments, QWidget* parent)
 }
 
 TMainForm::~TMainForm() {
-  FormDestroy();
   // The view goes before the tree it shows.
   if (FolderTree) FolderTree->setModel(nullptr);
   delete model_;
@@ -167,16 +172,51 @@ void TMainForm::BuildActions() {
   for (QAction* a : {toolShowWasted, toolShowFiles, toolPercent, toolMB}) a->setCheckable(true);
   for (QAction* a : {toolRescanDir, toolStop, toolLevelUp, toolExplore}) a->setEnabled(false);
 
+  // Named as the program refers to them, so that they can be found by name.
+  for (const auto& [action, name] : std::initializer_list<std::pair<QAction*, const char*>>{
+           {cmdFileScanDrives, "cmdFileScanDrives"},
+           {cmdFileRescanCurrentDirectory, "cmdFileRescanCurrentDirectory"},
+           {cmdFileRescanCurrentDrive, "cmdFileRescanCurrentDrive"},
+           {cmdFileRescanAllDrives, "cmdFileRescanAllDrives"},
+           {cmdFileRemoveCurrentDrive, "cmdFileRemoveCurrentDrive"},
+           {cmdFileRemoveAllDrives, "cmdFileRemoveAllDrives"},
+           {cmdFileMapNetworkDrive, "cmdFileMapNetworkDrive"},
+           {cmdFileDisconnectNetworkDrive, "cmdFileDisconnectNetworkDrive"},
+           {cmdFileAbort, "cmdFileAbort"},
+           {cmdFileSelectFolder, "cmdFileSelectFolder"},
+           {cmdFileRestoreCompressedFolders, "cmdFileRestoreCompressedFolders"},
+           {cmdFileExit, "cmdFileExit"},
+           {cmdViewToolbar, "cmdViewToolbar"},
+           {cmdViewStatusBar, "cmdViewStatusBar"},
+           {cmdViewFolderTree, "cmdViewFolderTree"},
+           {cmdViewPieSectionSizeWindow, "cmdViewPieSectionSizeWindow"},
+           {cmdViewTreeBarChart, "cmdViewTreeBarChart"},
+           {cmdViewPieSortAscending, "cmdViewPieSortAscending"},
+           {cmdViewPieSortDescending, "cmdViewPieSortDescending"},
+           {cmdViewOptions, "cmdViewOptions"},
+           {toolScan, "toolScan"},
+           {toolRescanDir, "toolRescanDir"},
+           {toolStop, "toolStop"},
+           {toolLevelUp, "toolLevelUp"},
+           {toolExplore, "toolExplore"},
+           {toolShowWasted, "toolShowWasted"},
+           {toolShowFiles, "toolShowFiles"},
+           {toolPercent, "toolPercent"},
+           {toolMB, "toolMB"},
+       })
+    action->setObjectName(QLatin1String(name));
+  for (int i = 0; i < 5; ++i) cmdViewPage[i]->setObjectName(QStringLiteral("cmdViewPage%1").arg(i));
+
   connect(cmdFileScanDrives, &QAction::triggered, this, [this] { Guarded([this] { ScanDrivesDialog(); }); });
   connect(cmdFileRescanCurrentDirectory, &QAction::triggered, this, [this] { Guarded([this] { RescanCurrentFolder(); }); });
   connect(toolRescanDir, &QAction::triggered, this, [this] { Guarded([this] { RescanCurrentFolder(); }); });
   connect(cmdFileRescanCurrentDrive, &QAction::triggered, this, [this] {
     Guarded([this] {
-      if (!CurrentDrive.isNull()) RescanDrives(QString(CurrentDrive));
+      if (!current_.Drive().isNull()) RescanDrives(QString(current_.Drive()));
     });
   });
   connect(cmdFileRescanAllDrives, &QAction::triggered, this, [this] { Guarded([this] { RescanDrives(QString(ScannedDrives())); }); });
-  connect(cmdFileRemoveCurrentDrive, &QAction::triggered, this, [this] { RemoveDrive(CurrentDrive); });
+  connect(cmdFileRemoveCurrentDrive, &QAction::triggered, this, [this] { RemoveDrive(current_.Drive()); });
   connect(cmdFileRemoveAllDrives, &QAction::triggered, this, [this] {
     const qsizetype n = ScannedDrives().size();
     for (qsizetype i = 0; i < n && !ScannedDrives().isEmpty(); ++i) RemoveDrive(ScannedDrives()[0]);
@@ -197,25 +237,17 @@ void TMainForm::BuildActions() {
   connect(cmdViewStatusBar, &QAction::triggered, this, [this](bool on) { ViewToggle(cmdViewStatusBar, on); });
   connect(cmdViewFolderTree, &QAction::triggered, this, [this](bool on) { ViewToggle(cmdViewFolderTree, on); });
   connect(cmdViewPieSectionSizeWindow, &QAction::triggered, this, [this](bool on) {
-    PieSectionSizeWindow->Value = on;
+    settings_.Change([on](TSettingValues& s) { s.PieSectionSizeWindow = on; });
     ShowSectionSizeWindow(on && !notReady_);
   });
-  connect(cmdViewPieSortAscending, &QAction::triggered, this, [this] {
-    SortAscending->Value = true;
-    InvalidatePie();
-  });
-  connect(cmdViewPieSortDescending, &QAction::triggered, this, [this] {
-    SortAscending->Value = false;
-    InvalidatePie();
-  });
-  connect(toolShowWasted, &QAction::triggered, this, [this](bool on) {
-    IncludeWastedInformation->Value = on;
-    InvalidateAll(true);
-  });
-  connect(toolShowFiles, &QAction::triggered, this, [this](bool on) {
-    ShowFileNames->Value = on;
-    InvalidatePie();
-  });
+  connect(cmdViewPieSortAscending, &QAction::triggered, this,
+          [this] { settings_.Change([](TSettingValues& s) { s.SortAscending = true; }); });
+  connect(cmdViewPieSortDescending, &QAction::triggered, this,
+          [this] { settings_.Change([](TSettingValues& s) { s.SortAscending = false; }); });
+  connect(toolShowWasted, &QAction::triggered, this,
+          [this](bool on) { settings_.Change([on](TSettingValues& s) { s.IncludeWastedInformation = on; }); });
+  connect(toolShowFiles, &QAction::triggered, this,
+          [this](bool on) { settings_.Change([on](TSettingValues& s) { s.ShowFileNames = on; }); });
   connect(toolPercent, &QAction::triggered, this, [this](bool on) { PercentToggle(toolPercent, on); });
   connect(toolMB, &QAction::triggered, this, [this](bool on) { PercentToggle(toolMB, on); });
 }
@@ -285,7 +317,7 @@ void TMainForm::BuildMenus() {
   connect(mnuView, &QMenu::aboutToShow, this, [this] { ViewMenuOpening(); });
 
   mnuTools = menuBar()->addMenu(QStringLiteral("&Tools"));
-  ToolsMenu = new TToolsMenu(mnuTools, [this] { return CurrentPath; }, this);
+  ToolsMenu = new TToolsMenu(mnuTools, [this] { return current_.Path(); }, this);
 
   mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
   cmdHelpTopics = mnuHelp->addAction(QStringLiteral("&Help Topics"));
@@ -295,6 +327,31 @@ void TMainForm::BuildMenus() {
   // by Help Topics, so the menu offers no item that would lead nowhere.
   mnuHelp->addSeparator();
   cmdHelpAbout = mnuHelp->addAction(QStringLiteral("&About..."));
+
+  for (const auto& [menu, name] : std::initializer_list<std::pair<QMenu*, const char*>>{
+           {mnuFile, "mnuFile"},
+           {mnuView, "mnuView"},
+           {mnuTools, "mnuTools"},
+           {mnuHelp, "mnuHelp"},
+           {cmdFileRescan, "cmdFileRescan"},
+           {cmdFileRemove, "cmdFileRemove"},
+           {cmdFileExportPie, "cmdFileExportPie"},
+           {cmdFileReports, "cmdFileReports"},
+           {cmdFilePrint, "cmdFilePrint"},
+       })
+    menu->setObjectName(QLatin1String(name));
+  for (const auto& [action, name] : std::initializer_list<std::pair<QAction*, const char*>>{
+           {cmdHelpTopics, "cmdHelpTopics"},
+           {cmdHelpAbout, "cmdHelpAbout"},
+           {cmdFilePieAsMetafile, "cmdFilePieAsMetafile"},
+           {cmdFilePieAsBitmap, "cmdFilePieAsBitmap"},
+           {cmdFilePieToFile, "cmdFilePieToFile"},
+           {cmdFileReportFolderInformation, "cmdFileReportFolderInformation"},
+           {cmdFileReportFolderContents, "cmdFileReportFolderContents"},
+           {cmdFilePrintFolderInformation, "cmdFilePrintFolderInformation"},
+           {cmdFilePrintSubfolderlist, "cmdFilePrintSubfolderlist"},
+       })
+    action->setObjectName(QLatin1String(name));
 
   // Each menu carries its help context; F1 while one of them (or one of its submenus) is open
   // shows that topic.
@@ -377,6 +434,7 @@ void TMainForm::BuildLayout() {
   ThePages = new QTabWidget(TheRightPanel);
   ThePages->setObjectName(QStringLiteral("ThePages"));
   pageNotScanned = new QWidget;
+  pageNotScanned->setObjectName(QStringLiteral("pageNotScanned"));
   panNotReady = new QWidget(pageNotScanned);
   panNotReady->setObjectName(QStringLiteral("panNotReady"));
   panNotReady->setAutoFillBackground(true);
@@ -411,17 +469,22 @@ void TMainForm::BuildLayout() {
   panLayout->addWidget(panNotReadyRight, 1);
   panNotReadyRight->installEventFilter(this);
   pagePieChart = new QWidget;
+  pagePieChart->setObjectName(QStringLiteral("pagePieChart"));
   PiePage = new TPiePage(*this, pagePieChart);
   pageFolderInfo = new QWidget;
+  pageFolderInfo->setObjectName(QStringLiteral("pageFolderInfo"));
   FolderInfoPage = new TFolderInfoPage(*this, pageFolderInfo);
   pageSubfolders = new QWidget;
+  pageSubfolders->setObjectName(QStringLiteral("pageSubfolders"));
   SubfoldersPage = new TSubfoldersPage(*this, pageSubfolders, toolLevelUp->icon());
   pageWastedSpace = new QWidget;
+  pageWastedSpace->setObjectName(QStringLiteral("pageWastedSpace"));
   WastedPage = new TWastedPage(pageWastedSpace, this);
   auto* wastedLayout = new QVBoxLayout(pageWastedSpace);
   wastedLayout->setContentsMargins(0, 0, 0, 0);
   wastedLayout->addWidget(WastedPage);
   pageCleanUp = new QWidget;
+  pageCleanUp->setObjectName(QStringLiteral("pageCleanUp"));
   BuildFreeSpacePage();
   pages_[pgPie] = PiePage;
   pages_[pgFolderInfo] = FolderInfoPage;
@@ -435,7 +498,7 @@ void TMainForm::BuildLayout() {
   ThePages->addTab(pageCleanUp, QStringLiteral("Free Some Space"));
   connect(ThePages, &QTabWidget::tabBarClicked, this, [this](int tab) {
     if (notReady_ || tab < 1) return;
-    if (tab - 1 != CurrentPage) Guarded([this, tab] { SelectPage(tab - 1); });
+    if (tab - 1 != currentPage_) Guarded([this, tab] { SelectPage(tab - 1); });
   });
   rightLayout->addWidget(ThePages);
   MainSplitter->addWidget(TheRightPanel);
@@ -496,29 +559,47 @@ void TMainForm::ToolbarSupportResize() {
 
 void TMainForm::ViewToggle(QAction* action, bool on) {
   action->setChecked(on);
-  if (action == cmdViewToolbar) {
-    ToolbarSupport->setVisible(on);
-    ViewToolbar->Value = on;
-  } else if (action == cmdViewStatusBar) {
-    statusBar()->setVisible(on);
-    ViewStatusBar->Value = on;
-  } else if (action == cmdViewFolderTree) {
-    TheLeftPanel->setVisible(on);
-    // The splitter's handle goes with the panel.
-    if (MainSplitter->handle(1)) MainSplitter->handle(1)->setVisible(on);
-    ViewFolderTree->Value = on;
-  }
+  settings_.Change([&](TSettingValues& s) {
+    if (action == cmdViewToolbar) s.ViewToolbar = on;
+    if (action == cmdViewStatusBar) s.ViewStatusBar = on;
+    if (action == cmdViewFolderTree) s.ViewFolderTree = on;
+  });
 }
 
 void TMainForm::PercentToggle(QAction* pressed, bool down) {
-  QAction* other = pressed == toolPercent ? toolMB : toolPercent;
-  if (down) {
-    other->setChecked(false);
-    ShowPercentInPie->Value = pressed == toolPercent ? 1 : 2;
-  } else {
-    ShowPercentInPie->Value = 0;
+  const int32_t percent = !down ? 0 : pressed == toolPercent ? 1 : 2;
+  settings_.Change([percent](TSettingValues& s) { s.ShowPercentInPie = percent; });
+  // The two buttons show the value even when it did not change.
+  toolPercent->setChecked(percent == 1);
+  toolMB->setChecked(percent == 2);
+}
+
+void TMainForm::FollowSettings(TSettingGroups groups) {
+  const TSettingValues& s = settings_.Values();
+  if (groups & sgWasted) toolShowWasted->setChecked(s.IncludeWastedInformation);
+  if (groups & sgPieContents) {
+    toolShowFiles->setChecked(s.ShowFileNames);
+    toolPercent->setChecked(s.ShowPercentInPie == 1);
+    toolMB->setChecked(s.ShowPercentInPie == 2);
+    cmdViewPieSortAscending->setChecked(s.SortAscending);
+    cmdViewPieSortDescending->setChecked(!s.SortAscending);
   }
-  InvalidateAll(true);
+  if (groups & sgColors) PaintNotReadyPanel();
+  // The window's parts appear as the settings say once it is shown.
+  if ((groups & sgDesktop) && shown_) ShowDesktopViews();
+}
+
+void TMainForm::ShowDesktopViews() {
+  const TSettingValues& s = settings_.Values();
+  ToolbarSupport->setVisible(s.ViewToolbar);
+  cmdViewToolbar->setChecked(s.ViewToolbar);
+  statusBar()->setVisible(s.ViewStatusBar);
+  cmdViewStatusBar->setChecked(s.ViewStatusBar);
+  TheLeftPanel->setVisible(s.ViewFolderTree);
+  // The splitter's handle goes with the panel.
+  if (MainSplitter->handle(1)) MainSplitter->handle(1)->setVisible(s.ViewFolderTree);
+  cmdViewFolderTree->setChecked(s.ViewFolderTree);
+  cmdViewPieSectionSizeWindow->setChecked(s.PieSectionSizeWindow);
 }
 
 void TMainForm::cmdViewPageClick(int tag) {
@@ -527,18 +608,18 @@ void TMainForm::cmdViewPageClick(int tag) {
 }
 
 void TMainForm::FileMenuOpening() {
-  const bool ready = CurrentNode && CurrentNode->Data();
+  const bool ready = current_.Node() && current_.Node()->Data();
   cmdFileExportPie->setEnabled(ready);
   cmdFileReports->setEnabled(ready);
   cmdFilePrint->setEnabled(ready);
 }
 
 void TMainForm::ViewMenuOpening() {
-  const bool ready = CurrentNode && CurrentNode->Data();
+  const bool ready = current_.Node() && current_.Node()->Data();
   for (QAction* a : cmdViewPage) a->setEnabled(ready);
   cmdViewPieSectionSizeWindow->setEnabled(ready);
   cmdViewTreeBarChart->setEnabled(ready);
-  cmdViewPage[CurrentPage]->setChecked(true);
+  cmdViewPage[currentPage_]->setChecked(true);
   if (ready) cmdViewPage[4]->setEnabled(ThePages->isTabVisible(5));
 }
 

@@ -2,6 +2,7 @@
 // The main window: the folder tree on the left, the pages of the current folder on the right, the
 // scan commands, start-up and shut-down. It is the scanner's host while a scan runs.
 
+#include "config/Settings.h"
 #include "scan/FolderTree.h"
 #include "scan/ScanHost.h"
 #include "shell/ModalDialogs.h"
@@ -55,34 +56,182 @@ void SetMainFormCreationHook(std::function<void()> hook);
 class TMainForm : public QMainWindow, public IScanHost, public IPageHost, public ISectionBoxOwner {
   Q_OBJECT
 
-  // First, so that the names below can refer to it.
+  // The folder shown in the pages and the figures of its drive.
   TCurrentFolder current_;
+  // What the program remembers between runs; the pages and tool windows follow its changes.
+  TSettings settings_;
 
 public:
   // arguments: the command line without the program's name.
   explicit TMainForm(QStringList arguments = {}, QWidget* parent = nullptr);
   ~TMainForm() override;
+  // Makes the two tool windows beside the window ("Wasted & Drive Info", the tree bar chart).
+  void CreateToolWindows();
 
-  // The folder shown in the pages and the figures of its drive (names onto the current folder).
-  TTreeNode*& CurrentNode = current_.Node;
-  QString& CurrentPath = current_.Path;
-  QChar& CurrentDrive = current_.Drive;
-  int32_t& DriveClusterSize = current_.DriveClusterSize;
-  int64_t& DriveTotal = current_.DriveTotal;
-  int64_t& DriveFree = current_.DriveFree;
-  int CurrentPage = 0;
-  // Letters of the drives in the tree, in the order their current scan began.
-  const QString& ScannedDrives() const;
-  bool Scanning = false;
-
-  // The scans, the folder tree and the drives behind the window.
+  // The scans, the folder tree and the drives behind the window; the folder shown; the settings.
   TScanSession& Session() override { return *session_; }
   TCurrentFolder& Current() override { return current_; }
+  TSettings& Settings() override { return settings_; }
   TFolderTree& Nodes();
   TFolderTreeModel& Model() { return *model_; }
-  TFolderScanner& Scanner();
+  // Letters of the drives in the tree, in the order their current scan began.
+  const QString& ScannedDrives() const;
+  // The page chosen (TPageIndex), also while the not-ready page is on show instead.
+  int CurrentPage() const { return currentPage_; }
+  bool Scanning() const { return scanning_; }
+  bool StartupDone() const { return startupDone_; }
+  bool NotReady() const override { return notReady_; }
 
-  // Components, named as the rest of the program refers to them.
+  // Pages.
+  void SelectPage(int k);
+  void InvalidateAll(bool refresh);
+  void InvalidatePie();
+
+  // Scan commands.
+  void SetScanning(bool on);
+  void ScanOrRescanDrive(const QString& driveText);
+  void RescanDrives(const QString& letters);
+  void RemoveDrive(QChar letter);
+  bool GoToFolder(const QString& path);
+  void RescanCurrentFolder();
+  void AbortScanning();
+
+  // Folder tree. SelectNode selects through the tree control (with the drive guard); false when
+  // refused.
+  bool SelectNode(TTreeNode* node) override;
+  TTreeNode* SelectedNode() const override;
+  void GoUpOneLevel() override { toolLevelUpClick(); }
+  // A folder dropped on the window or given from outside: a host path or a drive path.
+  void OpenDroppedPath(const QString& path);
+
+  // Runs a command of the "Free Some Space" page (TCleanUpCommand) for the current folder;
+  // nothing for a drive root or while a scan runs.
+  void FreeSpaceCommand(int command);
+
+  // Called when the window closes (or the program quits without that): placement, window state,
+  // subfolder-list values, tool windows, settings; once. A failure to save is reported once: on
+  // stderr, and in a message box when report is true.
+  void FormDestroy(bool report = false);
+
+  // The not-ready text's distance from the top of its half of the panel.
+  static constexpr int NotReadyTextTop = 16;
+
+protected:
+  bool event(QEvent* e) override;
+  void showEvent(QShowEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
+  void dragEnterEvent(QDragEnterEvent* e) override;
+  void dropEvent(QDropEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+  // What the pages ask of the window (IPageHost).
+  QWidget* Window() override { return this; }
+  bool PageShowing(int k) const override { return currentPage_ == k && !notReady_; }
+  void RefillIfCurrent(int k) override;
+  bool PreparePages(TTreeNode* node) override;
+  void ExpandNode(TTreeNode* node) override;
+  void CollapseNode(TTreeNode* node) override;
+  bool NodeExpanded(TTreeNode* node) const override;
+  void ShowSectionWasted(int share, const QString& text) override;
+  void ShowTreeBarChart() override;
+  void SetStatusText(int panel, const QString& text) override;
+  void ShowSectionSizeWindow(bool visible) override;
+  // The context menu of a folder (node) or of a file of the current folder (no node) at a point
+  // of control; brings the tree up to date when the item went away.
+  void ShowItemContextMenu(const QString& path, TTreeNode* node, int64_t size, QPoint pos, QWidget* control) override;
+
+  // What the tool window tells the window (ISectionBoxOwner).
+  void SectionBoxClosedByUser() override;
+  bool ProgramEnding() const override { return closing_; }
+
+  // The scanner's host (IScanHost).
+  void SetStatusText(const QString& text) override;
+  void SetBusy(bool busy) override;
+  void FolderCompleted(TTreeNode* node) override;
+  void ProcessMessages() override;
+
+  // Start-up and end (MainFormStartup.cpp).
+  void FormCreate();
+  void FormShow();
+  void FormActivate();
+  void RunStartupScans();
+
+  // Actions, menus, layout and view commands (MainForm.cpp).
+  void BuildActions();
+  void BuildMenus();
+  void BuildLayout();
+  void ToolbarSupportResize();
+  void StatusBarResize();
+  void ViewToggle(QAction* action, bool on);
+  // The toolbar buttons, menu checks and views that show a setting follow its changes.
+  void FollowSettings(TSettingGroups groups);
+  void ShowDesktopViews();
+  void PaintNotReadyPanel();
+  void PercentToggle(QAction* pressed, bool down);
+  void cmdViewPageClick(int tag);
+  void FileMenuOpening();
+  void ViewMenuOpening();
+  void RebuildDriveBox();
+
+  // Commands of the File, View and Help menus that other parts carry out (MainFormCommands.cpp).
+  void ConnectMenuCommands();
+  void cmdViewBarChartClick();
+  void cmdViewOptionsClick();
+  void cmdFileReportClick(bool print, bool folderInformation);
+  void cmdFilePieExportClick(int how);
+
+  // The "Free Some Space" page and its commands (FreeSpaceCommands.cpp).
+  void BuildFreeSpacePage();
+  // File > Restore Compressed Folders: the archive dialog on its restore page alone; the tree is
+  // left as it is.
+  void cmdFileRestoreCompressedFoldersClick();
+  // movedTo: the target's drive path when it is on a drive (its figures follow in the tree).
+  bool MoveCurrentFolder(const QString& path, TTreeNode* node, bool* changed, QString* movedTo);
+  void ArchiveCurrentFolder(const QString& path, TTreeNode* node, bool* changed, QStringList* alsoChanged);
+  void AfterFreeSpaceOperation(const QString& path, TTreeNode* node, bool changed);
+  // Brings folders that changed on disk elsewhere into the tree: the nearest scanned folder of each
+  // is read again; the folder shown stays shown.
+  void RefreshFolders(const QStringList& drivePaths);
+  // Runs a command and shows what escaped from it in the program's error box.
+  void Guarded(const std::function<void()>& command);
+
+  // Pages (MainFormPages.cpp).
+  void InvalidateList(bool refresh);
+  // The cluster-size box's choice: every other page's wasted and allocated figures follow it.
+  void ClustersBoxChange(int index);
+  void LayoutCurrentPage();
+  // Sizes txtNotReady to the right half of panNotReady: its width less 4, at most 200, and its
+  // height below the text's top less 4.
+  void LayoutNotReadyText();
+  void SetNotReady(bool on);
+  void FillNotReadyText();
+  void UpdateDriveInfo();
+  void FillPage(int k, TTreeNode* node);
+
+  // Scan commands and the scanner's host (ScanCommands.cpp).
+  TFolderScanner& Scanner();
+  bool CheckDriveAccessible(QChar letter);
+  bool DriveAccessible(QChar letter) { return CheckDriveAccessible(letter); }
+  bool ScanDriveCommand(const QString& driveText, TDriveRecInfo* driveRec);
+  void ScanSelectedDrive();
+  void ScanDrivesDialog();
+  void MapNetworkDrive();
+  void DisconnectNetworkDrive();
+  void FlushStatusText();
+  // What the window does after a drive's scan, whether it completed, was aborted or failed.
+  void AfterDriveScan();
+
+  // Folder tree view (FolderTreeView.cpp).
+  void BuildFolderTree();
+  bool FolderTreeChanging(TTreeNode* node);
+  void FolderTreeChange(TTreeNode* node);
+  void toolLevelUpClick();
+  void toolExploreClick();
+  void cmdFileSelectFolderClick();
+
+  // Parts, named as the rest of the window refers to them (tests find them by these object
+  // names).
   QWidget* ToolbarSupport = nullptr;
   TShExDriveComboBox* DriveBox = nullptr;
   QToolBar* TheToolbar = nullptr;
@@ -164,156 +313,11 @@ public:
   TPiePage* PiePage = nullptr;
   TCleanUpPage* CleanUpPage = nullptr;
 
-  // Pages.
-  void SelectPage(int k);
-  bool PreparePages(TTreeNode* node) override;
-  void InvalidateAll(bool refresh);
-  void InvalidateList(bool refresh);
-  void InvalidatePie();
-  // The cluster-size box's choice: every other page's wasted and allocated figures follow it.
-  void ClustersBoxChange(int index);
-  void SetStatusText(int panel, const QString& text) override;
-  void ShowSectionSizeWindow(bool visible) override;
-  void ApplyPieSettings();
-  void LayoutCurrentPage();
-  bool NotReady() const override { return notReady_; }
-  // The not-ready text's distance from the top of its half of the panel.
-  static constexpr int NotReadyTextTop = 16;
-  // Sizes txtNotReady to the right half of panNotReady: its width less 4, at most 200, and its
-  // height below the text's top less 4.
-  void LayoutNotReadyText();
-
-  // Scan commands.
-  void SetScanning(bool on);
-  bool CheckDriveAccessible(QChar letter);
-  bool DriveAccessible(QChar letter) { return CheckDriveAccessible(letter); }
-  bool ScanDriveCommand(const QString& driveText, TDriveRecInfo* driveRec);
-  void ScanOrRescanDrive(const QString& driveText);
-  void RescanDrives(const QString& letters);
-  void RemoveDrive(QChar letter);
-  bool GoToFolder(const QString& path);
-  void RescanCurrentFolder();
-  void AbortScanning();
-  void ScanSelectedDrive();
-  void ScanDrivesDialog();
-  void MapNetworkDrive();
-  void DisconnectNetworkDrive();
-  void RunStartupScans();
-  bool StartupDone() const { return startupDone_; }
-
-  // Folder tree.
-  bool FolderTreeChanging(TTreeNode* node);
-  void FolderTreeChange(TTreeNode* node);
-  // Selects node through the tree control (with the drive guard); false when refused.
-  bool SelectNode(TTreeNode* node) override;
-  TTreeNode* SelectedNode() const override;
-  void toolLevelUpClick();
-  void toolExploreClick();
-  void cmdFileSelectFolderClick();
-  // A folder dropped on the window or given from outside: a host path or a drive path.
-  void OpenDroppedPath(const QString& path);
-  // The context menu of a folder (node) or of a file of the current folder (no node) at a point
-  // of control; brings the tree up to date when the item went away.
-  void ShowItemContextMenu(const QString& path, TTreeNode* node, int64_t size, QPoint pos, QWidget* control) override;
-
-  // What the pages ask of the window.
-  QWidget* Window() override { return this; }
-  bool PageShowing(int k) const override { return CurrentPage == k && !notReady_; }
-  void RefillIfCurrent(int k) override;
-  void ExpandNode(TTreeNode* node) override;
-  void CollapseNode(TTreeNode* node) override;
-  bool NodeExpanded(TTreeNode* node) const override;
-  void GoUpOneLevel() override { toolLevelUpClick(); }
-  void ShowSectionWasted(int share, const QString& text) override;
-  void ShowTreeBarChart() override;
-
-  // What the tool window tells the window.
-  void SectionBoxClosedByUser() override;
-  bool ProgramEnding() const override { return closing_; }
-
-  // The scanner's host.
-  void SetStatusText(const QString& text) override;
-  void SetBusy(bool busy) override;
-  void FolderCompleted(TTreeNode* node) override;
-  void ProcessMessages() override;
-
-  // Called when the window goes: placement, window state, subfolder-list values, settings. A
-  // failure to save is reported once: on stderr, and in a message box when report is true.
-  void FormDestroy(bool report = false);
-
-protected:
-  bool event(QEvent* e) override;
-  void showEvent(QShowEvent* e) override;
-  void closeEvent(QCloseEvent* e) override;
-  void dragEnterEvent(QDragEnterEvent* e) override;
-  void dropEvent(QDropEvent* e) override;
-  bool eventFilter(QObject* watched, QEvent* e) override;
-
-private:
-  // Start-up and end (MainFormStartup.cpp).
-  void FormCreate();
-  void FormShow();
-  void FormActivate();
-
-  // Actions, menus, layout and view commands (MainForm.cpp).
-  void BuildActions();
-  void BuildMenus();
-  void BuildLayout();
-  void ToolbarSupportResize();
-  void StatusBarResize();
-  void ViewToggle(QAction* action, bool on);
-  void PercentToggle(QAction* pressed, bool down);
-  void cmdViewPageClick(int tag);
-  void FileMenuOpening();
-  void ViewMenuOpening();
-  void RebuildDriveBox();
-
-  // Commands of the File, View and Help menus that other parts carry out (MainFormCommands.cpp).
-  void ConnectMenuCommands();
-  void cmdViewBarChartClick();
-  void cmdViewOptionsClick();
-  void cmdFileReportClick(bool print, bool folderInformation);
-  void cmdFilePieExportClick(int how);
-
-  // The "Free Some Space" page and its commands (FreeSpaceCommands.cpp).
-  void BuildFreeSpacePage();
-
-public:
-  // Runs a command of the page (TCleanUpCommand) for the current folder; nothing for a drive root
-  // or while a scan runs.
-  void FreeSpaceCommand(int command);
-  // File > Restore Compressed Folders: the archive dialog on its restore page alone; the tree is
-  // left as it is.
-  void cmdFileRestoreCompressedFoldersClick();
-
-private:
-  // movedTo: the target's drive path when it is on a drive (its figures follow in the tree).
-  bool MoveCurrentFolder(const QString& path, TTreeNode* node, bool* changed, QString* movedTo);
-  void ArchiveCurrentFolder(const QString& path, TTreeNode* node, bool* changed, QStringList* alsoChanged);
-  void AfterFreeSpaceOperation(const QString& path, TTreeNode* node, bool changed);
-  // Brings folders that changed on disk elsewhere into the tree: the nearest scanned folder of each
-  // is read again; the folder shown stays shown.
-  void RefreshFolders(const QStringList& drivePaths);
-  // Runs a command and shows what escaped from it in the program's error box.
-  void Guarded(const std::function<void()>& command);
-
-  // Pages (MainFormPages.cpp).
-  void SetNotReady(bool on);
-  void FillNotReadyText();
-  void UpdateDriveInfo();
-  void FillPage(int k, TTreeNode* node);
-
-  // Scan commands and the scanner's host (ScanCommands.cpp).
-  void FlushStatusText();
-  // What the window does after a drive's scan, whether it completed, was aborted or failed.
-  void AfterDriveScan();
-
-  // Folder tree view (FolderTreeView.cpp).
-  void BuildFolderTree();
-
   std::unique_ptr<TScanSession> session_;
   TFolderTreeModel* model_ = nullptr;
   QStringList arguments_;
+  int currentPage_ = 0;
+  bool scanning_ = false;
   bool notReady_ = false;
   bool shown_ = false;
   bool activated_ = false;

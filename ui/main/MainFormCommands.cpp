@@ -35,13 +35,13 @@ void TMainForm::ConnectMenuCommands() {
 
 void TMainForm::cmdFileReportClick(bool print, bool folderInformation) {
   // The shortcut-free menu is only enabled for a folder with its record; check again all the same.
-  if (!CurrentNode || !CurrentNode->Data()) return;
+  if (!current_.Node() || !current_.Node()->Data()) return;
   Guarded([&] {
     const TSubfolderListReport list =
-        BuildSubfolderListReport(*CurrentNode, CurrentPath, SubfoldersPage->CurrentSettings());
+        BuildSubfolderListReport(*current_.Node(), current_.Path(), SubfoldersPage->CurrentSettings());
     if (folderInformation) {
       const TFolderInfoReport info =
-          BuildFolderInfoReport(*CurrentNode, CurrentPath, DriveClusterSize, QDateTime::currentDateTime());
+          BuildFolderInfoReport(*current_.Node(), current_.Path(), current_.DriveClusterSize(), QDateTime::currentDateTime());
       if (print)
         ::cmdFilePrintFolderInformation(this, info, list);
       else
@@ -55,10 +55,10 @@ void TMainForm::cmdFileReportClick(bool print, bool folderInformation) {
 }
 
 void TMainForm::cmdFilePieExportClick(int how) {
-  if (!CurrentNode || !CurrentNode->Data() || !PiePage) return;
+  if (!current_.Node() || !current_.Node()->Data() || !PiePage) return;
   Guarded([&] {
     // The pie is drawn for the current folder on its page; show it there first, then go back.
-    const int previous = CurrentPage;
+    const int previous = currentPage_;
     if (previous != pgPie) SelectPage(pgPie);
     if (how == 2)
       ::cmdFilePieToFile(this, PiePage->Chart(), CurrentPath);
@@ -68,12 +68,17 @@ void TMainForm::cmdFilePieExportClick(int how) {
   });
 }
 
+void TMainForm::CreateToolWindows() {
+  if (!SectionSizeBox) SectionSizeBox = new TSectionSizeBox(this);
+  if (!BarChartBox) BarChartBox = new TBarChartBox(this, &settings_);
+}
+
 void TMainForm::cmdViewBarChartClick() {
   // Ctrl+T works without the menu being opened: check the folder again.
-  if (!CurrentNode || !CurrentNode->Data() || Scanning) return;
+  if (!current_.Node() || !current_.Node()->Data() || scanning_) return;
   // The program makes the window at start; a main window made alone makes it when first asked.
-  if (!BarChartBox) BarChartBox = new TBarChartBox(this);
-  BarChartBox->ShowFor(CurrentNode);
+  if (!BarChartBox) BarChartBox = new TBarChartBox(this, &settings_);
+  BarChartBox->ShowFor(current_.Node());
   RunModalDialog(*BarChartBox);
   const QString chosen = BarChartBox->ChosenPath;
   BarChartBox->ChosenPath.clear();
@@ -81,12 +86,7 @@ void TMainForm::cmdViewBarChartClick() {
 }
 
 void TMainForm::cmdViewOptionsClick() {
-  TOptionsBox box(this);
+  // What OK stores reaches the views through the settings' change.
+  TOptionsBox box(settings_, this);
   RunModalDialog(box);
-  if (!box.Accepted) return;
-  ApplyPieSettings();
-  InvalidatePie();
-  toolShowWasted->setChecked(IncludeWastedInformation->Value);
-  toolShowFiles->setChecked(ShowFileNames->Value);
-  InvalidateAll(true);
 }

@@ -40,11 +40,6 @@ void TMainForm::ShowSectionSizeWindow(bool visible) {
   SectionSizeBox->setVisible(visible);
 }
 
-void TMainForm::ApplyPieSettings() {
-  if (PiePage) PiePage->ApplyPieSettings();
-  if (SectionSizeBox) SectionSizeBox->ApplyGaugeColors();
-}
-
 void TMainForm::SetNotReady(bool on) {
   notReady_ = on;
   if (on) {
@@ -52,14 +47,14 @@ void TMainForm::SetNotReady(bool on) {
     ThePages->setCurrentIndex(0);
     for (int i = 1; i <= 5; ++i) ThePages->setTabVisible(i, false);
   } else {
-    for (int i = 1; i <= 5; ++i) ThePages->setTabVisible(i, i != 5 || (CurrentNode && CurrentNode->Parent()));
+    for (int i = 1; i <= 5; ++i) ThePages->setTabVisible(i, i != 5 || (current_.Node() && current_.Node()->Parent()));
     ThePages->setTabVisible(0, false);
-    ThePages->setCurrentIndex(CurrentPage + 1);
+    ThePages->setCurrentIndex(currentPage_ + 1);
   }
 }
 
 void TMainForm::FillNotReadyText() {
-  const QString item = !CurrentNode ? QStringLiteral("item") : CurrentNode->Parent() ? QStringLiteral("folder") : QStringLiteral("drive");
+  const QString item = !current_.Node() ? QStringLiteral("item") : current_.Node()->Parent() ? QStringLiteral("folder") : QStringLiteral("drive");
   QString caption;
   QString text;
   if (ScannedDrives().isEmpty()) {
@@ -68,7 +63,7 @@ void TMainForm::FillNotReadyText() {
                           "toolbar and press the 'Scan' toolbar button.");
   } else {
     caption = QStringLiteral("Folder not scanned");
-    text = Scanning ? QStringLiteral("Korvane has not finished gathering information about this %1.\n\nYou may wait until the "
+    text = scanning_ ? QStringLiteral("Korvane has not finished gathering information about this %1.\n\nYou may wait until the "
                                      "%1 is completely scanned\n\nor\n\nyou may select another drive or folder from the left "
                                      "folder tree view.")
                     : QStringLiteral("The scanning process was interrupted before Korvane had finished scanning this "
@@ -81,18 +76,14 @@ void TMainForm::FillNotReadyText() {
 }
 
 bool TMainForm::PreparePages(TTreeNode* node) {
-  CurrentNode = node;
+  current_.SetNode(node);
   if (node && node->Data()) {
-    if (!node->Parent() && CurrentPage == 4) CurrentPage = 0;
+    if (!node->Parent() && currentPage_ == 4) currentPage_ = 0;
     SetNotReady(false);
     return true;
   }
   ShowSectionSizeWindow(false);
-  QPalette pal = panNotReady->palette();
-  const TColor color = PieColors[13];
-  pal.setColor(QPalette::Window, IsSystemColor(color) ? palette().color(QPalette::Window)
-                                                      : QColor(RedOf(color), GreenOf(color), BlueOf(color)));
-  panNotReady->setPalette(pal);
+  PaintNotReadyPanel();
   SetNotReady(true);
   FillNotReadyText();
   if (!node && ScannedDrives().isEmpty()) {
@@ -104,8 +95,16 @@ bool TMainForm::PreparePages(TTreeNode* node) {
   return false;
 }
 
+void TMainForm::PaintNotReadyPanel() {
+  QPalette pal = panNotReady->palette();
+  const TColor color = settings_->PieColors[13];
+  pal.setColor(QPalette::Window, IsSystemColor(color) ? palette().color(QPalette::Window)
+                                                      : QColor(RedOf(color), GreenOf(color), BlueOf(color)));
+  panNotReady->setPalette(pal);
+}
+
 void TMainForm::SelectPage(int k) {
-  CurrentPage = k;
+  currentPage_ = k;
   TTreeNode* node = SelectedNode();
   if (!PreparePages(node)) return;
   if (k == 4 && !node->Parent()) {
@@ -126,11 +125,11 @@ void TMainForm::FillPage(int k, TTreeNode* node) {
 void TMainForm::LayoutCurrentPage() {
   // The not-ready text follows its half of the panel; the page on show lays itself out.
   LayoutNotReadyText();
-  if (CurrentPage == pgPie && PiePage && !notReady_) PiePage->LayOut();
+  if (currentPage_ == pgPie && PiePage && !notReady_) PiePage->LayOut();
 }
 
 void TMainForm::RefillIfCurrent(int k) {
-  if (CurrentPage == k) SelectPage(CurrentPage);
+  if (currentPage_ == k) SelectPage(currentPage_);
 }
 
 void TMainForm::ShowSectionWasted(int share, const QString& text) {
@@ -160,29 +159,26 @@ void TMainForm::LayoutNotReadyText() {
 void TMainForm::InvalidateAll(bool refresh) {
   for (IFolderPage* page : pages_)
     if (page) page->Forget();
-  if (refresh) SelectPage(CurrentPage);
+  if (refresh) SelectPage(currentPage_);
 }
 
 void TMainForm::InvalidateList(bool refresh) {
   if (pages_[pgSubfolders]) pages_[pgSubfolders]->Forget();
-  if (refresh) SelectPage(CurrentPage);
+  if (refresh) SelectPage(currentPage_);
 }
 
 void TMainForm::InvalidatePie() {
   if (pages_[pgPie]) pages_[pgPie]->Forget();
-  if (CurrentPage == pgPie) SelectPage(pgPie);
+  if (currentPage_ == pgPie) SelectPage(pgPie);
 }
 
 void TMainForm::UpdateDriveInfo() {
-  if (!CurrentNode) return;
-  const QChar letter = !CurrentNode->Parent() ? NodeDriveLetter(CurrentNode) : CurrentPath.at(0);
-  CurrentDrive = letter;
+  if (!current_.Node()) return;
+  const QChar letter = !current_.Node()->Parent() ? NodeDriveLetter(current_.Node()) : current_.Path().at(0);
   const TDriveRecInfo* rec = session_->Drive(letter);
-  DriveClusterSize = rec ? rec->ClusterSize : ClusterSizeOf(RootOf(letter));
-  DriveTotal = TotalSpace(RootOf(letter));
-  DriveFree = FreeSpace(RootOf(letter));
   // The pie's header and the tool window show the drive's figures from the current folder.
-  current_.NotifyChanged();
+  current_.SetDrive(letter, rec ? rec->ClusterSize : ClusterSizeOf(RootOf(letter)), TotalSpace(RootOf(letter)),
+                    FreeSpace(RootOf(letter)));
   if (DriveBox->Drive() != letter) DriveBox->SetDrive(letter);
-  SetStatusText(1, ClusterStatusText(DriveClusterSize, FileSystemName(RootOf(letter))));
+  SetStatusText(1, ClusterStatusText(current_.DriveClusterSize(), FileSystemName(RootOf(letter))));
 }

@@ -71,9 +71,9 @@ private:
 void SetMainFormCreationHook(std::function<void()> hook) { CreationHook() = std::move(hook); }
 
 void TMainForm::FormCreate() {
-  CurrentDrive = QChar();
+  current_.SetDrive(QChar(), 0, 0, 0);
   session_->SetSelectedClusterIndex(0);
-  LoadSettings();
+  settings_.Load();
   if (CreationHook()) CreationHook()();
   std::srand(static_cast<unsigned>(std::random_device{}()));
   // The hint line: QMainWindow hands every status tip to the status bar, which shows it over the
@@ -87,22 +87,10 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::FormShow() {
-  ApplyPieSettings();
   TWidgetPlacement placement(*this);
   LoadFormPlacement(placement, RegistryKeyPath, DesktopSection);
-  toolShowWasted->setChecked(IncludeWastedInformation->Value);
-  toolShowFiles->setChecked(ShowFileNames->Value);
-  toolPercent->setChecked(ShowPercentInPie->Value == 1);
-  toolMB->setChecked(ShowPercentInPie->Value == 2);
-  ToolbarSupport->setVisible(ViewToolbar->Value);
-  cmdViewToolbar->setChecked(ViewToolbar->Value);
-  statusBar()->setVisible(ViewStatusBar->Value);
-  cmdViewStatusBar->setChecked(ViewStatusBar->Value);
-  cmdViewFolderTree->setChecked(!ViewFolderTree->Value);
-  ViewToggle(cmdViewFolderTree, !cmdViewFolderTree->isChecked());
-  cmdViewPieSectionSizeWindow->setChecked(PieSectionSizeWindow->Value);
-  cmdViewPieSortAscending->setChecked(SortAscending->Value);
-  cmdViewPieSortDescending->setChecked(!SortAscending->Value);
+  FollowSettings(sgWasted | sgPieContents);
+  ShowDesktopViews();
 }
 
 void TMainForm::FormActivate() {
@@ -143,7 +131,7 @@ void TMainForm::FormDestroy(bool report) {
     attempt([this] { WriteFoldersDisplaySettings(SubfoldersPage->SavedValues()); });
   if (SectionSizeBox) attempt([this] { SectionSizeBox->SavePlacement(); });
   if (BarChartBox) attempt([this] { BarChartBox->SaveSettings(); });
-  attempt([] { SaveSettings(); });
+  attempt([this] { settings_.Save(); });
   // A settings file that could not be read is never written; what was said about it on the way
   // (and not shown yet) is part of this report.
   if (const QString pending = TakeSettingsWarningMessage(); !pending.isEmpty()) failures << pending;
@@ -196,7 +184,7 @@ void TMainForm::RunStartupScans() {
     return;
   }
   if (const QString text = TakeSettingsWarningMessage(); !text.isEmpty()) ShowMessage({this, text, ProgramName, TMessageIcon::Warning});
-  const QString autoScan = DrivesToAutoScan ? DrivesToAutoScan->Value.toUpper() : QString();
+  const QString autoScan = settings_->DrivesToAutoScan.toUpper();
   for (const QChar letter : autoScan) {
     ScanOrRescanDrive(DriveText(letter));
     if (session_->Aborted()) break;

@@ -12,6 +12,7 @@ class QPoint;
 class QWidget;
 class TCurrentFolder;
 class TScanSession;
+class TSettings;
 class TTreeNode;
 
 // One page behind the main window's tabs.
@@ -34,6 +35,8 @@ public:
   virtual ~IPageHost() = default;
   virtual TCurrentFolder& Current() = 0;
   virtual TScanSession& Session() = 0;
+  // The program's settings; a page follows the ones it shows through their Changed signal.
+  virtual TSettings& Settings() = 0;
   // The window, as the parent of dialogs and menus the pages open.
   virtual QWidget* Window() = 0;
   // True when page k is the one on show with a folder's figures (not the not-ready page).

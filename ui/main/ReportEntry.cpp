@@ -26,15 +26,14 @@ namespace {
 // The window's part of the view: the subfolder list's filter and order and the wasted-space
 // setting with its toolbar button.
 TSubfolderView WindowView(TMainForm& form) {
-  TSubfolderView view = form.SubfoldersPage->View();
-  view.IncludeWasted = IncludeWastedInformation->Value;
+  TSubfolderView view = form.findChild<TSubfoldersPage*>()->View();
+  view.IncludeWasted = form.Settings()->IncludeWastedInformation;
   return view;
 }
 
 void SetWindowView(TMainForm& form, const TSubfolderView& view) {
-  form.SubfoldersPage->SetView(view);
-  IncludeWastedInformation->Value = view.IncludeWasted;
-  form.toolShowWasted->setChecked(view.IncludeWasted);
+  form.findChild<TSubfoldersPage*>()->SetView(view);
+  form.Settings().Change([&view](TSettingValues& s) { s.IncludeWastedInformation = view.IncludeWasted; });
   form.InvalidateAll(true);
 }
 
@@ -58,16 +57,17 @@ TReportOutcome RunInWindow(TMainForm& form, const TReportRequest& request, const
     else
       form.GoToFolder(path);
     // Only the folder itself: when it could not be found the window shows another one.
-    TTreeNode* node = form.CurrentNode;
-    if (node && node->Data() && RemoveBackslash(form.CurrentPath) == RemoveBackslash(path)) {
+    TTreeNode* node = form.Current().Node();
+    if (node && node->Data() && RemoveBackslash(form.Current().Path()) == RemoveBackslash(path)) {
       const TFolderInfoReport info =
           request.Kind == TReportKind::FolderInformation
-              ? BuildFolderInfoReport(*node, form.CurrentPath, form.DriveClusterSize,
+              ? BuildFolderInfoReport(*node, form.Current().Path(), form.Current().DriveClusterSize(),
                                       context.Now.isValid() ? context.Now : QDateTime::currentDateTime())
               : TFolderInfoReport{};
       const TSubfolderListReport list =
-          BuildSubfolderListReport(*node, form.CurrentPath, form.SubfoldersPage->CurrentSettings());
-      outcome = DeliverReport(request, form.CurrentPath, info, list, context);
+          BuildSubfolderListReport(*node, form.Current().Path(),
+                                   form.findChild<TSubfoldersPage*>()->CurrentSettings());
+      outcome = DeliverReport(request, form.Current().Path(), info, list, context);
     } else if (form.Session().Aborted()) {
       outcome.Message = QStringLiteral("The scan of %1 was stopped: no report was written.").arg(path);
     } else {

@@ -58,7 +58,7 @@ void TMainForm::SetBusy(bool busy) {
 }
 
 void TMainForm::FolderCompleted(TTreeNode* node) {
-  if (node && node == CurrentNode) Guarded([this] { SelectPage(CurrentPage); });
+  if (node && node == current_.Node()) Guarded([this] { SelectPage(currentPage_); });
 }
 
 void TMainForm::ProcessMessages() {
@@ -74,7 +74,7 @@ void TMainForm::ProcessMessages() {
 // Scan commands
 
 void TMainForm::SetScanning(bool on) {
-  Scanning = on;
+  scanning_ = on;
   for (QAction* a : {cmdFileScanDrives, toolRescanDir, toolScan}) a->setEnabled(!on);
   cmdFileRescan->setEnabled(!on);
   cmdFileRemove->setEnabled(!on);
@@ -84,7 +84,7 @@ void TMainForm::SetScanning(bool on) {
   // The Stop button's hint would stay over the status line: the button it belongs to is
   // disabled under the mouse and never says that the mouse left.
   if (!on) statusBar()->clearMessage();
-  if (!on) toolRescanDir->setEnabled(CurrentNode != nullptr);
+  if (!on) toolRescanDir->setEnabled(current_.Node() != nullptr);
   // The not-ready text depends on whether a scan runs.
   if (notReady_) FillNotReadyText();
 }
@@ -118,7 +118,7 @@ QString DoneText(int unreadable) {
 
 bool TMainForm::ScanDriveCommand(const QString& driveText, TDriveRecInfo*) {
   // One scan at a time: a folder dropped or chosen while a scan runs starts no second one.
-  if (driveText.isEmpty() || Scanning || session_->Scanning()) return false;
+  if (driveText.isEmpty() || scanning_ || session_->Scanning()) return false;
   const QChar letter = driveText[0].toUpper();
   if (!CheckDriveAccessible(letter)) return false;
   try {
@@ -148,13 +148,13 @@ void TMainForm::ScanOrRescanDrive(const QString& driveText) {
 }
 
 void TMainForm::RescanDrives(const QString& letters) {
-  if (Scanning) return;
+  if (scanning_) return;
   InvalidateAll(false);
   for (const QChar c : letters) {
     const QChar letter = c.toUpper();
     TDriveRecInfo* rec = session_->Drive(letter);
     if (!session_->IsScanned(letter) || !rec) continue;
-    const QString shown = CurrentPath;
+    const QString shown = current_.Path();
     // The drive goes out of the tree first; it stays out when it cannot be reached now.
     session_->RemoveDriveNode(letter);
     if (!SelectedNode()) PreparePages(nullptr);
@@ -166,7 +166,7 @@ void TMainForm::RescanDrives(const QString& letters) {
 }
 
 void TMainForm::RemoveDrive(QChar letter) {
-  if (letter.isNull() || Scanning) return;
+  if (letter.isNull() || scanning_) return;
   if (!session_->RemoveDrive(letter)) return;
   if (!SelectedNode()) PreparePages(nullptr);
 }
@@ -203,7 +203,7 @@ bool TMainForm::GoToFolder(const QString& path) {
 
 void TMainForm::RescanCurrentFolder() {
   TTreeNode* node = SelectedNode();
-  if (!CurrentNode || !node || Scanning) return;
+  if (!current_.Node() || !node || scanning_) return;
   SetScanning(true);
   PreparePages(nullptr);
   pumpTimer_.invalidate();

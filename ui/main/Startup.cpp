@@ -6,8 +6,6 @@
 #include "scan/Format.h"
 #include "shell/MessageBoxes.h"
 #include "ui/main/MainForm.h"
-#include "charts/ui/BarChartBox.h"
-#include "ui/main/ToolWindows.h"
 
 #include <QApplication>
 
@@ -20,8 +18,7 @@ std::unique_ptr<TMainForm> CreateMainWindows(const QStringList& arguments) {
     ShowError(QStringLiteral("Fatal error: ") + ProgramName + QStringLiteral(" must close"), 0);
     return nullptr;
   }
-  form->SectionSizeBox = new TSectionSizeBox(form.get());
-  form->BarChartBox = new TBarChartBox(form.get());
+  form->CreateToolWindows();
   return form;
 }
 

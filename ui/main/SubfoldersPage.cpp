@@ -43,6 +43,12 @@ constexpr int FigureRole = Qt::UserRole + 2;
 
 TSubfoldersPage::TSubfoldersPage(IPageHost& host, QWidget* page, const QIcon& levelUpIcon) : QWidget(page), host_(host) {
   setObjectName(QStringLiteral("pageSubfoldersSupport"));
+  // The sizes include the wasted space or not, as the setting says.
+  connect(&host_.Settings(), &TSettings::Changed, this, [this](TSettingGroups groups) {
+    if (!(groups & sgWasted)) return;
+    Forget();
+    host_.RefillIfCurrent(pgSubfolders);
+  });
   auto* pageLayout = new QVBoxLayout(page);
   pageLayout->setContentsMargins(0, 0, 0, 0);
   pageLayout->addWidget(this);
@@ -262,7 +268,7 @@ TSubfolderSettings TSubfoldersPage::CurrentSettings() const {
   // A Top text that is no number, or a negative one, counts as the default 10.
   settings.TopCount = CheckFoldersDisplayTopX(FoldersDisplayTopXFromText(cbFoldersTop->currentText()));
   settings.Threshold = Threshold();
-  settings.IncludeWasted = IncludeWastedInformation && IncludeWastedInformation->Value;
+  settings.IncludeWasted = host_.Settings()->IncludeWastedInformation;
   settings.ClusterIndex = host_.Session().SelectedClusterIndex();
   settings.Sort = SubfolderSort();
   return settings;
@@ -279,7 +285,7 @@ void TSubfoldersPage::FillSubfolderList(TTreeNode* node) {
   ApplySettings();
   if (listShownNode_ == node && node) return;
   listShownNode_ = node;
-  pathText_ = host_.Current().Path;
+  pathText_ = host_.Current().Path();
   LayoutPage();
   panWebListLevelUp->setVisible(node && node->Parent());
   QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -361,7 +367,7 @@ void TSubfoldersPage::TheFilesListColumnClick(int column) {
 
 void TSubfoldersPage::TheFilesListDblClick() {
   QTreeWidgetItem* item = TheFilesList->currentItem();
-  TTreeNode* current = host_.Current().Node;
+  TTreeNode* current = host_.Current().Node();
   if (!item || !item->isSelected() || !current) return;
   TTreeNode* child = FindChildNode(current, item->text(colName), false);
   if (child) host_.SelectNode(child);
@@ -370,11 +376,11 @@ void TSubfoldersPage::TheFilesListDblClick() {
 void TSubfoldersPage::ShowRowMenu(QPoint pos) {
   QTreeWidgetItem* item = TheFilesList->currentItem();
   const TCurrentFolder& current = host_.Current();
-  if (!item || !item->isSelected() || current.Path.isEmpty()) return;
+  if (!item || !item->isSelected() || current.Path().isEmpty()) return;
   const QString name = item->text(colName);
-  TTreeNode* child = current.Node ? FindChildNode(current.Node, name, true) : nullptr;
+  TTreeNode* child = current.Node() ? FindChildNode(current.Node(), name, true) : nullptr;
   const int64_t size = child && child->Data() ? child->Data()->TotalSize : 0;
-  host_.ShowItemContextMenu(AddBackslash(current.Path) + name, child, size, pos, TheFilesList->viewport());
+  host_.ShowItemContextMenu(AddBackslash(current.Path()) + name, child, size, pos, TheFilesList->viewport());
 }
 
 void TSubfoldersPage::cbFoldersDisplayTypeChange() {

@@ -148,32 +148,24 @@ TSectionSizeBox::TSectionSizeBox(QWidget* owner)
   CentreGauges();
   // The drive's figures follow the folder the owner shows.
   if (auto* sectionOwner = dynamic_cast<ISectionBoxOwner*>(owner)) {
+    settings_ = &sectionOwner->Settings();
+    ApplyGaugeColors();
+    connect(settings_, &TSettings::Changed, this, [this](TSettingGroups groups) {
+      if (groups & sgColors) ApplyGaugeColors();
+    });
     const TCurrentFolder* current = &sectionOwner->Current();
     connect(current, &TCurrentFolder::Changed, this, [this, current] {
-      if (current->Drive.isNull()) return;
-      const int64_t total = current->DriveTotal;
-      ShowDrive(current->Drive, total > 0 ? static_cast<int>(current->DriveFree * 100 / total) : 0,
-                FormatSize(current->DriveFree), FormatSize(total));
+      if (current->Drive().isNull()) return;
+      const int64_t total = current->DriveTotal();
+      ShowDrive(current->Drive(), total > 0 ? static_cast<int>(current->DriveFree() * 100 / total) : 0,
+                FormatSize(current->DriveFree()), FormatSize(total));
     });
   }
 }
 
-TSectionSizeBox::~TSectionSizeBox() {
-  // The main window saves the placement when the program ends and reports a failure; a box that
-  // went another way saves it here, where a failure can only be logged.
-  if (placementSaved_) return;
-  try {
-    SavePlacement();
-  } catch (const std::exception& e) {
-    qWarning("Korvane: the placement of the \"Wasted & Drive Info\" window could not be saved: %s", e.what());
-  } catch (...) {
-    qWarning("Korvane: the placement of the \"Wasted & Drive Info\" window could not be saved");
-  }
-}
+TSectionSizeBox::~TSectionSizeBox() = default;
 
 void TSectionSizeBox::SavePlacement() {
-  // Tried once: a failure is reported by whoever called first.
-  placementSaved_ = true;
   const TToolPlacement placement(*this);
   SaveFormPlacement(placement, RegistryKeyPath, PopUpBoxSection);
 }
@@ -199,8 +191,9 @@ void TSectionSizeBox::ShowDrive(QChar letter, int freeShare, const QString& free
 }
 
 void TSectionSizeBox::ApplyGaugeColors() {
-  gaugeWasted->SetForeColor(PieColors[pcSectionWasted]);
-  gaugeDriveFreeSpace->SetForeColor(PieColors[pcFreeSpace]);
+  const TPieColorTable& colors = settings_ ? settings_->Values().PieColors : DefaultPieColors;
+  gaugeWasted->SetForeColor(colors[pcSectionWasted]);
+  gaugeDriveFreeSpace->SetForeColor(colors[pcFreeSpace]);
 }
 
 void TSectionSizeBox::CentreGauges() {
@@ -226,7 +219,7 @@ void TSectionSizeBox::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);
     return;
   }
-  if (PieSectionSizeWindow) PieSectionSizeWindow->Value = false;
+  if (settings_) settings_->Change([](TSettingValues& s) { s.PieSectionSizeWindow = false; });
   if (owner) owner->SectionBoxClosedByUser();
   QWidget::closeEvent(event);
 }

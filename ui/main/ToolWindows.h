@@ -12,6 +12,7 @@ class QLabel;
 class QMenu;
 class TSimplePieGauge;
 class TCurrentFolder;
+class TSettings;
 class TTreeNode;
 
 // What the "Wasted & Drive Info" window tells the window that owns it.
@@ -24,6 +25,8 @@ public:
   virtual bool ProgramEnding() const = 0;
   // The folder shown, whose drive's figures the window shows.
   virtual TCurrentFolder& Current() = 0;
+  // The settings: the gauges' colours and whether the window is wanted.
+  virtual TSettings& Settings() = 0;
 };
 
 // "Wasted & Drive Info": a small always-on-top window beside the pie page with two gauges, how
@@ -52,8 +55,8 @@ public:
   // Hides the window and records that the user does not want it ("&Hide", the close box).
   void popSectionBoxHideClick() { close(); }
   void popSectionBoxDefaultSizeClick() { resize(DefaultWidth, DefaultHeight); }
-  // Stores the placement in "PopUpBox"; throws when the settings cannot be written. Done once:
-  // the destructor only saves when nobody did before.
+  // Stores the placement in "PopUpBox"; throws when the settings cannot be written. The main
+  // window calls it when the program ends.
   void SavePlacement();
   // The program is ending: a close from now on is not the user's.
   void SetProgramEnding() { programEnding_ = true; }
@@ -82,7 +85,8 @@ protected:
 private:
   void CentreGauges();
 
-  bool placementSaved_ = false;
   bool programEnding_ = false;
+  // The owner's settings; none for a window without an owner.
+  TSettings* settings_ = nullptr;
 };
 

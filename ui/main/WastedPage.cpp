@@ -163,7 +163,7 @@ QString TWastedPage::ShortenPath(const QString& path, const QFontMetrics& fm, in
 void TWastedPage::FillFor(TTreeNode* node) {
   if (!node || !host_) return;
   const TCurrentFolder& current = host_->Current();
-  Fill(*node, current.Path, current.DriveClusterSize);
+  Fill(*node, current.Path(), current.DriveClusterSize());
 }
 
 void TWastedPage::Fill(const TTreeNode& node, const QString& path, int32_t driveClusterSize) {

@@ -45,12 +45,12 @@ TOptionsBox::TColorPicker& Picker() {
 
 void TOptionsBox::SetColorPicker(TColorPicker picker) { Picker() = std::move(picker); }
 
-TOptionsBox::TOptionsBox(QWidget* owner) : QDialog(owner) {
+TOptionsBox::TOptionsBox(TSettings& settings, QWidget* owner) : QDialog(owner), settings_(settings) {
   setObjectName(QStringLiteral("OptionsBox"));
   setWindowTitle(QStringLiteral("Options"));
   setProperty("helpContext", OptionsHelpContext);
   ProgramPath = QCoreApplication::applicationFilePath();
-  const TOptionsValues values = CurrentOptionsValues();
+  const TOptionsValues values = CurrentOptionsValues(settings_);
   WorkColors = values.Colors;
 
   auto* grid = new QGridLayout(this);
@@ -256,9 +256,9 @@ void TOptionsBox::cmdOKClick() {
   values.ShowFileNames = chkShowFileNames->isChecked();
   values.AutoExpand = chkAutoExpand->isChecked();
   values.AutoCollapse = chkAutoCollapse->isChecked();
-  values.DrivesToAutoScan = MergeAutoScanLetters(DrivesToAutoScan->Value, ListedLetters(), CheckedLetters());
+  values.DrivesToAutoScan = MergeAutoScanLetters(settings_->DrivesToAutoScan, ListedLetters(), CheckedLetters());
   values.Angles = *check.Angles;
-  StoreOptionsValues(values);
+  StoreOptionsValues(values, settings_);
   Accepted = true;
   accept();
 }

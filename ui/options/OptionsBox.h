@@ -13,6 +13,7 @@
 
 class QCheckBox;
 class QFrame;
+class TSettings;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -21,10 +22,10 @@ class TOptionsBox : public QDialog {
   Q_OBJECT
 
 public:
-  // Needs the settings loaded (LoadSettings). Centres itself over owner.
-  explicit TOptionsBox(QWidget* owner);
+  // Edits settings (OK stores into them in one change). Centres itself over owner.
+  TOptionsBox(TSettings& settings, QWidget* owner);
 
-  // True once OK has stored the values: the main window applies the settings only then.
+  // True once OK has stored the values.
   bool Accepted = false;
   TPieColorTable WorkColors{};
 
@@ -67,6 +68,7 @@ protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+  TSettings& settings_;
   void PaintColorButton();
   QLineEdit* AngleField(int index) const;
 };

@@ -91,7 +91,7 @@ TEST(ArchiveCommands, CtrlRArchivesTheCurrentFolderAndTheTreeLetsItGo) {
   StartOn(form, QStringLiteral("T:\\Data\\Old"));
   const TFolderSize old = *form.Session().FindFolder(QStringLiteral("T:\\Data\\Old"))->Data();
   const int64_t dataBefore = form.Session().FindFolder(QStringLiteral("T:\\Data"))->Data()->TotalSize;
-  ASSERT_TRUE(IncludeWastedInformation->Value);
+  ASSERT_TRUE(form.Settings()->IncludeWastedInformation);
   env.archive = true;
   QTest::keyClick(&form, Qt::Key_R, Qt::ControlModifier);
   ASSERT_EQ(env.opened, 1);
@@ -104,7 +104,7 @@ TEST(ArchiveCommands, CtrlRArchivesTheCurrentFolderAndTheTreeLetsItGo) {
   EXPECT_FALSE(PathExists(QStringLiteral("T:\\Data\\Old")));
   EXPECT_EQ(form.Session().FindFolder(QStringLiteral("T:\\Data\\Old")), nullptr);
   EXPECT_EQ(form.Session().FindFolder(QStringLiteral("T:\\Data"))->Data()->TotalSize, dataBefore - old.TotalSize);
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data"));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Data"));
 }
 
 TEST(ArchiveCommands, FileMenuOpensTheRestorePageAloneAndLeavesTheTree) {
@@ -112,11 +112,11 @@ TEST(ArchiveCommands, FileMenuOpensTheRestorePageAloneAndLeavesTheTree) {
   TMainForm form({QStringLiteral("T:\\")});
   StartOn(form, QStringLiteral("T:\\Data\\Keep"));
   const int64_t before = form.Session().FindFolder(QStringLiteral("T:\\"))->Data()->TotalSize;
-  form.cmdFileRestoreCompressedFolders->trigger();
+  Child<QAction>(form, "cmdFileRestoreCompressedFolders")->trigger();
   ASSERT_EQ(env.opened, 1);
   EXPECT_EQ(env.title, QStringLiteral("Restore Compressed Folders"));
   EXPECT_FALSE(env.archivePageShown);
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data\\Keep"));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Data\\Keep"));
   EXPECT_EQ(form.Session().FindFolder(QStringLiteral("T:\\"))->Data()->TotalSize, before);
 }
 

@@ -44,13 +44,13 @@ protected:
     std::unique_ptr<TMainForm> form = CreateMainWindows({QStringLiteral("T:\\Data")});
     ASSERT_TRUE(form);
     StartMainForm(*form);
-    ASSERT_EQ(form->CurrentPath, QStringLiteral("T:\\Data"));
+    ASSERT_EQ(form->Current().Path(), QStringLiteral("T:\\Data"));
     if (beforeExit) beforeExit(*form);
-    form->cmdFileExit->trigger();
+    Child<QAction>(*form, "cmdFileExit")->trigger();
     QApplication::processEvents();
     // The application's end closes the windows still open (the event loop's quit does it in the
     // program), then the window goes.
-    if (form->SectionSizeBox && form->SectionSizeBox->isVisible()) form->SectionSizeBox->close();
+    if (auto* box = form->findChild<TSectionSizeBox*>(); box && box->isVisible()) box->close();
     form.reset();
   }
 
@@ -63,17 +63,17 @@ protected:
 TEST_F(ExitWidgetTest, AnOpenToolWindowStaysOnForTheNextStart) {
   int left = 0;
   RunAndExit([&left](TMainForm& form) {
-    ASSERT_TRUE(form.SectionSizeBox->isVisible());
-    form.SectionSizeBox->move(300, 200);
-    left = form.SectionSizeBox->geometry().x();
+    ASSERT_TRUE(Child<TSectionSizeBox>(form)->isVisible());
+    Child<TSectionSizeBox>(form)->move(300, 200);
+    left = Child<TSectionSizeBox>(form)->geometry().x();
   });
   EXPECT_TRUE(RegReadBool(RegistryKeyPath, DesktopSection, QStringLiteral("PieSectionSizeWindow"), false))
       << "the program's end is not the user closing the window";
   EXPECT_EQ(RegReadInt(RegistryKeyPath, PopUpBoxSection, PlacementLeft, 0), left) << "saved once, at the end";
   EXPECT_TRUE(messages.isEmpty()) << messages.join(QLatin1Char('\n')).toStdString();
   RunAndExit([](TMainForm& form) {
-    EXPECT_TRUE(form.cmdViewPieSectionSizeWindow->isChecked());
-    EXPECT_TRUE(form.SectionSizeBox->isVisible());
+    EXPECT_TRUE(Child<QAction>(form, "cmdViewPieSectionSizeWindow")->isChecked());
+    EXPECT_TRUE(Child<TSectionSizeBox>(form)->isVisible());
   });
 }
 

@@ -51,8 +51,8 @@ public:
 void ExpectPageShows(TMainForm& form, const QString& path) {
   SCOPED_TRACE(path.toStdString());
   ShowFolderOnPage(form, path, 1);
-  const TFolderInfoPage& page = *form.FolderInfoPage;
-  const TFolderInfo info = BuildFolderInfo(*form.CurrentNode, path, SelectedClusterIndex);
+  const TFolderInfoPage& page = *Child<TFolderInfoPage>(form);
+  const TFolderInfo info = BuildFolderInfo(*form.Current().Node(), path, SelectedClusterIndex);
   EXPECT_EQ(page.txtWebFolderInfoType->text(), info.TypeText);
   EXPECT_EQ(page.txtWebFolderInfoPath->text(),
             page.txtWebFolderInfoPath->fontMetrics().elidedText(info.PathText, Qt::ElideMiddle,
@@ -94,15 +94,15 @@ TEST(FolderInfoPageWidget, ClusterChoiceChangesAllocatedAndWastedOnly) {
   TInfoEnv env;
   TMainForm form;
   StartMainForm(form);
-  TFolderInfoPage& page = *form.FolderInfoPage;
+  TFolderInfoPage& page = *Child<TFolderInfoPage>(form);
   ShowFolderOnPage(form, QStringLiteral("T:\\One"), 1);
   const QString size = page.txtWebTreeInfoSize->text();
   const QString objects = page.txtWebTreeInfoObjects->text();
   const QString allocated = page.txtWebTreeInfoAllocated->toolTip();
 
   // "64 K": one byte takes a whole cluster of 65,536 bytes.
-  form.ClustersBox->setCurrentIndex(7);
-  emit form.ClustersBox->activated(7);
+  Child<QComboBox>(form, "ClustersBox")->setCurrentIndex(7);
+  emit Child<QComboBox>(form, "ClustersBox")->activated(7);
   QApplication::processEvents();
   ASSERT_EQ(SelectedClusterIndex, 7);
   EXPECT_EQ(page.txtWebTreeInfoAllocated->text(), QStringLiteral("64 KB"));
@@ -115,8 +115,8 @@ TEST(FolderInfoPageWidget, ClusterChoiceChangesAllocatedAndWastedOnly) {
   EXPECT_EQ(page.txtWebTreeInfoObjects->text(), objects);
 
   // "512": the same byte takes 512.
-  form.ClustersBox->setCurrentIndex(1);
-  emit form.ClustersBox->activated(1);
+  Child<QComboBox>(form, "ClustersBox")->setCurrentIndex(1);
+  emit Child<QComboBox>(form, "ClustersBox")->activated(1);
   QApplication::processEvents();
   EXPECT_EQ(page.txtWebTreeInfoAllocated->toolTip(), QStringLiteral("512 bytes"));
   EXPECT_EQ(page.txtWebFolderInfoWasted->toolTip(), QStringLiteral("511 bytes"));
@@ -126,9 +126,9 @@ TEST(FolderInfoPageWidget, SameFolderAgainIsNotRefilled) {
   TInfoEnv env;
   TMainForm form;
   StartMainForm(form);
-  TFolderInfoPage& page = *form.FolderInfoPage;
+  TFolderInfoPage& page = *Child<TFolderInfoPage>(form);
   ShowFolderOnPage(form, QStringLiteral("T:\\Plain"), 1);
-  EXPECT_EQ(form.FolderInfoPage->ShownPath(), QStringLiteral("T:\\Plain"));
+  EXPECT_EQ(Child<TFolderInfoPage>(form)->ShownPath(), QStringLiteral("T:\\Plain"));
   page.gridFolderInfo->item(TFolderInfoPage::rowLongName, 1)->setText(QStringLiteral("marker"));
   form.SelectPage(1);
   EXPECT_EQ(page.Value(TFolderInfoPage::rowLongName), QStringLiteral("marker"));

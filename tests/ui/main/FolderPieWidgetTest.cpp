@@ -58,16 +58,17 @@ public:
   // Shows the form, scans T, and sets the pie settings the tests start from.
   void Start(TMainForm& form) {
     StartMainForm(form);
-    IncludeWastedInformation->Value = false;
-    ShowFileNames->Value = false;
-    ShowPercentInPie->Value = 0;
-    SortAscending->Value = false;
-    AutoExpand->Value = true;
-    AutoCollapse->Value = true;
-    MinFolderSectionAngle = DefaultMinFolderSectionAngle;
-    MinFileSectionAngle = DefaultMinFileSectionAngle;
-    MinTextSectionAngle = DefaultMinTextSectionAngle;
-    form.ApplyPieSettings();
+    form.Settings().Change([](TSettingValues& v) {
+      v.IncludeWastedInformation = false;
+      v.ShowFileNames = false;
+      v.ShowPercentInPie = 0;
+      v.SortAscending = false;
+      v.AutoExpand = true;
+      v.AutoCollapse = true;
+      v.MinFolderSectionAngle = DefaultMinFolderSectionAngle;
+      v.MinFileSectionAngle = DefaultMinFileSectionAngle;
+      v.MinTextSectionAngle = DefaultMinTextSectionAngle;
+    });
   }
 
   static void Show(TMainForm& form, const QString& path) {
@@ -131,17 +132,17 @@ TEST(FolderPieWidget, EmptyFolderIsOneFullSectionWithTheCaptionOfEachLabelSettin
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.setting);
-    ShowPercentInPie->Value = c.setting;
+    form.Settings().Change([&](TSettingValues& v) { v.ShowPercentInPie = c.setting; });
     TPieEnv::Show(form, QStringLiteral("T:\\empty"));
-    THPieChart& chart = form.PiePage->Chart();
+    THPieChart& chart = Child<TPiePage>(form)->Chart();
     ASSERT_EQ(chart.SectionCount(), 1);
     EXPECT_EQ(chart.SectionAt(0)->Caption, c.caption);
     EXPECT_EQ(chart.SectionAt(0)->Angle, 360.0);
-    EXPECT_EQ(chart.SectionAt(0)->Color, PieColors[4]);
-    ASSERT_EQ(form.PiePage->SectionInfos.size(), 2u);
-    EXPECT_EQ(form.PiePage->SectionInfos[1]->Kind, TSectionKind::Summary);
-    EXPECT_EQ(form.PiePage->SectionInfos[1]->Path, QStringLiteral("This folder (0 bytes)"));
-    EXPECT_EQ(form.PiePage->SectionInfos[0]->Path, QStringLiteral("T:\\empty"));
+    EXPECT_EQ(chart.SectionAt(0)->Color, form.Settings()->PieColors[4]);
+    ASSERT_EQ(Child<TPiePage>(form)->SectionInfos.size(), 2u);
+    EXPECT_EQ(Child<TPiePage>(form)->SectionInfos[1]->Kind, TSectionKind::Summary);
+    EXPECT_EQ(Child<TPiePage>(form)->SectionInfos[1]->Path, QStringLiteral("This folder (0 bytes)"));
+    EXPECT_EQ(Child<TPiePage>(form)->SectionInfos[0]->Path, QStringLiteral("T:\\empty"));
   }
 }
 
@@ -150,25 +151,25 @@ TEST(FolderPieWidget, SubfolderExactlyAtTheMinimumAngleGoesIntoOtherSmallerFolde
   TMainForm form({QStringLiteral("T:\\")});
   env.Start(form);
   TPieEnv::Show(form, QStringLiteral("T:\\merge"));
-  THPieChart& chart = form.PiePage->Chart();
+  THPieChart& chart = Child<TPiePage>(form)->Chart();
   // No own files: "Files in this folder" has no angle and does not appear either.
   EXPECT_EQ(Captions(chart), (QStringList{QStringLiteral("big"), QStringLiteral("Other smaller folders")}));
-  EXPECT_EQ(form.PiePage->OtherFoldersSize, 100);
+  EXPECT_EQ(Child<TPiePage>(form)->OtherFoldersSize, 100);
   EXPECT_DOUBLE_EQ(chart.SectionAt(1)->Angle, 1.0);
 
   // Just below the threshold the subfolder gets its own section.
-  MinFolderSectionAngle = 0.99;
+  form.Settings().Change([&](TSettingValues& v) { v.MinFolderSectionAngle = 0.99; });
   form.InvalidatePie();
   EXPECT_EQ(Captions(chart), (QStringList{QStringLiteral("big"), QStringLiteral("small")}));
-  const TSectionInfo& small = *form.PiePage->SectionInfos[chart.SectionAt(1)->InfoIndex];
+  const TSectionInfo& small = *Child<TPiePage>(form)->SectionInfos[chart.SectionAt(1)->InfoIndex];
   EXPECT_EQ(small.Path, QStringLiteral("T:\\merge\\small"));
   EXPECT_EQ(small.Cursor, PieCursorZoomIn);
   EXPECT_EQ(chart.SectionAt(1)->Node, small.Node);
   EXPECT_EQ(small.Node->Text(), QStringLiteral("small"));
 
   // The sort command rebuilds with the smallest section first.
-  form.cmdViewPieSortAscending->trigger();
-  EXPECT_TRUE(SortAscending->Value);
+  Child<QAction>(form, "cmdViewPieSortAscending")->trigger();
+  EXPECT_TRUE(form.Settings()->SortAscending);
   EXPECT_EQ(Captions(chart), (QStringList{QStringLiteral("small"), QStringLiteral("big")}));
 }
 
@@ -177,15 +178,15 @@ TEST(FolderPieWidget, OwnFilesSummarisedOrOneByOneWithTheDrivesSlackWhenWastedCo
   TMainForm form({QStringLiteral("T:\\")});
   env.Start(form);
   TPieEnv::Show(form, QStringLiteral("T:\\files"));
-  THPieChart& chart = form.PiePage->Chart();
-  const int32_t cluster = form.DriveClusterSize;
+  THPieChart& chart = Child<TPiePage>(form)->Chart();
+  const int32_t cluster = form.Current().DriveClusterSize();
   ASSERT_GT(cluster, 3);
   ASSERT_EQ(cluster, ClusterSizeOf(QStringLiteral("T:\\")));
 
   // Summarised: one section for the files, carrying the folder's node but the arrow cursor.
   ASSERT_EQ(Captions(chart), QStringList{QStringLiteral("Files in this folder")});
-  const TSectionInfo& files = *form.PiePage->SectionInfos[chart.SectionAt(0)->InfoIndex];
-  EXPECT_EQ(files.Node, form.CurrentNode);
+  const TSectionInfo& files = *Child<TPiePage>(form)->SectionInfos[chart.SectionAt(0)->InfoIndex];
+  EXPECT_EQ(files.Node, form.Current().Node());
   EXPECT_EQ(files.Cursor, PieCursorArrow);
   EXPECT_EQ(files.Size, 103);
 
@@ -197,17 +198,17 @@ TEST(FolderPieWidget, OwnFilesSummarisedOrOneByOneWithTheDrivesSlackWhenWastedCo
       {false, 3, 103},
       {true, cluster, 2 * int64_t(cluster)},
   };
-  ShowFileNames->Value = true;
-  ShowPercentInPie->Value = 2;
+  form.Settings().Change([&](TSettingValues& v) { v.ShowFileNames = true; });
+  form.Settings().Change([&](TSettingValues& v) { v.ShowPercentInPie = 2; });
   for (const auto& c : cases) {
     SCOPED_TRACE(c.wasted);
-    IncludeWastedInformation->Value = c.wasted;
+    form.Settings().Change([&](TSettingValues& v) { v.IncludeWastedInformation = c.wasted; });
     form.InvalidateAll(true);
     const int i = FindSection(chart, QStringLiteral("three.bin (") + FormatSize(c.threeValue) + QLatin1Char(')'));
     ASSERT_GE(i, 0) << Captions(chart).join(QLatin1Char('|')).toStdString();
     EXPECT_DOUBLE_EQ(chart.SectionAt(i)->Angle, double(c.threeValue) * 360.0 / double(c.total));
-    EXPECT_EQ(chart.SectionAt(i)->Color, PieColors[5]);
-    const TSectionInfo& info = *form.PiePage->SectionInfos[chart.SectionAt(i)->InfoIndex];
+    EXPECT_EQ(chart.SectionAt(i)->Color, form.Settings()->PieColors[5]);
+    const TSectionInfo& info = *Child<TPiePage>(form)->SectionInfos[chart.SectionAt(i)->InfoIndex];
     EXPECT_EQ(info.Size, 3);
     EXPECT_EQ(info.Wasted, cluster - 3);
     EXPECT_EQ(info.Kind, TSectionKind::File);
@@ -217,30 +218,30 @@ TEST(FolderPieWidget, OwnFilesSummarisedOrOneByOneWithTheDrivesSlackWhenWastedCo
   }
 
   // Files below the file threshold end in "Other smaller files".
-  MinFileSectionAngle = 200;
-  ShowPercentInPie->Value = 0;
+  form.Settings().Change([&](TSettingValues& v) { v.MinFileSectionAngle = 200; });
+  form.Settings().Change([&](TSettingValues& v) { v.ShowPercentInPie = 0; });
   form.InvalidatePie();
   EXPECT_EQ(Captions(chart), QStringList{QStringLiteral("Other smaller files")});
-  EXPECT_EQ(form.PiePage->OtherFilesSize, 103);
-  EXPECT_EQ(form.PiePage->OtherFilesWasted, 2 * int64_t(cluster) - 103);
+  EXPECT_EQ(Child<TPiePage>(form)->OtherFilesSize, 103);
+  EXPECT_EQ(Child<TPiePage>(form)->OtherFilesWasted, 2 * int64_t(cluster) - 103);
 }
 
 TEST(FolderPieWidget, FilesAddedSinceTheScanPushPastTheCircleAndComingBackDoesNotRebuild) {
   TPieEnv env;
   TMainForm form({QStringLiteral("T:\\")});
   env.Start(form);
-  ShowFileNames->Value = true;
+  form.Settings().Change([&](TSettingValues& v) { v.ShowFileNames = true; });
   TPieEnv::Show(form, QStringLiteral("T:\\files"));
-  THPieChart& chart = form.PiePage->Chart();
+  THPieChart& chart = Child<TPiePage>(form)->Chart();
   ASSERT_EQ(chart.SectionCount(), 2);
-  const TSectionInfo* firstInfo = form.PiePage->SectionInfos[0].get();
+  const TSectionInfo* firstInfo = Child<TPiePage>(form)->SectionInfos[0].get();
 
   env.t.File("files/new.bin", 206);
   // Another page and back to the same folder: the pie on show is kept.
   form.SelectPage(1);
   form.SelectPage(0);
   EXPECT_EQ(chart.SectionCount(), 2);
-  EXPECT_EQ(form.PiePage->SectionInfos[0].get(), firstInfo);
+  EXPECT_EQ(Child<TPiePage>(form)->SectionInfos[0].get(), firstInfo);
 
   // A rebuild reads the files again while the total still comes from the scan (103 bytes).
   form.InvalidatePie();
@@ -250,21 +251,50 @@ TEST(FolderPieWidget, FilesAddedSinceTheScanPushPastTheCircleAndComingBackDoesNo
   EXPECT_DOUBLE_EQ(sum, 309.0 * 360.0 / 103.0);
   EXPECT_EQ(chart.SectionAt(0)->Caption, QStringLiteral("new.bin"));
   // The drawing stops at the full circle: the largest section covers all of it.
-  const TColor fileColor = ColorToRgb(PieColors[5]);
+  const TColor fileColor = ColorToRgb(form.Settings()->PieColors[5]);
   const QColor expected(RedOf(fileColor), GreenOf(fileColor), BlueOf(fileColor));
   for (double angle : {10.0, 100.0, 200.0, 300.0, 350.0}) {
     const QPoint p = chart.PointAt(angle, chart.Radius() / 2);
-    EXPECT_EQ(form.PiePage->PieBitmap().Image().pixelColor(p), expected) << angle;
+    EXPECT_EQ(Child<TPiePage>(form)->PieBitmap().Image().pixelColor(p), expected) << angle;
   }
+}
+
+TEST(FolderPieWidget, ThePieAndTheToolbarFollowAChangeOfTheSettings) {
+  TPieEnv env;
+  TMainForm form({QStringLiteral("T:\\")});
+  env.Start(form);
+  TPieEnv::Show(form, QStringLiteral("T:\\files"));
+  THPieChart& chart = Child<TPiePage>(form)->Chart();
+  ASSERT_EQ(FindSection(chart, QStringLiteral("three.bin")), -1) << Captions(chart).join('|').toStdString();
+  EXPECT_FALSE(Child<QAction>(form, "toolShowFiles")->isChecked());
+  EXPECT_FALSE(Child<QAction>(form, "toolShowWasted")->isChecked());
+
+  // Nothing but the settings change: the pie on show is built again, the buttons follow.
+  const TColor fileColor = RgbToColor(12, 34, 56);
+  form.Settings().Change([&](TSettingValues& v) {
+    v.ShowFileNames = true;
+    v.IncludeWastedInformation = true;
+    v.PieColors[5] = fileColor;
+  });
+  const int three = FindSection(chart, QStringLiteral("three.bin"));
+  ASSERT_GE(three, 0) << Captions(chart).join('|').toStdString();
+  EXPECT_EQ(chart.SectionAt(three)->Color, fileColor);
+  EXPECT_TRUE(Child<QAction>(form, "toolShowFiles")->isChecked());
+  EXPECT_TRUE(Child<QAction>(form, "toolShowWasted")->isChecked());
+
+  // An edit that changes nothing rebuilds nothing.
+  const TSectionInfo* first = Child<TPiePage>(form)->SectionInfos[0].get();
+  form.Settings().Change([](TSettingValues& v) { v.ShowFileNames = true; });
+  EXPECT_EQ(Child<TPiePage>(form)->SectionInfos[0].get(), first);
 }
 
 TEST(FolderPieWidget, MouseMovesRedrawOnlyTheTwoLabelsAndFillTheHeader) {
   TPieEnv env;
   TMainForm form({QStringLiteral("T:\\")});
   env.Start(form);
-  ShowFileNames->Value = true;
+  form.Settings().Change([&](TSettingValues& v) { v.ShowFileNames = true; });
   TPieEnv::Show(form, QStringLiteral("T:\\two"));
-  TPiePage& page = *form.PiePage;
+  TPiePage& page = *Child<TPiePage>(form);
   THPieChart& chart = page.Chart();
   ASSERT_EQ(Captions(chart), (QStringList{QStringLiteral("left"), QStringLiteral("right"), QStringLiteral("own.bin")}));
   EXPECT_EQ(page.txtWebFolderName->text(), QStringLiteral("two"));
@@ -272,7 +302,7 @@ TEST(FolderPieWidget, MouseMovesRedrawOnlyTheTwoLabelsAndFillTheHeader) {
   MoveMouse(page.FolderPie, InsideSection(chart, 0));
   EXPECT_EQ(page.PieHotSection, 0);
   EXPECT_EQ(page.FolderPie->PieCursor(), PieCursorZoomIn);
-  EXPECT_EQ(form.StatusPanel0->text(), QStringLiteral("Folder T:\\two\\left"));
+  EXPECT_EQ(Child<QLabel>(form, "StatusPanel0")->text(), QStringLiteral("Folder T:\\two\\left"));
   EXPECT_EQ(page.txtWebFolderName->text(), QStringLiteral("left"));
   EXPECT_EQ(page.txtWebFolderSize->text(), FormatSize(6000));
   EXPECT_EQ(page.CurrentPieItem.Path, QStringLiteral("T:\\two\\left"));
@@ -283,7 +313,7 @@ TEST(FolderPieWidget, MouseMovesRedrawOnlyTheTwoLabelsAndFillTheHeader) {
   ASSERT_EQ(page.FolderPie->PaintedRects.size(), 2u);
   EXPECT_EQ(page.PieHotSection, 2);
   EXPECT_EQ(page.FolderPie->PieCursor(), PieCursorArrow);
-  EXPECT_EQ(form.StatusPanel0->text(), QStringLiteral("File T:\\two\\own.bin"));
+  EXPECT_EQ(Child<QLabel>(form, "StatusPanel0")->text(), QStringLiteral("File T:\\two\\own.bin"));
   EXPECT_EQ(page.txtWebFolderName->text(), QStringLiteral("own.bin"));
   // Nothing outside the two label boxes changed on screen.
   const QImage after = page.FolderPie->Screen();
@@ -309,15 +339,15 @@ TEST(FolderPieWidget, MouseMovesRedrawOnlyTheTwoLabelsAndFillTheHeader) {
   MoveMouse(page.FolderPie, QPoint(1, 1));
   EXPECT_EQ(page.PieHotSection, -1);
   EXPECT_EQ(page.FolderPie->PieCursor(), PieCursorZoomOut);
-  EXPECT_EQ(form.StatusPanel0->text(), QStringLiteral("Folder T:\\two"));
+  EXPECT_EQ(Child<QLabel>(form, "StatusPanel0")->text(), QStringLiteral("Folder T:\\two"));
 
   // A summary: its text, no type line, and no context menu on a right click.
-  MinFolderSectionAngle = 150;
+  form.Settings().Change([&](TSettingValues& v) { v.MinFolderSectionAngle = 150; });
   form.InvalidatePie();
   const int other = FindSection(chart, QStringLiteral("Other smaller folders"));
   ASSERT_GE(other, 0);
   MoveMouse(page.FolderPie, InsideSection(chart, other));
-  EXPECT_EQ(form.StatusPanel0->text(), QStringLiteral("Other smaller folders"));
+  EXPECT_EQ(Child<QLabel>(form, "StatusPanel0")->text(), QStringLiteral("Other smaller folders"));
   EXPECT_EQ(page.txtWebFolderName->text(), QStringLiteral("Other smaller folders"));
   EXPECT_TRUE(page.txtWebFolderType->text().isEmpty());
   EXPECT_EQ(page.CurrentPieItem.Info->Kind, TSectionKind::Summary);
@@ -328,32 +358,32 @@ TEST(FolderPieWidget, ClicksOpenASubfolderAndGoUpFromOutsideTheDisk) {
   TMainForm form({QStringLiteral("T:\\")});
   env.Start(form);
   TPieEnv::Show(form, QStringLiteral("T:\\two"));
-  TPiePage& page = *form.PiePage;
+  TPiePage& page = *Child<TPiePage>(form);
   THPieChart& chart = page.Chart();
   const int left = FindSection(chart, QStringLiteral("left"));
   ASSERT_GE(left, 0);
-  TTreeNode* two = form.CurrentNode;
-  form.FolderTree->collapse(form.Model().IndexOf(two));
+  TTreeNode* two = form.Current().Node();
+  Child<QTreeView>(form, "FolderTree")->collapse(form.Model().IndexOf(two));
 
   // A file or summary section does nothing; "Files in this folder" keeps the folder and expands it.
   Click(page.FolderPie, InsideSection(chart, FindSection(chart, QStringLiteral("Files in this folder"))));
-  EXPECT_EQ(form.CurrentNode, two);
-  EXPECT_TRUE(form.FolderTree->isExpanded(form.Model().IndexOf(two)));
+  EXPECT_EQ(form.Current().Node(), two);
+  EXPECT_TRUE(Child<QTreeView>(form, "FolderTree")->isExpanded(form.Model().IndexOf(two)));
 
   Click(page.FolderPie, InsideSection(chart, left));
   QApplication::processEvents();
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\two\\left"));
-  EXPECT_EQ(form.PiePage->ShownPath(), QStringLiteral("T:\\two\\left"));
-  TTreeNode* leftNode = form.CurrentNode;
-  EXPECT_TRUE(form.FolderTree->isExpanded(form.Model().IndexOf(leftNode)));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\two\\left"));
+  EXPECT_EQ(Child<TPiePage>(form)->ShownPath(), QStringLiteral("T:\\two\\left"));
+  TTreeNode* leftNode = form.Current().Node();
+  EXPECT_TRUE(Child<QTreeView>(form, "FolderTree")->isExpanded(form.Model().IndexOf(leftNode)));
 
   // Outside the disk: back to the parent, the folder left collapsed.
   Click(page.FolderPie, QPoint(1, 1));
   QApplication::processEvents();
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\two"));
-  EXPECT_EQ(form.PiePage->ShownPath(), QStringLiteral("T:\\two"));
-  EXPECT_FALSE(form.FolderTree->isExpanded(form.Model().IndexOf(leftNode)));
-  EXPECT_TRUE(form.FolderTree->isExpanded(form.Model().IndexOf(two)));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\two"));
+  EXPECT_EQ(Child<TPiePage>(form)->ShownPath(), QStringLiteral("T:\\two"));
+  EXPECT_FALSE(Child<QTreeView>(form, "FolderTree")->isExpanded(form.Model().IndexOf(leftNode)));
+  EXPECT_TRUE(Child<QTreeView>(form, "FolderTree")->isExpanded(form.Model().IndexOf(two)));
 
   // On a drive root there is no parent: the arrow, and a click outside changes nothing.
   TPieEnv::Show(form, QStringLiteral("T:\\"));
@@ -362,7 +392,7 @@ TEST(FolderPieWidget, ClicksOpenASubfolderAndGoUpFromOutsideTheDisk) {
   EXPECT_EQ(page.txtWebFolderType->text(), QStringLiteral("Root Folder of Drive"));
   Click(page.FolderPie, QPoint(1, 1));
   QApplication::processEvents();
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\"));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\"));
 }
 
 TEST(FolderPieWidget, HeaderSizeDriveShareAndWastedShareFollowTheWastedSetting) {
@@ -373,8 +403,8 @@ TEST(FolderPieWidget, HeaderSizeDriveShareAndWastedShareFollowTheWastedSetting) 
   TMainForm& form = *owner;
   env.Start(form);
   TPieEnv::Show(form, QStringLiteral("T:\\two"));
-  TPiePage& page = *form.PiePage;
-  ASSERT_NE(form.SectionSizeBox, nullptr);
+  TPiePage& page = *Child<TPiePage>(form);
+  ASSERT_NE(Child<TSectionSizeBox>(form), nullptr);
   const struct {
     bool wasted;
     int64_t shown;
@@ -382,21 +412,21 @@ TEST(FolderPieWidget, HeaderSizeDriveShareAndWastedShareFollowTheWastedSetting) 
   } cases[] = {{true, 16384, 50}, {false, 10000, 30}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.wasted);
-    IncludeWastedInformation->Value = c.wasted;
-    form.DriveTotal = 32768;
+    form.Settings().Change([&](TSettingValues& v) { v.IncludeWastedInformation = c.wasted; });
+    form.Current().SetDrive(form.Current().Drive(), form.Current().DriveClusterSize(), 32768, form.Current().DriveFree());
     page.ShowPieItem(QStringLiteral("ignored"), QStringLiteral("T:\\two\\left"), TSectionKind::Folder, 6384, 10000);
     EXPECT_EQ(page.txtWebFolderSize->text(), FormatSize(c.shown));
     EXPECT_EQ(page.gaugeWebSection->Progress(), c.driveShare);
     // The wasted share is of size plus wasted either way.
-    EXPECT_EQ(form.SectionSizeBox->gaugeWasted->Progress(), 38);
-    EXPECT_EQ(form.SectionSizeBox->txtWasted->text(), FormatSize(6384));
-    EXPECT_EQ(form.StatusPanel0->text(), QStringLiteral("Folder T:\\two\\left"));
+    EXPECT_EQ(Child<TSectionSizeBox>(form)->gaugeWasted->Progress(), 38);
+    EXPECT_EQ(Child<TSectionSizeBox>(form)->txtWasted->text(), FormatSize(6384));
+    EXPECT_EQ(Child<QLabel>(form, "StatusPanel0")->text(), QStringLiteral("Folder T:\\two\\left"));
   }
-  form.DriveTotal = 0;
+  form.Current().SetDrive(form.Current().Drive(), form.Current().DriveClusterSize(), 0, form.Current().DriveFree());
   page.ShowPieItem(QString(), QStringLiteral("Other smaller files"), TSectionKind::Summary, 0, 0);
   EXPECT_EQ(page.gaugeWebSection->Progress(), 0);
-  EXPECT_EQ(form.SectionSizeBox->gaugeWasted->Progress(), 0);
-  EXPECT_EQ(form.StatusPanel0->text(), QStringLiteral("Other smaller files"));
+  EXPECT_EQ(Child<TSectionSizeBox>(form)->gaugeWasted->Progress(), 0);
+  EXPECT_EQ(Child<QLabel>(form, "StatusPanel0")->text(), QStringLiteral("Other smaller files"));
 }
 
 TEST(FolderPieWidget, SelectedClusterSizeCountsForFoldersAndTheDrivesOwnForFiles) {
@@ -408,17 +438,17 @@ TEST(FolderPieWidget, SelectedClusterSizeCountsForFoldersAndTheDrivesOwnForFiles
     ~TRestore() { SelectedClusterIndex = Index; }
   } restore;
   SelectedClusterIndex = 7;  // 64 KB clusters
-  ShowFileNames->Value = true;
-  IncludeWastedInformation->Value = true;
+  form.Settings().Change([&](TSettingValues& v) { v.ShowFileNames = true; });
+  form.Settings().Change([&](TSettingValues& v) { v.IncludeWastedInformation = true; });
   TPieEnv::Show(form, QStringLiteral("T:\\two"));
-  THPieChart& chart = form.PiePage->Chart();
-  const int32_t cluster = form.DriveClusterSize;
+  THPieChart& chart = Child<TPiePage>(form)->Chart();
+  const int32_t cluster = form.Current().DriveClusterSize();
   ASSERT_NE(cluster, StandardClusterSizes[7]);
-  const TSectionInfo& self = *form.PiePage->SectionInfos[0];
-  EXPECT_EQ(self.Wasted, TotalWastedAt(*form.CurrentNode->Data(), 7));
+  const TSectionInfo& self = *Child<TPiePage>(form)->SectionInfos[0];
+  EXPECT_EQ(self.Wasted, TotalWastedAt(*form.Current().Node()->Data(), 7));
   const int64_t total = self.Size + self.Wasted;
   for (int i = 0; i < chart.SectionCount(); ++i) {
-    const TSectionInfo& info = *form.PiePage->SectionInfos[chart.SectionAt(i)->InfoIndex];
+    const TSectionInfo& info = *Child<TPiePage>(form)->SectionInfos[chart.SectionAt(i)->InfoIndex];
     SCOPED_TRACE(info.Name.toStdString());
     const int64_t expectedWasted = info.Kind == TSectionKind::File ? ClusterSlack(cluster, info.Size)
                                                                    : TotalWastedAt(*info.Node->Data(), 7);
@@ -441,7 +471,7 @@ TEST(FolderPieWidget, RightClickOpensTheMenuOfAFileOrFolderButNotOfASummary) {
     ~TRestore() { SetShellMenuChooser(nullptr); }
   } restore;
   TPieEnv::Show(form, QStringLiteral("T:\\two"));
-  TPiePage& page = *form.PiePage;
+  TPiePage& page = *Child<TPiePage>(form);
   THPieChart& chart = page.Chart();
   // Nothing under the mouse yet since the rebuild: no menu.
   Click(page.FolderPie, InsideSection(chart, 0), Qt::RightButton);
@@ -452,5 +482,5 @@ TEST(FolderPieWidget, RightClickOpensTheMenuOfAFileOrFolderButNotOfASummary) {
   MoveMouse(page.FolderPie, InsideSection(chart, FindSection(chart, QStringLiteral("left"))));
   Click(page.FolderPie, InsideSection(chart, 0), Qt::RightButton);
   EXPECT_EQ(menus.size(), 1u);
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\two"));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\two"));
 }

@@ -98,7 +98,7 @@ TEST(FreeSpacePage, KeysRunTheCommandsOnlyWithExactlyCtrlAndNotOnADriveRoot) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.folder.toStdString() + " " + std::to_string(int(c.modifiers)));
     ShowFolderOnPage(form, c.folder, 0);
-    EXPECT_EQ(form.ThePages->isTabVisible(5), c.folder != QStringLiteral("T:\\"));
+    EXPECT_EQ(Child<QTabWidget>(form, "ThePages")->isTabVisible(5), c.folder != QStringLiteral("T:\\"));
     env.questions.clear();
     QTest::keyClick(&form, Qt::Key_D, c.modifiers);
     EXPECT_EQ(env.questions.size(), c.asks ? 1u : 0u);
@@ -135,7 +135,7 @@ TEST(FreeSpacePage, TrashAndDeleteTakeExactlyTheFolderOutOfTheTree) {
     EXPECT_EQ(after.Files, before.Files - old.Files);
     EXPECT_EQ(after.Folders, before.Folders - old.Folders - 1);
     EXPECT_EQ(TotalsOf(form, QStringLiteral("T:\\")).Size, rootBefore.Size - old.Size);
-    EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data"));
+    EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Data"));
     // The trash holds it; a delete leaves nothing anywhere.
     const QByteArray trashed = env.t.Path("share/Trash/files/Old");
     EXPECT_EQ(::access(trashed.constData(), F_OK) == 0, command == ccRecycle);
@@ -178,7 +178,7 @@ TEST(FreeSpacePage, PanelsLightUpOneAtATimeAndExplainThemselves) {
   TFreeSpaceEnv env;
   TMainForm form({QStringLiteral("T:\\")});
   StartOn(form, QStringLiteral("T:\\Data\\Old"), pgFreeSpace);
-  TCleanUpPage& page = *form.CleanUpPage;
+  TCleanUpPage& page = *Child<TCleanUpPage>(form);
   EXPECT_EQ(page.txtWebCleanUpPath->text(), QStringLiteral("T:\\Data\\Old"));
   EXPECT_EQ(page.ediCleanMenuHint->toPlainText(), TCleanUpPage::HintText(0));
   page.panCleanMenuMoveSensitiveActivate(page.panCleanMenuMove);

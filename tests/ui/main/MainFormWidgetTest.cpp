@@ -128,17 +128,17 @@ TEST(StartupWidget, FirstStartWithoutSettingsOpensTheScanDrivesDialogOnceShown) 
   EXPECT_EQ(form.size(), QSize(545, 376));
   EXPECT_EQ(form.windowTitle(), QStringLiteral("Korvane"));
   EXPECT_TRUE(form.NotReady());
-  EXPECT_EQ(form.ThePages->tabText(0), QStringLiteral("No scanned items"));
+  EXPECT_EQ(Child<QTabWidget>(form, "ThePages")->tabText(0), QStringLiteral("No scanned items"));
 
   StartMainForm(form);
   ASSERT_EQ(env.dialogs.size(), 1u);
   EXPECT_EQ(env.dialogs[0], QStringLiteral("DrivesSelectBox"));
-  EXPECT_TRUE(form.ToolbarSupport->isVisible());
+  EXPECT_TRUE(Child<QWidget>(form, "ToolbarSupport")->isVisible());
   EXPECT_TRUE(form.statusBar()->isVisible());
-  EXPECT_TRUE(form.FolderTree->isVisible());
+  EXPECT_TRUE(Child<QTreeView>(form, "FolderTree")->isVisible());
   EXPECT_TRUE(form.ScannedDrives().isEmpty());
-  EXPECT_FALSE(form.cmdFileRescan->isEnabled());
-  EXPECT_FALSE(form.cmdFileAbort->isEnabled());
+  EXPECT_FALSE(Child<QMenu>(form, "cmdFileRescan")->isEnabled());
+  EXPECT_FALSE(Child<QAction>(form, "cmdFileAbort")->isEnabled());
 }
 
 TEST(StartupWidget, ScanDrivesDialogScansTheCheckedDrives) {
@@ -152,8 +152,8 @@ TEST(StartupWidget, ScanDrivesDialogScansTheCheckedDrives) {
   StartMainForm(form);
   EXPECT_EQ(form.ScannedDrives(), QStringLiteral("CT"));
   EXPECT_EQ(TopTexts(form), (QStringList{QStringLiteral("C"), QStringLiteral("T")}));
-  EXPECT_EQ(form.StatusPanel0->text(), QStringLiteral("Done."));
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("C:\\")) << "the first drive is selected after its scan";
+  EXPECT_EQ(Child<QLabel>(form, "StatusPanel0")->text(), QStringLiteral("Done."));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("C:\\")) << "the first drive is selected after its scan";
 }
 
 TEST(StartupWidget, AutoScanDrivesInOrderAndAnAbortSkipsTheRest) {
@@ -173,9 +173,9 @@ TEST(StartupWidget, AutoScanDrivesInOrderAndAnAbortSkipsTheRest) {
     TMainForm form;
     bool aborted = false;
     QObject::connect(&form.Model(), &QAbstractItemModel::rowsInserted, &form, [&](const QModelIndex& parent) {
-      if (form.Scanning && parent.isValid() && !aborted) {
+      if (form.Scanning() && parent.isValid() && !aborted) {
         aborted = true;
-        form.cmdFileAbort->trigger();
+        Child<QAction>(form, "cmdFileAbort")->trigger();
       }
     });
     StartMainForm(form);
@@ -184,14 +184,14 @@ TEST(StartupWidget, AutoScanDrivesInOrderAndAnAbortSkipsTheRest) {
     EXPECT_EQ(TopTexts(form), QStringList{QStringLiteral("C")});
     EXPECT_EQ(form.Nodes().Top(0)->Data(), nullptr) << "an aborted drive has no figures";
     EXPECT_TRUE(form.NotReady());
-    EXPECT_EQ(form.ThePages->tabText(0), QStringLiteral("Folder not scanned"));
-    EXPECT_FALSE(form.Scanning);
-    EXPECT_TRUE(form.cmdFileRescan->isEnabled());
+    EXPECT_EQ(Child<QTabWidget>(form, "ThePages")->tabText(0), QStringLiteral("Folder not scanned"));
+    EXPECT_FALSE(form.Scanning());
+    EXPECT_TRUE(Child<QMenu>(form, "cmdFileRescan")->isEnabled());
 
     // An unfinished folder offers no context menu.
     ASSERT_EQ(form.SelectedNode(), form.Nodes().Top(0));
     env.messages.clear();
-    emit form.FolderTree->customContextMenuRequested(form.FolderTree->visualRect(form.FolderTree->currentIndex()).center());
+    emit Child<QTreeView>(form, "FolderTree")->customContextMenuRequested(Child<QTreeView>(form, "FolderTree")->visualRect(Child<QTreeView>(form, "FolderTree")->currentIndex()).center());
     ASSERT_EQ(env.messages.size(), 1u);
     EXPECT_TRUE(env.messages[0].Text.startsWith(QStringLiteral("The context menu of the selected folder cannot be displayed")));
   }
@@ -215,9 +215,9 @@ TEST(StartupWidget, CommandLineDrivesAndFolders) {
     StartMainForm(form);
     SCOPED_TRACE(k.shown.toStdString());
     EXPECT_EQ(form.ScannedDrives(), k.scanned) << "a drive already in the tree is not scanned again";
-    EXPECT_EQ(form.CurrentPath, k.shown);
+    EXPECT_EQ(form.Current().Path(), k.shown);
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Korvane - ") + k.shown);
-    EXPECT_EQ(form.DriveBox->Drive(), k.shown[0]) << "the drive box follows the drive shown";
+    EXPECT_EQ(Child<TShExDriveComboBox>(form, "DriveBox")->Drive(), k.shown[0]) << "the drive box follows the drive shown";
     EXPECT_TRUE(env.dialogs.empty());
     EXPECT_FALSE(form.NotReady());
   }
@@ -230,22 +230,22 @@ TEST(StartupWidget, ReportArgumentScansInTheWindowAndPutsTheViewBack) {
   {
     TMainForm form({QStringLiteral("/rCSV"), QStringLiteral("T:\\Data"), list, QStringLiteral("/SD:2"),
                     QStringLiteral("/WF"), QStringLiteral("/HX:B:5")});
-    IncludeWastedInformation->Value = true;
+    form.Settings().Change([&](TSettingValues& v) { v.IncludeWastedInformation = true; });
     StartMainForm(form);
     // The window scanned the folder's drive (not the drives to scan at start) and shows it.
     EXPECT_EQ(form.ScannedDrives(), QStringLiteral("T"));
-    EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data"));
+    EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Data"));
     EXPECT_TRUE(env.dialogs.empty());
     EXPECT_TRUE(env.messages.empty());
     const QList<QByteArray> lines = ReadWholeFile(env.t.Path("list.csv")).value_or(QByteArray()).split('\n');
     ASSERT_EQ(lines.size(), 4);
     EXPECT_TRUE(lines[1].startsWith("Sub,") && lines[2].startsWith("Other,"));
     // The options held for the report only: the list's view and the wasted-space setting are back.
-    const TSubfolderView view = form.SubfoldersPage->View();
+    const TSubfolderView view = Child<TSubfoldersPage>(form)->View();
     EXPECT_EQ(view.DisplayType, 2);
     EXPECT_EQ(view.Sort, 1);
-    EXPECT_TRUE(IncludeWastedInformation->Value);
-    EXPECT_TRUE(form.toolShowWasted->isChecked());
+    EXPECT_TRUE(form.Settings()->IncludeWastedInformation);
+    EXPECT_TRUE(Child<QAction>(form, "toolShowWasted")->isChecked());
   }
   // Too few arguments: no report and no message.
   {
@@ -262,7 +262,7 @@ TEST(StartupWidget, ReportArgumentScansInTheWindowAndPutsTheViewBack) {
     EXPECT_FALSE(QFileInfo::exists(list + QStringLiteral("-none.txt")));
     ASSERT_EQ(env.messages.size(), 1u);
     EXPECT_TRUE(env.messages[0].Text.contains(QStringLiteral("T:\\NoSuch"))) << env.messages[0].Text.toStdString();
-    EXPECT_EQ(form.SubfoldersPage->View().DisplayType, 2);
+    EXPECT_EQ(Child<TSubfoldersPage>(form)->View().DisplayType, 2);
     env.messages.clear();
   }
   // A destination that cannot be written: the program's error box says so.
@@ -284,7 +284,6 @@ TEST(MainFormWidget, FatalErrorWhileCreatingEndsWithTheMessage) {
   EXPECT_EQ(env.messages[0].Text, QStringLiteral("Fatal error: Korvane must close"));
   EXPECT_EQ(env.messages[0].Caption, QStringLiteral("Fatal error"));
   EXPECT_EQ(env.messages[0].Icon, TMessageIcon::Error);
-  SaveSettings();
 }
 
 TEST(MainFormWidget, PlacementIsSavedOnlyInTheNormalState) {
@@ -296,6 +295,7 @@ TEST(MainFormWidget, PlacementIsSavedOnlyInTheNormalState) {
     form.setGeometry(100, 120, 600, 420);
     QApplication::processEvents();
     normal = form.geometry();
+    form.close();
   }
   EXPECT_EQ(RegReadInt(RegistryKeyPath, DesktopSection, PlacementWidth, 0), normal.width());
   EXPECT_EQ(RegReadInt(RegistryKeyPath, DesktopSection, PlacementHeight, 0), normal.height());
@@ -308,6 +308,7 @@ TEST(MainFormWidget, PlacementIsSavedOnlyInTheNormalState) {
     form.showMaximized();
     QApplication::processEvents();
     ASSERT_TRUE(form.isMaximized());
+    form.close();
   }
   EXPECT_EQ(RegReadInt(RegistryKeyPath, DesktopSection, PlacementWindowState, -1), 2);
   EXPECT_EQ(RegReadInt(RegistryKeyPath, DesktopSection, PlacementWidth, 0), normal.width());
@@ -319,27 +320,28 @@ TEST(MainFormWidget, ViewTogglesAndSizeButtonsStoreTheirSettings) {
   {
     TMainForm form;
     StartMainForm(form);
-    form.cmdViewFolderTree->trigger();
-    EXPECT_FALSE(form.TheLeftPanel->isVisible());
-    EXPECT_FALSE(form.MainSplitter->handle(1)->isVisible()) << "the splitter goes with the tree";
-    form.cmdViewStatusBar->trigger();
+    Child<QAction>(form, "cmdViewFolderTree")->trigger();
+    EXPECT_FALSE(Child<QWidget>(form, "TheLeftPanel")->isVisible());
+    EXPECT_FALSE(Child<QSplitter>(form, "MainSplitter")->handle(1)->isVisible()) << "the splitter goes with the tree";
+    Child<QAction>(form, "cmdViewStatusBar")->trigger();
     EXPECT_FALSE(form.statusBar()->isVisible());
-    form.toolMB->trigger();
-    EXPECT_TRUE(form.toolMB->isChecked());
-    EXPECT_FALSE(form.toolPercent->isChecked()) << "relative and absolute are never both down";
-    EXPECT_EQ(ShowPercentInPie->Value, 2);
-    form.toolMB->trigger();
-    EXPECT_FALSE(form.toolMB->isChecked());
-    EXPECT_FALSE(form.toolPercent->isChecked());
-    EXPECT_EQ(ShowPercentInPie->Value, 0);
+    Child<QAction>(form, "toolMB")->trigger();
+    EXPECT_TRUE(Child<QAction>(form, "toolMB")->isChecked());
+    EXPECT_FALSE(Child<QAction>(form, "toolPercent")->isChecked()) << "relative and absolute are never both down";
+    EXPECT_EQ(form.Settings()->ShowPercentInPie, 2);
+    Child<QAction>(form, "toolMB")->trigger();
+    EXPECT_FALSE(Child<QAction>(form, "toolMB")->isChecked());
+    EXPECT_FALSE(Child<QAction>(form, "toolPercent")->isChecked());
+    EXPECT_EQ(form.Settings()->ShowPercentInPie, 0);
+    form.close();
   }
   TMainForm form;
   StartMainForm(form);
-  EXPECT_FALSE(form.TheLeftPanel->isVisible());
-  EXPECT_FALSE(form.cmdViewFolderTree->isChecked());
+  EXPECT_FALSE(Child<QWidget>(form, "TheLeftPanel")->isVisible());
+  EXPECT_FALSE(Child<QAction>(form, "cmdViewFolderTree")->isChecked());
   EXPECT_FALSE(form.statusBar()->isVisible());
-  EXPECT_TRUE(form.ToolbarSupport->isVisible());
-  EXPECT_FALSE(form.toolMB->isChecked());
+  EXPECT_TRUE(Child<QWidget>(form, "ToolbarSupport")->isVisible());
+  EXPECT_FALSE(Child<QAction>(form, "toolMB")->isChecked());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -349,16 +351,16 @@ TEST(ScanCommandWidget, RescanningADriveAppendsItAndShowsTheSameFolderAgain) {
   TMainForm form({QStringLiteral("C:\\"), QStringLiteral("T:\\")});
   StartMainForm(form);
   ASSERT_TRUE(form.GoToFolder(QStringLiteral("C:\\Users")));
-  ASSERT_EQ(form.CurrentPath, QStringLiteral("C:\\Users"));
+  ASSERT_EQ(form.Current().Path(), QStringLiteral("C:\\Users"));
   env.c.File("Users/b.txt", 2000);
   form.ScanOrRescanDrive(QStringLiteral("Cwhatever"));
   EXPECT_EQ(TopTexts(form), (QStringList{QStringLiteral("T"), QStringLiteral("C")}));
   EXPECT_EQ(form.ScannedDrives(), QStringLiteral("TC"));
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("C:\\Users"));
-  ASSERT_TRUE(form.CurrentNode && form.CurrentNode->Data());
-  EXPECT_EQ(form.CurrentNode->Data()->TotalSize, 7000);
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("C:\\Users"));
+  ASSERT_TRUE(form.Current().Node() && form.Current().Node()->Data());
+  EXPECT_EQ(form.Current().Node()->Data()->TotalSize, 7000);
   // The pie page is the one shown: it names the folder it draws in the status line.
-  EXPECT_EQ(form.StatusPanel0->text(), QStringLiteral("Folder C:\\Users"));
+  EXPECT_EQ(Child<QLabel>(form, "StatusPanel0")->text(), QStringLiteral("Folder C:\\Users"));
   ExpectModelMirrorsTree(form.Model(), {}, nullptr, form.Nodes());
 }
 
@@ -367,7 +369,7 @@ TEST(ScanCommandWidget, RemovingDrivesOfAnEmptyTreeOrDuringAScanAndDroppingDurin
   {
     TMainForm form;
     StartMainForm(form);
-    form.cmdFileRemoveAllDrives->trigger();
+    Child<QAction>(form, "cmdFileRemoveAllDrives")->trigger();
     form.RemoveDrive(QLatin1Char('C'));
     EXPECT_EQ(form.Nodes().TopCount(), 0);
     EXPECT_TRUE(form.NotReady());
@@ -376,14 +378,14 @@ TEST(ScanCommandWidget, RemovingDrivesOfAnEmptyTreeOrDuringAScanAndDroppingDurin
   bool tried = false;
   bool dropped = false;
   QObject::connect(&form.Model(), &QAbstractItemModel::rowsInserted, &form, [&] {
-    if (form.Scanning && form.ScannedDrives() == QStringLiteral("C") && !dropped) {
+    if (form.Scanning() && form.ScannedDrives() == QStringLiteral("C") && !dropped) {
       dropped = true;
       form.OpenDroppedPath(QString::fromLocal8Bit(env.t.Path("Data")));
     }
-    if (form.Scanning && form.ScannedDrives() == QStringLiteral("CT") && !tried) {
+    if (form.Scanning() && form.ScannedDrives() == QStringLiteral("CT") && !tried) {
       tried = true;
       form.RemoveDrive(QLatin1Char('C'));
-      form.cmdFileRemoveAllDrives->trigger();
+      Child<QAction>(form, "cmdFileRemoveAllDrives")->trigger();
       form.RescanDrives(QStringLiteral("C"));
     }
   });
@@ -397,14 +399,14 @@ TEST(ScanCommandWidget, RemovingDrivesOfAnEmptyTreeOrDuringAScanAndDroppingDurin
   EXPECT_EQ(TopTexts(form), (QStringList{QStringLiteral("C"), QStringLiteral("T")}));
   ASSERT_TRUE(form.Nodes().Top(0)->Data());
 
-  form.cmdFileRemoveAllDrives->trigger();
+  Child<QAction>(form, "cmdFileRemoveAllDrives")->trigger();
   EXPECT_EQ(form.Nodes().TopCount(), 0);
   EXPECT_TRUE(form.ScannedDrives().isEmpty());
   EXPECT_TRUE(DriveList().empty());
-  EXPECT_EQ(form.CurrentNode, nullptr);
+  EXPECT_EQ(form.Current().Node(), nullptr);
   EXPECT_TRUE(form.NotReady());
-  EXPECT_EQ(form.ThePages->tabText(0), QStringLiteral("No scanned items"));
-  EXPECT_FALSE(form.cmdFileRemove->isEnabled());
+  EXPECT_EQ(Child<QTabWidget>(form, "ThePages")->tabText(0), QStringLiteral("No scanned items"));
+  EXPECT_FALSE(Child<QMenu>(form, "cmdFileRemove")->isEnabled());
 }
 
 TEST(ScanCommandWidget, InaccessibleDriveOffersRetryThenCancelSkipsIt) {
@@ -433,8 +435,8 @@ TEST(FolderTreeViewWidget, DriveGuardRetryThenCancelKeepsTheSelection) {
   TFormEnv env;
   TMainForm form({QStringLiteral("C:\\"), QStringLiteral("T:\\Data")});
   StartMainForm(form);
-  ASSERT_EQ(form.CurrentPath, QStringLiteral("T:\\Data"));
-  TTreeNode* shown = form.CurrentNode;
+  ASSERT_EQ(form.Current().Path(), QStringLiteral("T:\\Data"));
+  TTreeNode* shown = form.Current().Node();
 
   // A sibling on the same drive is selected without asking.
   ASSERT_TRUE(form.SelectNode(Node(QStringLiteral("T:\\zeta"))));
@@ -448,9 +450,9 @@ TEST(FolderTreeViewWidget, DriveGuardRetryThenCancelKeepsTheSelection) {
   EXPECT_FALSE(form.SelectNode(form.Nodes().Top(0)));
   ::rename(moved.constData(), env.c.Root().constData());
   EXPECT_EQ(asked, 2);
-  EXPECT_EQ(form.CurrentNode, shown);
+  EXPECT_EQ(form.Current().Node(), shown);
   EXPECT_EQ(form.SelectedNode(), shown);
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data"));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Data"));
   EXPECT_EQ(form.Nodes().TopCount(), 2);
 }
 
@@ -476,9 +478,9 @@ TEST(FolderTreeViewWidget, FolderDeletedOutsideLeavesTheTreeAndEveryAncestor) {
     EXPECT_EQ(node->Data()->TotalFolders, before.TotalFolders - subFigures.TotalFolders - 1);
     EXPECT_EQ(node->Data()->TotalWasted, before.TotalWasted - subFigures.TotalWasted);
   }
-  ASSERT_TRUE(form.CurrentNode);
-  EXPECT_NE(form.CurrentPath, QStringLiteral("T:\\Data\\Sub"));
-  EXPECT_EQ(form.CurrentNode, form.SelectedNode());
+  ASSERT_TRUE(form.Current().Node());
+  EXPECT_NE(form.Current().Path(), QStringLiteral("T:\\Data\\Sub"));
+  EXPECT_EQ(form.Current().Node(), form.SelectedNode());
   ExpectModelMirrorsTree(form.Model(), {}, nullptr, form.Nodes());
 }
 
@@ -486,25 +488,25 @@ TEST(FolderTreeViewWidget, UpOneLevelSelectsTheParentAndDoesNothingOnARoot) {
   TFormEnv env;
   TMainForm form({QStringLiteral("T:\\Data\\Sub\\Deep")});
   StartMainForm(form);
-  ASSERT_EQ(form.CurrentPath, QStringLiteral("T:\\Data\\Sub\\Deep"));
+  ASSERT_EQ(form.Current().Path(), QStringLiteral("T:\\Data\\Sub\\Deep"));
   env.t.Dir("Data/Sub/Deep/Deeper");
   form.RescanCurrentFolder();
-  form.FolderTree->expand(form.Model().IndexOf(form.CurrentNode));
-  ASSERT_TRUE(form.FolderTree->isExpanded(form.Model().IndexOf(form.CurrentNode)));
-  EXPECT_TRUE(form.toolLevelUp->isEnabled());
-  form.toolLevelUp->trigger();
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data\\Sub"));
-  EXPECT_FALSE(form.FolderTree->isExpanded(form.Model().IndexOf(Node(QStringLiteral("T:\\Data\\Sub\\Deep")))))
+  Child<QTreeView>(form, "FolderTree")->expand(form.Model().IndexOf(form.Current().Node()));
+  ASSERT_TRUE(Child<QTreeView>(form, "FolderTree")->isExpanded(form.Model().IndexOf(form.Current().Node())));
+  EXPECT_TRUE(Child<QAction>(form, "toolLevelUp")->isEnabled());
+  Child<QAction>(form, "toolLevelUp")->trigger();
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Data\\Sub"));
+  EXPECT_FALSE(Child<QTreeView>(form, "FolderTree")->isExpanded(form.Model().IndexOf(Node(QStringLiteral("T:\\Data\\Sub\\Deep")))))
       << "the folder left is collapsed";
-  form.toolLevelUp->trigger();
-  form.toolLevelUp->trigger();
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\"));
-  EXPECT_FALSE(form.toolLevelUp->isEnabled());
-  TTreeNode* root = form.CurrentNode;
-  form.toolLevelUpClick();
-  EXPECT_EQ(form.CurrentNode, root);
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\"));
-  EXPECT_FALSE(form.ThePages->isTabVisible(5)) << "a drive root has no free-space page";
+  Child<QAction>(form, "toolLevelUp")->trigger();
+  Child<QAction>(form, "toolLevelUp")->trigger();
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\"));
+  EXPECT_FALSE(Child<QAction>(form, "toolLevelUp")->isEnabled());
+  TTreeNode* root = form.Current().Node();
+  form.GoUpOneLevel();
+  EXPECT_EQ(form.Current().Node(), root);
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\"));
+  EXPECT_FALSE(Child<QTabWidget>(form, "ThePages")->isTabVisible(5)) << "a drive root has no free-space page";
 }
 
 TEST(FolderTreeViewWidget, ModelFollowsTheTreeWhileItFillsAndSorts) {
@@ -518,7 +520,7 @@ TEST(FolderTreeViewWidget, ModelFollowsTheTreeWhileItFillsAndSorts) {
     if (index.data().toString() == QStringLiteral("zeta")) zeta = index;
     ++checks;
   });
-  form.FolderTree->expandAll();
+  Child<QTreeView>(form, "FolderTree")->expandAll();
   StartMainForm(form);
   form.ScanOrRescanDrive(QStringLiteral("T"));
   ASSERT_GT(checks, 5);
@@ -532,7 +534,7 @@ TEST(FolderTreeViewWidget, ModelFollowsTheTreeWhileItFillsAndSorts) {
   env.t.Dir("Data/New");
   form.RescanCurrentFolder();
   EXPECT_TRUE(Node(QStringLiteral("T:\\Data\\New")));
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data"));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Data"));
   EXPECT_FALSE(form.NotReady());
   ExpectModelMirrorsTree(form.Model(), {}, nullptr, form.Nodes());
 }
@@ -541,22 +543,22 @@ TEST(FolderTreeViewWidget, DeletingTheFolderFromItsContextMenuSelectsTheParentWi
   TFormEnv env;
   TMainForm form({QStringLiteral("T:\\Data\\Sub")});
   StartMainForm(form);
-  ASSERT_EQ(form.CurrentPath, QStringLiteral("T:\\Data\\Sub"));
+  ASSERT_EQ(form.Current().Path(), QStringLiteral("T:\\Data\\Sub"));
   TTreeNode* data = Node(QStringLiteral("T:\\Data"));
   const TFolderSize dataBefore = *data->Data();
-  const TFolderSize subFigures = *form.CurrentNode->Data();
+  const TFolderSize subFigures = *form.Current().Node()->Data();
 
   SetShellMenuChooser([](const QList<TShellCommand>& enabled) {
     return enabled.contains(TShellCommand::Delete) ? TShellCommand::Delete : TShellCommand::None;
   });
   env.answer = [](const TMessageRequest& r) { return (r.Buttons & mbYes) ? int(mbYes) : int(mbOK); };
-  emit form.FolderTree->customContextMenuRequested(form.FolderTree->visualRect(form.FolderTree->currentIndex()).center());
+  emit Child<QTreeView>(form, "FolderTree")->customContextMenuRequested(Child<QTreeView>(form, "FolderTree")->visualRect(Child<QTreeView>(form, "FolderTree")->currentIndex()).center());
   SetShellMenuChooser(nullptr);
 
   EXPECT_FALSE(QFileInfo::exists(QString::fromLocal8Bit(env.t.Path("Data/Sub"))));
   EXPECT_EQ(Node(QStringLiteral("T:\\Data\\Sub")), nullptr);
-  EXPECT_EQ(form.CurrentNode, data);
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data"));
+  EXPECT_EQ(form.Current().Node(), data);
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Data"));
   EXPECT_EQ(data->Data()->TotalSize, dataBefore.TotalSize - subFigures.TotalSize);
   EXPECT_EQ(data->Data()->TotalFiles, dataBefore.TotalFiles - subFigures.TotalFiles);
   EXPECT_EQ(data->Data()->TotalFolders, dataBefore.TotalFolders - subFigures.TotalFolders - 1);
@@ -573,13 +575,13 @@ TEST(FolderTreeViewWidget, SelectFolderScansAnUnscannedDriveThenSelectsTheFolder
     title = t;
     return QString::fromLocal8Bit(env.t.Path("Data/Other"));
   });
-  form.cmdFileSelectFolder->trigger();
+  Child<QAction>(form, "cmdFileSelectFolder")->trigger();
   TFolderBrowse::SetChooser(nullptr);
   EXPECT_EQ(title, QStringLiteral("Select the folder you want to analyze. If the folder has not been scanned, Korvane will scan it now."));
   EXPECT_EQ(form.ScannedDrives(), QStringLiteral("CT"));
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data\\Other"));
-  EXPECT_TRUE(form.FolderTree->isExpanded(form.Model().IndexOf(form.CurrentNode)) || !form.CurrentNode->HasChildren());
-  EXPECT_TRUE(form.FolderTree->isExpanded(form.Model().IndexOf(Node(QStringLiteral("T:\\Data")))));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Data\\Other"));
+  EXPECT_TRUE(Child<QTreeView>(form, "FolderTree")->isExpanded(form.Model().IndexOf(form.Current().Node())) || !form.Current().Node()->HasChildren());
+  EXPECT_TRUE(Child<QTreeView>(form, "FolderTree")->isExpanded(form.Model().IndexOf(Node(QStringLiteral("T:\\Data")))));
 
   // A folder made after the scan: its nearest scanned ancestor is read again and it is selected.
   env.t.Dir("Data/Sub/New/Inner");
@@ -587,9 +589,9 @@ TEST(FolderTreeViewWidget, SelectFolderScansAnUnscannedDriveThenSelectsTheFolder
   TFolderBrowse::SetChooser([&](QWidget*, const QString&, const QString&) {
     return QString::fromLocal8Bit(env.t.Path("Data/Sub/New/Inner"));
   });
-  form.cmdFileSelectFolder->trigger();
+  Child<QAction>(form, "cmdFileSelectFolder")->trigger();
   TFolderBrowse::SetChooser(nullptr);
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data\\Sub\\New\\Inner"));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Data\\Sub\\New\\Inner"));
   ASSERT_NE(Node(QStringLiteral("T:\\Data\\Sub")), nullptr);
   EXPECT_EQ(Node(QStringLiteral("T:\\Data\\Sub"))->Data()->TotalSize, 10000 + 3000 + 4000)
       << "the ancestor's figures take the new folder in";
@@ -604,8 +606,8 @@ TEST(FolderTreeViewWidget, ExploreOpensTheHostFolder) {
     opened << url;
     return true;
   });
-  ASSERT_TRUE(form.toolExplore->isEnabled());
-  form.toolExplore->trigger();
+  ASSERT_TRUE(Child<QAction>(form, "toolExplore")->isEnabled());
+  Child<QAction>(form, "toolExplore")->trigger();
   SetUrlOpener(nullptr);
   ASSERT_EQ(opened.size(), 1);
   EXPECT_EQ(opened[0], QUrl::fromLocalFile(QString::fromLocal8Bit(env.t.Path("Data"))));
@@ -616,33 +618,34 @@ TEST(MainFormWidget, PagesTabsAndMenuStatesFollowTheCurrentFolder) {
   TMainForm form({QStringLiteral("T:\\Data")});
   StartMainForm(form);
   ASSERT_FALSE(form.NotReady());
-  EXPECT_FALSE(form.ThePages->isTabVisible(0));
-  for (int tab = 1; tab <= 5; ++tab) EXPECT_TRUE(form.ThePages->isTabVisible(tab)) << tab;
-  emit form.ThePages->tabBarClicked(5);
-  EXPECT_EQ(form.CurrentPage, 4);
-  EXPECT_EQ(form.ThePages->currentWidget(), form.pageCleanUp);
-  emit form.mnuView->aboutToShow();
-  EXPECT_TRUE(form.cmdViewPage[4]->isChecked());
-  EXPECT_TRUE(form.cmdViewPage[4]->isEnabled());
+  EXPECT_FALSE(Child<QTabWidget>(form, "ThePages")->isTabVisible(0));
+  for (int tab = 1; tab <= 5; ++tab) EXPECT_TRUE(Child<QTabWidget>(form, "ThePages")->isTabVisible(tab)) << tab;
+  emit Child<QTabWidget>(form, "ThePages")->tabBarClicked(5);
+  EXPECT_EQ(form.CurrentPage(), 4);
+  EXPECT_EQ(Child<QTabWidget>(form, "ThePages")->currentWidget(), Child<QWidget>(form, "pageCleanUp"));
+  emit Child<QMenu>(form, "mnuView")->aboutToShow();
+  EXPECT_TRUE(Child<QAction>(form, "cmdViewPage4")->isChecked());
+  EXPECT_TRUE(Child<QAction>(form, "cmdViewPage4")->isEnabled());
 
   // A drive root has no free-space page: the pie page takes its place.
-  form.toolLevelUp->trigger();
-  ASSERT_EQ(form.CurrentPath, QStringLiteral("T:\\"));
-  EXPECT_EQ(form.CurrentPage, 0);
-  EXPECT_EQ(form.ThePages->currentWidget(), form.pagePieChart);
-  EXPECT_FALSE(form.ThePages->isTabVisible(5));
-  emit form.mnuView->aboutToShow();
-  EXPECT_FALSE(form.cmdViewPage[4]->isEnabled());
-  EXPECT_TRUE(form.cmdViewPage[0]->isChecked());
-  emit form.mnuFile->aboutToShow();
-  EXPECT_TRUE(form.cmdFileExportPie->isEnabled());
+  Child<QAction>(form, "toolLevelUp")->trigger();
+  ASSERT_EQ(form.Current().Path(), QStringLiteral("T:\\"));
+  EXPECT_EQ(form.CurrentPage(), 0);
+  EXPECT_EQ(Child<QTabWidget>(form, "ThePages")->currentWidget(), Child<QWidget>(form, "pagePieChart"));
+  EXPECT_FALSE(Child<QTabWidget>(form, "ThePages")->isTabVisible(5));
+  emit Child<QMenu>(form, "mnuView")->aboutToShow();
+  EXPECT_FALSE(Child<QAction>(form, "cmdViewPage4")->isEnabled());
+  EXPECT_TRUE(Child<QAction>(form, "cmdViewPage0")->isChecked());
+  emit Child<QMenu>(form, "mnuFile")->aboutToShow();
+  EXPECT_TRUE(Child<QMenu>(form, "cmdFileExportPie")->isEnabled());
 
-  form.cmdFileRemoveAllDrives->trigger();
-  emit form.mnuFile->aboutToShow();
-  EXPECT_FALSE(form.cmdFileExportPie->isEnabled());
-  EXPECT_FALSE(form.cmdFileReports->isEnabled());
-  emit form.mnuView->aboutToShow();
-  for (QAction* a : form.cmdViewPage) EXPECT_FALSE(a->isEnabled());
+  Child<QAction>(form, "cmdFileRemoveAllDrives")->trigger();
+  emit Child<QMenu>(form, "mnuFile")->aboutToShow();
+  EXPECT_FALSE(Child<QMenu>(form, "cmdFileExportPie")->isEnabled());
+  EXPECT_FALSE(Child<QMenu>(form, "cmdFileReports")->isEnabled());
+  emit Child<QMenu>(form, "mnuView")->aboutToShow();
+  for (const char* page : {"cmdViewPage0", "cmdViewPage1", "cmdViewPage2", "cmdViewPage3", "cmdViewPage4"})
+    EXPECT_FALSE(Child<QAction>(form, page)->isEnabled()) << page;
   EXPECT_EQ(form.windowTitle(), QStringLiteral("Korvane")) << "the caption names no folder once none is shown";
 }
 
@@ -662,14 +665,14 @@ TEST(ScanCommandWidget, MapAndDisconnectADriveLetter) {
   // With nothing mapped, Disconnect says so instead of offering an empty list.
   env.messages.clear();
   const size_t dialogsBefore = env.dialogs.size();
-  form.cmdFileDisconnectNetworkDrive->trigger();
+  Child<QAction>(form, "cmdFileDisconnectNetworkDrive")->trigger();
   ASSERT_EQ(env.messages.size(), 1u);
   EXPECT_TRUE(env.messages[0].Text.startsWith(QStringLiteral("No network drive is mapped.")));
   EXPECT_EQ(env.dialogs.size(), dialogsBefore) << "a dialog with nothing to choose opened";
 
-  form.cmdFileMapNetworkDrive->trigger();
+  Child<QAction>(form, "cmdFileMapNetworkDrive")->trigger();
   ASSERT_TRUE(TDriveTable::Instance().Find(QLatin1Char('M')));
-  EXPECT_GE(form.DriveBox->findText(QStringLiteral("M"), Qt::MatchStartsWith), 0);
+  EXPECT_GE(Child<TShExDriveComboBox>(form, "DriveBox")->findText(QStringLiteral("M"), Qt::MatchStartsWith), 0);
   ASSERT_TRUE(form.GoToFolder(QStringLiteral("M:\\")));
   EXPECT_TRUE(form.ScannedDrives().contains(QLatin1Char('M')));
 
@@ -680,9 +683,9 @@ TEST(ScanCommandWidget, MapAndDisconnectADriveLetter) {
     box->accept();
     return box->result();
   };
-  form.cmdFileDisconnectNetworkDrive->trigger();
+  Child<QAction>(form, "cmdFileDisconnectNetworkDrive")->trigger();
   EXPECT_FALSE(TDriveTable::Instance().Find(QLatin1Char('M')));
-  EXPECT_LT(form.DriveBox->findText(QStringLiteral("M"), Qt::MatchStartsWith), 0);
+  EXPECT_LT(Child<TShExDriveComboBox>(form, "DriveBox")->findText(QStringLiteral("M"), Qt::MatchStartsWith), 0);
   EXPECT_FALSE(form.ScannedDrives().contains(QLatin1Char('M'))) << "the disconnected drive stays in the tree";
 }
 
@@ -706,7 +709,7 @@ TEST(ScanCommandWidget, CancelledRescanTakesTheDriveOutAndALaterScanKeepsOneReco
   StartMainForm(form);
   const QByteArray moved = env.t.Root() + "-away";
   ASSERT_EQ(::rename(env.t.Root().constData(), moved.constData()), 0);
-  form.cmdFileRescanCurrentDrive->trigger();  // the box is answered with Cancel
+  Child<QAction>(form, "cmdFileRescanCurrentDrive")->trigger();  // the box is answered with Cancel
   ::rename(moved.constData(), env.t.Root().constData());
   ASSERT_EQ(env.messages.size(), 1u);
   EXPECT_EQ(form.Nodes().TopCount(), 0);
@@ -714,7 +717,7 @@ TEST(ScanCommandWidget, CancelledRescanTakesTheDriveOutAndALaterScanKeepsOneReco
   EXPECT_TRUE(form.NotReady());
 
   ASSERT_TRUE(form.GoToFolder(QStringLiteral("T:\\Data")));
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data"));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Data"));
   EXPECT_EQ(form.ScannedDrives(), QStringLiteral("T"));
   ASSERT_EQ(DriveList().size(), 1u);
   EXPECT_EQ(DriveList()[0]->Node, form.Nodes().Top(0));

@@ -67,11 +67,11 @@ TEST(MenuCommands, CtrlTOpensTheBarChartOfTheCurrentFolderAndGoesWhereItChose) {
   QTest::keyClick(&form, Qt::Key_T, Qt::ControlModifier);
   ASSERT_EQ(env.dialogs.size(), 1u);
   EXPECT_EQ(env.dialogs[0], QStringLiteral("TBarChartBox"));
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data\\Other"));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Data\\Other"));
 
   // With no folder's figures to show (the not-ready page), Ctrl+T opens nothing.
   env.dialogs.clear();
-  form.CurrentNode = nullptr;
+  form.Current().SetNode(nullptr);
   QTest::keyClick(&form, Qt::Key_T, Qt::ControlModifier);
   EXPECT_TRUE(env.dialogs.empty());
 }
@@ -80,14 +80,14 @@ TEST(MenuCommands, AboutAndTheReportItemsAreThere) {
   TMenuEnv env;
   TMainForm form({QStringLiteral("T:\\")});
   StartMainForm(form);
-  form.cmdHelpAbout->trigger();
+  Child<QAction>(form, "cmdHelpAbout")->trigger();
   ASSERT_EQ(env.dialogs.size(), 1u);
   EXPECT_EQ(env.dialogs[0], QStringLiteral("TAboutBox"));
-  EXPECT_EQ(form.cmdFileReports->actions().size(), 2);
-  EXPECT_EQ(form.cmdFilePrint->actions().size(), 2);
-  for (QAction* a : {form.cmdFileReportFolderInformation, form.cmdFileReportFolderContents,
-                     form.cmdFilePrintFolderInformation, form.cmdFilePrintSubfolderlist, form.cmdFilePieAsMetafile,
-                     form.cmdFilePieAsBitmap, form.cmdFilePieToFile})
+  EXPECT_EQ(Child<QMenu>(form, "cmdFileReports")->actions().size(), 2);
+  EXPECT_EQ(Child<QMenu>(form, "cmdFilePrint")->actions().size(), 2);
+  for (QAction* a : {Child<QAction>(form, "cmdFileReportFolderInformation"), Child<QAction>(form, "cmdFileReportFolderContents"),
+                     Child<QAction>(form, "cmdFilePrintFolderInformation"), Child<QAction>(form, "cmdFilePrintSubfolderlist"), Child<QAction>(form, "cmdFilePieAsMetafile"),
+                     Child<QAction>(form, "cmdFilePieAsBitmap"), Child<QAction>(form, "cmdFilePieToFile")})
     EXPECT_FALSE(a->statusTip().isEmpty()) << a->text().toStdString();
 }
 
@@ -120,7 +120,7 @@ TEST(MenuCommands, ReportAndPrintDialogsAreAnsweredAndTheQuestionIsAboutTheFileW
     env.onDialog(d);
     return int(QDialog::Accepted);
   });
-  form.cmdFileReportFolderContents->trigger();
+  Child<QAction>(form, "cmdFileReportFolderContents")->trigger();
   const QByteArray first = ReadWholeFile(QFile::encodeName(written)).value_or(QByteArray());
   ASSERT_TRUE(first.startsWith("-> Name\t")) << first.left(40).toStdString();
   EXPECT_FALSE(QFileInfo::exists(chosen));
@@ -130,7 +130,7 @@ TEST(MenuCommands, ReportAndPrintDialogsAreAnsweredAndTheQuestionIsAboutTheFileW
     ASSERT_TRUE(keep.open(QIODevice::WriteOnly | QIODevice::Truncate));
     keep.write("keep");
   }
-  form.cmdFileReportFolderContents->trigger();
+  Child<QAction>(form, "cmdFileReportFolderContents")->trigger();
   EXPECT_EQ(replaceQuestions, 1);
   // The first dialog opens at the folder shown, the next one where the last file went.
   ASSERT_EQ(openedIn.size(), 2);
@@ -145,12 +145,12 @@ TEST(MenuCommands, ReportAndPrintDialogsAreAnsweredAndTheQuestionIsAboutTheFileW
     dialog.printer()->setOutputFormat(QPrinter::PdfFormat);
     dialog.printer()->setOutputFileName(pdf);
   };
-  form.cmdFilePrintSubfolderlist->trigger();
+  Child<QAction>(form, "cmdFilePrintSubfolderlist")->trigger();
   EXPECT_TRUE(ReadWholeFile(QFile::encodeName(pdf)).value_or(QByteArray()).startsWith("%PDF"));
   // Cancelled: nothing printed.
   QFile::remove(pdf);
   SetModalDialogRunner([](QDialog&) { return int(QDialog::Rejected); });
-  form.cmdFilePrintSubfolderlist->trigger();
+  Child<QAction>(form, "cmdFilePrintSubfolderlist")->trigger();
   EXPECT_FALSE(QFileInfo::exists(pdf));
   SetMessageAnswerer(nullptr);
 }

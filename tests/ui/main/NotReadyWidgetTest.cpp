@@ -62,7 +62,7 @@ TEST(NotReadyWidget, MemoFollowsTheRightHalfOfThePanel) {
   TMainForm form;
   StartMainForm(form);
   ASSERT_TRUE(form.NotReady());
-  ASSERT_EQ(form.ThePages->currentWidget(), form.pageNotScanned);
+  ASSERT_EQ(Child<QTabWidget>(form, "ThePages")->currentWidget(), Child<QWidget>(form, "pageNotScanned"));
 
   // Narrow windows give a memo narrower than 200; wide ones stop it at 200.
   const QSize sizes[] = {{420, 300}, {545, 376}, {1200, 800}, {700, 260}};
@@ -72,18 +72,18 @@ TEST(NotReadyWidget, MemoFollowsTheRightHalfOfThePanel) {
     SCOPED_TRACE(size.width());
     form.resize(size);
     QApplication::processEvents();
-    const QWidget* right = form.panNotReadyRight;
-    ASSERT_EQ(form.txtNotReady->parentWidget(), right);
+    const QWidget* right = Child<QWidget>(form, "panNotReadyRight");
+    ASSERT_EQ(Child<QPlainTextEdit>(form, "txtNotReady")->parentWidget(), right);
     // The right half really is the right half of the panel.
-    EXPECT_GE(right->x(), form.panNotReady->width() / 2 - right->width() / 4);
-    EXPECT_EQ(right->x() + right->width(), form.panNotReady->width());
+    EXPECT_GE(right->x(), Child<QWidget>(form, "panNotReady")->width() / 2 - right->width() / 4);
+    EXPECT_EQ(right->x() + right->width(), Child<QWidget>(form, "panNotReady")->width());
     const int width = std::min(right->width() - 4, 200);
-    EXPECT_EQ(form.txtNotReady->width(), width);
-    EXPECT_EQ(form.txtNotReady->y(), TMainForm::NotReadyTextTop);
-    EXPECT_EQ(form.txtNotReady->height(), right->height() - TMainForm::NotReadyTextTop - 4);
+    EXPECT_EQ(Child<QPlainTextEdit>(form, "txtNotReady")->width(), width);
+    EXPECT_EQ(Child<QPlainTextEdit>(form, "txtNotReady")->y(), TMainForm::NotReadyTextTop);
+    EXPECT_EQ(Child<QPlainTextEdit>(form, "txtNotReady")->height(), right->height() - TMainForm::NotReadyTextTop - 4);
     sawNarrow = sawNarrow || width < 200;
     sawCapped = sawCapped || right->width() - 4 > 200;
-    EXPECT_TRUE(form.txtNotReady->toPlainText().startsWith(QStringLiteral("No drives have been scanned.")));
+    EXPECT_TRUE(Child<QPlainTextEdit>(form, "txtNotReady")->toPlainText().startsWith(QStringLiteral("No drives have been scanned.")));
   }
   EXPECT_TRUE(sawNarrow);
   EXPECT_TRUE(sawCapped);
@@ -98,26 +98,26 @@ TEST(NotReadyWidget, MemoHandsTheFocusToItsPage) {
   WaitUntil([&] { return QApplication::activeWindow() == &form; });
   ASSERT_EQ(QApplication::activeWindow(), &form);
 
-  form.FolderTree->setFocus();
+  Child<QTreeView>(form, "FolderTree")->setFocus();
   QApplication::processEvents();
-  ASSERT_TRUE(form.FolderTree->hasFocus());
-  form.txtNotReady->setFocus(Qt::MouseFocusReason);
+  ASSERT_TRUE(Child<QTreeView>(form, "FolderTree")->hasFocus());
+  Child<QPlainTextEdit>(form, "txtNotReady")->setFocus(Qt::MouseFocusReason);
   QApplication::processEvents();
-  EXPECT_FALSE(form.txtNotReady->hasFocus());
-  EXPECT_EQ(QApplication::focusWidget(), form.pageNotScanned);
+  EXPECT_FALSE(Child<QPlainTextEdit>(form, "txtNotReady")->hasFocus());
+  EXPECT_EQ(QApplication::focusWidget(), Child<QWidget>(form, "pageNotScanned"));
 
   // Tab never stops on the memo.
-  EXPECT_FALSE(form.txtNotReady->focusPolicy() & Qt::TabFocus);
+  EXPECT_FALSE(Child<QPlainTextEdit>(form, "txtNotReady")->focusPolicy() & Qt::TabFocus);
 }
 
 TEST(MainFormHelpWidget, HelpTopicsAsksForTheContents) {
   TNotReadyEnv env;
   TMainForm form;
   StartMainForm(form);
-  ASSERT_NE(form.cmdHelpTopics, nullptr);
-  EXPECT_EQ(form.cmdHelpTopics->shortcut(), QKeySequence(Qt::Key_F1));
-  EXPECT_TRUE(form.mnuHelp->actions().contains(form.cmdHelpTopics));
-  form.cmdHelpTopics->trigger();
+  ASSERT_NE(Child<QAction>(form, "cmdHelpTopics"), nullptr);
+  EXPECT_EQ(Child<QAction>(form, "cmdHelpTopics")->shortcut(), QKeySequence(Qt::Key_F1));
+  EXPECT_TRUE(Child<QMenu>(form, "mnuHelp")->actions().contains(Child<QAction>(form, "cmdHelpTopics")));
+  Child<QAction>(form, "cmdHelpTopics")->trigger();
   ASSERT_EQ(env.help.size(), 1u);
   EXPECT_EQ(env.help[0].Context, HelpContext::Contents);
   EXPECT_EQ(env.help[0].Topic, HelpContentsTopic());
@@ -132,11 +132,11 @@ TEST(MainFormHelpWidget, F1InAnOpenMenuShowsThatMenusTopic) {
     int Context;
   };
   // The File menu's Rescan submenu belongs to the File menu's topic.
-  const TCase cases[] = {{form.mnuFile, 4001},
-                         {form.mnuView, 4010},
-                         {form.mnuTools, 4020},
-                         {form.mnuHelp, 4030},
-                         {form.cmdFileRescan, 4001}};
+  const TCase cases[] = {{Child<QMenu>(form, "mnuFile"), 4001},
+                         {Child<QMenu>(form, "mnuView"), 4010},
+                         {Child<QMenu>(form, "mnuTools"), 4020},
+                         {Child<QMenu>(form, "mnuHelp"), 4030},
+                         {Child<QMenu>(form, "cmdFileRescan"), 4001}};
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Context);
     EXPECT_EQ(c.Menu->property(HelpContextProperty).toInt(), c.Context);

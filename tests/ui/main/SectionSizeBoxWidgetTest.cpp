@@ -57,12 +57,13 @@ TEST(SectionSizeBoxWidget, StartsWithUnknownDriveAndShowsWhatItIsGiven) {
   EXPECT_EQ(box.panWasted->width(), 161);
 }
 
-TEST(SectionSizeBoxWidget, PlacementIsSavedOnDestroyAndRestoredWithDefaultSizeInBetween) {
+TEST(SectionSizeBoxWidget, PlacementIsSavedAndRestoredWithDefaultSizeInBetween) {
   TRegistryScope registry;
   QWidget owner;
   {
     TSectionSizeBox box(&owner);
     box.setGeometry(310, 220, 150, 270);
+    box.SavePlacement();
   }
   EXPECT_EQ(RegReadInt(RegistryKeyPath, PopUpBoxSection, PlacementLeft, 0), 310);
   EXPECT_EQ(RegReadInt(RegistryKeyPath, PopUpBoxSection, PlacementTop, 0), 220);
@@ -75,6 +76,7 @@ TEST(SectionSizeBoxWidget, PlacementIsSavedOnDestroyAndRestoredWithDefaultSizeIn
     box.popSectionBoxDefaultSize->trigger();
     EXPECT_EQ(box.size(), QSize(98, 238));
     EXPECT_EQ(box.pos(), QPoint(310, 220));
+    box.SavePlacement();
   }
   {
     TSectionSizeBox box(&owner);
@@ -102,25 +104,25 @@ TEST(SectionSizeBoxWidget, HideAndTheViewItemFollowTheSettingAndTheBoxFollowsThe
   TDriveScope drives({{'T', t.Root()}});
   {
     TMainForm form({QStringLiteral("T:\\Data")});
-    form.SectionSizeBox = new TSectionSizeBox(&form);
+    form.CreateToolWindows();
     StartMainForm(form);
-    TSectionSizeBox& box = *form.SectionSizeBox;
-    ASSERT_EQ(form.CurrentPath, QStringLiteral("T:\\Data"));
-    ASSERT_TRUE(PieSectionSizeWindow->Value);
+    TSectionSizeBox& box = *Child<TSectionSizeBox>(form);
+    ASSERT_EQ(form.Current().Path(), QStringLiteral("T:\\Data"));
+    ASSERT_TRUE(form.Settings()->PieSectionSizeWindow);
     EXPECT_TRUE(box.isVisible());
-    EXPECT_TRUE(form.cmdViewPieSectionSizeWindow->isChecked());
+    EXPECT_TRUE(Child<QAction>(form, "cmdViewPieSectionSizeWindow")->isChecked());
 
     // The drive and folder figures come with the selection. (Over the pie the pie's own item is
     // shown, so look from another page.)
-    emit form.ThePages->tabBarClicked(4);
-    ASSERT_EQ(form.CurrentPage, 3);
+    emit Child<QTabWidget>(form, "ThePages")->tabBarClicked(4);
+    ASSERT_EQ(form.CurrentPage(), 3);
     EXPECT_EQ(box.txtDrive->text(), QStringLiteral("Drive T:"));
-    EXPECT_EQ(form.DriveTotal, TotalSpace(QStringLiteral("T:\\")));
-    EXPECT_EQ(box.txtDriveCapacity->text(), FormatSize(form.DriveTotal));
-    EXPECT_EQ(box.txtDriveFreeSpace->text(), FormatSize(form.DriveFree) + QStringLiteral(" out of"));
-    ASSERT_GT(form.DriveTotal, 0);
-    EXPECT_EQ(box.gaugeDriveFreeSpace->Progress(), static_cast<int>(form.DriveFree * 100 / form.DriveTotal));
-    const TFolderSize& rec = *form.CurrentNode->Data();
+    EXPECT_EQ(form.Current().DriveTotal(), TotalSpace(QStringLiteral("T:\\")));
+    EXPECT_EQ(box.txtDriveCapacity->text(), FormatSize(form.Current().DriveTotal()));
+    EXPECT_EQ(box.txtDriveFreeSpace->text(), FormatSize(form.Current().DriveFree()) + QStringLiteral(" out of"));
+    ASSERT_GT(form.Current().DriveTotal(), 0);
+    EXPECT_EQ(box.gaugeDriveFreeSpace->Progress(), static_cast<int>(form.Current().DriveFree() * 100 / form.Current().DriveTotal()));
+    const TFolderSize& rec = *form.Current().Node()->Data();
     ASSERT_EQ(rec.TotalSize, 5100);
     EXPECT_EQ(box.txtWasted->text(), FormatSize(rec.TotalWasted));
     // The share of used space (size plus wasted), the figure the pie shows when the mouse is over
@@ -129,31 +131,33 @@ TEST(SectionSizeBoxWidget, HideAndTheViewItemFollowTheSettingAndTheBoxFollowsThe
     EXPECT_EQ(box.gaugeWasted->Progress(), static_cast<int>(rec.TotalWasted * 100 / (5100 + rec.TotalWasted)));
 
     // The gauges take their colours from the pie colours.
-    PieColors[pcSectionWasted] = RgbToColor(1, 2, 3);
-    PieColors[pcFreeSpace] = RgbToColor(4, 5, 6);
-    form.ApplyPieSettings();
+    form.Settings().Change([](TSettingValues& v) {
+      v.PieColors[pcSectionWasted] = RgbToColor(1, 2, 3);
+      v.PieColors[pcFreeSpace] = RgbToColor(4, 5, 6);
+    });
     EXPECT_EQ(box.gaugeWasted->ForeColor(), RgbToColor(1, 2, 3));
     EXPECT_EQ(box.gaugeDriveFreeSpace->ForeColor(), RgbToColor(4, 5, 6));
 
     box.popSectionBoxHide->trigger();
     EXPECT_FALSE(box.isVisible());
-    EXPECT_FALSE(PieSectionSizeWindow->Value);
-    EXPECT_FALSE(form.cmdViewPieSectionSizeWindow->isChecked());
+    EXPECT_FALSE(form.Settings()->PieSectionSizeWindow);
+    EXPECT_FALSE(Child<QAction>(form, "cmdViewPieSectionSizeWindow")->isChecked());
 
-    form.cmdViewPieSectionSizeWindow->trigger();
+    Child<QAction>(form, "cmdViewPieSectionSizeWindow")->trigger();
     EXPECT_TRUE(box.isVisible());
-    EXPECT_TRUE(PieSectionSizeWindow->Value);
-    form.cmdViewPieSectionSizeWindow->trigger();
+    EXPECT_TRUE(form.Settings()->PieSectionSizeWindow);
+    Child<QAction>(form, "cmdViewPieSectionSizeWindow")->trigger();
     EXPECT_FALSE(box.isVisible());
-    EXPECT_FALSE(PieSectionSizeWindow->Value);
+    EXPECT_FALSE(form.Settings()->PieSectionSizeWindow);
+    form.close();
   }
   EXPECT_FALSE(RegReadBool(RegistryKeyPath, DesktopSection, QStringLiteral("PieSectionSizeWindow"), true))
       << "the hidden window is remembered";
   {
     TMainForm form({QStringLiteral("T:\\Data")});
-    form.SectionSizeBox = new TSectionSizeBox(&form);
+    form.CreateToolWindows();
     StartMainForm(form);
-    EXPECT_FALSE(form.cmdViewPieSectionSizeWindow->isChecked());
-    EXPECT_FALSE(form.SectionSizeBox->isVisible());
+    EXPECT_FALSE(Child<QAction>(form, "cmdViewPieSectionSizeWindow")->isChecked());
+    EXPECT_FALSE(Child<TSectionSizeBox>(form)->isVisible());
   }
 }

@@ -99,7 +99,7 @@ TEST(SubfoldersPageWidget, LargerThanOneMegabyteListsExactlyOneMegabyte) {
   TListEnv env;
   TMainForm form;
   StartMainForm(form);
-  TSubfoldersPage& page = *form.SubfoldersPage;
+  TSubfoldersPage& page = *Child<TSubfoldersPage>(form);
   ShowFolderOnPage(form, QStringLiteral("T:\\Big"), 2);
   EXPECT_EQ(page.TheFilesList->topLevelItemCount(), 5) << "all folders by default";
 
@@ -110,7 +110,7 @@ TEST(SubfoldersPageWidget, LargerThanOneMegabyteListsExactlyOneMegabyte) {
   // With the wasted space counted, one byte short of 1 MB still fills its last cluster.
   for (const Case& k : {Case{false, {QStringLiteral("Exact")}}, Case{true, {QStringLiteral("Exact"), QStringLiteral("Short")}}}) {
     SCOPED_TRACE(k.withWasted);
-    IncludeWastedInformation->Value = k.withWasted;
+    form.Settings().Change([&](TSettingValues& v) { v.IncludeWastedInformation = k.withWasted; });
     page.cbFoldersDisplayType->setCurrentIndex(TSubfoldersPage::dtLargerThan);
     page.cbFoldersLargerThanBytes->setCurrentIndex(2);
     page.udFoldersLargerThan->setValue(1);
@@ -130,8 +130,8 @@ TEST(SubfoldersPageWidget, TopModeKeepsTheLargestAndSoundTopTexts) {
   TListEnv env;
   TMainForm form;
   StartMainForm(form);
-  TSubfoldersPage& page = *form.SubfoldersPage;
-  IncludeWastedInformation->Value = false;
+  TSubfoldersPage& page = *Child<TSubfoldersPage>(form);
+  form.Settings().Change([&](TSettingValues& v) { v.IncludeWastedInformation = false; });
   ShowFolderOnPage(form, QStringLiteral("T:\\Four"), 2);
   page.cbFoldersDisplayType->setCurrentIndex(TSubfoldersPage::dtTop);
   EXPECT_TRUE(page.cbFoldersTop->isVisible());
@@ -160,7 +160,7 @@ TEST(SubfoldersPageWidget, ColumnClicksSortAndSizesCompareByLengthFirst) {
   TListEnv env;
   TMainForm form;
   StartMainForm(form);
-  TSubfoldersPage& page = *form.SubfoldersPage;
+  TSubfoldersPage& page = *Child<TSubfoldersPage>(form);
   ShowFolderOnPage(form, QStringLiteral("T:\\Big"), 2);
   ASSERT_EQ(page.SubfolderSort(), 1);
   EXPECT_EQ(Names(page), (QStringList{QStringLiteral("Exact"), QStringLiteral("Kilo1000"), QStringLiteral("Kilo999"),
@@ -195,26 +195,26 @@ TEST(SubfoldersPageWidget, DoubleClickMatchesNamesInAnyCaseAndUpOneLevel) {
   TListEnv env;
   TMainForm form;
   StartMainForm(form);
-  TSubfoldersPage& page = *form.SubfoldersPage;
+  TSubfoldersPage& page = *Child<TSubfoldersPage>(form);
   ShowFolderOnPage(form, QStringLiteral("T:\\Big"), 2);
   EXPECT_TRUE(page.panWebListLevelUp->isVisible());
 
   page.TheFilesListDblClick();
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Big")) << "no row selected: nothing happens";
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Big")) << "no row selected: nothing happens";
 
   QTreeWidgetItem* row = page.TheFilesList->findItems(QStringLiteral("Kilo999"), Qt::MatchExactly).value(0);
   ASSERT_TRUE(row);
   row->setText(0, QStringLiteral("KILO999"));
   page.TheFilesList->setCurrentItem(row);
   page.TheFilesListDblClick();
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Big\\Kilo999"));
-  EXPECT_EQ(form.CurrentPage, 2);
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Big\\Kilo999"));
+  EXPECT_EQ(form.CurrentPage(), 2);
   EXPECT_EQ(page.TheFilesList->topLevelItemCount(), 0) << "a folder without subfolders lists nothing";
 
   page.shapeWebUpOneLevelMouseUp();
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Big"));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Big"));
   page.shapeWebUpOneLevelMouseUp();
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\"));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\"));
   EXPECT_FALSE(page.panWebListLevelUp->isVisible()) << "no level up from a drive root";
 }
 
@@ -223,7 +223,7 @@ TEST(SubfoldersPageWidget, FiveValuesComeBackAtTheNextStart) {
   {
     TMainForm form;
     StartMainForm(form);
-    TSubfoldersPage& page = *form.SubfoldersPage;
+    TSubfoldersPage& page = *Child<TSubfoldersPage>(form);
     EXPECT_EQ(page.cbFoldersDisplayType->currentIndex(), TSubfoldersPage::dtAll);
     EXPECT_EQ(page.cbFoldersLargerThanBytes->currentText(), QStringLiteral("KB"));
     EXPECT_EQ(page.udFoldersLargerThan->value(), 1);
@@ -245,7 +245,7 @@ TEST(SubfoldersPageWidget, FiveValuesComeBackAtTheNextStart) {
   EXPECT_EQ(RegReadInt(RegistryKeyPath, OptionsSection, FoldersDisplaySortName, 0), -1);
   TMainForm form;
   StartMainForm(form);
-  TSubfoldersPage& page = *form.SubfoldersPage;
+  TSubfoldersPage& page = *Child<TSubfoldersPage>(form);
   EXPECT_EQ(page.cbFoldersDisplayType->currentIndex(), TSubfoldersPage::dtLargerThan);
   EXPECT_EQ(page.udFoldersLargerThan->value(), 300);
   EXPECT_EQ(page.cbFoldersTop->currentText(), QStringLiteral("25"));
@@ -256,7 +256,7 @@ TEST(SubfoldersPageWidget, ThresholdEditTakesDigitsOnlyAndRowMenuNeedsARow) {
   TListEnv env;
   TMainForm form;
   StartMainForm(form);
-  TSubfoldersPage& page = *form.SubfoldersPage;
+  TSubfoldersPage& page = *Child<TSubfoldersPage>(form);
   ShowFolderOnPage(form, QStringLiteral("T:\\Big"), 2);
   page.cbFoldersDisplayType->setCurrentIndex(TSubfoldersPage::dtLargerThan);
   page.ediFoldersLargerThan->clear();
@@ -280,6 +280,6 @@ TEST(SubfoldersPageWidget, ThresholdEditTakesDigitsOnlyAndRowMenuNeedsARow) {
   ASSERT_TRUE(row);
   RightButtonDown(viewport, page.TheFilesList->visualItemRect(row).center());
   EXPECT_EQ(menus, 1);
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Big"));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Big"));
   SetShellMenuChooser(nullptr);
 }

@@ -73,7 +73,7 @@ bool Highlighted(const TWastedPage& page, int n) {
 }
 
 void ShowWastedPage(TMainForm& form) {
-  emit form.ThePages->tabBarClicked(4);
+  emit Child<QTabWidget>(form, "ThePages")->tabBarClicked(4);
   QApplication::processEvents();
 }
 
@@ -125,11 +125,11 @@ TEST(WastedPageWidget, FolderFiguresAtEverySizeAndTheRootHeaderAndLink) {
   SetHelpSink([&](int context, const QString&) { help.push_back(context); });
   TMainForm form({QStringLiteral("T:\\Data")});
   StartMainForm(form);
-  ASSERT_EQ(form.CurrentPath, QStringLiteral("T:\\Data"));
+  ASSERT_EQ(form.Current().Path(), QStringLiteral("T:\\Data"));
   ShowWastedPage(form);
-  ASSERT_EQ(form.CurrentPage, 3);
-  ASSERT_NE(form.WastedPage, nullptr);
-  TWastedPage& page = *form.WastedPage;
+  ASSERT_EQ(form.CurrentPage(), 3);
+  ASSERT_NE(Child<TWastedPage>(form), nullptr);
+  TWastedPage& page = *Child<TWastedPage>(form);
 
   EXPECT_EQ(page.txtWebWastedAmount->text(), QStringLiteral("Amount of space wasted by folder (+ subfolders)"));
   EXPECT_EQ(page.txtWebWastedPath->text(), QStringLiteral("T:\\Data"));
@@ -169,8 +169,8 @@ TEST(WastedPageWidget, DriveClusterSizeHighlightsItsPanelAndWritesTheStatusText)
   TMainForm form({QStringLiteral("T:\\Data")});
   StartMainForm(form);
   ShowWastedPage(form);
-  ASSERT_NE(form.WastedPage, nullptr);
-  const TWastedPage& page = *form.WastedPage;
+  ASSERT_NE(Child<TWastedPage>(form), nullptr);
+  const TWastedPage& page = *Child<TWastedPage>(form);
   ASSERT_NE(page.palette().color(QPalette::Button), page.palette().color(QPalette::Base))
       << "the style must tell the highlight from the window colour";
   const QString fileSystem = FileSystemName(QStringLiteral("T:\\"));
@@ -196,32 +196,32 @@ TEST(WastedPageWidget, DriveClusterSizeHighlightsItsPanelAndWritesTheStatusText)
     // The drive is read again on its root; moving on within the drive keeps the figures.
     ASSERT_TRUE(form.SelectNode(root));
     ASSERT_TRUE(form.SelectNode(data));
-    EXPECT_EQ(form.DriveClusterSize, k.cluster);
-    EXPECT_EQ(form.StatusPanel1->text(), k.status);
+    EXPECT_EQ(form.Current().DriveClusterSize(), k.cluster);
+    EXPECT_EQ(Child<QLabel>(form, "StatusPanel1")->text(), k.status);
     for (int n = 1; n <= StandardClusterCount; ++n) EXPECT_EQ(Highlighted(page, n), n == k.panel) << n;
   }
   drive->ClusterSize = 512;
   ASSERT_TRUE(form.SelectNode(Node(QStringLiteral("T:\\Data\\Sub"))));
-  EXPECT_EQ(form.DriveClusterSize, 65536) << "a folder of the same drive does not read the drive again";
+  EXPECT_EQ(form.Current().DriveClusterSize(), 65536) << "a folder of the same drive does not read the drive again";
 }
 
 TEST(WastedPageWidget, ADriveRootFillsThePieHeaderAndTheToolWindowWithTheDrivesFigures) {
   TWastedEnv env;
   TMainForm form({QStringLiteral("T:\\Data")});
-  form.SectionSizeBox = new TSectionSizeBox(&form);
+  form.CreateToolWindows();
   StartMainForm(form);
   ASSERT_TRUE(form.SelectNode(Node(QStringLiteral("T:\\"))));
-  ASSERT_NE(form.PiePage, nullptr);
+  ASSERT_NE(Child<TPiePage>(form), nullptr);
   const int64_t total = TotalSpace(QStringLiteral("T:\\"));
   ASSERT_GT(total, 0);
-  EXPECT_EQ(form.DriveTotal, total);
-  EXPECT_EQ(form.PiePage->txtWebSectionDrive->text(), QStringLiteral("of T:"));
-  EXPECT_EQ(form.PiePage->txtWebSectionDriveSize->text(), FormatSize(total));
-  EXPECT_EQ(form.SectionSizeBox->txtDrive->text(), QStringLiteral("Drive T:"));
-  EXPECT_EQ(form.SectionSizeBox->txtDriveCapacity->text(), FormatSize(total));
+  EXPECT_EQ(form.Current().DriveTotal(), total);
+  EXPECT_EQ(Child<TPiePage>(form)->txtWebSectionDrive->text(), QStringLiteral("of T:"));
+  EXPECT_EQ(Child<TPiePage>(form)->txtWebSectionDriveSize->text(), FormatSize(total));
+  EXPECT_EQ(Child<TSectionSizeBox>(form)->txtDrive->text(), QStringLiteral("Drive T:"));
+  EXPECT_EQ(Child<TSectionSizeBox>(form)->txtDriveCapacity->text(), FormatSize(total));
   // Free space moves while other programs write: compare with what the window read.
-  EXPECT_EQ(form.SectionSizeBox->txtDriveFreeSpace->text(), FormatSize(form.DriveFree) + QStringLiteral(" out of"));
-  EXPECT_EQ(form.SectionSizeBox->gaugeDriveFreeSpace->Progress(), static_cast<int>(form.DriveFree * 100 / total));
+  EXPECT_EQ(Child<TSectionSizeBox>(form)->txtDriveFreeSpace->text(), FormatSize(form.Current().DriveFree()) + QStringLiteral(" out of"));
+  EXPECT_EQ(Child<TSectionSizeBox>(form)->gaugeDriveFreeSpace->Progress(), static_cast<int>(form.Current().DriveFree() * 100 / total));
 }
 
 TEST(WastedPageWidget, ClusterStatusTextOfAnUnknownSizeIsEmpty) {
@@ -233,47 +233,47 @@ TEST(WastedPageWidget, ClusterStatusTextOfAnUnknownSizeIsEmpty) {
 TEST(WastedPageWidget, ChoosingSixtyFourKChangesTheOtherFiguresButNotThisPage) {
   TWastedEnv env;
   TMainForm form({QStringLiteral("T:\\Data")});
-  form.SectionSizeBox = new TSectionSizeBox(&form);
+  form.CreateToolWindows();
   StartMainForm(form);
   ShowWastedPage(form);
-  ASSERT_NE(form.WastedPage, nullptr);
-  const TWastedPage& page = *form.WastedPage;
+  ASSERT_NE(Child<TWastedPage>(form), nullptr);
+  const TWastedPage& page = *Child<TWastedPage>(form);
   const TFolderSize& rec = *Node(QStringLiteral("T:\\Data"))->Data();
   QStringList before;
   for (int n = 1; n <= StandardClusterCount; ++n) before << page.txtWasted[n]->text() << QString::number(page.WastedInd[n]->Progress());
-  EXPECT_EQ(form.SectionSizeBox->txtWasted->text(), FormatSize(rec.TotalWasted));
+  EXPECT_EQ(Child<TSectionSizeBox>(form)->txtWasted->text(), FormatSize(rec.TotalWasted));
 
-  form.FolderInfoPage->FillFolderInfo(form.CurrentNode);
-  form.PiePage->BuildFolderPie(form.CurrentNode);
-  ASSERT_EQ(form.FolderInfoPage->ShownPath(), form.CurrentPath);
-  ASSERT_EQ(form.PiePage->ShownPath(), form.CurrentPath);
-  form.ClustersBox->setCurrentIndex(7);
-  emit form.ClustersBox->activated(7);
+  Child<TFolderInfoPage>(form)->FillFolderInfo(form.Current().Node());
+  Child<TPiePage>(form)->BuildFolderPie(form.Current().Node());
+  ASSERT_EQ(Child<TFolderInfoPage>(form)->ShownPath(), form.Current().Path());
+  ASSERT_EQ(Child<TPiePage>(form)->ShownPath(), form.Current().Path());
+  Child<QComboBox>(form, "ClustersBox")->setCurrentIndex(7);
+  emit Child<QComboBox>(form, "ClustersBox")->activated(7);
   EXPECT_EQ(SelectedClusterIndex, 7);
-  EXPECT_EQ(form.CurrentPage, 3);
-  EXPECT_TRUE(form.FolderInfoPage->ShownPath().isEmpty()) << "the information page is built again with the new figures";
-  EXPECT_TRUE(form.PiePage->ShownPath().isEmpty()) << "the pie is built again with the new figures";
+  EXPECT_EQ(form.CurrentPage(), 3);
+  EXPECT_TRUE(Child<TFolderInfoPage>(form)->ShownPath().isEmpty()) << "the information page is built again with the new figures";
+  EXPECT_TRUE(Child<TPiePage>(form)->ShownPath().isEmpty()) << "the pie is built again with the new figures";
   const int64_t slack = DataSlackAt(65536);
   EXPECT_EQ(SelectedTotalWasted(rec), slack);
-  EXPECT_EQ(form.SectionSizeBox->txtWasted->text(), FormatSize(slack));
-  EXPECT_EQ(form.SectionSizeBox->gaugeWasted->Progress(), static_cast<int>(slack * 100 / (slack + rec.TotalSize)))
+  EXPECT_EQ(Child<TSectionSizeBox>(form)->txtWasted->text(), FormatSize(slack));
+  EXPECT_EQ(Child<TSectionSizeBox>(form)->gaugeWasted->Progress(), static_cast<int>(slack * 100 / (slack + rec.TotalSize)))
       << "the share of used space, size plus wasted";
   QStringList after;
   for (int n = 1; n <= StandardClusterCount; ++n) after << page.txtWasted[n]->text() << QString::number(page.WastedInd[n]->Progress());
   EXPECT_EQ(after, before);
 
   // The information page shows the tree's allocated and wasted space at 64 K.
-  emit form.ThePages->tabBarClicked(2);
-  ASSERT_EQ(form.CurrentPage, 1);
+  emit Child<QTabWidget>(form, "ThePages")->tabBarClicked(2);
+  ASSERT_EQ(form.CurrentPage(), 1);
   auto* wasted = form.findChild<QLabel*>(QStringLiteral("txtWebTreeInfoWasted"));
   auto* allocated = form.findChild<QLabel*>(QStringLiteral("txtWebTreeInfoAllocated"));
   ASSERT_TRUE(wasted && allocated);
   EXPECT_EQ(wasted->text(), FormatSize(slack));
   EXPECT_EQ(allocated->text(), FormatSize(rec.TotalSize + slack));
-  emit form.ThePages->tabBarClicked(4);
+  emit Child<QTabWidget>(form, "ThePages")->tabBarClicked(4);
 
-  form.ClustersBox->setCurrentIndex(0);
-  emit form.ClustersBox->activated(0);
+  Child<QComboBox>(form, "ClustersBox")->setCurrentIndex(0);
+  emit Child<QComboBox>(form, "ClustersBox")->activated(0);
   EXPECT_EQ(SelectedClusterIndex, 0);
-  EXPECT_EQ(form.SectionSizeBox->txtWasted->text(), FormatSize(rec.TotalWasted));
+  EXPECT_EQ(Child<TSectionSizeBox>(form)->txtWasted->text(), FormatSize(rec.TotalWasted));
 }

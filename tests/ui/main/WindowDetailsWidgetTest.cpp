@@ -133,7 +133,7 @@ TEST_F(WindowDetailsWidget, TheStopButtonsHintGoesWhenTheScanEnds) {
   EXPECT_TRUE(form.statusBar()->currentMessage().isEmpty());
   form.SelectNode(form.Nodes().Top(0));
   EXPECT_TRUE(form.statusBar()->currentMessage().isEmpty());
-  EXPECT_TRUE(form.StatusPanel0->text().endsWith(QStringLiteral("T:\\"))) << "the status line shows the selection again";
+  EXPECT_TRUE(Child<QLabel>(form, "StatusPanel0")->text().endsWith(QStringLiteral("T:\\"))) << "the status line shows the selection again";
 }
 
 TEST_F(WindowDetailsWidget, AnEmptyPathOnTheCommandLineIsNamedAsSuch) {
@@ -141,33 +141,33 @@ TEST_F(WindowDetailsWidget, AnEmptyPathOnTheCommandLineIsNamedAsSuch) {
   StartMainForm(form);
   ASSERT_FALSE(messages.isEmpty());
   EXPECT_EQ(messages[0], QStringLiteral("An empty path was given: it names no folder or drive."));
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data")) << "the next argument is still opened";
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Data")) << "the next argument is still opened";
 }
 
 TEST_F(WindowDetailsWidget, CtrlCAndCtrlAInATextFieldActOnTheText) {
   TMainForm form({QStringLiteral("T:\\Data")});
-  form.SectionSizeBox = new TSectionSizeBox(&form);
+  form.CreateToolWindows();
   StartMainForm(form);
   form.activateWindow();
   ShowFolderOnPage(form, QStringLiteral("T:\\"), 2);
-  TSubfoldersPage& page = *form.SubfoldersPage;
+  TSubfoldersPage& page = *Child<TSubfoldersPage>(form);
   page.cbFoldersDisplayType->setCurrentIndex(TSubfoldersPage::dtLargerThan);
   page.udFoldersLargerThan->setValue(123);
   page.udFoldersLargerThan->setFocus();
   QApplication::processEvents();
-  const bool windowOn = PieSectionSizeWindow->Value;
+  const bool windowOn = form.Settings()->PieSectionSizeWindow;
   form.SetScanning(true);  // Abort is enabled only while a scan runs
 
   PressKey(page.ediFoldersLargerThan, Qt::Key_A, Qt::ControlModifier);
   EXPECT_FALSE(form.Session().Aborted()) << "Ctrl+A selected the text";
   EXPECT_EQ(page.ediFoldersLargerThan->selectedText(), QStringLiteral("123"));
   PressKey(page.ediFoldersLargerThan, Qt::Key_C, Qt::ControlModifier);
-  EXPECT_EQ(PieSectionSizeWindow->Value, windowOn) << "Ctrl+C copied the text";
+  EXPECT_EQ(form.Settings()->PieSectionSizeWindow, windowOn) << "Ctrl+C copied the text";
 
   // Elsewhere they are the window's commands.
-  form.FolderTree->setFocus();
+  Child<QTreeView>(form, "FolderTree")->setFocus();
   QApplication::processEvents();
-  PressKey(form.FolderTree, Qt::Key_A, Qt::ControlModifier);
+  PressKey(Child<QTreeView>(form, "FolderTree"), Qt::Key_A, Qt::ControlModifier);
   EXPECT_TRUE(form.Session().Aborted());
   form.SetScanning(false);
 }

@@ -16,21 +16,13 @@
 #include <QLineEdit>
 #include <QListWidget>
 
+#include "tests/support/LoadedSettings.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
 
 namespace {
-
-struct TSettingsScope {
-  TSettingsScope() { LoadSettings(); }
-  ~TSettingsScope() {
-    try {
-      SaveSettings();
-    } catch (...) {
-    }
-  }
-};
 
 class TDataHomeScope {
 public:
@@ -48,13 +40,13 @@ struct TOptionsEnv {
   TRegistryScope Registry;
   TDataHomeScope Data;
   std::unique_ptr<TDriveScope> Drives;
-  std::unique_ptr<TSettingsScope> Settings;
+  std::unique_ptr<TLoadedSettings> Settings;
   TOptionsEnv() {
     Folders.Dir("c");
     Folders.Dir("d");
     Drives = std::make_unique<TDriveScope>(
         std::vector<TDriveMapping>{{'C', Folders.Path("c")}, {'D', Folders.Path("d")}});
-    Settings = std::make_unique<TSettingsScope>();
+    Settings = std::make_unique<TLoadedSettings>();
   }
 };
 
@@ -69,9 +61,11 @@ bool IsChecked(const TOptionsBox& box, QChar letter) {
 
 TEST(OptionsBoxWidget, OpensWithTheSettings) {
   TOptionsEnv env;
-  DrivesToAutoScan->Value = QStringLiteral("d");
-  AutoCollapse->Value = false;
-  TOptionsBox box(nullptr);
+  env.Settings->Change([](TSettingValues& v) {
+    v.DrivesToAutoScan = QStringLiteral("d");
+    v.AutoCollapse = false;
+  });
+  TOptionsBox box(*env.Settings, nullptr);
   EXPECT_FALSE(box.Accepted);
   EXPECT_EQ(box.ediMinFileSection->text(), QStringLiteral("0.556"));
   EXPECT_EQ(box.ediMinFolderSection->text(), QStringLiteral("0.278"));
@@ -93,7 +87,7 @@ TEST(OptionsBoxWidget, OpensWithTheSettings) {
 TEST(OptionsBoxWidget, RejectedPercentageStoresNothing) {
   TOptionsEnv env;
   TMessageAnswers answers;
-  TOptionsBox box(nullptr);
+  TOptionsBox box(*env.Settings, nullptr);
   box.ProgramPath = QStringLiteral("/usr/bin/korvane");
   box.chkAutoExpand->setChecked(false);
   box.ediMinFileSection->setText(QStringLiteral("50"));
@@ -114,22 +108,22 @@ TEST(OptionsBoxWidget, RejectedPercentageStoresNothing) {
     EXPECT_EQ(answers.Asked[0].Caption, QStringLiteral("Korvane"));
     EXPECT_EQ(answers.Asked[0].Icon, TMessageIcon::Error);
     EXPECT_FALSE(box.Accepted);
-    EXPECT_DOUBLE_EQ(MinFileSectionAngle, DefaultMinFileSectionAngle);
-    EXPECT_TRUE(AutoExpand->Value);
-    EXPECT_EQ(PieColors, DefaultPieColors);
+    EXPECT_DOUBLE_EQ((*env.Settings)->MinFileSectionAngle, DefaultMinFileSectionAngle);
+    EXPECT_TRUE((*env.Settings)->AutoExpand);
+    EXPECT_EQ((*env.Settings)->PieColors, DefaultPieColors);
     EXPECT_FALSE(ShellVerbRegistered().value_or(true));
   }
   // Cancel now: everything stays as it was.
   box.reject();
   EXPECT_FALSE(box.Accepted);
-  EXPECT_TRUE(AutoExpand->Value);
+  EXPECT_TRUE((*env.Settings)->AutoExpand);
 }
 
 TEST(OptionsBoxWidget, OkStoresEverything) {
   TOptionsEnv env;
   TMessageAnswers answers;
-  DrivesToAutoScan->Value = QStringLiteral("T");  // a drive not mapped now
-  TOptionsBox box(nullptr);
+  env.Settings->Change([](TSettingValues& v) { v.DrivesToAutoScan = QStringLiteral("T"); });  // a drive not mapped now
+  TOptionsBox box(*env.Settings, nullptr);
   box.ProgramPath = QStringLiteral("/usr/bin/korvane");
   box.chkAutoExpand->setChecked(false);
   box.ediMinFileSection->setText(QStringLiteral("100"));
@@ -142,15 +136,15 @@ TEST(OptionsBoxWidget, OkStoresEverything) {
   box.cmdOKClick();
   EXPECT_TRUE(answers.Asked.empty());
   EXPECT_TRUE(box.Accepted);
-  EXPECT_FALSE(AutoExpand->Value);
-  EXPECT_NEAR(MinFileSectionAngle, 2.0016, 1e-9);
-  EXPECT_DOUBLE_EQ(MinTextSectionAngle, 90.0);
-  EXPECT_EQ(DrivesToAutoScan->Value, QStringLiteral("CDT"));
+  EXPECT_FALSE((*env.Settings)->AutoExpand);
+  EXPECT_NEAR((*env.Settings)->MinFileSectionAngle, 2.0016, 1e-9);
+  EXPECT_DOUBLE_EQ((*env.Settings)->MinTextSectionAngle, 90.0);
+  EXPECT_EQ((*env.Settings)->DrivesToAutoScan, QStringLiteral("CDT"));
   EXPECT_EQ(ShellVerbRegistered(), true);
   EXPECT_TRUE(QFile::exists(QString::fromLocal8Bit(ShellVerbDesktopPath())));
 
   // Unchecking removes both keys and the desktop entry.
-  TOptionsBox again(nullptr);
+  TOptionsBox again(*env.Settings, nullptr);
   EXPECT_TRUE(again.chkExplorerMenu->isChecked());
   again.chkExplorerMenu->setChecked(false);
   again.cmdOKClick();
@@ -162,13 +156,13 @@ TEST(OptionsBoxWidget, OkStoresEverything) {
 
 TEST(OptionsBoxWidget, DefaultColorsStayPrivateUntilOk) {
   TOptionsEnv env;
-  PieColors[pcBackground] = RgbToColor(1, 1, 1);
-  TOptionsBox box(nullptr);
+  env.Settings->Change([](TSettingValues& v) { v.PieColors[pcBackground] = RgbToColor(1, 1, 1); });
+  TOptionsBox box(*env.Settings, nullptr);
   box.Button1Click();
   EXPECT_EQ(box.WorkColors, DefaultPieColors);
-  EXPECT_EQ(PieColors[pcBackground], RgbToColor(1, 1, 1));
+  EXPECT_EQ((*env.Settings)->PieColors[pcBackground], RgbToColor(1, 1, 1));
   box.reject();
-  EXPECT_EQ(PieColors[pcBackground], RgbToColor(1, 1, 1));
+  EXPECT_EQ((*env.Settings)->PieColors[pcBackground], RgbToColor(1, 1, 1));
   if (qEnvironmentVariableIsSet("KORVANE_GRAB_DIR")) {
     box.show();
     box.grab().save(qEnvironmentVariable("KORVANE_GRAB_DIR") + QStringLiteral("/options.png"));
