@@ -3,6 +3,8 @@
 
 #include "ui/main/FolderPie.h"
 
+#include "charts/FolderColors.h"
+#include "charts/FolderColorsSetting.h"
 #include "charts/ui/SimpleControls.h"
 #include "config/Options.h"
 #include "platform/DirEnum.h"
@@ -246,6 +248,8 @@ TPiePage::TPiePage(IPageHost& host, QWidget* page) : QWidget(page), host_(host) 
   chart_->Picture = &pieBitmap_;
   chart_->CloseLastSection = true;
   ApplyPieSettings();
+  // The next showing draws the sections in the chosen colours.
+  connect(&FolderColorsSetting(), &TFolderColorsSetting::Changed, this, [this] { shownPath_.clear(); });
   connect(&host_.Current(), &TCurrentFolder::Changed, this, [this] {
     const TCurrentFolder& current = host_.Current();
     if (!current.Drive.isNull()) ShowDrive(current.Drive, FormatSize(current.DriveTotal));
@@ -316,7 +320,8 @@ void TPiePage::BuildFolderPie(TTreeNode* node) {
   const TSectionInfo& self = *SectionInfos[0];
   ShowPieItem(self.Name, path, TSectionKind::Folder, self.Wasted, self.Size);
   for (const TPieSlice& slice : sections.Slices) {
-    TPieSection* section = chart_->AddSection(slice.Caption, PieColors[slice.ColorIndex], slice.Angle);
+    TPieSection* section =
+        chart_->AddSection(slice.Caption, SliceColor(slice, PieColors, FolderColorsSetting().ColorEachFolder()), slice.Angle);
     section->Node = slice.Node;
     section->InfoIndex = slice.InfoIndex;
   }

@@ -1,5 +1,7 @@
 // The pie page headless: the sections built for a folder, the captions, rebuilding, and the mouse.
 
+#include "charts/FolderColors.h"
+#include "charts/FolderColorsSetting.h"
 #include "charts/ui/SimpleControls.h"
 #include "config/Options.h"
 #include "scan/FolderSize.h"
@@ -453,4 +455,30 @@ TEST(FolderPieWidget, RightClickOpensTheMenuOfAFileOrFolderButNotOfASummary) {
   Click(page.FolderPie, InsideSection(chart, 0), Qt::RightButton);
   EXPECT_EQ(menus.size(), 1u);
   EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\two"));
+}
+
+TEST(FolderPieWidget, EachFolderHasAColourOfItsOwnByRankAndTheSingleColourIsOneSettingAway) {
+  TPieEnv env;
+  TMainForm form({QStringLiteral("T:\\")});
+  env.Start(form);
+  ASSERT_TRUE(FolderColorsSetting().ColorEachFolder()) << "on for new settings";
+  TPieEnv::Show(form, QStringLiteral("T:\\two"));
+  THPieChart& chart = form.PiePage->Chart();
+  ASSERT_EQ(Captions(chart), (QStringList{QStringLiteral("left"), QStringLiteral("right"),
+                                          QString::fromLatin1(FilesInThisFolderText)}));
+  EXPECT_EQ(chart.SectionAt(0)->Color, FolderPalette[0]);
+  EXPECT_EQ(chart.SectionAt(1)->Color, FolderPalette[1]);
+  EXPECT_EQ(chart.SectionAt(2)->Color, PieColors[pcFilesInCurrentFolder]);
+
+  // Shown smallest first, every folder keeps its colour.
+  form.cmdViewPieSortAscending->trigger();
+  ASSERT_EQ(chart.SectionAt(0)->Caption, QString::fromLatin1(FilesInThisFolderText));
+  EXPECT_EQ(chart.SectionAt(1)->Color, FolderPalette[1]);
+  EXPECT_EQ(chart.SectionAt(2)->Color, FolderPalette[0]);
+
+  FolderColorsSetting().SetColorEachFolder(false);
+  TPieEnv::Show(form, QStringLiteral("T:\\two"));
+  EXPECT_EQ(chart.SectionAt(1)->Color, PieColors[pcNormalFolder]);
+  EXPECT_EQ(chart.SectionAt(2)->Color, PieColors[pcNormalFolder]);
+  FolderColorsSetting().SetColorEachFolder(true);
 }
