@@ -2,6 +2,7 @@
 
 #include "ui/main/MainForm.h"
 
+#include "charts/PaletteColors.h"
 #include "config/Options.h"
 #include "scan/FolderSize.h"
 #include "scan/ScanSession.h"
@@ -17,6 +18,7 @@
 #include "ui/main/WastedPage.h"
 #include "ui/main/FolderTreeModel.h"
 
+#include <QApplication>
 #include <QAction>
 #include <QActionGroup>
 #include <QComboBox>
@@ -57,6 +59,8 @@ QString LongHint(const QString& hint) { return hint.contains(QLatin1Char('|')) ?
 TMainForm::TMainForm(QStringList arguments, QWidget* parent)
     : QMainWindow(parent), session_(std::make_unique<TScanSession>(*this)), arguments_(std::move(arguments)) {
   setObjectName(QStringLiteral("MainForm"));
+  // What the window draws itself follows the desktop's light or dark scheme.
+  SetSystemPalette(SystemPaletteFrom(QApplication::palette()));
   try {
     BuildActions();
     BuildMenus();

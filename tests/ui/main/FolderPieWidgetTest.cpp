@@ -469,6 +469,8 @@ TEST(FolderPieWidget, EachFolderHasAColourOfItsOwnByRankAndTheSingleColourIsOneS
   EXPECT_EQ(chart.SectionAt(0)->Color, FolderPalette[0]);
   EXPECT_EQ(chart.SectionAt(1)->Color, FolderPalette[1]);
   EXPECT_EQ(chart.SectionAt(2)->Color, PieColors[pcFilesInCurrentFolder]);
+  if (qEnvironmentVariableIsSet("KORVANE_GRAB_DIR"))
+    form.grab().save(qEnvironmentVariable("KORVANE_GRAB_DIR") + QStringLiteral("/pie-colour-each-folder.png"));
 
   // Shown smallest first, every folder keeps its colour.
   form.cmdViewPieSortAscending->trigger();
