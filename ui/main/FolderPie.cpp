@@ -152,7 +152,9 @@ void TFolderPieBox::SetPieCursor(int32_t k) {
 void TFolderPieBox::paintEvent(QPaintEvent* e) {
   QPainter p(this);
   p.fillRect(e->rect(), palette().color(QPalette::Window));
-  p.drawImage(e->rect().topLeft(), screen_.Image(), e->rect());
+  const QRect r = e->rect();
+  const qreal scale = screen_.Image().devicePixelRatio();
+  p.drawImage(QRectF(r), screen_.Image(), QRectF(r.x() * scale, r.y() * scale, r.width() * scale, r.height() * scale));
 }
 
 void TFolderPieBox::mouseMoveEvent(QMouseEvent* e) {
@@ -241,7 +243,7 @@ TPiePage::TPiePage(IPageHost& host, QWidget* page) : QWidget(page), host_(host) 
 
   const int width = std::max(FolderPie->width(), 1);
   const int height = std::max(FolderPie->height(), 1);
-  pieBitmap_.SetSize(width, height);
+  pieBitmap_.SetSize(width, height, FolderPie->devicePixelRatioF());
   FolderPie->SetScreenSize(width, height);
   chart_ = std::make_unique<THPieChart>(&pieBitmap_.Canvas(), width, height);
   chart_->PaintTarget = FolderPie;
@@ -277,7 +279,7 @@ void TPiePage::LayoutPie() {
   const int width = FolderPie->width();
   const int height = FolderPie->height();
   chart_->SetSize(width, height);
-  pieBitmap_.SetSize(width, height);
+  pieBitmap_.SetSize(width, height, FolderPie->devicePixelRatioF());
   FolderPie->SetScreenSize(width, height);
   chart_->EndUpdate();
 }

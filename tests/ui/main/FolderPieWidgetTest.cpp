@@ -254,9 +254,11 @@ TEST(FolderPieWidget, FilesAddedSinceTheScanPushPastTheCircleAndComingBackDoesNo
   // The drawing stops at the full circle: the largest section covers all of it.
   const TColor fileColor = ColorToRgb(PieColors[5]);
   const QColor expected(RedOf(fileColor), GreenOf(fileColor), BlueOf(fileColor));
+  const QImage& picture = form.PiePage->PieBitmap().Image();
   for (double angle : {10.0, 100.0, 200.0, 300.0, 350.0}) {
-    const QPoint p = chart.PointAt(angle, chart.Radius() / 2);
-    EXPECT_EQ(form.PiePage->PieBitmap().Image().pixelColor(p), expected) << angle;
+    // In device pixels when the screen has more than one per pixel (QT_SCALE_FACTOR).
+    const QPoint p = (QPointF(chart.PointAt(angle, chart.Radius() / 2)) * picture.devicePixelRatio()).toPoint();
+    EXPECT_EQ(picture.pixelColor(p), expected) << angle;
   }
 }
 
@@ -291,12 +293,14 @@ TEST(FolderPieWidget, MouseMovesRedrawOnlyTheTwoLabelsAndFillTheHeader) {
   const QImage after = page.FolderPie->Screen();
   int changedOutside = 0;
   int changedInside = 0;
+  const qreal scale = after.devicePixelRatio();
   for (int y = 0; y < after.height(); ++y)
     for (int x = 0; x < after.width(); ++x) {
       if (before.pixel(x, y) == after.pixel(x, y)) continue;
+      const int px = static_cast<int>(x / scale), py = static_cast<int>(y / scale);
       bool inBox = false;
       for (const TRect& r : page.FolderPie->PaintedRects)
-        inBox = inBox || (x >= r.Left && x < r.Right && y >= r.Top && y < r.Bottom);
+        inBox = inBox || (px >= r.Left && px < r.Right && py >= r.Top && py < r.Bottom);
       ++(inBox ? changedInside : changedOutside);
     }
   EXPECT_EQ(changedOutside, 0);
