@@ -174,23 +174,33 @@ void TBitmapCanvas::EndPaint(QPainter* painter) { delete painter; }
 
 std::optional<QImage> TBitmapCanvas::ReadPixels(const TRect& rect) const {
   if (!image_ || image_->isNull()) return std::nullopt;
-  return image_->copy(QRect(rect.Left, rect.Top, rect.Width(), rect.Height()));
+  const qreal scale = image_->devicePixelRatio();
+  if (scale == 1.0) return image_->copy(QRect(rect.Left, rect.Top, rect.Width(), rect.Height()));
+  // The device pixels under the rectangle; drawn into a rectangle of the same size, they land 1:1.
+  const QRect device = QRectF(rect.Left * scale, rect.Top * scale, rect.Width() * scale, rect.Height() * scale).toAlignedRect();
+  QImage pixels = image_->copy(device);
+  pixels.setDevicePixelRatio(scale);
+  return pixels;
 }
 
 TBitmap::TBitmap(int width, int height) { SetSize(width, height); }
 
-void TBitmap::SetSize(int width, int height) {
+void TBitmap::SetSize(int width, int height, qreal scale) {
   width = std::max(0, width);
   height = std::max(0, height);
-  if (width == image_.width() && height == image_.height()) return;
+  if (!(scale > 0)) scale = 1.0;
+  if (width == width_ && height == height_ && (image_.isNull() || image_.devicePixelRatio() == scale)) return;
+  width_ = width;
+  height_ = height;
   QImage image;
   if (width > 0 && height > 0) {
-    image = QImage(width, height, QImage::Format_RGB32);
+    image = QImage(QSizeF(width * scale, height * scale).toSize(), QImage::Format_RGB32);
+    image.setDevicePixelRatio(scale);
     image.fill(Qt::white);
     if (!image_.isNull()) {
       QPainter painter(&image);
       painter.setCompositionMode(QPainter::CompositionMode_Source);
-      painter.drawImage(0, 0, image_);
+      painter.drawImage(QPointF(0, 0), image_);
     }
   }
   image_ = std::move(image);

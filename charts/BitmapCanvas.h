@@ -62,15 +62,20 @@ public:
   TBitmap& operator=(const TBitmap&) = delete;
   virtual ~TBitmap() = default;
 
-  int Width() const { return image_.width(); }
-  int Height() const { return image_.height(); }
-  // Keeps the pixels that stay inside; new ones are white.
-  void SetSize(int width, int height);
+  // The size in pixels the canvas is drawn in.
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  // Keeps the pixels that stay inside; new ones are white. With a scale above 1 (a screen's
+  // device pixel ratio) the image holds that many device pixels per pixel, so that what is drawn
+  // in pixels is sharp on the screen.
+  void SetSize(int width, int height, qreal scale = 1.0);
   TCanvas& Canvas() { return canvas_; }
   const TCanvas& Canvas() const { return canvas_; }
   const QImage& Image() const { return image_; }
 
 private:
+  int width_ = 0;
+  int height_ = 0;
   QImage image_;
   TBitmapCanvas canvas_{&image_};
 };

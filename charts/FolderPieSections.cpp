@@ -1,11 +1,13 @@
 #include "charts/FolderPieSections.h"
 
+#include "config/PieColors.h"
 #include "platform/DirEnum.h"
 #include "scan/FolderSize.h"
 #include "scan/FolderTree.h"
 #include "scan/Format.h"
 #include "scan/PathFunctions.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -77,6 +79,21 @@ private:
   TFolderPieSections& out_;
 };
 
+// Ranks the subfolder slices by their angle, largest first; equal angles by name.
+void RankFolders(std::vector<TPieSlice>& slices, const std::vector<TSectionInfo>& infos) {
+  std::vector<size_t> folders;
+  for (size_t i = 0; i < slices.size(); ++i)
+    if (slices[i].ColorIndex == pcNormalFolder) folders.push_back(i);
+  std::stable_sort(folders.begin(), folders.end(), [&](size_t a, size_t b) {
+    if (slices[a].Angle != slices[b].Angle) return slices[a].Angle > slices[b].Angle;
+    const QString& nameA = infos[static_cast<size_t>(slices[a].InfoIndex)].Name;
+    const QString& nameB = infos[static_cast<size_t>(slices[b].InfoIndex)].Name;
+    const int byName = nameA.compare(nameB, Qt::CaseInsensitive);
+    return byName != 0 ? byName < 0 : nameA < nameB;
+  });
+  for (size_t rank = 0; rank < folders.size(); ++rank) slices[folders[rank]].FolderRank = static_cast<int>(rank);
+}
+
 }  // namespace
 
 TFolderPieSections BuildFolderPieSections(TTreeNode& node, const QString& path, const TFolderPieSettings& settings) {
@@ -106,7 +123,7 @@ TFolderPieSections BuildFolderPieSections(TTreeNode& node, const QString& path, 
     TTreeNode* child = node.Child(i);
     const TFolderSize* childRec = child->Data();
     // A folder the scan has not reached yet counts as empty.
-    b.Add(child->Text(), path, 2, TSectionKind::Folder, TAccumulate::Folders, child, settings.MinFolderAngle,
+    b.Add(child->Text(), path, pcNormalFolder, TSectionKind::Folder, TAccumulate::Folders, child, settings.MinFolderAngle,
           childRec ? TotalWastedAtIndex(*childRec, settings.ClusterIndex) : 0, childRec ? childRec->TotalSize : 0,
           total);
   }
@@ -128,5 +145,6 @@ TFolderPieSections BuildFolderPieSections(TTreeNode& node, const QString& path, 
   }
   b.Add(QString::fromLatin1(OtherSmallerFoldersText), QString(), 4, TSectionKind::Summary, TAccumulate::None, nullptr,
         0, out.OtherFoldersWasted, out.OtherFoldersSize, total);
+  RankFolders(out.Slices, out.Infos);
   return out;
 }

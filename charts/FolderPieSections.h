@@ -56,6 +56,9 @@ struct TPieSlice {
   QString Caption;
   // Index into the pie colours.
   int ColorIndex = 0;
+  // A subfolder's place among the pie's subfolders by size (0 = the largest; equal sizes by
+  // name); -1 for the other sections.
+  int FolderRank = -1;
   double Angle = 0;
   TTreeNode* Node = nullptr;
   // The section's entry in TFolderPieSections::Infos.

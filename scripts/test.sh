@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Korvane and runs every test; then builds the core and its
-# tests again with AddressSanitizer and UndefinedBehaviorSanitizer and runs those, and last the
-# window tests under the same sanitizers.
+# Installs what is missing, builds Korvane and runs every test, makes the Debian package from that
+# build and checks it; then builds the core and its tests again with AddressSanitizer and
+# UndefinedBehaviorSanitizer and runs those, and last the window tests under the same sanitizers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -10,6 +10,10 @@ jobs=$(nproc)
 cmake -S . -B build -G Ninja
 cmake --build build -j "$jobs"
 (cd build && ctest --output-on-failure -j "$jobs")
+
+# The Debian package, made from this build (nothing is compiled again) and read back.
+bash scripts/package.sh build build
+bash tests/install/PackageTest.sh "build/korvane_$(sed -nE 's/^project\(Korvane VERSION ([0-9.]+).*/\1/p' CMakeLists.txt)_$(dpkg --print-architecture).deb" .
 
 cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DKORVANE_CORE_ONLY=ON -DKORVANE_SANITIZE=ON

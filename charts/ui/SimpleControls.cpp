@@ -10,7 +10,7 @@
 #include <numbers>
 
 void TBltBitmap::MakeLike(const TBitmap& other) {
-  SetSize(other.Width(), other.Height());
+  SetSize(other.Width(), other.Height(), other.Image().isNull() ? 1.0 : other.Image().devicePixelRatio());
   Canvas().Brush = TBrush{clWindowFrame, TBrushStyle::Solid};
   Canvas().FillRect(TRect{0, 0, Width(), Height()});
 }
@@ -155,7 +155,8 @@ void TSimplePieGauge::DrawPercent(TBitmap& image, const TRect& rect) const {
 }
 
 void TSimplePieGauge::PaintGauge(TBitmap& image) const {
-  image.SetSize(width(), height());
+  // At the screen's device pixels, so that the disk and its figure are sharp at any scale.
+  image.SetSize(width(), height(), devicePixelRatioF());
   PaintBlack(image);
   TRect rect{0, 0, width(), height()};
   if (borderStyle_ == TBorderStyle::Single) rect = TRect{1, 1, width() - 1, height() - 1};

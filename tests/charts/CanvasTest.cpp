@@ -267,4 +267,42 @@ TEST(CanvasBitmap, ResizingKeepsWhatStaysInside) {
   EXPECT_TRUE(bitmap.Image().isNull());
 }
 
+TEST(CanvasBitmap, AtTwoDevicePixelsPerPixelShapesAndCopiesKeepTheirPixelsSharp) {
+  // What a screen at 200% shows: the bitmap is sized and drawn in pixels, and holds two device
+  // pixels each way per pixel.
+  TBitmap source(10, 10);
+  source.SetSize(10, 10, 2.0);
+  EXPECT_EQ(source.Width(), 10);
+  EXPECT_EQ(source.Image().width(), 20);
+  TCanvas& canvas = source.Canvas();
+  canvas.Brush = TBrush{Red, TBrushStyle::Solid};
+  canvas.FillRect(TRect{2, 2, 6, 5});
+  // Pixels 2..5 x 2..4 are device pixels 4..11 x 4..9, with nothing half-covered around them.
+  EXPECT_EQ(PixelAt(source, 4, 4), Red);
+  EXPECT_EQ(PixelAt(source, 11, 9), Red);
+  EXPECT_EQ(PixelAt(source, 3, 4), White);
+  EXPECT_EQ(PixelAt(source, 12, 9), White);
+  EXPECT_EQ(PixelAt(source, 11, 10), White);
+  // A one-pixel pen draws a thin line: one device pixel, not two.
+  canvas.Pen = TPen{Blue, TPenStyle::Solid, 1};
+  canvas.MoveTo(0, 8);
+  canvas.LineTo(10, 8);
+  int blueRows = 0;
+  for (int y = 14; y <= 19; ++y) blueRows += PixelAt(source, 10, y) == Blue;
+  EXPECT_EQ(blueRows, 1);
+
+  // A copy between two such bitmaps lands device pixel for device pixel.
+  TBitmap target(10, 10);
+  target.SetSize(10, 10, 2.0);
+  target.Canvas().CopyRect(TRect{0, 0, 4, 4}, source.Canvas(), TRect{2, 2, 6, 6});
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 8; ++x)
+      EXPECT_EQ(PixelAt(target, x, y), PixelAt(source, x + 4, y + 4)) << x << "," << y;
+  // Drawn at pixel 5: its device pixel 0 at the target's device pixel 10, unscaled.
+  target.Canvas().Draw(5, 0, source);
+  EXPECT_EQ(PixelAt(target, 10 + 3, 4), White);
+  EXPECT_EQ(PixelAt(target, 10 + 4, 4), Red);
+  EXPECT_EQ(PixelAt(target, 10 + 4, 3), White);
+}
+
 }  // namespace

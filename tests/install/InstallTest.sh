@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs the build into a temporary prefix and checks what a desktop and a software centre
 # read: the three programs answer --help and --version, the desktop entry and the AppStream
-# metadata pass their validators, and the icon, licence and help topics are where they belong.
+# metadata pass their validators, and the icon, licence, help topics, manual pages and bash
+# completion are where they belong.
 # usage: InstallTest.sh BUILD-FOLDER
 set -eu
 build=$1
@@ -43,4 +44,9 @@ units="$prefix/lib/systemd/user"
 [ -s "$units/korvane-snapshot.timer" ] || fail "korvane-snapshot.timer"
 grep -q '^OnCalendar=daily' "$units/korvane-snapshot.timer" || fail "the timer is not daily"
 grep -qx "ExecStart=$prefix/bin/korvane-scan --save %h" "$units/korvane-snapshot.service" || fail "korvane-snapshot.service"
+for program in korvane korvane-scan korvane-free; do
+  [ -s "$prefix/share/man/man1/$program.1" ] || fail "manual page $program.1"
+  MANPATH="$prefix/share/man" man -w "$program" >/dev/null 2>&1 || fail "man -w $program finds no page in $prefix"
+  [ -s "$prefix/share/bash-completion/completions/$program" ] || fail "bash completion of $program"
+done
 echo "installed and validated in $prefix"

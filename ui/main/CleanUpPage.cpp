@@ -136,9 +136,9 @@ void TCleanUpPage::SetPanelColors(TPanel& p, bool highlighted) {
   QPalette pal = p.Panel->palette();
   pal.setColor(QPalette::Window, highlighted ? system.color(QPalette::Highlight) : system.color(QPalette::Button));
   p.Panel->setPalette(pal);
-  const QColor text = highlighted              ? QColor(Qt::white)
+  const QColor text = highlighted              ? system.color(QPalette::HighlightedText)
                      : !p.Panel->isEnabled()  ? system.color(QPalette::Disabled, QPalette::WindowText)
-                                              : QColor(Qt::black);
+                                              : system.color(QPalette::ButtonText);
   for (QLabel* l : {p.Label, p.Shortcut}) {
     QPalette lp = l->palette();
     lp.setColor(QPalette::WindowText, text);

@@ -128,9 +128,8 @@ TFolderInfoPage::TFolderInfoPage(IPageHost& host, QWidget* page) : QWidget(page)
       auto* value = new QLabel(panWebFolderInfoSizeSupport2);
       value->setObjectName(QLatin1String(names[col][r]));
       value->setFont(ArialFont(10, true));
-      QPalette pal = value->palette();
-      pal.setColor(QPalette::WindowText, Qt::black);
-      value->setPalette(pal);
+      // The page is drawn on the palette's Base colour.
+      value->setForegroundRole(QPalette::Text);
       value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
       value->setGeometry(left + 66, rows[r], 88, 18);
       value->setCursor(Qt::PointingHandCursor);

@@ -3,6 +3,8 @@
 
 #include "ui/main/FolderPie.h"
 
+#include "charts/FolderColors.h"
+#include "charts/FolderColorsSetting.h"
 #include "charts/ui/SimpleControls.h"
 #include "config/Options.h"
 #include "platform/DirEnum.h"
@@ -151,7 +153,9 @@ void TFolderPieBox::SetPieCursor(int32_t k) {
 void TFolderPieBox::paintEvent(QPaintEvent* e) {
   QPainter p(this);
   p.fillRect(e->rect(), palette().color(QPalette::Window));
-  p.drawImage(e->rect().topLeft(), screen_.Image(), e->rect());
+  const QRect r = e->rect();
+  const qreal scale = screen_.Image().devicePixelRatio();
+  p.drawImage(QRectF(r), screen_.Image(), QRectF(r.x() * scale, r.y() * scale, r.width() * scale, r.height() * scale));
 }
 
 void TFolderPieBox::mouseMoveEvent(QMouseEvent* e) {
@@ -240,7 +244,7 @@ TPiePage::TPiePage(IPageHost& host, QWidget* page) : QWidget(page), host_(host) 
 
   const int width = std::max(FolderPie->width(), 1);
   const int height = std::max(FolderPie->height(), 1);
-  pieBitmap_.SetSize(width, height);
+  pieBitmap_.SetSize(width, height, FolderPie->devicePixelRatioF());
   FolderPie->SetScreenSize(width, height);
   chart_ = std::make_unique<THPieChart>(&pieBitmap_.Canvas(), width, height);
   chart_->PaintTarget = FolderPie;
@@ -254,6 +258,8 @@ TPiePage::TPiePage(IPageHost& host, QWidget* page) : QWidget(page), host_(host) 
     Forget();
     host_.RefillIfCurrent(pgPie);
   });
+  // The next showing draws the sections in the chosen colours.
+  connect(&FolderColorsSetting(), &TFolderColorsSetting::Changed, this, [this] { shownPath_.clear(); });
   connect(&host_.Current(), &TCurrentFolder::Changed, this, [this] {
     const TCurrentFolder& current = host_.Current();
     if (!current.Drive().isNull()) ShowDrive(current.Drive(), FormatSize(current.DriveTotal()));
@@ -283,7 +289,7 @@ void TPiePage::LayoutPie() {
   const int width = FolderPie->width();
   const int height = FolderPie->height();
   chart_->SetSize(width, height);
-  pieBitmap_.SetSize(width, height);
+  pieBitmap_.SetSize(width, height, FolderPie->devicePixelRatioF());
   FolderPie->SetScreenSize(width, height);
   chart_->EndUpdate();
 }
@@ -327,7 +333,8 @@ void TPiePage::BuildFolderPie(TTreeNode* node) {
   const TSectionInfo& self = *SectionInfos[0];
   ShowPieItem(self.Name, path, TSectionKind::Folder, self.Wasted, self.Size);
   for (const TPieSlice& slice : sections.Slices) {
-    TPieSection* section = chart_->AddSection(slice.Caption, values.PieColors[slice.ColorIndex], slice.Angle);
+    TPieSection* section =
+        chart_->AddSection(slice.Caption, SliceColor(slice, values.PieColors, FolderColorsSetting().ColorEachFolder()), slice.Angle);
     section->Node = slice.Node;
     section->InfoIndex = slice.InfoIndex;
   }

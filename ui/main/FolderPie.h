@@ -41,7 +41,8 @@ public:
   TCanvas& Canvas() override { return screen_.Canvas(); }
   void Painted(const TRect& rect) override;
   const QImage& Screen() const { return screen_.Image(); }
-  void SetScreenSize(int width, int height) { screen_.SetSize(width, height); }
+  // Sized in pixels, held at the screen's device pixel ratio.
+  void SetScreenSize(int width, int height) { screen_.SetSize(width, height, devicePixelRatioF()); }
 
   int32_t PieCursor() const { return cursor_; }
   // Switches to cursor slot k at once; nothing when it is already shown.

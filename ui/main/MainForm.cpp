@@ -3,6 +3,7 @@
 #include "ui/main/HistoryCommands.h"
 #include "ui/main/MainForm.h"
 
+#include "charts/PaletteColors.h"
 #include "config/Options.h"
 #include "scan/FolderSize.h"
 #include "scan/ScanSession.h"
@@ -17,6 +18,7 @@
 #include "ui/main/WastedPage.h"
 #include "ui/main/FolderTreeModel.h"
 
+#include <QApplication>
 #include <QAction>
 #include <QActionGroup>
 #include <QComboBox>
@@ -55,6 +57,8 @@ TMainForm::TMainForm(QStringList arguments, QWidget* parent)
   connect(&settings_, &TSettings::Changed, this, &TMainForm::FollowSettings);
   // The settings are saved when the window closes, or when the program is ended without that.
   connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] { FormDestroy(); });
+  // What the window draws itself follows the desktop's light or dark scheme.
+  SetSystemPalette(SystemPaletteFrom(QApplication::palette()));
   try {
     BuildActions();
     BuildMenus();

@@ -3,6 +3,7 @@
 
 #include "ui/main/MainForm.h"
 
+#include "charts/FolderColorsSetting.h"
 #include "charts/ui/BarChartBox.h"
 
 #include "config/Options.h"
@@ -74,6 +75,7 @@ void TMainForm::FormCreate() {
   current_.SetDrive(QChar(), 0, 0, 0);
   session_->SetSelectedClusterIndex(0);
   settings_.Load();
+  FolderColorsSetting().Load(settings_->PieColors);
   if (CreationHook()) CreationHook()();
   std::srand(static_cast<unsigned>(std::random_device{}()));
   // The hint line: QMainWindow hands every status tip to the status bar, which shows it over the

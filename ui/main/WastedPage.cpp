@@ -131,9 +131,7 @@ TWastedPage::TWastedPage(QWidget* parent, IPageHost* host) : QScrollArea(parent)
   QFont linkFont = font();
   linkFont.setUnderline(true);
   txtWebReduceWaste->setFont(linkFont);
-  QPalette linkPalette = txtWebReduceWaste->palette();
-  linkPalette.setColor(QPalette::WindowText, Qt::blue);
-  txtWebReduceWaste->setPalette(linkPalette);
+  txtWebReduceWaste->setForegroundRole(QPalette::Link);
   txtWebReduceWaste->setGeometry(1 + 3 * PanelWidth + 2, 1, RowWidth - 3 * PanelWidth - 6, PanelHeight);
   txtWebReduceWaste->installEventFilter(this);
 

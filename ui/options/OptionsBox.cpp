@@ -3,6 +3,7 @@
 #include "ui/options/OptionsBox.h"
 
 #include "charts/Canvas.h"
+#include "charts/FolderColorsSetting.h"
 #include "config/OptionsValues.h"
 #include "config/Settings.h"
 #include "config/ShellVerb.h"
@@ -76,6 +77,11 @@ TOptionsBox::TOptionsBox(TSettings& settings, QWidget* owner) : QDialog(owner), 
   colorsLayout->addWidget(TheColorButton, 1, 1);
   Button1 = new QPushButton(QStringLiteral("&Default colors"), colors);
   colorsLayout->addWidget(Button1, 1, 2);
+  // Off: every subfolder in the "Pie - Normal Folder" colour.
+  chkColorEachFolder = new QCheckBox(QStringLiteral("Colour each &folder"), colors);
+  chkColorEachFolder->setObjectName(QStringLiteral("chkColorEachFolder"));
+  chkColorEachFolder->setChecked(FolderColorsSetting().ColorEachFolder());
+  colorsLayout->addWidget(chkColorEachFolder, 2, 0, 1, 3);
   grid->addWidget(colors, 0, 0, 2, 1);
 
   // Preferences.
@@ -259,6 +265,7 @@ void TOptionsBox::cmdOKClick() {
   values.DrivesToAutoScan = MergeAutoScanLetters(settings_->DrivesToAutoScan, ListedLetters(), CheckedLetters());
   values.Angles = *check.Angles;
   StoreOptionsValues(values, settings_);
+  FolderColorsSetting().SetColorEachFolder(chkColorEachFolder->isChecked());
   Accepted = true;
   accept();
 }

@@ -39,6 +39,7 @@ public:
   QListWidget* lbColors = nullptr;
   QFrame* TheColorButton = nullptr;
   QPushButton* Button1 = nullptr;
+  QCheckBox* chkColorEachFolder = nullptr;
   QCheckBox* chkIncludeWasted = nullptr;
   QCheckBox* chkShowFileNames = nullptr;
   QCheckBox* chkAutoExpand = nullptr;

@@ -1,5 +1,7 @@
 // The pie page headless: the sections built for a folder, the captions, rebuilding, and the mouse.
 
+#include "charts/FolderColors.h"
+#include "charts/FolderColorsSetting.h"
 #include "charts/ui/SimpleControls.h"
 #include "config/Options.h"
 #include "scan/FolderSize.h"
@@ -253,9 +255,11 @@ TEST(FolderPieWidget, FilesAddedSinceTheScanPushPastTheCircleAndComingBackDoesNo
   // The drawing stops at the full circle: the largest section covers all of it.
   const TColor fileColor = ColorToRgb(form.Settings()->PieColors[5]);
   const QColor expected(RedOf(fileColor), GreenOf(fileColor), BlueOf(fileColor));
+  const QImage& picture = Child<TPiePage>(form)->PieBitmap().Image();
   for (double angle : {10.0, 100.0, 200.0, 300.0, 350.0}) {
-    const QPoint p = chart.PointAt(angle, chart.Radius() / 2);
-    EXPECT_EQ(Child<TPiePage>(form)->PieBitmap().Image().pixelColor(p), expected) << angle;
+    // In device pixels when the screen has more than one per pixel (QT_SCALE_FACTOR).
+    const QPoint p = (QPointF(chart.PointAt(angle, chart.Radius() / 2)) * picture.devicePixelRatio()).toPoint();
+    EXPECT_EQ(picture.pixelColor(p), expected) << angle;
   }
 }
 
@@ -319,12 +323,14 @@ TEST(FolderPieWidget, MouseMovesRedrawOnlyTheTwoLabelsAndFillTheHeader) {
   const QImage after = page.FolderPie->Screen();
   int changedOutside = 0;
   int changedInside = 0;
+  const qreal scale = after.devicePixelRatio();
   for (int y = 0; y < after.height(); ++y)
     for (int x = 0; x < after.width(); ++x) {
       if (before.pixel(x, y) == after.pixel(x, y)) continue;
+      const int px = static_cast<int>(x / scale), py = static_cast<int>(y / scale);
       bool inBox = false;
       for (const TRect& r : page.FolderPie->PaintedRects)
-        inBox = inBox || (x >= r.Left && x < r.Right && y >= r.Top && y < r.Bottom);
+        inBox = inBox || (px >= r.Left && px < r.Right && py >= r.Top && py < r.Bottom);
       ++(inBox ? changedInside : changedOutside);
     }
   EXPECT_EQ(changedOutside, 0);
@@ -483,4 +489,32 @@ TEST(FolderPieWidget, RightClickOpensTheMenuOfAFileOrFolderButNotOfASummary) {
   Click(page.FolderPie, InsideSection(chart, 0), Qt::RightButton);
   EXPECT_EQ(menus.size(), 1u);
   EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\two"));
+}
+
+TEST(FolderPieWidget, EachFolderHasAColourOfItsOwnByRankAndTheSingleColourIsOneSettingAway) {
+  TPieEnv env;
+  TMainForm form({QStringLiteral("T:\\")});
+  env.Start(form);
+  ASSERT_TRUE(FolderColorsSetting().ColorEachFolder()) << "on for new settings";
+  TPieEnv::Show(form, QStringLiteral("T:\\two"));
+  THPieChart& chart = form.PiePage->Chart();
+  ASSERT_EQ(Captions(chart), (QStringList{QStringLiteral("left"), QStringLiteral("right"),
+                                          QString::fromLatin1(FilesInThisFolderText)}));
+  EXPECT_EQ(chart.SectionAt(0)->Color, FolderPalette[0]);
+  EXPECT_EQ(chart.SectionAt(1)->Color, FolderPalette[1]);
+  EXPECT_EQ(chart.SectionAt(2)->Color, PieColors[pcFilesInCurrentFolder]);
+  if (qEnvironmentVariableIsSet("KORVANE_GRAB_DIR"))
+    form.grab().save(qEnvironmentVariable("KORVANE_GRAB_DIR") + QStringLiteral("/pie-colour-each-folder.png"));
+
+  // Shown smallest first, every folder keeps its colour.
+  form.cmdViewPieSortAscending->trigger();
+  ASSERT_EQ(chart.SectionAt(0)->Caption, QString::fromLatin1(FilesInThisFolderText));
+  EXPECT_EQ(chart.SectionAt(1)->Color, FolderPalette[1]);
+  EXPECT_EQ(chart.SectionAt(2)->Color, FolderPalette[0]);
+
+  FolderColorsSetting().SetColorEachFolder(false);
+  TPieEnv::Show(form, QStringLiteral("T:\\two"));
+  EXPECT_EQ(chart.SectionAt(1)->Color, PieColors[pcNormalFolder]);
+  EXPECT_EQ(chart.SectionAt(2)->Color, PieColors[pcNormalFolder]);
+  FolderColorsSetting().SetColorEachFolder(true);
 }

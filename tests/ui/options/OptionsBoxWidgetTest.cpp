@@ -3,6 +3,7 @@
 // start-up drives with an absent drive's choice kept, and the folder verb on and off.
 #include "ui/options/OptionsBox.h"
 
+#include "charts/FolderColorsSetting.h"
 #include "config/Registry.h"
 #include "config/Settings.h"
 #include "config/ShellVerb.h"
@@ -167,4 +168,27 @@ TEST(OptionsBoxWidget, DefaultColorsStayPrivateUntilOk) {
     box.show();
     box.grab().save(qEnvironmentVariable("KORVANE_GRAB_DIR") + QStringLiteral("/options.png"));
   }
+}
+
+TEST(OptionsBoxWidget, ColourEachFolderIsStoredOnOkOnly) {
+  TOptionsEnv env;
+  FolderColorsSetting().Load(PieColors);
+  {
+    TOptionsBox box(nullptr);
+    ASSERT_TRUE(box.chkColorEachFolder->isChecked()) << "on for new settings";
+    box.chkColorEachFolder->setChecked(false);
+    box.reject();
+  }
+  EXPECT_TRUE(FolderColorsSetting().ColorEachFolder()) << "Cancel keeps it";
+  TOptionsBox box(nullptr);
+  box.ProgramPath = QStringLiteral("/usr/bin/korvane");
+  box.chkColorEachFolder->setChecked(false);
+  box.cmdOKClick();
+  ASSERT_TRUE(box.Accepted);
+  EXPECT_FALSE(FolderColorsSetting().ColorEachFolder());
+  TFolderColorsSetting stored;
+  stored.Load(DefaultPieColors);
+  EXPECT_FALSE(stored.ColorEachFolder()) << "kept in the settings file";
+  EXPECT_EQ(PieColors, DefaultPieColors) << "the colour table is not touched";
+  FolderColorsSetting().SetColorEachFolder(true);
 }
