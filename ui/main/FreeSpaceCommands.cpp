@@ -88,10 +88,10 @@ void TMainForm::FreeSpaceCommand(int command) {
 
 void TMainForm::RefreshFolders(const QStringList& drivePaths) {
   for (const QString& drivePath : drivePaths) {
-    if (Scanning || session_->Scanning()) return;
+    if (scanning_ || session_->Scanning()) return;
     TTreeNode* nearest = session_->NearestFolder(drivePath);
     if (!nearest) continue;
-    const QString shown = CurrentPath;
+    const QString shown = current_.Path();
     SelectNode(nearest);
     RescanCurrentFolder();
     if (TTreeNode* back = session_->FindFolder(shown)) SelectNode(back);

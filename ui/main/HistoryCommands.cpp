@@ -33,14 +33,14 @@ THistoryCommands::THistoryCommands(TMainForm& form, QMenu* fileMenu) : QObject(&
 }
 
 void THistoryCommands::UpdateActions() {
-  const TDriveRecInfo* drive = form_.CurrentDrive.isNull() ? nullptr : form_.Session().Drive(form_.CurrentDrive);
+  const TDriveRecInfo* drive = form_.Current().Drive().isNull() ? nullptr : form_.Session().Drive(form_.Current().Drive());
   save_->setEnabled(!form_.Session().Scanning() && jobs_.Running() == 0 && drive && drive->Node && drive->Node->Data());
 }
 
 void THistoryCommands::SaveSnapshot() {
   UpdateActions();
   if (!save_->isEnabled()) return;
-  const TDriveRecInfo* drive = form_.Session().Drive(form_.CurrentDrive);
+  const TDriveRecInfo* drive = form_.Session().Drive(form_.Current().Drive());
   // Taken here, on the window's thread, where the tree lives; the worker gets a copy.
   TSnapshot snap = SnapshotOfTree(drive->Node);
   snap.Info.DrivePath = NodePath(drive->Node);

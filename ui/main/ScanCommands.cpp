@@ -179,7 +179,7 @@ bool TMainForm::GoToFolder(const QString& path) {
   rec = session_->Drive(letter);
   if (!rec || !rec->Node) return rec != nullptr;
   TTreeNode* target = session_->FindFolder(path);
-  if (!target && !Scanning && IsDirectory(path)) {
+  if (!target && !scanning_ && IsDirectory(path)) {
     // A folder made after the scan: its nearest scanned ancestor is read again, which brings it in.
     QString up = RemoveBackslash(path);
     TTreeNode* ancestor = nullptr;
@@ -251,7 +251,7 @@ void TMainForm::MapNetworkDrive() {
 void TMainForm::DisconnectNetworkDrive() {
   const bool done = RunNetworkDriveDialog(this, false);
   RebuildDriveBox();
-  if (!done || Scanning) return;
+  if (!done || scanning_) return;
   // A drive whose mapping went leaves the tree too, as Remove from Tree would take it out.
   const QString scanned = ScannedDrives();
   for (const QChar letter : scanned)

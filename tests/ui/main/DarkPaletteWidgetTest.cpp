@@ -108,7 +108,7 @@ TEST(DarkPaletteWidget, EveryLabelOnEveryPageIsReadable) {
   ShowFolderOnPage(form, QStringLiteral("T:\\Data"), 0);
   form.InvalidatePie();
   QApplication::processEvents();
-  const QImage& picture = form.PiePage->PieBitmap().Image();
+  const QImage& picture = Child<TPiePage>(form)->PieBitmap().Image();
   ASSERT_FALSE(picture.isNull());
   EXPECT_EQ(picture.pixelColor(1, 1), DarkPalette().color(QPalette::Base));
   if (qEnvironmentVariableIsSet("KORVANE_GRAB_DIR"))

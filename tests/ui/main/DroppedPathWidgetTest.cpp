@@ -31,9 +31,9 @@ TEST(DroppedPathWidget, AFolderWhoseNameIsNotUtf8IsTheOneOpened) {
   static_cast<QObject&>(form).event(&drop);
   for (int i = 0; i < 5; ++i) QApplication::processEvents();
 
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\bad") + QChar(0xDCFF) + QStringLiteral("dir"));
-  ASSERT_TRUE(form.CurrentNode && form.CurrentNode->Data());
-  EXPECT_EQ(form.CurrentNode->Data()->TotalSize, 10);
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\bad") + QChar(0xDCFF) + QStringLiteral("dir"));
+  ASSERT_TRUE(form.Current().Node() && form.Current().Node()->Data());
+  EXPECT_EQ(form.Current().Node()->Data()->TotalSize, 10);
 }
 
 }  // namespace

@@ -497,24 +497,24 @@ TEST(FolderPieWidget, EachFolderHasAColourOfItsOwnByRankAndTheSingleColourIsOneS
   env.Start(form);
   ASSERT_TRUE(FolderColorsSetting().ColorEachFolder()) << "on for new settings";
   TPieEnv::Show(form, QStringLiteral("T:\\two"));
-  THPieChart& chart = form.PiePage->Chart();
+  THPieChart& chart = Child<TPiePage>(form)->Chart();
   ASSERT_EQ(Captions(chart), (QStringList{QStringLiteral("left"), QStringLiteral("right"),
                                           QString::fromLatin1(FilesInThisFolderText)}));
   EXPECT_EQ(chart.SectionAt(0)->Color, FolderPalette[0]);
   EXPECT_EQ(chart.SectionAt(1)->Color, FolderPalette[1]);
-  EXPECT_EQ(chart.SectionAt(2)->Color, PieColors[pcFilesInCurrentFolder]);
+  EXPECT_EQ(chart.SectionAt(2)->Color, form.Settings()->PieColors[pcFilesInCurrentFolder]);
   if (qEnvironmentVariableIsSet("KORVANE_GRAB_DIR"))
     form.grab().save(qEnvironmentVariable("KORVANE_GRAB_DIR") + QStringLiteral("/pie-colour-each-folder.png"));
 
   // Shown smallest first, every folder keeps its colour.
-  form.cmdViewPieSortAscending->trigger();
+  Child<QAction>(form, "cmdViewPieSortAscending")->trigger();
   ASSERT_EQ(chart.SectionAt(0)->Caption, QString::fromLatin1(FilesInThisFolderText));
   EXPECT_EQ(chart.SectionAt(1)->Color, FolderPalette[1]);
   EXPECT_EQ(chart.SectionAt(2)->Color, FolderPalette[0]);
 
   FolderColorsSetting().SetColorEachFolder(false);
   TPieEnv::Show(form, QStringLiteral("T:\\two"));
-  EXPECT_EQ(chart.SectionAt(1)->Color, PieColors[pcNormalFolder]);
-  EXPECT_EQ(chart.SectionAt(2)->Color, PieColors[pcNormalFolder]);
+  EXPECT_EQ(chart.SectionAt(1)->Color, form.Settings()->PieColors[pcNormalFolder]);
+  EXPECT_EQ(chart.SectionAt(2)->Color, form.Settings()->PieColors[pcNormalFolder]);
   FolderColorsSetting().SetColorEachFolder(true);
 }

@@ -171,7 +171,7 @@ TEST(FreeSpacePage, AMoveOnAScannedDriveLeavesTheTargetAndItsAncestorsAsARescanW
   EXPECT_EQ(dataAfter.Files, data.Files);
   EXPECT_EQ(dataAfter.Folders, data.Folders);
   EXPECT_EQ(TotalsOf(form, QStringLiteral("T:\\")).Size, root.Size);
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data"));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Data"));
 }
 
 TEST(FreeSpacePage, PanelsLightUpOneAtATimeAndExplainThemselves) {

@@ -69,7 +69,7 @@ TEST(HistoryCommands, SaveSnapshotKeepsTheCurrentDrivesFiguresAndReportsFailures
     TEnvScope store("KORVANE_HISTORY", QFile::encodeName(file));
     TMainForm form({QStringLiteral("T:\\")});
     StartMainForm(form);
-    ASSERT_EQ(form.CurrentDrive, QLatin1Char('T'));
+    ASSERT_EQ(form.Current().Drive(), QLatin1Char('T'));
     SaveSnapshot(form);
     EXPECT_TRUE(boxes.empty());
 

@@ -172,15 +172,15 @@ TEST(OptionsBoxWidget, DefaultColorsStayPrivateUntilOk) {
 
 TEST(OptionsBoxWidget, ColourEachFolderIsStoredOnOkOnly) {
   TOptionsEnv env;
-  FolderColorsSetting().Load(PieColors);
+  FolderColorsSetting().Load((*env.Settings)->PieColors);
   {
-    TOptionsBox box(nullptr);
+    TOptionsBox box(*env.Settings, nullptr);
     ASSERT_TRUE(box.chkColorEachFolder->isChecked()) << "on for new settings";
     box.chkColorEachFolder->setChecked(false);
     box.reject();
   }
   EXPECT_TRUE(FolderColorsSetting().ColorEachFolder()) << "Cancel keeps it";
-  TOptionsBox box(nullptr);
+  TOptionsBox box(*env.Settings, nullptr);
   box.ProgramPath = QStringLiteral("/usr/bin/korvane");
   box.chkColorEachFolder->setChecked(false);
   box.cmdOKClick();
@@ -189,6 +189,6 @@ TEST(OptionsBoxWidget, ColourEachFolderIsStoredOnOkOnly) {
   TFolderColorsSetting stored;
   stored.Load(DefaultPieColors);
   EXPECT_FALSE(stored.ColorEachFolder()) << "kept in the settings file";
-  EXPECT_EQ(PieColors, DefaultPieColors) << "the colour table is not touched";
+  EXPECT_EQ((*env.Settings)->PieColors, DefaultPieColors) << "the colour table is not touched";
   FolderColorsSetting().SetColorEachFolder(true);
 }
