@@ -91,9 +91,8 @@ bool HoldsUserData(const TMountEntry& entry) {
 }
 
 const TMountsBelow::Node* TMountsBelow::Node::Find(std::string_view name) const {
-  for (const auto& [childName, child] : Children)
-    if (std::string_view(childName.constData(), static_cast<size_t>(childName.size())) == name) return child.get();
-  return nullptr;
+  const auto at = Index.constFind(QByteArray::fromRawData(name.data(), static_cast<qsizetype>(name.size())));
+  return at == Index.cend() ? nullptr : Children[*at].second.get();
 }
 
 TMountsBelow::TMountsBelow(const std::vector<TMountEntry>& table, const QByteArray& folder) {
@@ -105,6 +104,7 @@ TMountsBelow::TMountsBelow(const std::vector<TMountEntry>& table, const QByteArr
       if (name.isEmpty()) continue;
       const Node* found = node->Find(std::string_view(name.constData(), static_cast<size_t>(name.size())));
       if (!found) {
+        node->Index.insert(name, node->Children.size());
         node->Children.emplace_back(name, std::make_unique<Node>());
         found = node->Children.back().second.get();
       }
