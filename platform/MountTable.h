@@ -2,7 +2,6 @@
 // The host's mount table (/proc/self/mountinfo).
 
 #include <QByteArray>
-#include <QHash>
 
 #include <cstdint>
 #include <memory>
@@ -41,9 +40,6 @@ public:
   struct Node {
     bool MountPoint = false;
     std::vector<std::pair<QByteArray, std::unique_ptr<Node>>> Children;
-    // Positions in Children by name, so that a folder with many mount points below it is looked
-    // up in constant time.
-    QHash<QByteArray, size_t> Index;
     const Node* Find(std::string_view name) const;
   };
 
