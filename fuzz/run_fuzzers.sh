@@ -20,7 +20,7 @@ launcher=()
 if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache); fi
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ "${launcher[@]}" \
-  -DKORVANE_FUZZ=ON -DKORVANE_CORE_ONLY=ON -DKORVANE_TESTS=OFF >/dev/null
+  -DKORVANE_FUZZ=ON -DKORVANE_CORE_ONLY=ON -DKORVANE_TESTS=OFF -DKORVANE_BUILD_NUMBER=0 >/dev/null
 cmake --build "$build" -j "$(nproc)" --target korvane_fuzzers
 
 targets=("$@")
