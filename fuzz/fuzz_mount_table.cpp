@@ -45,6 +45,7 @@ void Walk(const TMountsBelow::Node* node, int depth) {
   FUZZ_CHECK(depth < 100000);
   for (const auto& [name, child] : node->Children) {
     FUZZ_CHECK(!name.isEmpty() && !name.contains('/'));
+    FUZZ_CHECK(node->Find(std::string_view(name.constData(), static_cast<size_t>(name.size()))) == child.get());
     Walk(child.get(), depth + 1);
   }
 }

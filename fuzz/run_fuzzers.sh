@@ -8,7 +8,7 @@
 # SECONDS per target (30 by default); TARGET names (fuzz_ini_file ...) run only those. Each target
 # starts from its seeds in fuzz/corpus/TARGET and keeps what it finds in build/fuzz/corpus/TARGET;
 # logs go to build/fuzz/logs, inputs that failed to build/fuzz/artifacts. KORVANE_FUZZ_JOBS sets
-# how many run at once.
+# how many run at once (2), KORVANE_FUZZ_NICE their niceness (0).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
@@ -20,7 +20,7 @@ launcher=()
 if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache); fi
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ "${launcher[@]}" \
-  -DKORVANE_FUZZ=ON -DKORVANE_CORE_ONLY=ON -DKORVANE_TESTS=OFF >/dev/null
+  -DKORVANE_FUZZ=ON -DKORVANE_CORE_ONLY=ON -DKORVANE_TESTS=OFF -DKORVANE_BUILD_NUMBER=0 >/dev/null
 cmake --build "$build" -j "$(nproc)" --target korvane_fuzzers
 
 targets=("$@")
@@ -41,7 +41,7 @@ run_one() {
   local options=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=2048
                  -max_len=16384 -print_final_stats=1 -artifact_prefix="$build/artifacts/$target/")
   [ -f "$dict" ] && options+=(-dict="$dict")
-  if "$build/fuzz/$target" "${options[@]}" "$corpus" "fuzz/corpus/$target" >"$build/logs/$target.log" 2>&1; then
+  if nice -n "${KORVANE_FUZZ_NICE:-0}" "$build/fuzz/$target" "${options[@]}" "$corpus" "fuzz/corpus/$target" >"$build/logs/$target.log" 2>&1; then
     echo "$target: ok ($(grep -o 'stat::number_of_executed_units: *[0-9]*' "$build/logs/$target.log" | grep -o '[0-9]*$') runs," \
          "$(grep -o 'cov: [0-9]*' "$build/logs/$target.log" | tail -1))"
   else

@@ -3,6 +3,9 @@
 #include <QFile>
 #include <QList>
 
+#include <algorithm>
+#include <map>
+
 namespace {
 
 // Mount points in mountinfo escape blanks, tabs, newlines and backslashes as \ooo.
@@ -90,26 +93,51 @@ bool HoldsUserData(const TMountEntry& entry) {
   return true;
 }
 
+namespace {
+
+std::string_view View(const QByteArray& bytes) { return {bytes.constData(), static_cast<size_t>(bytes.size())}; }
+
+using TChild = std::pair<QByteArray, std::unique_ptr<TMountsBelow::Node>>;
+
+// Sorts every node's children by name, so that Find can search them by halves.
+void SortChildren(TMountsBelow::Node& node) {
+  std::sort(node.Children.begin(), node.Children.end(),
+            [](const TChild& a, const TChild& b) { return View(a.first) < View(b.first); });
+  for (TChild& child : node.Children) SortChildren(*child.second);
+}
+
+}  // namespace
+
+// Children are sorted by name (see SortChildren): a folder with many mount points below it is
+// looked up in logarithmic time.
 const TMountsBelow::Node* TMountsBelow::Node::Find(std::string_view name) const {
-  for (const auto& [childName, child] : Children)
-    if (std::string_view(childName.constData(), static_cast<size_t>(childName.size())) == name) return child.get();
-  return nullptr;
+  const auto at = std::lower_bound(Children.begin(), Children.end(), name,
+                                   [](const TChild& child, std::string_view n) { return View(child.first) < n; });
+  return at != Children.end() && View(at->first) == name ? at->second.get() : nullptr;
 }
 
 TMountsBelow::TMountsBelow(const std::vector<TMountEntry>& table, const QByteArray& folder) {
   const QByteArray prefix = folder.endsWith('/') ? folder : folder + '/';
+  // While the tree grows, each node's children are found through one index of all of them.
+  std::map<std::pair<const Node*, std::string_view>, Node*> index;
   for (const TMountEntry& e : table) {
     if (!e.MountPoint.startsWith(prefix) || e.MountPoint.size() == prefix.size()) continue;
     Node* node = &root_;
     for (const QByteArray& name : e.MountPoint.mid(prefix.size()).split('/')) {
       if (name.isEmpty()) continue;
-      const Node* found = node->Find(std::string_view(name.constData(), static_cast<size_t>(name.size())));
-      if (!found) {
+      auto [at, added] = index.try_emplace({node, View(name)}, nullptr);
+      if (added) {
         node->Children.emplace_back(name, std::make_unique<Node>());
-        found = node->Children.back().second.get();
+        at->second = node->Children.back().second.get();
+        // The key must view bytes that live as long as the index: the child's own name.
+        const QByteArray& kept = node->Children.back().first;
+        auto handle = index.extract(at);
+        handle.key().second = View(kept);
+        at = index.insert(std::move(handle)).position;
       }
-      node = const_cast<Node*>(found);
+      node = at->second;
     }
     node->MountPoint = true;
   }
+  SortChildren(root_);
 }
