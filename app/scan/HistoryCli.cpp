@@ -1,6 +1,7 @@
 #include "app/scan/HistoryCli.h"
 
 #include "history/HistoryStore.h"
+#include "history/NcduDrive.h"
 #include "history/NcduWriter.h"
 #include "history/Snapshot.h"
 #include "history/SnapshotCompare.h"
@@ -35,7 +36,8 @@ const char HistoryUsageText[] =
     "  korvane-scan --export-ncdu FILE HOSTFOLDER\n"
     "--save adds the scan to the history as a snapshot and prints its id; --history lists the\n"
     "snapshots (of HOSTFOLDER on this machine), newest first; --compare shows what changed from\n"
-    "snapshot ID to ID2, to a new scan of HOSTFOLDER, or to a new scan of the snapshot's folder.\n"
+    "snapshot ID to ID2, to a new scan of HOSTFOLDER, to an ncdu export FILE.json, or to a new\n"
+    "scan of the snapshot's folder.\n"
     "The history is $XDG_DATA_HOME/korvane/history.sqlite unless --store or KORVANE_HISTORY\n"
     "names another file or a PostgreSQL database (postgresql://user@host/dbname; the password\n"
     "comes from ~/.pgpass or PGPASSWORD). --export-ncdu writes HOSTFOLDER with its files as an\n"
@@ -157,6 +159,14 @@ int Compare(const QString& store, int64_t id, const char* second) {
       Err(db->Error());
       return 1;
     }
+  } else if (struct stat st {}; second && ::stat(second, &st) == 0 && S_ISREG(st.st_mode)) {
+    // An ncdu export (of this or another machine) stands for the newer side.
+    const TNcduScan scan = ReadNcduFile(QFile::decodeName(second));
+    if (!scan.Complete) {
+      std::fprintf(stderr, "korvane-scan: %s: %s\n", second, scan.Error.toUtf8().constData());
+      return 1;
+    }
+    newer = SnapshotOfNcduScan(scan, older->Info.DrivePath);
   } else {
     QByteArray folder;
     if (second) {

@@ -2,7 +2,7 @@
 // korvane-scan's options for the scan history and the ncdu export:
 //   --save [--store URL] HOSTFOLDER        the usual scan, then "snapshot: ID"
 //   --history [--store URL] [HOSTFOLDER]   the snapshots, newest first
-//   --compare ID [ID2 | HOSTFOLDER] [--store URL]
+//   --compare ID [ID2 | HOSTFOLDER | NCDU-EXPORT] [--store URL]
 //   --export-ncdu FILE HOSTFOLDER
 
 #include <QString>

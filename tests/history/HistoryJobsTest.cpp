@@ -86,8 +86,9 @@ TEST(HistoryJobsTest, AServerThatNeverAnswersDoesNotHoldTheCaller) {
   // The caller's loop went on while the job waited for the server.
   const int ticks = RunLoopUntil([&] { return finished; }, 30000);
   ASSERT_TRUE(finished);
-  EXPECT_GE(timer.elapsed(), 1500);
-  EXPECT_GE(ticks, 20);
+  // libpq counts its timeout in whole seconds: 2 means somewhat more than 1.
+  EXPECT_GE(timer.elapsed(), 900);
+  EXPECT_GE(ticks, 10);
   EXPECT_TRUE(error.contains(QStringLiteral("cannot reach"))) << error.toStdString();
   ::close(listener);
 }

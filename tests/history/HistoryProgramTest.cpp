@@ -125,6 +125,18 @@ void SaveListCompare(const QString& store, const QMap<QString, QString>& env) {
   const TRun implied = Scan(storeArgs + QStringList{QStringLiteral("--compare"), id1}, env);
   ASSERT_EQ(implied.ExitCode, 0) << implied.Err.constData();
   EXPECT_EQ(Lines(implied.Out), expected);
+  // Against an ncdu export of the folder as it is now: the same changes.
+  QTemporaryDir exportDir;
+  const QString exportFile = exportDir.filePath(QStringLiteral("now.json"));
+  ASSERT_EQ(Scan({QStringLiteral("--export-ncdu"), exportFile, root}).ExitCode, 0);
+  const TRun fromExport = Scan(QStringList{QStringLiteral("--compare"), id1, exportFile} + storeArgs, env);
+  ASSERT_EQ(fromExport.ExitCode, 0) << fromExport.Err.constData();
+  EXPECT_EQ(Lines(fromExport.Out), expected);
+  QFile cut(exportFile);
+  ASSERT_TRUE(cut.resize(cut.size() / 2));
+  const TRun fromCut = Scan(QStringList{QStringLiteral("--compare"), id1, exportFile} + storeArgs, env);
+  EXPECT_EQ(fromCut.ExitCode, 1);
+  EXPECT_TRUE(fromCut.Err.contains("byte ")) << fromCut.Err.constData();
   const TRun back = Scan(QStringList{QStringLiteral("--compare"), id2, id1} + storeArgs, env);
   EXPECT_EQ(Lines(back.Out).last(), "total-change: -242");
 

@@ -7,6 +7,7 @@
 #include <QList>
 
 #include <cstdint>
+#include <limits>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -37,7 +38,7 @@ inline TSnapshot MakeSnapshot(const std::vector<TFolderLine>& lines, const QStri
       if (f.Parent < 0) throw std::logic_error("parent listed after child");
     }
     f.Size = line.Size;
-    f.Allocated = line.Size + 100;
+    f.Allocated = line.Size <= std::numeric_limits<int64_t>::max() - 100 ? line.Size + 100 : line.Size;
     f.Files = line.Size / 10;
     f.Folders = 0;
     f.LatestChange = 133000000000000000ULL + static_cast<uint64_t>(line.Size);
