@@ -2,6 +2,7 @@
 // folder tree holds for it as "key: value" lines.
 
 #include "app/InfoOptions.h"
+#include "app/ScanFileOptions.h"
 #include "platform/DriveTable.h"
 #include "scan/FolderSize.h"
 #include "scan/FolderTree.h"
@@ -29,12 +30,13 @@ namespace {
 constexpr int LargestShown = 10;
 
 const char UsageText[] =
-    "usage: korvane-scan [--] HOSTFOLDER\n"
+    "usage: korvane-scan [--largest N] [--types] [--] HOSTFOLDER\n"
     "Scans HOSTFOLDER as a drive and prints its totals, the wasted space at every\n"
     "cluster size and its ten largest subfolders.\n"
     "\n"
     "  -h, --help     show this text\n"
-    "  --version      show the version\n";
+    "  --version      show the version\n"
+    KORVANE_SCAN_FILE_OPTIONS_USAGE;
 
 void Usage(FILE* out) { std::fputs(UsageText, out); }
 
@@ -70,6 +72,12 @@ char LetterFor(const QByteArray& folder) {
 
 int main(int argc, char** argv) {
   if (const std::optional<int> answered = AnswerInfoOption(argc, argv, "korvane-scan", UsageText)) return *answered;
+  TScanFileOptions fileOptions;
+  if (QString error; !TakeScanFileOptions(argc, argv, fileOptions, &error)) {
+    std::fprintf(stderr, "korvane-scan: %s\n", error.toUtf8().constData());
+    Usage(stderr);
+    return 2;
+  }
   // "--" ends the options: the folder after it may begin with "-".
   const bool endOfOptions = argc >= 2 && std::strcmp(argv[1], "--") == 0;
   const int first = endOfOptions ? 2 : 1;
@@ -127,6 +135,7 @@ int main(int argc, char** argv) {
   Print("folders", rec->TotalFolders);
   Print("files", rec->TotalFiles);
   Print("bytes", rec->TotalSize);
+  Print("on-disk", rec->TotalOnDisk);
   Print("wasted", rec->TotalWasted);
   for (int i = 1; i <= StandardClusterCount; ++i)
     std::printf("wasted-%d: %" PRId64 "\n", StandardClusterSizes[i], rec->TotalWastedAt[i]);
@@ -151,5 +160,6 @@ int main(int argc, char** argv) {
                    [&](const TTreeNode* a, const TTreeNode* b) { return size(a) > size(b); });
   for (size_t i = 0; i < children.size() && i < LargestShown; ++i)
     std::printf("largest: %" PRId64 " %s\n", size(children[i]), NodePath(children[i]).toUtf8().constData());
+  if (fileOptions.Wanted() && !PrintScanFiles(root, fileOptions, session.Scanner().UnreadablePaths())) return 1;
   return 0;
 }
