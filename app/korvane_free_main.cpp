@@ -30,6 +30,10 @@ const char UsageText[] =
     "  restore [--to FOLDER] [--delete-archive] [--password-stdin] D: ARCHIVE\n"
     "                                    restore an archive to where it came from, or FOLDER\n"
     "  delete-archive [--yes] D: ARCHIVE delete an archive and its catalogue entry\n"
+    "  trash-size D:                     what the trash of drive D: holds (items, bytes);\n"
+    "                                    trashed items keep their space until it is emptied\n"
+    "  empty-trash [--yes] D:            empty the trash of drive D: for good; asks on a\n"
+    "                                    terminal, and without one refuses unless --yes\n"
     "\n"
     "A drive root, / and the home folder itself are refused. SIGINT and SIGTERM cancel\n"
     "cleanly. Exit status: 0 done; 1 failed, partly done or cancelled (each failed entry is\n"
@@ -44,6 +48,7 @@ const TVerb Verbs[] = {
     {"trash", RunTrash},       {"delete", RunDelete},     {"move", RunMove},
     {"archive", RunArchive},   {"archives", RunArchives}, {"restore", RunRestore},
     {"delete-archive", RunDeleteArchive},
+    {"trash-size", RunTrashSize},       {"empty-trash", RunEmptyTrash},
 };
 
 }  // namespace
