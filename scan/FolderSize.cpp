@@ -205,7 +205,7 @@ void AddFile(TFolderSize& rec, int64_t size, int64_t onDisk, uint32_t attributes
              uint64_t lastWrite) {
   ++rec.TotalFiles;
   ++rec.Files;
-  rec.FilesOnDisk += onDisk;
+  rec.TotalOnDisk += onDisk;
   if (size != 0) {
     rec.FilesSize += size;
     rec.FilesWasted += ClusterSlack(ScanClusterSize, size);
@@ -238,11 +238,19 @@ void AddChild(TFolderSize& rec, const TFolderSize& child) {
 void CloseFolder(TFolderSize& rec) {
   rec.TotalSize += rec.FilesSize;
   rec.TotalWasted += rec.FilesWasted;
-  rec.TotalOnDisk += rec.FilesOnDisk;
   for (int i = 1; i <= StandardClusterCount; ++i) rec.TotalWastedAt[i] += rec.FilesWastedAt[i];
 }
 
 void RecomputeTimes(TTreeNode* node) { RecomputeTimesExcept(node, nullptr); }
+
+int64_t FilesOnDisk(const TTreeNode& node) {
+  const TFolderSize* rec = node.Data();
+  if (!rec) return 0;
+  int64_t own = rec->TotalOnDisk;
+  for (int i = 0; i < node.Count(); ++i)
+    if (const TFolderSize* child = node.Child(i)->Data()) own -= child->TotalOnDisk;
+  return own;
+}
 
 void SubtractFromAncestors(TTreeNode* parentNode, TTreeNode* childNode, int32_t foldersRemoved,
                            int32_t filesRemoved, int64_t wasted, int64_t size, int64_t onDisk) {
@@ -263,7 +271,6 @@ void SubtractFromAncestors(TTreeNode* parentNode, TTreeNode* childNode, int32_t 
     parent->Files -= 1;
     parent->FilesSize -= size;
     parent->FilesWasted -= wasted;
-    parent->FilesOnDisk -= onDisk;
     for (int i = 1; i <= StandardClusterCount; ++i) parent->FilesWastedAt[i] -= d[i];
   }
 

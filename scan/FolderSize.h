@@ -52,12 +52,12 @@ public:
   uint64_t FilesLastChange = 0;  // FILETIME
   TClusterFigures TotalWastedAt;
   TClusterFigures FilesWastedAt;
-  // The blocks the files really occupy on the disk (512-byte units of st_blocks, in bytes): the
-  // whole tree, and the folder's own files. A sparse file takes less than its length, a file in
-  // a compressed or deduplicated extent less again; a file with several names counts once, where
-  // its bytes count.
+  // The blocks the files of the whole tree really occupy on the disk (512-byte units of
+  // st_blocks, in bytes). A sparse file takes less than its length, a file in a compressed or
+  // deduplicated extent less again; a file with several names counts once, where its bytes count.
+  // The folder's own files' share is not kept (a record per folder is what a scan's memory is
+  // made of): FilesOnDisk works it out from the children.
   int64_t TotalOnDisk = 0;
-  int64_t FilesOnDisk = 0;
 
   // Records come from a pool: a scan keeps one per folder, so the allocator's overhead counts.
   static void* operator new(std::size_t size);
@@ -74,6 +74,9 @@ int64_t FilesWastedAtIndex(const TFolderSize& rec, int32_t clusterIndex);
 int64_t SelectedTotalWasted(const TFolderSize& rec);
 int64_t SelectedFilesWasted(const TFolderSize& rec);
 int64_t TotalWastedAt(const TFolderSize& rec, int i);
+
+// The blocks of the folder's own files: its tree's less its subfolders' trees.
+int64_t FilesOnDisk(const TTreeNode& node);
 
 // Roll-up steps, in the order the scanner calls them.
 void AddFile(TFolderSize& rec, const TFindData& file);

@@ -87,7 +87,7 @@ TEST_F(OnDiskTest, ScanCountsTheBlocksFindCountsOncePerFile) {
     const TTreeNode* node = session.FindFolder(QStringLiteral("T:\\") + QLatin1String(folder));
     ASSERT_NE(node, nullptr) << folder;
     EXPECT_EQ(node->Data()->TotalOnDisk, FindBlocks(fx.Path(folder))) << folder;
-    EXPECT_EQ(node->Data()->FilesOnDisk, node->Data()->TotalOnDisk) << folder;
+    EXPECT_EQ(FilesOnDisk(*node), node->Data()->TotalOnDisk) << folder;
   }
   // The file with three names counts in one of the two folders holding them, like its size.
   const TFolderSize& linked = *session.FindFolder(QStringLiteral("T:\\linked"))->Data();
@@ -112,7 +112,7 @@ TEST_F(OnDiskTest, RemovalsAndRescansKeepTheFigureRight) {
   EXPECT_EQ(counted.OnDisk, middle);
   fx.Remove("holes/middle");
   ASSERT_TRUE(session.RemoveFile(holes, 'T', counted));
-  EXPECT_EQ(holes->Data()->FilesOnDisk, FindBlocks(fx.Path("holes")));
+  EXPECT_EQ(FilesOnDisk(*holes), FindBlocks(fx.Path("holes")));
   EXPECT_EQ(rootNode->Data()->TotalOnDisk, before - middle);
   EXPECT_EQ(rootNode->Data()->TotalOnDisk, FindBlocks(fx.Root()));
 
