@@ -31,11 +31,12 @@ measure() {
 
 echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
 du -s "$tree" >/dev/null; build/bench/korvane-file-walk-bench "$tree" >/dev/null  # warm the cache
-dw=() dc=() kw=() kc=() ow=() oc=()
+dw=() dc=() kw=() kc=() ow=() oc=() sw=() sc=()
 for ((i = 1; i <= runs; i++)); do
   read -r w c < <(measure du -s "$tree"); dw+=("$w"); dc+=("$c")
   read -r w c < <(measure build/bench/korvane-file-walk-bench "$tree" 100); kw+=("$w"); kc+=("$c")
   read -r w c < <(measure env KORVANE_SCAN_THREADS=0 build/bench/korvane-file-walk-bench "$tree" 100); ow+=("$w"); oc+=("$c")
+  read -r w c < <(measure build/app/korvane-scan "$tree"); sw+=("$w"); sc+=("$c")
 done
 duw=$(printf '%s\n' "${dw[@]}" | median); duc=$(printf '%s\n' "${dc[@]}" | median)
 report() {  # name walls... / cpus...
@@ -46,6 +47,7 @@ echo "== $tree: largest 100 files and the types, medians of $runs alternating ru
 report "du -s" "$duw" "$duc"
 report "walk" "$(printf '%s\n' "${kw[@]}" | median)" "$(printf '%s\n' "${kc[@]}" | median)"
 report "walk, one thread" "$(printf '%s\n' "${ow[@]}" | median)" "$(printf '%s\n' "${oc[@]}" | median)"
+report "korvane-scan (for reference)" "$(printf '%s\n' "${sw[@]}" | median)" "$(printf '%s\n' "${sc[@]}" | median)"
 
 echo "== checks against find"
 scan=$(build/app/korvane-scan --largest 100 "$tree")
@@ -53,6 +55,6 @@ ondisk=$(awk -F': ' '$1 == "on-disk" { print $2 }' <<<"$scan")
 found=$(find "$tree" -mindepth 1 ! -type d -printf '%i %b\n' | awk '!seen[$1]++ { s += $2 } END { printf "%d", s * 512 }')
 echo "on-disk: korvane-scan $ondisk, find $found: $([ "$ondisk" = "$found" ] && echo equal || echo DIFFERENT)"
 ours=$(grep '^file: ' <<<"$scan" | cut -d' ' -f2-)
-theirs=$(find "$tree" -mindepth 1 ! -type d -printf '%s %p\n' | LC_ALL=C sort -k1,1nr -k2 | head -100)
+theirs=$(find "$tree" -mindepth 1 ! -type d -printf '%s %p\n' | LC_ALL=C sort -k1,1nr -k2 | awk 'NR <= 100')
 echo "largest 100: $([ "$ours" = "$theirs" ] && echo "equal to find's" || echo DIFFERENT)"
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -1,6 +1,7 @@
 // The main window: construction, the actions, menus and layout, and the view commands.
 
 #include "ui/main/MainForm.h"
+#include "ui/main/LargestFilesBox.h"
 
 #include "config/Options.h"
 #include "scan/FolderSize.h"
@@ -282,6 +283,7 @@ void TMainForm::BuildMenus() {
   mnuView->addSeparator();
   mnuView->addAction(cmdViewPieSectionSizeWindow);
   mnuView->addAction(cmdViewTreeBarChart);
+  mnuView->addAction(QStringLiteral("&Largest Files and Types..."), this, [this] { ShowLargestFiles(*this, this); });
   mnuView->addSeparator();
   QMenu* sort = mnuView->addMenu(QStringLiteral("Pie Sections &Sort"));
   sort->menuAction()->setStatusTip(QStringLiteral("Contains commands for arranging the pie sections."));

@@ -392,6 +392,15 @@ TEST(FolderPieWidget, HeaderSizeDriveShareAndWastedShareFollowTheWastedSetting) 
     EXPECT_EQ(form.SectionSizeBox->txtWasted->text(), FormatSize(6384));
     EXPECT_EQ(form.StatusPanel0->text(), QStringLiteral("Folder T:\\two\\left"));
   }
+  // A figure larger than the drive (sparse files) fills the gauge and says so, not "of T:".
+  IncludeWastedInformation->Value = false;
+  form.DriveTotal = 5000;
+  page.ShowPieItem(QString(), QStringLiteral("T:\\two\\left"), TSectionKind::Folder, 0, 10000);
+  EXPECT_EQ(page.gaugeWebSection->Progress(), 100);
+  EXPECT_EQ(page.txtWebSectionDrive->text(), QStringLiteral("larger than T:"));
+  form.DriveTotal = 32768;
+  page.ShowPieItem(QString(), QStringLiteral("T:\\two\\left"), TSectionKind::Folder, 0, 10000);
+  EXPECT_EQ(page.txtWebSectionDrive->text(), QStringLiteral("of T:"));
   form.DriveTotal = 0;
   page.ShowPieItem(QString(), QStringLiteral("Other smaller files"), TSectionKind::Summary, 0, 0);
   EXPECT_EQ(page.gaugeWebSection->Progress(), 0);
