@@ -33,6 +33,10 @@ const char UsageText[] =
     "                                    (needed when the catalogue names no origin); an\n"
     "                                    entry already there is never replaced\n"
     "  delete-archive [--yes] D: ARCHIVE delete an archive and its catalogue entry\n"
+    "  trash-size D:                     what the trash of drive D: holds (items, bytes);\n"
+    "                                    trashed items keep their space until it is emptied\n"
+    "  empty-trash [--yes] D:            empty the trash of drive D: for good; asks on a\n"
+    "                                    terminal, and without one refuses unless --yes\n"
     "\n"
     "A drive root, /, the home folder and the trash are refused, whatever path or link\n"
     "leads to them, and so is a \"..\" after a link. SIGINT and SIGTERM cancel cleanly.\n"
@@ -48,6 +52,7 @@ const TVerb Verbs[] = {
     {"trash", RunTrash},       {"delete", RunDelete},     {"move", RunMove},
     {"archive", RunArchive},   {"archives", RunArchives}, {"restore", RunRestore},
     {"delete-archive", RunDeleteArchive},
+    {"trash-size", RunTrashSize},       {"empty-trash", RunEmptyTrash},
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include "app/InfoOptions.h"
 #include "app/scan/HistoryCli.h"
+#include "app/ScanFileOptions.h"
 #include "platform/DriveTable.h"
 #include "platform/UserPath.h"
 #include "scan/FolderSize.h"
@@ -32,12 +33,13 @@ namespace {
 constexpr int LargestShown = 10;
 
 const char UsageText[] =
-    "usage: korvane-scan [--] HOSTFOLDER\n"
+    "usage: korvane-scan [--largest N] [--types] [--] HOSTFOLDER\n"
     "Scans HOSTFOLDER as a drive and prints its totals, the wasted space at every\n"
     "cluster size and its ten largest subfolders.\n"
     "\n"
     "  -h, --help     show this text\n"
-    "  --version      show the version\n";
+    "  --version      show the version\n"
+    KORVANE_SCAN_FILE_OPTIONS_USAGE;
 
 void Usage(FILE* out) {
   std::fputs(UsageText, out);
@@ -80,6 +82,12 @@ int main(int argc, char** argv) {
     return *answered;
   THistoryRequest history;
   if (const std::optional<int> done = RunHistoryOptions(argc, argv, history)) return *done;
+  TScanFileOptions fileOptions;
+  if (QString error; !TakeScanFileOptions(argc, argv, fileOptions, &error)) {
+    std::fprintf(stderr, "korvane-scan: %s\n", error.toUtf8().constData());
+    Usage(stderr);
+    return 2;
+  }
   // "--" ends the options: the folder after it may begin with "-".
   const bool endOfOptions = argc >= 2 && std::strcmp(argv[1], "--") == 0;
   const int first = endOfOptions ? 2 : 1;
@@ -143,6 +151,7 @@ int main(int argc, char** argv) {
   Print("folders", rec->TotalFolders);
   Print("files", rec->TotalFiles);
   Print("bytes", rec->TotalSize);
+  Print("on-disk", rec->TotalOnDisk);
   Print("wasted", rec->TotalWasted);
   for (int i = 1; i <= StandardClusterCount; ++i)
     std::printf("wasted-%d: %" PRId64 "\n", StandardClusterSizes[i], rec->TotalWastedAt[i]);
@@ -167,6 +176,7 @@ int main(int argc, char** argv) {
                    [&](const TTreeNode* a, const TTreeNode* b) { return size(a) > size(b); });
   for (size_t i = 0; i < children.size() && i < LargestShown; ++i)
     std::printf("largest: %" PRId64 " %s\n", size(children[i]), NodePath(children[i]).toUtf8().constData());
+  if (fileOptions.Wanted() && !PrintScanFiles(root, fileOptions, session.Scanner().UnreadablePaths())) return 1;
   if (history.Save) return SaveScanSnapshot(history, drive->Node, NodePath(drive->Node), QFile::decodeName(folder), drive->ClusterSize);
   return 0;
 }

@@ -22,7 +22,8 @@ int32_t CheckFoldersDisplayLargerThan(int32_t stored) { return InRange(stored, 0
 int32_t CheckFoldersDisplayLargerThanUnit(int32_t stored) { return InRange(stored, 0, 2, Defaults.LargerThanUnit); }
 
 int32_t CheckFoldersDisplaySort(int32_t stored) {
-  return (stored >= 1 && stored <= 8) || (stored >= -8 && stored <= -1) ? stored : Defaults.Sort;
+  // 9 is the on-disk column, after the eight first ones.
+  return (stored >= 1 && stored <= 9) || (stored >= -9 && stored <= -1) ? stored : Defaults.Sort;
 }
 
 int32_t FoldersDisplayTopXFromText(const QString& text) { return ParseStoredInteger(text).value_or(Defaults.TopX); }

@@ -58,8 +58,12 @@ uint64_t UnixToFileTime(int64_t seconds, uint32_t nanoseconds) {
   return static_cast<uint64_t>(seconds + FileTimeEpochOffset) * 10000000ULL + nanoseconds / 100;
 }
 
+int64_t OnDiskBytes(const struct statx& st) {
+  return (st.stx_mask & STATX_BLOCKS) ? static_cast<int64_t>(st.stx_blocks) * 512 : 0;
+}
+
 unsigned EnumStatxMask() {
-  return STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_BTIME;
+  return STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_BLOCKS | STATX_ATIME | STATX_MTIME | STATX_BTIME;
 }
 
 uint32_t AttributesFromStatx(const struct statx& st, bool hiddenByName) {
@@ -84,6 +88,7 @@ void FillFindData(const struct statx& st, bool hiddenByName, TFindData& out) {
   out.Attributes = AttributesFromStatx(st, hiddenByName);
   // Folders have no size of their own, as Windows reports them.
   out.Size = S_ISDIR(st.stx_mode) ? 0 : static_cast<int64_t>(st.stx_size);
+  out.OnDisk = S_ISDIR(st.stx_mode) ? 0 : OnDiskBytes(st);
   out.LastAccessTime = FileTimeOf(st.stx_atime);
   out.LastWriteTime = FileTimeOf(st.stx_mtime);
   // Some file systems (overlays among them) report a birth time of exactly the epoch when they keep

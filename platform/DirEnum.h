@@ -29,6 +29,8 @@ struct TFindData {
   QString Name;
   uint32_t Attributes = 0;
   int64_t Size = 0;
+  // The blocks it occupies on the disk, in bytes (st_blocks x 512); none for a folder.
+  int64_t OnDisk = 0;
   uint64_t CreationTime = 0;  // zero when the file system does not know the birth time
   uint64_t LastAccessTime = 0;
   uint64_t LastWriteTime = 0;
@@ -39,6 +41,10 @@ struct TFindData {
 uint32_t AttributesFromStatx(const struct statx& st, bool hiddenByName);
 // Fills everything but the name.
 void FillFindData(const struct statx& st, bool hiddenByName, TFindData& out);
+
+// The bytes of the blocks an entry occupies (stx_blocks counts 512-byte units whatever the file
+// system's block size); 0 when the file system did not say.
+int64_t OnDiskBytes(const struct statx& st);
 
 // statx mask the enumeration asks for.
 unsigned EnumStatxMask();

@@ -65,5 +65,7 @@ TFolderInfo BuildFolderInfo(const TTreeNode& node, const QString& path, int32_t 
 
   Figures(info.Tree, rec.TotalSize, TotalWastedAtIndex(rec, clusterIndex), rec.TotalFiles, rec.TotalFolders);
   Figures(info.Folder, rec.FilesSize, FilesWastedAtIndex(rec, clusterIndex), rec.Files, rec.Folders);
+  info.TreeOnDisk = Bytes(rec.TotalOnDisk);
+  info.FolderOnDisk = Bytes(FilesOnDisk(node));
   return info;
 }

@@ -16,6 +16,9 @@ enum TFolderInfoRow {
 };
 enum TFolderInfoFigureKind { ffSize, ffAllocated, ffWasted, ffObjects, FolderInfoFigureCount };
 
+// The caption of the on-disk figures.
+inline constexpr char FolderInfoOnDiskLabel[] = "On disk";
+
 // The grid's row labels.
 extern const std::array<const char*, FolderInfoRowCount> FolderInfoRowLabels;
 
@@ -34,6 +37,9 @@ struct TFolderInfo {
   // The whole tree (folder and subfolders), then the folder alone.
   std::array<TFolderInfoFigure, FolderInfoFigureCount> Tree;
   std::array<TFolderInfoFigure, FolderInfoFigureCount> Folder;
+  // "On disk": the blocks the files occupy, of the whole tree and of the folder alone.
+  TFolderInfoFigure TreeOnDisk;
+  TFolderInfoFigure FolderOnDisk;
   // The grid's values, by row.
   std::array<QString, FolderInfoRowCount> Values;
 };

@@ -27,7 +27,7 @@ struct TReportWastedRow {
 
 inline constexpr int ReportFolderInfoGridRows = 11;
 inline constexpr int ReportWastedRows = 7;
-inline constexpr int ReportListColumns = 8;
+inline constexpr int ReportListColumns = 9;
 
 struct TFolderInfoReport {
   QString ReportDate;  // the local date and time the report is made
@@ -37,6 +37,9 @@ struct TFolderInfoReport {
   // Size, Allocated, Wasted, Objects of the whole tree and of the folder alone.
   std::array<TReportFigure, 4> Tree;
   std::array<TReportFigure, 4> Folder;
+  // The blocks the files occupy on the disk, of the whole tree and of the folder alone.
+  TReportFigure TreeOnDisk;
+  TReportFigure FolderOnDisk;
   // The folder-information grid, top to bottom: label and value.
   std::array<std::array<QString, 2>, ReportFolderInfoGridRows> Grid;
   // The three header lines of the wasted-space page.

@@ -49,6 +49,8 @@ TFolderInfoReport BuildFolderInfoReport(const TTreeNode& node, const QString& pa
     r.Tree[k] = Figure(info.Tree[k]);
     r.Folder[k] = Figure(info.Folder[k]);
   }
+  r.TreeOnDisk = Figure(info.TreeOnDisk);
+  r.FolderOnDisk = Figure(info.FolderOnDisk);
   for (size_t row = 0; row < r.Grid.size(); ++row) {
     r.Grid[row][0] = QLatin1String(FolderInfoRowLabels[row]);
     r.Grid[row][1] = info.Values[row];

@@ -67,15 +67,16 @@ bool WriteFolderInformation(ILineSink& sink, const TFolderInfoReport& info, bool
       << QString() << info.FolderType + QLatin1Char(' ') + info.FolderName
       << QStringLiteral("Location: ") + info.Path << QString();
   static const char* const Names[4] = {"-> Size: ", "-> Allocated: ", "-> Wasted: ", "-> Objects: "};
-  auto figures = [&](const QString& title, const std::array<TReportFigure, 4>& values) {
-    out << title;
-    for (int i = 0; i < 4; ++i) {
-      const TReportFigure& f = values[static_cast<size_t>(i)];
-      out << QLatin1String(Names[i]) + f.Text + QStringLiteral(" (") + f.Hint + QLatin1Char(')');
-    }
+  auto figure = [&](const char* name, const TReportFigure& f) {
+    out << QLatin1String(name) + f.Text + QStringLiteral(" (") + f.Hint + QLatin1Char(')');
   };
-  figures(QStringLiteral("Tree (Folder + Subfolders)"), info.Tree);
-  figures(QStringLiteral("Folder"), info.Folder);
+  auto figures = [&](const QString& title, const std::array<TReportFigure, 4>& values, const TReportFigure& onDisk) {
+    out << title;
+    for (int i = 0; i < 4; ++i) figure(Names[i], values[static_cast<size_t>(i)]);
+    figure("-> On disk: ", onDisk);
+  };
+  figures(QStringLiteral("Tree (Folder + Subfolders)"), info.Tree, info.TreeOnDisk);
+  figures(QStringLiteral("Folder"), info.Folder, info.FolderOnDisk);
   out << QString();
   for (int r = 0; r < ReportFolderInfoGridRows; ++r) {
     const auto& row = info.Grid[static_cast<size_t>(r)];

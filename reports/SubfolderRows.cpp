@@ -14,7 +14,7 @@
 #include <cstdlib>
 
 const std::array<const char*, SubfolderColumnCount> SubfolderColumnCaptions = {
-    "Name", "Size", "Allocated", "Wasted", "% of Parent", "Objects", "Last Access", "Last Change"};
+    "Name", "Size", "Allocated", "Wasted", "% of Parent", "Objects", "Last Access", "Last Change", "On Disk"};
 
 namespace {
 
@@ -52,7 +52,7 @@ int CompareSubfolderRows(const TSubfolderRow& a, const TSubfolderRow& b, int cod
   int result = 0;
   if (c == 1) {
     result = Sign(QString::localeAwareCompare(a.Texts[scName], b.Texts[scName]));
-  } else if (c >= 2 && c <= 6) {
+  } else if ((c >= 2 && c <= 6) || c == scOnDisk + 1) {
     const size_t column = static_cast<size_t>(c - 1);
     result = a.Figures[column] < b.Figures[column] ? -1 : a.Figures[column] > b.Figures[column] ? 1 : 0;
   } else if (c == 7) {
@@ -101,10 +101,12 @@ TSubfolderList BuildSubfolderRows(const TTreeNode* node, const TSubfolderSetting
     row.Figures[scWasted] = wasted;
     row.Figures[scShare] = value;
     row.Figures[scObjects] = int64_t{rec->TotalFiles} + rec->TotalFolders;
+    row.Figures[scOnDisk] = rec->TotalOnDisk;
     row.LastAccess = PackedDosDateTime(rec->LastAccess);
     row.LastChange = PackedDosDateTime(rec->LastChange);
     row.Texts[scLastAccess] = PackedDateTimeText(row.LastAccess);
     row.Texts[scLastChange] = PackedDateTimeText(row.LastChange);
+    row.Texts[scOnDisk] = KiloText(rec->TotalOnDisk);
     list.Rows.push_back(std::move(row));
   }
   SortSubfolderRows(list.Rows, list.Sort);

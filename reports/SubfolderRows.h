@@ -12,7 +12,9 @@
 class TTreeNode;
 
 enum TSubfolderColumn {
-  scName, scSize, scAllocated, scWasted, scShare, scObjects, scLastAccess, scLastChange, SubfolderColumnCount
+  scName, scSize, scAllocated, scWasted, scShare, scObjects, scLastAccess, scLastChange,
+  // Last, so that the columns before keep their numbers (sort codes, saved views).
+  scOnDisk, SubfolderColumnCount
 };
 // Which subfolders are listed.
 enum TSubfolderDisplay { sdTop, sdLargerThan, sdAll };
@@ -30,7 +32,7 @@ struct TSubfolderSettings {
   bool IncludeWasted = false;
   // The cluster-size selector's index the wasted figures are taken at.
   int32_t ClusterIndex = 0;
-  // Signed sort code: 1 = name ... 8 = last change, negative for descending. The Top and Larger
+  // Signed sort code: 1 = name ... 8 = last change, 9 = on disk, negative for descending. The Top and Larger
   // Than modes always sort by size (with wasted space when it counts), largest first.
   int Sort = 1;
 };

@@ -198,13 +198,14 @@ int64_t TotalWastedAt(const TFolderSize& rec, int i) {
 }
 
 void AddFile(TFolderSize& rec, const TFindData& file) {
-  AddFile(rec, file.Size, file.Attributes, file.LastAccessTime, file.LastWriteTime);
+  AddFile(rec, file.Size, file.OnDisk, file.Attributes, file.LastAccessTime, file.LastWriteTime);
 }
 
-void AddFile(TFolderSize& rec, int64_t size, uint32_t attributes, uint64_t lastAccess,
+void AddFile(TFolderSize& rec, int64_t size, int64_t onDisk, uint32_t attributes, uint64_t lastAccess,
              uint64_t lastWrite) {
   ++rec.TotalFiles;
   ++rec.Files;
+  rec.TotalOnDisk += onDisk;
   if (size != 0) {
     rec.FilesSize += size;
     rec.FilesWasted += ClusterSlack(ScanClusterSize, size);
@@ -225,6 +226,7 @@ void AddFile(TFolderSize& rec, int64_t size, uint32_t attributes, uint64_t lastA
 void AddChild(TFolderSize& rec, const TFolderSize& child) {
   rec.TotalSize += child.TotalSize;
   rec.TotalWasted += child.TotalWasted;
+  rec.TotalOnDisk += child.TotalOnDisk;
   rec.TotalFolders += child.TotalFolders;
   rec.TotalFiles += child.TotalFiles;
   TakeLater(rec.LastAccess, child.LastAccess);
@@ -241,11 +243,22 @@ void CloseFolder(TFolderSize& rec) {
 
 void RecomputeTimes(TTreeNode* node) { RecomputeTimesExcept(node, nullptr); }
 
+int64_t FilesOnDisk(const TTreeNode& node) {
+  const TFolderSize* rec = node.Data();
+  if (!rec) return 0;
+  int64_t own = rec->TotalOnDisk;
+  for (int i = 0; i < node.Count(); ++i)
+    if (const TFolderSize* child = node.Child(i)->Data()) own -= child->TotalOnDisk;
+  return own;
+}
+
 void SubtractFromAncestors(TTreeNode* parentNode, TTreeNode* childNode, int32_t foldersRemoved,
-                           int32_t filesRemoved, int64_t wasted, int64_t size) {
+                           int32_t filesRemoved, int64_t wasted, int64_t size, int64_t onDisk) {
   TClusterFigures d;
   if (childNode) {
-    if (const TFolderSize* c = childNode->Data()) d = c->TotalWastedAt;
+    const TFolderSize* c = childNode->Data();
+    if (c) d = c->TotalWastedAt;
+    onDisk = c ? c->TotalOnDisk : 0;
   } else {
     for (int i = 1; i <= StandardClusterCount; ++i) d[i] = ClusterSlack(StandardClusterSizes[i], size);
   }
@@ -268,6 +281,7 @@ void SubtractFromAncestors(TTreeNode* parentNode, TTreeNode* childNode, int32_t 
     TFolderSize& rec = *node->Data();
     rec.TotalSize -= size;
     rec.TotalWasted -= wasted;
+    rec.TotalOnDisk -= onDisk;
     rec.TotalFolders -= foldersRemoved;
     rec.TotalFiles -= filesRemoved;
     for (int i = 1; i <= StandardClusterCount; ++i) rec.TotalWastedAt[i] -= d[i];
@@ -284,6 +298,7 @@ void ApplyRescanDelta(TTreeNode* node, std::unique_ptr<TFolderSize> oldRec) {
   TFolderSize& o = *oldRec;
   o.TotalSize = n.TotalSize - o.TotalSize;
   o.TotalWasted = n.TotalWasted - o.TotalWasted;
+  o.TotalOnDisk = n.TotalOnDisk - o.TotalOnDisk;
   o.TotalFiles = n.TotalFiles - o.TotalFiles;
   o.TotalFolders = n.TotalFolders - o.TotalFolders;
   for (int i = 1; i <= StandardClusterCount; ++i) o.TotalWastedAt[i] = n.TotalWastedAt[i] - o.TotalWastedAt[i];
@@ -292,6 +307,7 @@ void ApplyRescanDelta(TTreeNode* node, std::unique_ptr<TFolderSize> oldRec) {
     TFolderSize& rec = *a->Data();
     rec.TotalSize += o.TotalSize;
     rec.TotalWasted += o.TotalWasted;
+    rec.TotalOnDisk += o.TotalOnDisk;
     rec.TotalFiles += o.TotalFiles;
     rec.TotalFolders += o.TotalFolders;
     for (int i = 1; i <= StandardClusterCount; ++i) rec.TotalWastedAt[i] += o.TotalWastedAt[i];

@@ -52,6 +52,12 @@ public:
   uint64_t FilesLastChange = 0;  // FILETIME
   TClusterFigures TotalWastedAt;
   TClusterFigures FilesWastedAt;
+  // The blocks the files of the whole tree really occupy on the disk (512-byte units of
+  // st_blocks, in bytes). A sparse file takes less than its length, a file in a compressed or
+  // deduplicated extent less again; a file with several names counts once, where its bytes count.
+  // The folder's own files' share is not kept (a record per folder is what a scan's memory is
+  // made of): FilesOnDisk works it out from the children.
+  int64_t TotalOnDisk = 0;
 
   // Records come from a pool: a scan keeps one per folder, so the allocator's overhead counts.
   static void* operator new(std::size_t size);
@@ -69,10 +75,17 @@ int64_t SelectedTotalWasted(const TFolderSize& rec);
 int64_t SelectedFilesWasted(const TFolderSize& rec);
 int64_t TotalWastedAt(const TFolderSize& rec, int i);
 
+// The blocks of the folder's own files: its tree's less its subfolders' trees.
+int64_t FilesOnDisk(const TTreeNode& node);
+
 // Roll-up steps, in the order the scanner calls them.
 void AddFile(TFolderSize& rec, const TFindData& file);
-void AddFile(TFolderSize& rec, int64_t size, uint32_t attributes, uint64_t lastAccess,
+void AddFile(TFolderSize& rec, int64_t size, int64_t onDisk, uint32_t attributes, uint64_t lastAccess,
              uint64_t lastWrite);
+// A file whose blocks on the disk are not known (counted as none).
+inline void AddFile(TFolderSize& rec, int64_t size, uint32_t attributes, uint64_t lastAccess, uint64_t lastWrite) {
+  AddFile(rec, size, 0, attributes, lastAccess, lastWrite);
+}
 void AddChild(TFolderSize& rec, const TFolderSize& child);
 void CloseFolder(TFolderSize& rec);
 
@@ -80,9 +93,10 @@ void CloseFolder(TFolderSize& rec);
 // Sets the node record's times and attributes from its own files and its children's records.
 void RecomputeTimes(TTreeNode* node);
 // childNode is the removed folder's node, or null for a file. The folder's node may still be in
-// the tree: its record no longer counts in its parent's times and attributes.
+// the tree: its record no longer counts in its parent's times and attributes. onDisk: the blocks
+// of a removed file (a removed folder's come from its record).
 void SubtractFromAncestors(TTreeNode* parentNode, TTreeNode* childNode, int32_t foldersRemoved,
-                           int32_t filesRemoved, int64_t wasted, int64_t size);
+                           int32_t filesRemoved, int64_t wasted, int64_t size, int64_t onDisk = 0);
 // node holds the new record; oldRec is turned into the delta, applied to every ancestor with a
 // record, and released. A node left without a record (an aborted rescan) counts as empty: the old
 // figures are taken out of the ancestors.

@@ -40,7 +40,7 @@ void StoreState(TListedEntry& e, uint8_t state) { std::atomic_ref<uint8_t>(e.Sta
 // Released listings freed under one lock.
 constexpr size_t ReleaseBatch = 64;
 
-constexpr unsigned StatxMask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_NLINK | STATX_INO;
+constexpr unsigned StatxMask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_BLOCKS | STATX_ATIME | STATX_MTIME | STATX_NLINK | STATX_INO;
 
 }  // namespace
 
@@ -170,23 +170,30 @@ bool TReadAhead::ReadFolder(TFolderListing& listing, int fd, bool mayAbandon, st
         continue;
       }
       const auto size = static_cast<int64_t>(st.stx_size);
+      const int64_t onDisk = OnDiskBytes(st);
       // A ".hidden" list would only mark more files hidden, and the list itself is a hidden file
       // of the same folder, so the folder's attribute sum is the same without reading it.
       const uint32_t attributes = AttributesFromStatx(st, name[0] == '.');
       const uint64_t lastAccess = UnixToFileTime(st.stx_atime.tv_sec, st.stx_atime.tv_nsec);
       const uint64_t lastWrite = UnixToFileTime(st.stx_mtime.tv_sec, st.stx_mtime.tv_nsec);
-      if (st.stx_nlink > 1 && size > 0) {
+      const bool severalNames = st.stx_nlink > 1 && (size > 0 || onDisk > 0);
+      if (severalNames || options_.KeepFiles) {
         // A file with several names: where it counts is decided in walk order by the builder.
         TListedEntry entry;
         entry.NameOffset = static_cast<uint32_t>(listing.Names.size());
         entry.NameLength = 0;
         entry.Kind = TListedEntry::LinkedFile;
         entry.LinkedIndex = static_cast<uint32_t>(listing.Linked.size());
+        if (options_.KeepFiles) {
+          entry.NameLength = static_cast<uint16_t>(nameView.size());
+          listing.Names.append(nameView);
+          listing.Names.push_back('\0');
+        }
         listing.Entries.push_back(entry);
-        listing.Linked.push_back({size, attributes, lastAccess, lastWrite, st.stx_ino});
+        listing.Linked.push_back({size, onDisk, attributes, severalNames, lastAccess, lastWrite, st.stx_ino});
       } else {
         if (listing.Entries.empty() && listing.Files.Files == 0) listing.FirstIsFile = true;
-        AddFile(listing.Files, size, attributes, lastAccess, lastWrite);
+        AddFile(listing.Files, size, onDisk, attributes, lastAccess, lastWrite);
       }
     }
   }

@@ -28,7 +28,9 @@ struct TFolderListing;
 
 // An entry of a listing that the tree builder has to see one by one, in the order the file
 // system returned it: a subfolder, or a file with more than one name (the builder decides
-// where such a file counts). Files with one name are only added up (TFolderListing::Files).
+// where such a file counts). Files with one name are only added up (TFolderListing::Files),
+// unless the read-ahead keeps every file (TOptions::KeepFiles): then each is a LinkedFile entry
+// with its name.
 struct TListedEntry {
   enum : uint8_t { Folder, OtherFileSystem, LinkedFile };
   uint32_t NameOffset = 0;
@@ -43,7 +45,9 @@ struct TListedEntry {
 
 struct TLinkedFile {
   int64_t Size = 0;
+  int64_t OnDisk = 0;
   uint32_t Attributes = 0;
+  bool SeveralNames = true;  // false only for the files kept with TOptions::KeepFiles
   uint64_t LastAccess = 0;  // FILETIME
   uint64_t LastWrite = 0;   // FILETIME
   uint64_t Inode = 0;
@@ -107,6 +111,9 @@ public:
     size_t Budget = 256u << 10;
     // Folder descriptors held open for subfolders still to be opened.
     int FdBudget = 1024;
+    // Every file becomes a LinkedFile entry with its name and figures (for walks that look at
+    // files one by one); Files then stays empty.
+    bool KeepFiles = false;
   };
 
   // rootFd: the open folder to list first (taken over; -1 for a folder that is not to be read).

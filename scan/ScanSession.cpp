@@ -119,16 +119,18 @@ TScanSession::TCountedFile TScanSession::CountedFile(TTreeNode* parent, const QS
   const std::optional<QByteArray> host = DriveToHost(path);
   struct statx st {};
   if (!parent || !host ||
-      ::statx(AT_FDCWD, host->constData(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_NLINK | STATX_INO, &st) != 0 ||
-      !S_ISREG(st.stx_mode) || st.stx_nlink < 2)
+      ::statx(AT_FDCWD, host->constData(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
+              STATX_TYPE | STATX_NLINK | STATX_INO | STATX_BLOCKS, &st) != 0)
     return file;
+  file.OnDisk = S_ISDIR(st.stx_mode) ? 0 : OnDiskBytes(st);
+  if (!S_ISREG(st.stx_mode) || st.stx_nlink < 2) return file;
   file.Device = LinkDevice(st);
   file.Inode = st.stx_ino;
   const TTreeNode* owner = tree_.Links().Owner(RootNode(parent), file.Device, file.Inode);
   if (owner == parent)
     file.OwnsLink = true;
   else if (owner)
-    file.Size = 0;  // its bytes count in another folder
+    file.Size = file.OnDisk = 0;  // its bytes count in another folder
   return file;
 }
 
@@ -139,7 +141,7 @@ bool TScanSession::RemoveFile(TTreeNode* parent, QChar letter, const TCountedFil
   const TDriveRecInfo* drive = Drive(letter);
   const int64_t cluster = drive && drive->ClusterSize > 0 ? drive->ClusterSize : 0;
   const int64_t slack = cluster > 0 && size % cluster ? cluster - size % cluster : 0;
-  SubtractFromAncestors(parent, nullptr, 0, 1, slack, size);
+  SubtractFromAncestors(parent, nullptr, 0, 1, slack, size, file.OnDisk);
   emit TreeChanged();
   return true;
 }

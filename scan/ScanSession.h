@@ -66,6 +66,7 @@ public:
   // names adds its bytes in one folder only (see TLinkOwners), in the others just the name.
   struct TCountedFile {
     int64_t Size = 0;  // the bytes counted in this folder
+    int64_t OnDisk = 0;  // the blocks counted in this folder, in bytes
     bool OwnsLink = false;  // this folder counted the bytes of a file with several names
     uint64_t Device = 0;
     uint64_t Inode = 0;

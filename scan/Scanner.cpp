@@ -213,7 +213,8 @@ TFolderSize* TFolderScanner::Walk(const QString& path, TTreeNode* node) {
             const TLinkedFile& file = listing->Linked[e.LinkedIndex];
             // Every name counts as a file; the bytes only at the first name met on the drive.
             const bool first = tree_.ClaimLink(walk.root, walk.device, file.Inode, f.Node);
-            AddFile(*f.Rec, first ? file.Size : 0, file.Attributes, file.LastAccess, file.LastWrite);
+            AddFile(*f.Rec, first ? file.Size : 0, first ? file.OnDisk : 0, file.Attributes, file.LastAccess,
+                    file.LastWrite);
             if (AbortScan) f.Stopped = true;
             continue;
           }

@@ -2,6 +2,8 @@
 
 #include "cleanup/DeleteOperation.h"
 #include "cleanup/Trash.h"
+#include "cleanup/TrashBin.h"
+#include "platform/DriveTable.h"
 
 #include "platform/DirEnum.h"
 #include "platform/HostPath.h"
@@ -134,8 +136,11 @@ TFileOpResult TrashItem(const QString& drivePath, QWidget* parent, bool* changed
   THostLocation location;
   struct statx st {};
   if (!LocateItem(drivePath, QStringLiteral("moved to the trash"), location, st, parent)) return TFileOpResult::Failed;
-  if (ShowMessage(Question(QStringLiteral("Are you sure you want to move \"%1\" to the trash?").arg(drivePath), parent,
-                           mbYes)) != mbYes)
+  // Trashing frees nothing yet: say so, so that no one trashes to make room and waits in vain.
+  if (ShowMessage(Question(QStringLiteral("Are you sure you want to move \"%1\" to the trash?\n\nIts space comes back "
+                                          "only when the trash is emptied.")
+                               .arg(drivePath),
+                           parent, mbYes)) != mbYes)
     return TFileOpResult::Cancelled;
 
   // The item is renamed into a trash on its own file system (the link itself for a link); what
@@ -146,6 +151,31 @@ TFileOpResult TrashItem(const QString& drivePath, QWidget* parent, bool* changed
   if (changed) *changed = result.changed || result.status == TOpStatus::Done;
   if (!result.failures.empty())
     ShowError(QStringLiteral("\"%1\" could not be moved to the trash.\n\n%2").arg(drivePath, FailureLines(result)),
+              ekProgram, parent);
+  return Outcome(result);
+}
+
+TFileOpResult EmptyDriveTrash(QChar letter, QWidget* parent, bool* changed) {
+  if (changed) *changed = false;
+  const QString root = QString(letter) + QStringLiteral(":\\");
+  const std::optional<QByteArray> host = DriveToHost(root);
+  if (!host) return TFileOpResult::Failed;
+  const std::vector<TTrashFolder> folders = TrashFoldersFor(*host);
+  const TTrashContents contents = MeasureTrash(folders);
+  if (contents.Items == 0 && contents.Problems.empty()) {
+    ShowMessage(TMessageRequest{parent, QStringLiteral("The trash of drive %1 is empty.").arg(root), ProgramName,
+                                TMessageIcon::Information, mbOK, mbOK});
+    return TFileOpResult::Cancelled;
+  }
+  const QString question = QStringLiteral("Are you sure you want to empty the trash of drive %1?\n\nIts %2 item(s) "
+                                          "(%3) are deleted for good and cannot be recovered.")
+                               .arg(root, FormatCount64(contents.Items), FormatSize(contents.Bytes));
+  if (ShowMessage(Question(question, parent, mbNo)) != mbYes) return TFileOpResult::Cancelled;
+  const TOpResult result = RunWithProgress(QStringLiteral("Emptying the trash of drive %1...").arg(root), parent,
+                                           [&](TOpContext& c) { return EmptyTrash(folders, c); });
+  if (changed) *changed = result.changed;
+  if (!result.failures.empty())
+    ShowError(QStringLiteral("The trash of drive %1 could not be emptied completely.\n\n%2").arg(root, FailureLines(result)),
               ekProgram, parent);
   return Outcome(result);
 }

@@ -17,3 +17,6 @@ TFileOpResult DeleteItem(const QString& drivePath, QWidget* parent = nullptr, bo
 // Asks whether drivePath should go to the trash (the freedesktop.org trash); on Yes moves it.
 TFileOpResult TrashItem(const QString& drivePath, QWidget* parent = nullptr, bool* changed = nullptr);
 
+// Asks whether the trash of drive letter (the trash its items go to) should be emptied; on Yes
+// empties it with a progress window whose Cancel stops between items.
+TFileOpResult EmptyDriveTrash(QChar letter, QWidget* parent = nullptr, bool* changed = nullptr);

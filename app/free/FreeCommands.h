@@ -14,3 +14,7 @@ int RunArchive(const QStringList& args);
 int RunArchives(const QStringList& args);
 int RunRestore(const QStringList& args);
 int RunDeleteArchive(const QStringList& args);
+
+// The trash of a drive (TrashBinCommands.cpp).
+int RunTrashSize(const QStringList& args);
+int RunEmptyTrash(const QStringList& args);

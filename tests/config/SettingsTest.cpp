@@ -397,11 +397,13 @@ TEST(Settings, TheSubfolderListValuesAndTheirRanges) {
       {3, 2, 3, 3, 1, 3},
       {5, 2, 5, 5, 1, 5},
       {8, 2, 8, 8, 1, 8},
-      {9, 2, 9, 9, 1, 1},
+      {9, 2, 9, 9, 1, 9},
+      {10, 2, 10, 10, 1, 1},
       {-1, 2, 10, 1, 1, -1},
       {-3, 2, 10, 1, 1, -3},
       {-8, 2, 10, 1, 1, -8},
-      {-9, 2, 10, 1, 1, 1},
+      {-9, 2, 10, 1, 1, -9},
+      {-10, 2, 10, 1, 1, 1},
       {32767, 2, 32767, 32767, 1, 1},
       {32768, 2, 32768, 1, 1, 1},
       {INT_MIN, 2, 10, 1, 1, 1},
@@ -432,6 +434,8 @@ TEST(Settings, TheSubfolderListValuesAndTheirRanges) {
   EXPECT_EQ(read.LargerThanUnit, 2);
   EXPECT_EQ(read.Sort, -3);
   Store(OptionsKey, "FoldersDisplaySort", TRegValue::FromString("9"));
+  EXPECT_EQ(ReadFoldersDisplaySettings().Sort, 9);
+  Store(OptionsKey, "FoldersDisplaySort", TRegValue::FromString("10"));
   EXPECT_EQ(ReadFoldersDisplaySettings().Sort, 1);
 
   const TFoldersDisplaySettings written{0, 250, 32767, 0, -8};

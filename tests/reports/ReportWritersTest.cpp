@@ -30,12 +30,12 @@ TSubfolderListReport SmallList() {
   list.Path = QStringLiteral("T:\\data");
   list.Captions = {QStringLiteral("Name"),        QStringLiteral("-> Size"), QStringLiteral("Allocated"),
                    QStringLiteral("Wasted"),      QStringLiteral("% of Parent"), QStringLiteral("Objects"),
-                   QStringLiteral("Last Access"), QStringLiteral("Last Change")};
+                   QStringLiteral("Last Access"), QStringLiteral("Last Change"), QStringLiteral("On Disk")};
   list.Rows.push_back({QStringLiteral("a very long folder"), QStringLiteral("1,024 KB"), QStringLiteral("1,028 KB"),
                        QStringLiteral("4 KB"), QStringLiteral("75.00 %"), QStringLiteral("3"),
-                       QStringLiteral("1/2/2026 3:04:05 PM"), QStringLiteral("1/2/2026")});
+                       QStringLiteral("1/2/2026 3:04:05 PM"), QStringLiteral("1/2/2026"), QStringLiteral("12 KB")});
   list.Rows.push_back({QStringLiteral("b"), QStringLiteral("341 KB"), QStringLiteral("344 KB"), QStringLiteral("3 KB"),
-                       QStringLiteral("25.00 %"), QStringLiteral("1"), QString(), QString()});
+                       QStringLiteral("25.00 %"), QStringLiteral("1"), QString(), QString(), QStringLiteral("0 KB")});
   return list;
 }
 
@@ -62,16 +62,17 @@ TEST(ReportWriters, CommaAndTabListsWriteCaptionsThenRows) {
   TCollect csv;
   ASSERT_TRUE(WriteSubfolderCsv(csv, list));
   EXPECT_EQ(csv.Lines, QStringList({
-                           "Name,\"-> Size\",Allocated,Wasted,\"% of Parent\",Objects,\"Last Access\",\"Last Change\"",
+                           "Name,\"-> Size\",Allocated,Wasted,\"% of Parent\",Objects,\"Last Access\",\"Last Change\","
+                           "\"On Disk\"",
                            "\"a very long folder\",\"1,024 KB\",\"1,028 KB\",\"4 KB\",\"75.00 %\",3,\"1/2/2026 3:04:05 PM\","
-                           "1/2/2026",
-                           "b,\"341 KB\",\"344 KB\",\"3 KB\",\"25.00 %\",1,,",
+                           "1/2/2026,\"12 KB\"",
+                           "b,\"341 KB\",\"344 KB\",\"3 KB\",\"25.00 %\",1,,,\"0 KB\"",
                        }));
   TCollect tab;
   ASSERT_TRUE(WriteSubfolderTab(tab, list));
   ASSERT_EQ(tab.Lines.size(), 3);
-  EXPECT_EQ(tab.Lines[2], QStringLiteral("b\t341 KB\t344 KB\t3 KB\t25.00 %\t1\t\t\t"));
-  for (const QString& line : tab.Lines) EXPECT_EQ(line.count(QLatin1Char('\t')), 8) << line.toStdString();
+  EXPECT_EQ(tab.Lines[2], QStringLiteral("b\t341 KB\t344 KB\t3 KB\t25.00 %\t1\t\t\t0 KB\t"));
+  for (const QString& line : tab.Lines) EXPECT_EQ(line.count(QLatin1Char('\t')), 9) << line.toStdString();
 }
 
 TEST(ReportWriters, AlignedListPadsColumnsAndCutsLongNamesOnlyWhenPrinting) {
@@ -84,11 +85,12 @@ TEST(ReportWriters, AlignedListPadsColumnsAndCutsLongNamesOnlyWhenPrinting) {
   const QString header = QStringLiteral("Name").leftJustified(22) + QStringLiteral("-> Size").rightJustified(12) +
                          QStringLiteral("Allocated").rightJustified(13) + QStringLiteral("Wasted").rightJustified(10) +
                          QStringLiteral("% of Parent").rightJustified(15) + QStringLiteral("Objects").rightJustified(11) +
-                         QStringLiteral("Last Access").rightJustified(23) + QStringLiteral("Last Change").rightJustified(15);
+                         QStringLiteral("Last Access").rightJustified(23) + QStringLiteral("Last Change").rightJustified(15) +
+                         QStringLiteral("On Disk").rightJustified(11);
   EXPECT_EQ(file.Lines[5], header);
   EXPECT_TRUE(file.Lines[6].startsWith(QStringLiteral("a very long folder    ")));
   EXPECT_EQ(file.Lines[7].size(), header.size());
-  EXPECT_TRUE(file.Lines[7].endsWith(QStringLiteral("      1") + QString(38, QLatin1Char(' '))));
+  EXPECT_TRUE(file.Lines[7].endsWith(QStringLiteral("      1") + QString(38, QLatin1Char(' ')) + QStringLiteral("0 KB").rightJustified(11)));
 
   TCollect printed;
   ASSERT_TRUE(WriteSubfolderAligned(printed, list, true));
@@ -130,6 +132,8 @@ TFolderInfoReport SmallInfo() {
                TReportFigure{"6 KB", "6,736 bytes"}, TReportFigure{"5", "4 file(s) and 1 subfolder(s)"}};
   info.Folder = {TReportFigure{"1 byte", "1 byte"}, TReportFigure{"4 KB", "4,096 bytes"},
                  TReportFigure{"4 KB", "4,095 bytes"}, TReportFigure{"2", "1 file(s) and 1 subfolder(s)"}};
+  info.TreeOnDisk = TReportFigure{"1.1 MB", "1,150,976 bytes"};
+  info.FolderOnDisk = TReportFigure{"0 bytes", "0 bytes"};
   const char* labels[] = {"Long name", "MS-DOS name", "Last access date", "Last change date", "Creation date", "Attributes",
                           "",          "Read-Only files", "Hidden files", "System files", "Compressed files"};
   for (size_t i = 0; i < 11; ++i) info.Grid[i] = {QLatin1String(labels[i]), i == 6 ? QString() : QStringLiteral("v%1").arg(i)};
@@ -163,11 +167,13 @@ TEST(ReportWriters, FolderInformationLineByLine) {
       "-> Allocated: 1.3 MB (1,396,736 bytes)",
       "-> Wasted: 6 KB (6,736 bytes)",
       "-> Objects: 5 (4 file(s) and 1 subfolder(s))",
+      "-> On disk: 1.1 MB (1,150,976 bytes)",
       "Folder",
       "-> Size: 1 byte (1 byte)",
       "-> Allocated: 4 KB (4,096 bytes)",
       "-> Wasted: 4 KB (4,095 bytes)",
       "-> Objects: 2 (1 file(s) and 1 subfolder(s))",
+      "-> On disk: 0 bytes (0 bytes)",
       "",
       "Long name: v0",
       "MS-DOS name: v1",
@@ -253,7 +259,7 @@ TEST(ReportWriters, PythonReadsTheCommaSeparatedFileBack) {
   TFixtureTree fx;
   TSubfolderListReport list = SmallList();
   list.Rows.push_back({QStringLiteral("say \"hi\", then"), QStringLiteral("0 KB"), QString(), QString(), QString(),
-                       QString(), QString(), QStringLiteral("Grüße")});
+                       QString(), QString(), QStringLiteral("Grüße"), QStringLiteral("1,000 KB")});
   const QString file = QString::fromLocal8Bit(fx.Path("list.csv"));
   QString error;
   ASSERT_TRUE(WriteReportFile(file, TReportKind::CommaSeparated, {}, list, &error)) << error.toStdString();
@@ -272,8 +278,8 @@ TEST(ReportWriters, PythonReadsTheCommaSeparatedFileBack) {
   expected.insert(expected.end(), list.Rows.begin(), list.Rows.end());
   for (qsizetype r = 0; r < rows.size(); ++r) {
     const QJsonArray fields = rows[r].toArray();
-    ASSERT_EQ(fields.size(), 8) << r;
-    for (qsizetype c = 0; c < 8; ++c) EXPECT_EQ(fields[c].toString(), expected[size_t(r)][size_t(c)]) << r << "," << c;
+    ASSERT_EQ(fields.size(), ReportListColumns) << r;
+    for (qsizetype c = 0; c < ReportListColumns; ++c) EXPECT_EQ(fields[c].toString(), expected[size_t(r)][size_t(c)]) << r << "," << c;
   }
 }
 

@@ -84,6 +84,7 @@ void ExpectSameRecord(const TFolderSize* a, const TFolderSize* b, const QString&
   EXPECT_EQ(a->FilesSize, b->FilesSize) << where.toStdString();
   EXPECT_EQ(a->TotalWasted, b->TotalWasted) << where.toStdString();
   EXPECT_EQ(a->FilesWasted, b->FilesWasted) << where.toStdString();
+  EXPECT_EQ(a->TotalOnDisk, b->TotalOnDisk) << where.toStdString();
   EXPECT_EQ(a->TotalFiles, b->TotalFiles) << where.toStdString();
   EXPECT_EQ(a->TotalFolders, b->TotalFolders) << where.toStdString();
   EXPECT_EQ(a->Files, b->Files) << where.toStdString();

@@ -99,6 +99,11 @@ TEST(ScanProgram, BadArgumentsAndMissingFolders) {
       // The kernel goes up from real/sub, the text from the fixture: neither is scanned.
       {{QString::fromLocal8Bit(fx.Path("lnk/.."))}, 1, "is a link"},
       {{QString::fromLocal8Bit(fx.Path("missing/../real"))}, 1, "does not exist"},
+      {{"--largest", "0", QString::fromLocal8Bit(fx.Root())}, 2, "--largest takes a number from 1 to 10000"},
+      {{"--largest", "10001", QString::fromLocal8Bit(fx.Root())}, 2, "--largest takes a number"},
+      {{"--largest=ten", QString::fromLocal8Bit(fx.Root())}, 2, "not \"ten\""},
+      {{QString::fromLocal8Bit(fx.Root()), "--largest"}, 2, "--largest needs a number"},
+      {{"--types", "--largest", "5"}, 2, "usage"},
   };
   for (const Case& c : cases) {
     const TRun run = RunScan(c.args);
@@ -135,6 +140,35 @@ TEST(ScanProgram, TwoDashesEndTheOptions) {
     EXPECT_TRUE((c.exitCode == 0 ? run.out : run.err).contains(c.has)) << run.out.constData() << run.err.constData();
   }
   EXPECT_TRUE(RunScan({"--", dash}).out.contains("bytes: 1234\n"));
+}
+
+// --largest and --types add their lines after the usual output; on-disk follows bytes.
+TEST(ScanProgram, ListsTheLargestFilesAndTheTypesAfterTheUsualOutput) {
+  TFixtureTree fx;
+  fx.File("a/x.TXT", 5000, false);
+  fx.File("a/y.txt", 5000);
+  fx.File("b/c/z.bin", 70000);
+  fx.File("sparse.img", int64_t{1} << 34);
+  fx.File("README", 12);
+  const TRun run = RunScan({"--types", "--largest", "3", QString::fromLocal8Bit(fx.Root())});
+  ASSERT_EQ(run.exitCode, 0) << run.err.constData();
+  const QList<QByteArray> lines = run.out.trimmed().split('\n');
+  const qsizetype bytes = lines.indexOf("bytes: " + QByteArray::number((int64_t{1} << 34) + 80012));
+  ASSERT_GE(bytes, 0) << run.out.constData();
+  ASSERT_TRUE(lines[bytes + 1].startsWith("on-disk: ")) << run.out.constData();
+  EXPECT_EQ(lines[bytes + 1], "on-disk: 8192") << "only the one written file takes blocks";
+  const QList<QByteArray> expected = {
+      "file: 17179869184 " + fx.Path("sparse.img"),
+      "file: 70000 " + fx.Path("b/c/z.bin"),
+      "file: 5000 " + fx.Path("a/x.TXT"),
+      "type: img 1 17179869184 0",
+      "type: bin 1 70000 0",
+      "type: txt 2 10000 8192",
+      "type: (none) 1 12 0",
+  };
+  ASSERT_GT(lines.size(), expected.size());
+  EXPECT_EQ(lines.mid(lines.size() - expected.size()), expected) << run.out.constData();
+  EXPECT_TRUE(lines[lines.size() - expected.size() - 1].startsWith("largest: ")) << run.out.constData();
 }
 
 TEST(ScanProgram, NamesTheFoldersItCannotRead) {

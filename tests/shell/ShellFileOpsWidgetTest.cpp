@@ -213,6 +213,9 @@ TEST_F(ShellFileOps, TrashMovesTheFolderIntoTheTrashWithItsLinksIntact) {
   TMessageAnswers answers({mbYes});
   EXPECT_EQ(TrashItem(QStringLiteral("T:\\Data")), TFileOpResult::Done);
   EXPECT_EQ(answers.Errors(), 0);
+  ASSERT_FALSE(answers.Asked.empty());
+  EXPECT_TRUE(answers.Asked[0].Text.contains(QStringLiteral("space comes back only when the trash is emptied")))
+      << answers.Asked[0].Text.toStdString();
   EXPECT_FALSE(Exists(fx.Path("drive/Data")));
   EXPECT_TRUE(Exists(fx.Path("share/Trash/files/Data/Sub/b.bin")));
   EXPECT_TRUE(Exists(fx.Path("share/Trash/info/Data.trashinfo")));

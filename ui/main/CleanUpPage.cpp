@@ -2,6 +2,7 @@
 
 #include "ui/controls/SensitivePanel.h"
 #include "ui/main/CurrentFolder.h"
+#include "ui/main/TrashPanel.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -107,6 +108,7 @@ TCleanUpPage::TCleanUpPage(IPageHost& host, QWidget* page, std::function<void(in
   panCleanMenuRecycle = panels_[2].Panel;
   panCleanMenuDelete = panels_[3].Panel;
   column->addWidget(panCleanMenu);
+  column->addWidget(new TTrashPanel(host_, this));
 
   ediCleanMenuHint = new QPlainTextEdit(this);
   ediCleanMenuHint->setObjectName(QStringLiteral("ediCleanMenuHint"));

@@ -5,6 +5,7 @@
 
 #include "charts/FolderColors.h"
 #include "charts/FolderColorsSetting.h"
+#include "charts/DriveShare.h"
 #include "charts/ui/SimpleControls.h"
 #include "config/Options.h"
 #include "platform/DirEnum.h"
@@ -421,8 +422,10 @@ void TPiePage::ShowPieItem(const QString&, const QString& path, TSectionKind kin
       break;
   }
   txtWebFolderSize->setText(shown >= 0 ? FormatSize(shown) : QString());
-  const int64_t driveTotal = host_.Current().DriveTotal();
-  gaugeWebSection->SetProgress(driveTotal == 0 ? 0 : static_cast<int>(shown * 100 / driveTotal));
+  const TDriveShare share = DriveShareOf(shown, host_.Current().DriveTotal());
+  gaugeWebSection->SetProgress(share.Percent);
+  if (!host_.Current().Drive().isNull())
+    txtWebSectionDrive->setText(DriveShareCaption(host_.Current().Drive(), share.LargerThanDrive));
   if (kind == TSectionKind::Summary) {
     txtWebFolderType->clear();
     txtWebFolderName->setText(path);
@@ -451,7 +454,7 @@ void TPiePage::imgIconClick() {
 }
 
 void TPiePage::ShowDrive(QChar letter, const QString& totalText) {
-  txtWebSectionDrive->setText(QStringLiteral("of ") + letter + QLatin1Char(':'));
+  txtWebSectionDrive->setText(DriveShareCaption(letter, false));
   txtWebSectionDriveSize->setText(totalText);
 }
 

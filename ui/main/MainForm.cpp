@@ -2,6 +2,7 @@
 
 #include "ui/main/HistoryCommands.h"
 #include "ui/main/MainForm.h"
+#include "ui/main/LargestFilesBox.h"
 
 #include "charts/PaletteColors.h"
 #include "config/Options.h"
@@ -311,6 +312,7 @@ void TMainForm::BuildMenus() {
   mnuView->addSeparator();
   mnuView->addAction(cmdViewPieSectionSizeWindow);
   mnuView->addAction(cmdViewTreeBarChart);
+  mnuView->addAction(QStringLiteral("&Largest Files and Types..."), this, [this] { ShowLargestFiles(*this, this); });
   mnuView->addSeparator();
   QMenu* sort = mnuView->addMenu(QStringLiteral("Pie Sections &Sort"));
   sort->menuAction()->setStatusTip(QStringLiteral("Contains commands for arranging the pie sections."));

@@ -32,7 +32,7 @@
 
 namespace {
 
-const int Widths[TSubfoldersPage::ColumnCount] = {150, 80, 80, 80, 70, 70, 80, 80};
+const int Widths[TSubfoldersPage::ColumnCount] = {150, 80, 80, 80, 70, 70, 80, 80, 80};
 const QString Marker = QStringLiteral("-> ");
 // Item data role of the packed date-time of the date columns.
 constexpr int PackedRole = Qt::UserRole + 1;

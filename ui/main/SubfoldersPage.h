@@ -41,7 +41,7 @@ public:
   TSubfolderView View();
   void SetView(const TSubfolderView& view);
 
-  enum { colName, colSize, colAllocated, colWasted, colShare, colObjects, colLastAccess, colLastChange, ColumnCount };
+  enum { colName, colSize, colAllocated, colWasted, colShare, colObjects, colLastAccess, colLastChange, colOnDisk, ColumnCount };
   enum { dtTop, dtLargerThan, dtAll };
 
   // Fills the list for node unless it already is the one listed.

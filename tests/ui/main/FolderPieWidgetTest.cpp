@@ -429,6 +429,16 @@ TEST(FolderPieWidget, HeaderSizeDriveShareAndWastedShareFollowTheWastedSetting) 
     EXPECT_EQ(Child<QLabel>(form, "StatusPanel0")->text(), QStringLiteral("Folder T:\\two\\left"));
   }
   form.Current().SetDrive(form.Current().Drive(), form.Current().DriveClusterSize(), 0, form.Current().DriveFree());
+  // A figure larger than the drive (sparse files) fills the gauge and says so, not "of T:".
+  form.Settings().Change([](TSettingValues& s) { s.IncludeWastedInformation = false; });
+  form.Current().SetDrive(form.Current().Drive(), form.Current().DriveClusterSize(), 5000, form.Current().DriveFree());
+  page.ShowPieItem(QString(), QStringLiteral("T:\\two\\left"), TSectionKind::Folder, 0, 10000);
+  EXPECT_EQ(page.gaugeWebSection->Progress(), 100);
+  EXPECT_EQ(page.txtWebSectionDrive->text(), QStringLiteral("larger than T:"));
+  form.Current().SetDrive(form.Current().Drive(), form.Current().DriveClusterSize(), 32768, form.Current().DriveFree());
+  page.ShowPieItem(QString(), QStringLiteral("T:\\two\\left"), TSectionKind::Folder, 0, 10000);
+  EXPECT_EQ(page.txtWebSectionDrive->text(), QStringLiteral("of T:"));
+  form.Current().SetDrive(form.Current().Drive(), form.Current().DriveClusterSize(), 0, form.Current().DriveFree());
   page.ShowPieItem(QString(), QStringLiteral("Other smaller files"), TSectionKind::Summary, 0, 0);
   EXPECT_EQ(page.gaugeWebSection->Progress(), 0);
   EXPECT_EQ(Child<TSectionSizeBox>(form)->gaugeWasted->Progress(), 0);

@@ -4,6 +4,7 @@
 #include "cleanup/ui/MoveFolderBox.h"
 #include "scan/FolderSize.h"
 #include "scan/FolderTree.h"
+#include "scan/Format.h"
 #include "scan/PathFunctions.h"
 #include "scan/ScanSession.h"
 #include "shell/MessageBoxes.h"
@@ -19,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
 
@@ -172,6 +174,37 @@ TEST(FreeSpacePage, AMoveOnAScannedDriveLeavesTheTargetAndItsAncestorsAsARescanW
   EXPECT_EQ(dataAfter.Folders, data.Folders);
   EXPECT_EQ(TotalsOf(form, QStringLiteral("T:\\")).Size, root.Size);
   EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Data"));
+}
+
+// The page shows what the drive's trash holds and empties it after asking.
+TEST(FreeSpacePage, ShowsTheTrashOfTheDriveAndEmptiesIt) {
+  TFreeSpaceEnv env;
+  env.answer = mbYes;
+  TMainForm form({QStringLiteral("T:\\")});
+  StartOn(form, QStringLiteral("T:\\Data\\Old"), pgFreeSpace);
+  form.FreeSpaceCommand(ccRecycle);
+  ASSERT_EQ(env.questions.size(), 1u);
+  EXPECT_TRUE(env.questions[0].contains(QStringLiteral("only when the trash is emptied"))) << env.questions[0].toStdString();
+  auto* text = form.findChild<QLabel*>(QStringLiteral("txtTrashContents"));
+  auto* button = form.findChild<QPushButton*>(QStringLiteral("btnEmptyTrash"));
+  ASSERT_TRUE(text && button);
+  QApplication::processEvents();
+  EXPECT_TRUE(text->text().startsWith(QStringLiteral("Trash of drive T: 1 item(s), ") + FormatSize(13000) + QLatin1Char('.')))
+      << text->text().toStdString();
+  EXPECT_TRUE(button->isEnabled());
+
+  env.answer = mbNo;
+  button->click();
+  ASSERT_EQ(env.questions.size(), 2u);
+  EXPECT_TRUE(env.questions[1].contains(QStringLiteral("empty the trash of drive T:"))) << env.questions[1].toStdString();
+  EXPECT_TRUE(PathExists(QStringLiteral("T:\\share\\Trash\\files\\Old")));
+
+  env.answer = mbYes;
+  button->click();
+  EXPECT_FALSE(PathExists(QStringLiteral("T:\\share\\Trash\\files\\Old")));
+  EXPECT_FALSE(PathExists(QStringLiteral("T:\\share\\Trash\\info\\Old.trashinfo")));
+  EXPECT_TRUE(text->text().startsWith(QStringLiteral("Trash of drive T: 0 item(s)"))) << text->text().toStdString();
+  EXPECT_FALSE(button->isEnabled());
 }
 
 TEST(FreeSpacePage, PanelsLightUpOneAtATimeAndExplainThemselves) {
