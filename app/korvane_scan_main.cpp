@@ -2,6 +2,7 @@
 // folder tree holds for it as "key: value" lines.
 
 #include "app/InfoOptions.h"
+#include "app/TreemapOption.h"
 #include "platform/DriveTable.h"
 #include "scan/FolderSize.h"
 #include "scan/FolderTree.h"
@@ -29,10 +30,13 @@ namespace {
 constexpr int LargestShown = 10;
 
 const char UsageText[] =
-    "usage: korvane-scan [--] HOSTFOLDER\n"
+    "usage: korvane-scan [--treemap OUTFILE [--size WIDTHxHEIGHT]] [--] HOSTFOLDER\n"
     "Scans HOSTFOLDER as a drive and prints its totals, the wasted space at every\n"
     "cluster size and its ten largest subfolders.\n"
     "\n"
+    "  --treemap OUTFILE     also writes the treemap of HOSTFOLDER to OUTFILE, a PNG\n"
+    "                        or SVG picture by its extension\n"
+    "  --size WxH            the treemap's size in pixels (default 1600x1000)\n"
     "  -h, --help     show this text\n"
     "  --version      show the version\n";
 
@@ -70,6 +74,8 @@ char LetterFor(const QByteArray& folder) {
 
 int main(int argc, char** argv) {
   if (const std::optional<int> answered = AnswerInfoOption(argc, argv, "korvane-scan", UsageText)) return *answered;
+  TTreemapRequest treemap;
+  if (const std::optional<int> bad = TakeTreemapOptions(argc, argv, treemap)) return *bad;
   // "--" ends the options: the folder after it may begin with "-".
   const bool endOfOptions = argc >= 2 && std::strcmp(argv[1], "--") == 0;
   const int first = endOfOptions ? 2 : 1;
@@ -95,6 +101,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "korvane-scan: %s\n", refusal.toUtf8().constData());
     return 1;
   }
+
+  if (const std::optional<int> bad = CheckTreemapTarget(treemap)) return *bad;
 
   // Map a drive to the folder, as KORVANE_DRIVES would.
   TDriveTable& table = TDriveTable::Instance();
@@ -151,5 +159,6 @@ int main(int argc, char** argv) {
                    [&](const TTreeNode* a, const TTreeNode* b) { return size(a) > size(b); });
   for (size_t i = 0; i < children.size() && i < LargestShown; ++i)
     std::printf("largest: %" PRId64 " %s\n", size(children[i]), NodePath(children[i]).toUtf8().constData());
+  if (treemap.Wanted()) return WriteTreemapRequest(treemap, *drive->Node);
   return 0;
 }
