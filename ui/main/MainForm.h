@@ -41,6 +41,7 @@ class TWastedPage;
 class TShExDriveComboBox;
 class TToolsMenu;
 class TCleanUpPage;
+class TTreemapPage;
 struct TDriveRecInfo;
 
 // The private start-up event the main window posts itself at its first activation.
@@ -130,7 +131,7 @@ public:
   QAction* cmdViewToolbar = nullptr;
   QAction* cmdViewStatusBar = nullptr;
   QAction* cmdViewFolderTree = nullptr;
-  QAction* cmdViewPage[5] = {};
+  QAction* cmdViewPage[PageCount] = {};
   QAction* cmdViewPieSectionSizeWindow = nullptr;
   QAction* cmdViewTreeBarChart = nullptr;
   QAction* cmdViewPieSortAscending = nullptr;
@@ -163,6 +164,9 @@ public:
   // The pie page: header, pie and section records.
   TPiePage* PiePage = nullptr;
   TCleanUpPage* CleanUpPage = nullptr;
+  QWidget* pageTreemap = nullptr;
+  TTreemapPage* TreemapPage = nullptr;
+  QAction* cmdFileExportTreemap = nullptr;
 
   // Pages.
   void SelectPage(int k);
