@@ -37,7 +37,8 @@ struct TItem {
 
 class TBuilder {
 public:
-  TBuilder(const TTreemapSettings& settings, TTreemap& map) : s_(settings), map_(map) {}
+  TBuilder(const TTreemapSettings& settings, TTreemap& map)
+      : s_(settings), map_(map), minTile_(std::max(1, settings.MinTile)) {}
 
   int64_t FolderValue(const TFolderSize& rec) const {
     return rec.TotalSize + (s_.IncludeWasted ? TotalWastedAtIndex(rec, s_.ClusterIndex) : 0);
@@ -80,8 +81,8 @@ public:
     int32_t count = 0;
     for (size_t k = 0; k < items_.size(); ++k) {
       const QRect pixels = PixelRect(rects[k]);
-      // Too thin to show a single pixel: the parent's colour shows through.
-      if (pixels.width() <= 0 || pixels.height() <= 0) continue;
+      // Too small to be told apart: the parent's colour shows through.
+      if (pixels.width() < minTile_ || pixels.height() < minTile_) continue;
       TTreemapTile tile;
       tile.Area = rects[k];
       tile.Pixels = pixels;
@@ -106,6 +107,7 @@ public:
 private:
   const TTreemapSettings& s_;
   TTreemap& map_;
+  const int minTile_;
   std::vector<TItem> items_;
   std::vector<double> sizes_;
 };
@@ -196,6 +198,7 @@ TTreemap BuildTreemap(TTreeNode& node, QSize size, const TTreemapSettings& setti
   root.Value = value;
   root.Bytes = rec->TotalSize;
   root.Node = &node;
+  map.Tiles.reserve(1024);
   map.Tiles.push_back(root);
   // Breadth first, so that the children of each tile follow one another.
   for (size_t i = 0; i < map.Tiles.size(); ++i) builder.Divide(i);

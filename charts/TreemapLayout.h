@@ -33,6 +33,9 @@ struct TTreemapSettings {
   int HeaderHeight = 0;
   // Pixels of frame on each side of a divided folder tile (at least 1).
   int Frame = 1;
+  // A tile needs at least this many whole pixels in both directions to be shown; what is
+  // smaller leaves its parent's colour (at least 1).
+  int MinTile = 2;
 };
 
 struct TTreemapTile {

@@ -47,7 +47,7 @@ QString XmlSafe(const QString& s) {
 // A leaf tile shaded from a lighter top-left to a darker bottom-right corner, so that the
 // nesting reads even where neighbours share a colour.
 QBrush LeafBrush(const QRect& r, const QColor& fill) {
-  if (r.width() < 6 || r.height() < 6) return QBrush(fill);
+  if (r.width() < 12 || r.height() < 12) return QBrush(fill);
   QLinearGradient gradient(r.topLeft(), r.bottomRight());
   gradient.setColorAt(0, fill.lighter(118));
   gradient.setColorAt(1, fill.darker(112));
@@ -117,7 +117,9 @@ std::vector<TTreemapLabel> TreemapLabels(const TTreemapPicture& picture) {
     if (divided && !t.HasHeader) continue;
     if (!divided && (t.Pixels.height() < lineHeight + 4 || t.Pixels.width() < minWidth)) continue;
     const int room = t.Pixels.width() - 6;
-    const QString text = fm.elidedText(TreemapTileName(t), Qt::ElideRight, room);
+    // The mapped folder is named by its path: a drive's own name may be empty.
+    const QString name = t.Parent < 0 ? TreemapTilePath(t) : TreemapTileName(t);
+    const QString text = fm.elidedText(name, Qt::ElideRight, room);
     if (text.isEmpty() || text == QStringLiteral("…")) continue;
     labels.push_back({QPoint(t.Pixels.left() + 3, t.Pixels.top() + 1 + fm.ascent()), text, static_cast<int>(i)});
   }

@@ -6,6 +6,7 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -92,6 +93,8 @@ void TTreemapView::ScheduleLayout() {
 }
 
 void TTreemapView::LayOutNow() {
+  QElapsedTimer clock;
+  clock.start();
   timer_.stop();
   pending_ = false;
   // The focused tile is found again by what it stands for: indexes change with every layout.
@@ -100,7 +103,12 @@ void TTreemapView::LayOutNow() {
                                    : nullptr;
   const TTreeNode* focusNode = before ? before->Node : nullptr;
   const bool focusFiles = before && before->Files;
-  picture_ = node_ ? MakeTreemapPicture(*node_, size(), settings_) : TTreemapPicture();
+  // Laid out and drawn in device pixels: frames stay one pixel thin at any scaling, and the
+  // painter needs no transformation.
+  dpr_ = devicePixelRatioF();
+  QFont font = TreemapFont();
+  font.setPixelSize(std::max(1, qRound(font.pixelSize() * dpr_)));
+  picture_ = node_ ? MakeTreemapPicture(*node_, DeviceSize(), settings_, font) : TTreemapPicture();
   focused_ = hovered_ = -1;
   const auto& tiles = picture_.Map.Tiles;
   for (size_t i = 0; focusNode && i < tiles.size(); ++i)
@@ -110,30 +118,33 @@ void TTreemapView::LayOutNow() {
   ++layouts_;
   Render();
   update();
+  lastLayoutMs_ = static_cast<double>(clock.nsecsElapsed()) / 1e6;
 }
 
 void TTreemapView::Render() {
-  const qreal dpr = devicePixelRatioF();
-  const QSize pixels = (QSizeF(picture_.Size) * dpr).toSize();
-  if (pixels.isEmpty()) {
+  if (picture_.Size.isEmpty()) {
     image_ = QImage();
     return;
   }
-  image_ = QImage(pixels, QImage::Format_RGB32);
-  image_.setDevicePixelRatio(dpr);
+  image_ = QImage(picture_.Size, QImage::Format_RGB32);
   QPainter painter(&image_);
   PaintTreemap(painter, picture_, *coloring_);
+  painter.end();
+  image_.setDevicePixelRatio(dpr_);
 }
+
+QSize TTreemapView::DeviceSize() const { return (QSizeF(size()) * dpr_).toSize(); }
 
 void TTreemapView::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  if (image_.isNull() || picture_.Size != size()) {
+  if (image_.isNull() || picture_.Size != DeviceSize()) {
     painter.fillRect(rect(), palette().window());
     if (!image_.isNull()) painter.drawImage(QPoint(0, 0), image_);
   } else {
     painter.drawImage(QPoint(0, 0), image_);
   }
   const auto& tiles = picture_.Map.Tiles;
+  painter.scale(1 / dpr_, 1 / dpr_);
   const auto outline = [&](int i, const QColor& outer, const QColor& inner) {
     if (i < 0 || i >= static_cast<int>(tiles.size())) return;
     const QRect r = tiles[static_cast<size_t>(i)].Pixels;
@@ -154,7 +165,7 @@ void TTreemapView::resizeEvent(QResizeEvent*) {
   ScheduleLayout();
 }
 
-int TTreemapView::TileAt(QPoint p) const { return picture_.Map.TileAt(p); }
+int TTreemapView::TileAt(QPoint p) const { return picture_.Map.TileAt((QPointF(p) * dpr_).toPoint()); }
 
 void TTreemapView::mouseMoveEvent(QMouseEvent* e) {
   const int tile = TileAt(e->position().toPoint());
@@ -190,7 +201,7 @@ void TTreemapView::contextMenuEvent(QContextMenuEvent* e) {
   QPoint at = e->globalPos();
   if (e->reason() == QContextMenuEvent::Keyboard) {
     tile = focused_;
-    if (tile >= 0) at = mapToGlobal(picture_.Map.Tiles[static_cast<size_t>(tile)].Pixels.center());
+    if (tile >= 0) at = mapToGlobal((QPointF(picture_.Map.Tiles[static_cast<size_t>(tile)].Pixels.center()) / dpr_).toPoint());
   } else {
     tile = TileAt(e->pos());
   }

@@ -32,6 +32,7 @@ public:
   void SetColoring(std::shared_ptr<const ITreemapColoring> coloring);
 
   TTreeNode* Folder() const { return node_; }
+  // Tiles are in device pixels (the control's pixels times its scaling).
   const TTreemapPicture& Picture() const { return picture_; }
   const ITreemapColoring& Coloring() const { return *coloring_; }
   int FocusedTile() const { return focused_; }
@@ -42,6 +43,8 @@ public:
   int NeighbourTile(int i, Qt::Key direction) const;
   // Layouts made so far (for tests of the throttling).
   int LayoutCount() const { return layouts_; }
+  // How long the last layout with its rendering took.
+  double LastLayoutMs() const { return lastLayoutMs_; }
   // The text an accessibility client reads for the focused tile: its name and size.
   QString FocusedText() const;
 
@@ -70,16 +73,20 @@ private:
   void ScheduleLayout();
   void Render();
   int TileAt(QPoint p) const;
+  // The control's size in device pixels, the picture's size.
+  QSize DeviceSize() const;
 
   TTreeNode* node_ = nullptr;
   TTreemapSettings settings_;
   TTreemapPicture picture_;
   std::shared_ptr<const ITreemapColoring> coloring_;
   QImage image_;
+  qreal dpr_ = 1;
   QTimer timer_;
   bool pending_ = false;
   qint64 lastLayout_ = 0;
   int layouts_ = 0;
+  double lastLayoutMs_ = 0;
   int focused_ = -1;
   int hovered_ = -1;
 };
