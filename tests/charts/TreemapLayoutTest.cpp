@@ -127,7 +127,8 @@ TEST(TreemapLayout, TilesNestWithoutOverlapAndAreasFollowSizesAtEverySize) {
       CheckNesting(map, s);
       // Every tile can be found again under its own pixels.
       for (size_t i = 0; i < map.Tiles.size(); ++i) {
-        if (map.Tiles[i].ChildCount == 0) EXPECT_EQ(map.TileAt(map.Tiles[i].Pixels.center()), static_cast<int>(i));
+        if (map.Tiles[i].ChildCount != 0) continue;
+        EXPECT_EQ(map.TileAt(map.Tiles[i].Pixels.center()), static_cast<int>(i));
       }
     }
   }
