@@ -34,9 +34,11 @@ const char UsageText[] =
     "Scans HOSTFOLDER as a drive and prints its totals, the wasted space at every\n"
     "cluster size and its ten largest subfolders.\n"
     "\n"
-    "  --treemap OUTFILE     also writes the treemap of HOSTFOLDER to OUTFILE, a PNG\n"
-    "                        or SVG picture by its extension\n"
-    "  --size WxH            the treemap's size in pixels (default 1600x1000)\n"
+    "  --treemap OUTFILE\n"
+    "                 also write the treemap of HOSTFOLDER to OUTFILE, a PNG or\n"
+    "                 SVG picture by its extension\n"
+    "  --size WIDTHxHEIGHT\n"
+    "                 the treemap's size in pixels (default 1600x1000)\n"
     "  -h, --help     show this text\n"
     "  --version      show the version\n";
 
