@@ -73,8 +73,9 @@ void TTreemapPage::Hover(int tile) {
 
 void TTreemapPage::Click(int tile) {
   // The folder comes into sight in the tree (its parents opened); the page stays on the folder
-  // it shows, so that a click never moves the map under the mouse.
-  const TTreemapTile& t = view_->Picture().Map.Tiles[static_cast<size_t>(tile)];
+  // it shows, so that a click never moves the map under the mouse. A copy: what the tree does
+  // meanwhile may lay the map out again.
+  const TTreemapTile t = view_->Picture().Map.Tiles[static_cast<size_t>(tile)];
   for (TTreeNode* p = t.Files ? nullptr : t.Node->Parent(); p && p != shown_; p = p->Parent())
     if (!host_.NodeExpanded(p)) host_.ExpandNode(p);
   if (shown_ && !t.Files && t.Node != shown_ && !host_.NodeExpanded(shown_)) host_.ExpandNode(shown_);
@@ -82,13 +83,13 @@ void TTreemapPage::Click(int tile) {
 }
 
 void TTreemapPage::Activate(int tile) {
-  const TTreemapTile& t = view_->Picture().Map.Tiles[static_cast<size_t>(tile)];
+  const TTreemapTile t = view_->Picture().Map.Tiles[static_cast<size_t>(tile)];
   if (t.Files || t.Node == shown_ || !t.Node) return;
   host_.SelectNode(t.Node);
 }
 
 void TTreemapPage::ContextMenu(int tile, QPoint globalPos) {
-  const TTreemapTile& t = view_->Picture().Map.Tiles[static_cast<size_t>(tile)];
+  const TTreemapTile t = view_->Picture().Map.Tiles[static_cast<size_t>(tile)];
   TTreeNode* node = t.Node;
   if (!node) return;
   host_.ShowItemContextMenu(NodePath(node), node, t.Bytes, view_->mapFromGlobal(globalPos), view_);
