@@ -33,6 +33,13 @@ std::optional<QSize> ParseSize(const char* text) {
 
 }  // namespace
 
+const char TreemapUsageText[] =
+    "\n"
+    "Treemap:\n"
+    "  korvane-scan --treemap OUTFILE [--size WIDTHxHEIGHT] HOSTFOLDER\n"
+    "the usual scan, then the treemap of HOSTFOLDER written to OUTFILE, a PNG or SVG picture by\n"
+    "its extension, WIDTHxHEIGHT pixels (default 1600x1000).\n";
+
 std::optional<int> TakeTreemapOptions(int& argc, char** argv, TTreemapRequest& request) {
   int out = 1;
   bool sizeGiven = false;

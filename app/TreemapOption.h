@@ -10,6 +10,9 @@
 
 class TTreeNode;
 
+// The usage lines of these options.
+extern const char TreemapUsageText[];
+
 struct TTreemapRequest {
   QByteArray OutFile;
   QSize Size{1600, 1000};

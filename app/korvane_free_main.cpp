@@ -3,6 +3,7 @@
 
 #include "app/free/FreeCli.h"
 #include "app/free/FreeCommands.h"
+#include "platform/UserPath.h"
 
 #include <QCoreApplication>
 
@@ -29,11 +30,14 @@ const char UsageText[] =
     "  archives D:                       list the archives of drive D:\n"
     "  restore [--to FOLDER] [--delete-archive] [--password-stdin] D: ARCHIVE\n"
     "                                    restore an archive to where it came from, or FOLDER\n"
+    "                                    (needed when the catalogue names no origin); an\n"
+    "                                    entry already there is never replaced\n"
     "  delete-archive [--yes] D: ARCHIVE delete an archive and its catalogue entry\n"
     "\n"
-    "A drive root, / and the home folder itself are refused. SIGINT and SIGTERM cancel\n"
-    "cleanly. Exit status: 0 done; 1 failed, partly done or cancelled (each failed entry is\n"
-    "named on standard error); 2 bad arguments.\n";
+    "A drive root, /, the home folder and the trash are refused, whatever path or link\n"
+    "leads to them, and so is a \"..\" after a link. SIGINT and SIGTERM cancel cleanly.\n"
+    "Exit status: 0 done; 1 failed, partly done or cancelled (each failed entry is named\n"
+    "on standard error); 2 bad arguments.\n";
 
 struct TVerb {
   const char* name;
@@ -62,8 +66,8 @@ int main(int argc, char** argv) {
     std::printf("korvane-free %s\n", KORVANE_VERSION);
     return 0;
   }
-  QStringList args;
-  for (int i = 2; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+  // Every byte of a path survives: a name that is not UTF-8 reaches the very entry it names.
+  const QStringList args = DecodeArguments(argc, argv, 2);
   for (const TVerb& verb : Verbs)
     if (std::strcmp(argv[1], verb.name) == 0) {
       InstallCancelSignals();

@@ -7,7 +7,8 @@
 #include "reports/print/ReportProgram.h"
 #include "ui/main/Startup.h"
 
-#include <QFile>
+#include "platform/UserPath.h"
+
 #include <QStringList>
 
 namespace {
@@ -22,9 +23,11 @@ const char UsageText[] =
     "\n"
     "A first argument /RINF, /RCSV, /RTAB or /RTXT writes a report of FOLDER to OUTPUT\n"
     "without asking anything: folder information, or the subfolder list as comma-separated,\n"
-    "tab-separated or aligned text. Options: /A all subfolders, /T:N the top N, /H:U:SIZE\n"
-    "those larger than SIZE in unit U (B, K or M), /S:N sort by column N (/SD:N descending),\n"
-    "/W:T or /W:F with or without wasted space, /Q close the program afterwards.\n"
+    "tab-separated or aligned text. Options (in any case): /A all subfolders, /T:N the top N\n"
+    "(also /TOP:N), /H:U:N those larger than N in unit U, B, K or M (also /HT:U:N), with N\n"
+    "from 0 to 32767; /S:C or /SA:C sort by column C (1 Name ... 8 Last Change), /SD:C\n"
+    "descending; /W:T or /W:F with or without wasted space; /Q close the program afterwards.\n"
+    "Any other argument after OUTPUT is named on standard error as an ignored option.\n"
     "\n"
     "  -h, --help     show this text\n"
     "  --version      show the version\n";
@@ -35,8 +38,7 @@ int main(int argc, char** argv) {
   if (const std::optional<int> answered = AnswerInfoOption(argc, argv, "korvane", UsageText)) return *answered;
   // Before anything can change the working folder: relative report destinations are taken from it.
   RememberStartFolder();
-  QStringList arguments;
-  for (int i = 1; i < argc; ++i) arguments << QFile::decodeName(argv[i]);
+  const QStringList arguments = DecodeArguments(argc, argv);
   if (IsReportCommandLine(arguments) && HasQuietOption(arguments)) return RunReportProgram(argc, argv);
   return RunKorvane(argc, argv);
 }

@@ -3,7 +3,9 @@
 
 #include "app/InfoOptions.h"
 #include "app/TreemapOption.h"
+#include "app/scan/HistoryCli.h"
 #include "platform/DriveTable.h"
+#include "platform/UserPath.h"
 #include "scan/FolderSize.h"
 #include "scan/FolderTree.h"
 #include "scan/PathFunctions.h"
@@ -23,6 +25,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <string>
 #include <vector>
 
 namespace {
@@ -30,19 +33,18 @@ namespace {
 constexpr int LargestShown = 10;
 
 const char UsageText[] =
-    "usage: korvane-scan [--treemap OUTFILE [--size WIDTHxHEIGHT]] [--] HOSTFOLDER\n"
+    "usage: korvane-scan [--] HOSTFOLDER\n"
     "Scans HOSTFOLDER as a drive and prints its totals, the wasted space at every\n"
     "cluster size and its ten largest subfolders.\n"
     "\n"
-    "  --treemap OUTFILE\n"
-    "                 also write the treemap of HOSTFOLDER to OUTFILE, a PNG or\n"
-    "                 SVG picture by its extension\n"
-    "  --size WIDTHxHEIGHT\n"
-    "                 the treemap's size in pixels (default 1600x1000)\n"
     "  -h, --help     show this text\n"
     "  --version      show the version\n";
 
-void Usage(FILE* out) { std::fputs(UsageText, out); }
+void Usage(FILE* out) {
+  std::fputs(UsageText, out);
+  std::fputs(HistoryUsageText, out);
+  std::fputs(TreemapUsageText, out);
+}
 
 int64_t CurrentRssBytes() {
   FILE* f = std::fopen("/proc/self/statm", "r");
@@ -75,7 +77,12 @@ char LetterFor(const QByteArray& folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (const std::optional<int> answered = AnswerInfoOption(argc, argv, "korvane-scan", UsageText)) return *answered;
+  if (const std::optional<int> answered =
+          AnswerInfoOption(argc, argv, "korvane-scan",
+                           (std::string(UsageText) + HistoryUsageText + TreemapUsageText).c_str()))
+    return *answered;
+  THistoryRequest history;
+  if (const std::optional<int> done = RunHistoryOptions(argc, argv, history)) return *done;
   TTreemapRequest treemap;
   if (const std::optional<int> bad = TakeTreemapOptions(argc, argv, treemap)) return *bad;
   // "--" ends the options: the folder after it may begin with "-".
@@ -87,9 +94,15 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  char cwd[4096];
+  // The argument's bytes as they are: a name that is not UTF-8 is scanned all the same.
   const QByteArray given(argv[first]);
-  const QByteArray folder = CleanHostPath(given.startsWith('/') ? given : QByteArray(::getcwd(cwd, sizeof cwd) ? cwd : "/") + '/' + given);
+  QString error;
+  const std::optional<QByteArray> cleaned = CleanGivenHostPath(given, QByteArray(), &error);
+  if (!cleaned) {
+    std::fprintf(stderr, "korvane-scan: %s: %s\n", given.constData(), HostPathBytes(error).constData());
+    return 1;
+  }
+  const QByteArray folder = *cleaned;
   struct stat st {};
   if (::stat(folder.constData(), &st) != 0) {
     std::fprintf(stderr, "korvane-scan: %s: %s\n", given.constData(), std::strerror(errno));
@@ -131,7 +144,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   Print("path", NodePath(drive->Node));
-  Print("host-path", QFile::decodeName(folder));
+  std::printf("host-path: %s\n", folder.constData());
   Print("file-system", FileSystemName(root));
   Print("cluster-size", drive->ClusterSize);
   Print("folders", rec->TotalFolders);
@@ -161,6 +174,8 @@ int main(int argc, char** argv) {
                    [&](const TTreeNode* a, const TTreeNode* b) { return size(a) > size(b); });
   for (size_t i = 0; i < children.size() && i < LargestShown; ++i)
     std::printf("largest: %" PRId64 " %s\n", size(children[i]), NodePath(children[i]).toUtf8().constData());
-  if (treemap.Wanted()) return WriteTreemapRequest(treemap, *drive->Node);
+  if (treemap.Wanted())
+    if (const int written = WriteTreemapRequest(treemap, *drive->Node); written != 0) return written;
+  if (history.Save) return SaveScanSnapshot(history, drive->Node, NodePath(drive->Node), QFile::decodeName(folder), drive->ClusterSize);
   return 0;
 }

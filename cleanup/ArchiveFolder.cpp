@@ -1,12 +1,15 @@
 #include "cleanup/ArchiveFolder.h"
 
 #include "cleanup/ArchiveCatalogue.h"
+#include "cleanup/HostEntry.h"
 #include "cleanup/ZipProgress.h"
 #include "config/AtomicFile.h"
 #include "config/IniFile.h"
 #include "platform/DriveTable.h"
 #include "platform/HostNames.h"
 
+#include <climits>
+#include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -47,6 +50,15 @@ TArchiveOutcome ArchiveFolder(const TArchiveRequest& request, TOpContext& contex
   if (::lstat(folder.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
     return fail(QStringLiteral("it is not a folder"));
   if (IsDriveRootOrSlash(folder)) return fail(QStringLiteral("a drive root cannot be archived"));
+  if (request.Move) {
+    // Deleting what was archived must never reach into another mount, not even a bind mount of
+    // this same file system: refuse before anything is written.
+    char real[PATH_MAX];
+    const QByteArray below = ::realpath(folder.constData(), real) ? MountPointBelow(QByteArray(real), true) : QByteArray();
+    if (!below.isEmpty())
+      return fail(QStringLiteral("a file system is mounted at %1 inside the folder; unmount it first, or archive "
+                                 "without moving").arg(Shown(below)));
+  }
 
   QChar letter = request.Drive;
   if (letter.isNull()) {
@@ -82,12 +94,44 @@ TArchiveOutcome ArchiveFolder(const TArchiveRequest& request, TOpContext& contex
   zip.OnPassword = request.Password;
   zip.OnMessage = request.OnMessage;
 
+  TArchiveRecord record;
+  record.Key = out.Key;
+  record.Description = request.Description.isNull() ? folderName + QStringLiteral(" Folder")
+                                                     : request.Description;
+  record.FolderName = folderName;
+  record.OriginalPath = OriginalLocationOf(folder);
+  // The entry is written once the archive is complete and just before it gets its name: killed
+  // before the name, the entry names no file and the next listing drops it; killed after, the
+  // archive is listed. An archive nobody can find is no archive.
+  TArchiveCatalogue catalogue(archives);
+  bool recorded = false;
+  QString catalogueError;
+  zip.OnBeforeRename = [&] {
+    try {
+      catalogue.Add(record);
+      recorded = true;
+      return true;
+    } catch (const EIniFileException& e) {
+      catalogueError = e.Message();
+      return false;
+    }
+  };
+
   ReportZipProgress(zip, context, Shown(zip.RootDir));
   if (context.Cancelled()) return fail(QStringLiteral("stopped"), TOpStatus::Cancelled);
 
   if (!zip.Add()) {
+    if (recorded) {
+      try {
+        catalogue.RemoveKeys(record.Key);
+      } catch (const EIniFileException&) {
+        // The entry names no file; the next listing drops it.
+      }
+    }
     const bool cancelled = zip.Cancelled() || context.Cancelled();
     out.Result.status = cancelled ? TOpStatus::Cancelled : TOpStatus::Failed;
+    if (!catalogueError.isEmpty())
+      out.Result.failures.push_back({folder, QStringLiteral("the catalogue cannot be written: %1").arg(catalogueError), 0});
     for (const QString& e : zip.Errors()) out.Result.failures.push_back({folder, e, 0});
     out.Message = QStringLiteral("The folder %1 was not archived.").arg(shown);
     out.Key.clear();
@@ -97,26 +141,23 @@ TArchiveOutcome ArchiveFolder(const TArchiveRequest& request, TOpContext& contex
   out.FolderBytes = zip.AddedBytes();
   if (::stat(out.ArchivePath.constData(), &st) == 0) out.ArchiveBytes = st.st_size;
 
-  TArchiveRecord record;
-  record.Key = out.Key;
-  record.Description = request.Description.isNull() ? folderName + QStringLiteral(" Folder")
-                                                     : request.Description;
-  record.FolderName = folderName;
-  record.OriginalPath = OriginalLocationOf(folder);
-  try {
-    TArchiveCatalogue(archives).Add(record);
-  } catch (const EIniFileException& e) {
-    // An archive nobody can find is no archive: take it away and keep the folder.
-    ::unlink(out.ArchivePath.constData());
-    out.Key.clear();
-    out.ArchivePath.clear();
-    return fail(QStringLiteral("the catalogue cannot be written: %1").arg(e.Message()));
-  }
   out.Result.changed = true;
   out.Result.entriesDone = zip.AddedCount();
   out.Result.bytesDone = out.FolderBytes;
 
+  if (request.Move && !zip.MountsLeftOut().isEmpty()) {
+    // A mount that appeared after the check: the archive is kept, and so is every source.
+    for (const QByteArray& mount : zip.MountsLeftOut())
+      out.Result.failures.push_back({mount, QStringLiteral("another file system or a mount; it was left out, so "
+                                                           "nothing of the folder was deleted"), 0});
+    out.Result.status = TOpStatus::PartlyDone;
+    out.Message = QStringLiteral("The folder %1 was archived to %2, but it was kept.").arg(shown, out.Key);
+    return out;
+  }
   if (request.Move && !zip.DeleteAddedSources()) {
+    if (zip.Cancelled() || context.Cancelled())
+      out.Result.failures.push_back({folder, QStringLiteral("stopped while its files were deleted; what is left is kept "
+                                                            "(everything is in the archive)"), 0});
     for (const QByteArray& kept : zip.KeptSources())
       out.Result.failures.push_back({kept, QStringLiteral("changed after it was archived, or could not be deleted; kept"), 0});
     out.Result.status = TOpStatus::PartlyDone;

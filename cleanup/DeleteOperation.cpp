@@ -1,6 +1,7 @@
 #include "cleanup/DeleteOperation.h"
 
 #include "cleanup/HostEntry.h"
+#include "cleanup/ProtectedFolders.h"
 #include "platform/FolderWalk.h"
 
 #include <cerrno>
@@ -128,6 +129,11 @@ TOpResult DeleteTops(const std::vector<QByteArray>& hostPaths, const TTopEntry* 
     }
     if (!found[i]) {
       result.failures.push_back(ErrnoFailure(given ? given->path : hostPaths[i], errno));
+      continue;
+    }
+    if (const QString kind = ProtectedFolderKind(entries[i].St); !kind.isEmpty()) {
+      result.failures.push_back(Failure(entries[i].Path, QStringLiteral("it is %1, which is never deleted").arg(kind), EPERM));
+      found[i] = false;
       continue;
     }
     const TTreeCount count = CountTree(entries[i].Dir.Get(), entries[i].Name, entries[i].Path, &context);

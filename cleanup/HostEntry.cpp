@@ -2,6 +2,7 @@
 
 #include "platform/DriveTable.h"
 #include "platform/MountTable.h"
+#include "platform/UserPath.h"
 
 #include <QFile>
 
@@ -33,7 +34,13 @@ bool OpenHostEntry(const QByteArray& hostPath, THostEntry& out) {
     errno = EINVAL;
     return false;
   }
-  const QByteArray path = CleanHostPath(hostPath);
+  // A ".." is taken back as text only where the kernel would go the same way (not after a link).
+  const std::optional<QByteArray> clean = CleanGivenHostPath(hostPath, "/", nullptr);
+  if (!clean) {
+    errno = EINVAL;
+    return false;
+  }
+  const QByteArray& path = *clean;
   const qsizetype slash = path.lastIndexOf('/');
   const QByteArray name = path.mid(slash + 1);
   if (name.isEmpty() || name == "." || name == "..") {
@@ -115,7 +122,7 @@ QString ErrorText(int error) {
   }
 }
 
-QString ShownPath(const QByteArray& hostPath) { return QFile::decodeName(hostPath); }
+QString ShownPath(const QByteArray& hostPath) { return HostPathText(hostPath); }
 
 TOpFailure Failure(const QByteArray& hostPath, const QString& reason, int error) {
   return TOpFailure{ShownPath(hostPath), reason, error};

@@ -51,7 +51,8 @@ struct THostEntry {
 };
 
 // Opens hostPath's folder and stats the entry. False with errno set when the folder or the entry
-// cannot be reached; EINVAL for "/" and for paths ending in "." or "..".
+// cannot be reached; EINVAL for "/" and for a ".." after a link or a missing entry (see
+// CleanGivenHostPath).
 bool OpenHostEntry(const QByteArray& hostPath, THostEntry& out);
 
 // statx of name in dirFd without following a link or triggering an automount, with the type,

@@ -2,6 +2,7 @@
 
 #include "cleanup/FileCopy.h"
 #include "cleanup/HostEntry.h"
+#include "cleanup/ProtectedFolders.h"
 #include "platform/DriveTable.h"
 
 #include <cerrno>
@@ -172,6 +173,16 @@ private:
                      EEXIST));
         return TEntryOutcome::Kept;
       }
+      if (!SameDev(st, dstDirSt) && IsFinishedCopy(src, name, st, dst, existing)) {
+        // A move stopped between renaming its copy into place and removing the source: the copy
+        // is whole, so only the source is left to remove.
+        if (::unlinkat(src, name.constData(), 0) != 0 && errno != ENOENT) {
+          Fail(Failure(srcPath, QStringLiteral("was copied but could not be removed: %1").arg(ErrorText(errno)), errno));
+          return TEntryOutcome::Kept;
+        }
+        Done(1, IsRegSt(st) ? static_cast<int64_t>(st.stx_size) : 0);
+        return TEntryOutcome::Gone;
+      }
       if (!MayReplace(dstPath)) {
         if (!context_.Cancelled())
           Fail(Failure(srcPath, QStringLiteral("an entry of that name is in the target; kept"), EEXIST));
@@ -278,6 +289,42 @@ private:
     return TEntryOutcome::Gone;
   }
 
+  // Whether the target entry is a finished copy of the source: an entry (not a folder) of the same
+  // type, permissions, owner, modification time and size (as the copy gives them), with the same
+  // bytes, link target or device number.
+  bool IsFinishedCopy(int src, const QByteArray& name, const struct statx& st, int dst, const struct statx& there) {
+    const mode_t type = st.stx_mode & S_IFMT;
+    if (type != (there.stx_mode & S_IFMT) || IsDirSt(st) || type == S_IFSOCK) return false;
+    if (st.stx_size != there.stx_size || st.stx_mtime.tv_sec != there.stx_mtime.tv_sec ||
+        st.stx_mtime.tv_nsec != there.stx_mtime.tv_nsec)
+      return false;
+    if (!IsLinkSt(st) && (st.stx_mode & 07777) != (there.stx_mode & 07777)) return false;
+    if (::geteuid() == 0 && (st.stx_uid != there.stx_uid || st.stx_gid != there.stx_gid)) return false;
+    if (type == S_IFIFO) return true;  // nothing but its name and metadata
+    if (type == S_IFCHR || type == S_IFBLK)
+      return st.stx_rdev_major == there.stx_rdev_major && st.stx_rdev_minor == there.stx_rdev_minor;
+    if (IsLinkSt(st)) {
+      QByteArray a(static_cast<qsizetype>(st.stx_size) + 1, '\0');
+      QByteArray b(a.size(), '\0');
+      const ssize_t na = ::readlinkat(src, name.constData(), a.data(), static_cast<size_t>(a.size()));
+      const ssize_t nb = ::readlinkat(dst, name.constData(), b.data(), static_cast<size_t>(b.size()));
+      return na >= 0 && na == nb && na < a.size() && std::memcmp(a.constData(), b.constData(), static_cast<size_t>(na)) == 0;
+    }
+    TFd in(::openat(src, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    TFd out(::openat(dst, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!in.Valid() || !out.Valid()) return false;
+    constexpr size_t Block = 1 << 20;
+    std::vector<char> a(Block), b(Block);
+    for (int64_t at = 0; at < static_cast<int64_t>(st.stx_size);) {
+      if (context_.Cancelled()) return false;
+      const ssize_t na = ::pread(in.Get(), a.data(), Block, at);
+      const ssize_t nb = ::pread(out.Get(), b.data(), Block, at);
+      if (na <= 0 || na != nb || std::memcmp(a.data(), b.data(), static_cast<size_t>(na)) != 0) return false;
+      at += na;
+    }
+    return true;
+  }
+
   bool MayReplace(const QByteArray& dstPath) {
     if (replaceAll_) return true;
     if (keepAll_) return false;
@@ -340,6 +387,8 @@ QString CheckMove(const QByteArray& sourceHost, const QByteArray& targetHost) {
   if (!OpenHostEntry(sourceHost, source))
     return QStringLiteral("%1 cannot be found: %2").arg(ShownPath(sourceHost), ErrorText(errno));
   if (!IsDirSt(source.St)) return QStringLiteral("%1 is not a folder").arg(ShownPath(sourceHost));
+  if (const QString kind = ProtectedFolderKind(source.St); !kind.isEmpty())
+    return QStringLiteral("%1 is %2, which is never moved").arg(ShownPath(sourceHost), kind);
   if (!targetHost.startsWith('/')) return QStringLiteral("no target folder was given");
 
   QByteArray existing;

@@ -58,6 +58,25 @@ QString ProposedTarget(const QString& shownFolder, const QString& sourcePath) {
   return folder + name;
 }
 
+QString StartFolderFor(const QString& sourcePath) {
+  QString source = sourcePath;
+  while (source.endsWith(QLatin1Char('\\')) && source.size() > 3) source.chop(1);
+  if (source.size() < 3) return source;
+  const QString root = source.left(3);
+  QStringList parts = source.mid(3).split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+  // Drop the folder's own name and its parent's: what is left is where the parent sits.
+  if (parts.size() <= 2) return root;
+  parts.resize(parts.size() - 2);
+  return root + parts.join(QLatin1Char('\\'));
+}
+
+QString GainListText(bool anyDrive) {
+  return anyDrive ? QStringLiteral("You should move the folder to one of the following drives, as they have smaller "
+                                   "cluster sizes:")
+                  : QStringLiteral("No other drive has a smaller cluster size than this folder's drive: moving the "
+                                   "folder to another drive would not make it waste less.");
+}
+
 bool TargetAcceptable(const QString& target, const QString& sourcePath) {
   return !target.trimmed().isEmpty() && target != sourcePath;
 }

@@ -49,6 +49,15 @@ std::vector<TGainRow> GainRows(int32_t sourceClusterSize, const TFolderWaste& wa
 // source folder's own name.
 QString ProposedTarget(const QString& shownFolder, const QString& sourcePath);
 
+// The folder the dialog lists first for a source folder: beside the folder's parent (the
+// parent's parent) on the source's own drive, so that the proposed target is a sibling of the
+// parent; the drive root when the source sits at most one level below it.
+QString StartFolderFor(const QString& sourcePath);
+
+// The text above the gain list: what to do with its rows, or, when no drive would waste less,
+// that there is none.
+QString GainListText(bool anyDrive);
+
 // Whether OK may start a move to target: not empty (blanks only count as empty) and not the
 // source text itself (compared exactly, case included).
 bool TargetAcceptable(const QString& target, const QString& sourcePath);

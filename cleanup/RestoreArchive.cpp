@@ -6,6 +6,9 @@
 #include "platform/HostNames.h"
 
 #include <QFile>
+#include <QRegularExpression>
+
+#include <sys/stat.h>
 
 TRestoreOutcome RestoreArchive(const TRestoreRequest& request, TOpContext& context) {
   TRestoreOutcome out;
@@ -27,25 +30,48 @@ TRestoreOutcome RestoreArchive(const TRestoreRequest& request, TOpContext& conte
 
   QByteArray target = request.Target;
   if (target.isEmpty()) {
-    std::optional<QByteArray> host = record->OriginalPath.startsWith(QLatin1Char('/'))
-                                         ? std::optional<QByteArray>(EncodeEscapedUtf8(record->OriginalPath))
-                                         : DriveToHost(record->OriginalPath);
+    if (!record->HasOriginalPath)
+      return fail(*archivePath, QStringLiteral("the catalogue gives no original location for %1; name a folder to "
+                                               "restore it into").arg(record->Key));
+    const QString original = record->OriginalPath;
+    if (original.split(QRegularExpression(QStringLiteral("[/\\\\]"))).contains(QStringLiteral("..")))
+      return fail(*archivePath, QStringLiteral("the original location %1 is no plain folder path; name a folder to "
+                                               "restore into").arg(original));
+    std::optional<QByteArray> host = original.startsWith(QLatin1Char('/'))
+                                         ? std::optional<QByteArray>(EncodeEscapedUtf8(original))
+                                         : DriveToHost(original);
     if (!host)
       return fail(*archivePath, QStringLiteral("the original location %1 is on no drive; name a folder to restore into")
-                                    .arg(record->OriginalPath));
+                                    .arg(original));
     target = *host;
   }
   target = CleanHostPath(target);
-  out.RestoredFolder = (target.endsWith('/') ? target : target + '/') + EncodeHostName(record->FolderName);
+  // The folder the entry names is the only place the restore writes to: one plain name below the
+  // target, and every member of the archive inside it.
+  const QByteArray folderName = EncodeHostName(record->FolderName);
+  if (folderName.isEmpty() || folderName == "." || folderName == ".." || folderName.contains('/'))
+    return fail(*archivePath, QStringLiteral("the catalogue names no folder for %1 (\"%2\")")
+                                  .arg(record->Key, record->FolderName));
+  out.RestoredFolder = (target.endsWith('/') ? target : target + '/') + folderName;
   const QString restoredText = DecodeEscapedUtf8(out.RestoredFolder);
   const QString failureText =
       QStringLiteral("The folder %1 was not successfully restored. The ZIP archive containing the "
                      "folder (%2) will not be deleted from your hard-disk so you can try to "
                      "manually restore the folder from the archive.")
           .arg(restoredText, DecodeEscapedUtf8(*archivePath));
-
   TZipMaster zip;
   zip.SetZipFilename(*archivePath);
+  for (const TZipContentEntry& e : zip.Contents()) {
+    QList<QByteArray> parts;
+    for (const QByteArray& part : e.Name.split('/'))
+      if (!part.isEmpty() && part != ".") parts << part;
+    if (parts.isEmpty() && e.Type == S_IFDIR) continue;  // "./": the target itself, nothing written
+    if (parts.isEmpty() || parts.first() != folderName || (parts.size() == 1 && e.Type != S_IFDIR)) {
+      out.Message = failureText;
+      return fail(*archivePath, QStringLiteral("the member \"%1\" lies outside the folder %2 the catalogue names; "
+                                               "nothing was restored").arg(DecodeEscapedUtf8(e.Name), record->FolderName));
+    }
+  }
   zip.ExtrBaseDir = target;
   zip.OnPassword = request.Password;
   zip.OnMessage = request.OnMessage;

@@ -1,8 +1,12 @@
 #pragma once
 // Restoring an archived folder from a drive's "Archives Bin" into its original location or into
-// another folder. Every member is checked before anything is written; a refused member, a damaged
-// member or a wrong password make the restore a failure, and the archive and its catalogue entry
-// stay. Only a complete restore deletes the archive, and only when asked to.
+// another folder. The restore writes only inside the folder the catalogue entry names (target +
+// folder name): an archive with a member outside it is refused. Every member is checked before
+// anything is written, and nothing in the target is replaced; a refused member, a member whose
+// place is taken, a damaged member or a wrong password make the restore a failure, and the
+// archive and its catalogue entry stay. An entry without an original location is restored only
+// into a folder the caller names. Only a complete restore deletes the archive, and only when
+// asked to.
 
 #include "cleanup/FreeOperation.h"
 #include "cleanup/ZipMaster.h"

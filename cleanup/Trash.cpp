@@ -1,6 +1,7 @@
 #include "cleanup/Trash.h"
 
 #include "cleanup/HostEntry.h"
+#include "cleanup/ProtectedFolders.h"
 #include "platform/DriveTable.h"
 #include "platform/MountTable.h"
 
@@ -129,6 +130,10 @@ bool WriteAll(int fd, const QByteArray& data) {
 
 // Trashes one entry; a failure is added to result.
 void TrashOne(THostEntry& entry, TOpResult& result) {
+  if (const QString kind = ProtectedFolderKind(entry.St); !kind.isEmpty()) {
+    result.failures.push_back(Failure(entry.Path, QStringLiteral("it is %1, which is never moved to the trash").arg(kind), EPERM));
+    return;
+  }
   const QByteArray realParent = RealPathOf(entry.Dir.Get());
   const QByteArray realPath = realParent.isEmpty() ? QByteArray() : CleanHostPath(realParent + '/' + entry.Name);
   if (IsDirSt(entry.St)) {

@@ -1,6 +1,7 @@
 #include "cleanup/ZipMaster.h"
 
 #include "config/AtomicFile.h"
+#include "platform/HiddenList.h"
 #include "platform/HostNames.h"
 
 #include <QFile>
@@ -15,6 +16,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <locale.h>
+#include <map>
 #include <set>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -63,15 +65,9 @@ QString ArchiveErrorText(archive* a) {
 }
 
 // Names listed in a folder's ".hidden" file.
-std::set<QByteArray> HiddenList(const QByteArray& folder) {
-  std::set<QByteArray> names;
+QSet<QByteArray> HiddenList(const QByteArray& folder) {
   std::optional<QByteArray> data = ReadWholeFile(folder + "/.hidden");
-  if (!data) return names;
-  for (QByteArray line : data->split('\n')) {
-    if (line.endsWith('\r')) line.chop(1);
-    if (!line.isEmpty()) names.insert(line);
-  }
-  return names;
+  return data ? ParseHiddenList(*data) : QSet<QByteArray>();
 }
 
 QList<QByteArray> SplitMember(const QByteArray& name) {
@@ -92,17 +88,103 @@ bool AllZero(const char* data, size_t size) {
   return true;
 }
 
+// Whether the entry at path is the root of a mount (a bind mount on the same file system too).
+bool IsMountRoot(const QByteArray& path) {
+  struct statx sx {};
+  if (::statx(AT_FDCWD, path.constData(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE, &sx) != 0) return false;
+  return (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT);
+}
+
+uint64_t Le(const char* p, int bytes) {
+  uint64_t v = 0;
+  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(p[i]);
+  return v;
+}
+
+// The members whose Unix mode, in the central directory's external attributes, says FIFO,
+// device or socket: the ZIP reader hands such members out as regular files. Read from the open
+// archive without moving its file offset; an archive whose directory cannot be found gives none
+// (the reader then fails on it anyway).
+std::map<QByteArray, mode_t> SpecialMembers(int fd) {
+  std::map<QByteArray, mode_t> special;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || st.st_size < 22) return special;
+  const int64_t size = st.st_size;
+  auto readAt = [fd](int64_t at, int64_t length) {
+    QByteArray data(static_cast<qsizetype>(length), Qt::Uninitialized);
+    qsizetype got = 0;
+    while (got < data.size()) {
+      const ssize_t n = ::pread(fd, data.data() + got, size_t(data.size() - got), at + got);
+      if (n <= 0) break;
+      got += n;
+    }
+    data.truncate(got);
+    return data;
+  };
+  const int64_t tailSize = std::min<int64_t>(size, 22 + 65535);
+  const QByteArray tail = readAt(size - tailSize, tailSize);
+  const qsizetype end = tail.lastIndexOf(QByteArray("PK\x05\x06", 4));
+  if (end < 0 || end + 22 > tail.size()) return special;
+  uint64_t count = Le(tail.constData() + end + 10, 2);
+  uint64_t dirSize = Le(tail.constData() + end + 12, 4);
+  uint64_t dirOffset = Le(tail.constData() + end + 16, 4);
+  if ((count == 0xffff || dirSize == 0xffffffffu || dirOffset == 0xffffffffu) && end >= 20 &&
+      tail.mid(end - 20, 4) == QByteArray("PK\x06\x07", 4)) {
+    const QByteArray record = readAt(static_cast<int64_t>(Le(tail.constData() + end - 20 + 8, 8)), 56);
+    if (record.size() < 56 || !record.startsWith(QByteArray("PK\x06\x06", 4))) return special;
+    count = Le(record.constData() + 32, 8);
+    dirSize = Le(record.constData() + 40, 8);
+    dirOffset = Le(record.constData() + 48, 8);
+  }
+  if (dirSize > (uint64_t(256) << 20) || dirOffset > uint64_t(size) || dirSize > uint64_t(size) - dirOffset)
+    return special;
+  const QByteArray dir = readAt(static_cast<int64_t>(dirOffset), static_cast<int64_t>(dirSize));
+  qsizetype at = 0;
+  for (uint64_t i = 0; i < count && at + 46 <= dir.size(); ++i) {
+    const char* h = dir.constData() + at;
+    if (QByteArray::fromRawData(h, 4) != QByteArray("PK\x01\x02", 4)) break;
+    const int system = static_cast<int>(Le(h + 5, 1));
+    const qsizetype nameLength = static_cast<qsizetype>(Le(h + 28, 2));
+    const qsizetype skip = 46 + nameLength + static_cast<qsizetype>(Le(h + 30, 2) + Le(h + 32, 2));
+    const mode_t type = static_cast<mode_t>((Le(h + 38, 4) >> 16) & S_IFMT);
+    if (at + 46 + nameLength > dir.size()) break;
+    if (system == 3 && type != 0 && type != S_IFREG && type != S_IFDIR && type != S_IFLNK)
+      special[QByteArray(h + 46, nameLength)] = type;
+    at += skip;
+  }
+  return special;
+}
+
 struct TArchiveReader {
   archive* a = archive_read_new();
-  ~TArchiveReader() { archive_read_free(a); }
+  int fd = -1;
+  bool damaged = false;  // the file opened but does not read as a ZIP archive
+  ~TArchiveReader() {
+    archive_read_free(a);
+    if (fd >= 0) ::close(fd);
+  }
 };
 
+// Opens an archive for reading: only a regular file (a FIFO or a device is never waited on, a
+// link is not followed), then reads its central directory.
 bool OpenReader(TArchiveReader& r, const QByteArray& path, const QByteArray& password,
                 QString* error) {
+  r.fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+  if (r.fd < 0) {
+    *error = errno == ELOOP ? QStringLiteral("it is a link, not an archive") : ErrnoText(errno);
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(r.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    *error = QStringLiteral("it is no regular file");
+    return false;
+  }
+  ::fcntl(r.fd, F_SETFL, ::fcntl(r.fd, F_GETFL) & ~O_NONBLOCK);
   archive_read_support_format_zip_seekable(r.a);
   if (!password.isEmpty()) archive_read_add_passphrase(r.a, password.constData());
-  if (archive_read_open_filename(r.a, path.constData(), BlockSize) != ARCHIVE_OK) {
-    *error = ArchiveErrorText(r.a);
+  if (archive_read_open_fd(r.a, r.fd, BlockSize) != ARCHIVE_OK) {
+    r.damaged = true;
+    *error = QStringLiteral("it is damaged (cut short or overwritten) or no ZIP archive: %1").arg(ArchiveErrorText(r.a));
     return false;
   }
   return true;
@@ -148,17 +230,22 @@ bool TZipMaster::IsSafeMemberPath(const QByteArray& name) {
 }
 
 bool TZipMaster::ReadContents(const QByteArray& path, std::vector<TZipContentEntry>& out,
-                              QString* error) {
+                              QString* error, bool* damaged) {
   out.clear();
   TArchiveReader r;
-  if (!OpenReader(r, path, QByteArray(), error)) return false;
+  if (damaged) *damaged = false;
+  if (!OpenReader(r, path, QByteArray(), error)) {
+    if (damaged) *damaged = r.damaged;
+    return false;
+  }
   TThreadLocale locale(true);
   archive_entry* e = nullptr;
   for (;;) {
     int rc = archive_read_next_header(r.a, &e);
     if (rc == ARCHIVE_EOF) break;
     if (rc < ARCHIVE_WARN) {
-      *error = ArchiveErrorText(r.a);
+      *error = QStringLiteral("it is damaged: %1").arg(ArchiveErrorText(r.a));
+      if (damaged) *damaged = true;
       return false;
     }
     TZipContentEntry entry;
@@ -172,6 +259,14 @@ bool TZipMaster::ReadContents(const QByteArray& path, std::vector<TZipContentEnt
     entry.Encrypted = archive_entry_is_encrypted(e);
     if (entry.Type != AE_IFREG) entry.Size = entry.Type == AE_IFLNK ? entry.LinkTarget.size() : 0;
     out.push_back(entry);
+  }
+  const std::map<QByteArray, mode_t> special = SpecialMembers(r.fd);
+  for (TZipContentEntry& entry : out) {
+    auto it = special.find(entry.Name);
+    if (it != special.end()) {
+      entry.Type = it->second;
+      entry.Size = 0;
+    }
   }
   return true;
 }
@@ -252,9 +347,9 @@ bool TZipMaster::CollectSources(std::vector<TAdded>& out) {
       return false;
     }
     std::sort(names.begin(), names.end());
-    const std::set<QByteArray> hiddenNames = hidden ? std::set<QByteArray>() : HiddenList(host);
+    const QSet<QByteArray> hiddenNames = hidden ? QSet<QByteArray>() : HiddenList(host);
     for (const QByteArray& name : names) {
-      if (!hidden && (name.startsWith('.') || hiddenNames.count(name))) continue;
+      if (!hidden && (name.startsWith('.') || hiddenNames.contains(name))) continue;
       const QByteArray path = host + '/' + name;
       const QByteArray sub = member + '/' + name;
       struct stat st {};
@@ -262,12 +357,14 @@ bool TZipMaster::CollectSources(std::vector<TAdded>& out) {
         Fail(ZipErrRead, QStringLiteral("Cannot read %1: %2").arg(Shown(path), ErrnoText(errno)));
         return false;
       }
+      if ((S_ISDIR(st.st_mode) || S_ISREG(st.st_mode)) && (st.st_dev != dev || IsMountRoot(path))) {
+        if (S_ISDIR(st.st_mode) && !recurse) continue;
+        mountsLeftOut_ << path;
+        Message(0, QStringLiteral("%1 is another file system or a mount; it is left out").arg(Shown(path)));
+        continue;
+      }
       if (S_ISDIR(st.st_mode)) {
         if (!recurse) continue;
-        if (st.st_dev != dev) {
-          Message(0, QStringLiteral("%1 is another file system; it is left out").arg(Shown(path)));
-          continue;
-        }
         if (std::find(ExcludeFolders.begin(), ExcludeFolders.end(),
                       std::make_pair(st.st_dev, st.st_ino)) != ExcludeFolders.end())
           continue;
@@ -514,6 +611,7 @@ bool TZipMaster::Add() {
   successCnt_ = 0;
   added_.clear();
   kept_.clear();
+  mountsLeftOut_.clear();
   addedBytes_ = 0;
   tickBytes_ = 0;
   if (zipFilename_.isEmpty()) {
@@ -564,6 +662,10 @@ bool TZipMaster::Add() {
   } closer{lockFd};
   bool ok = WriteArchive(temp, items, password) && !Cancelled() &&
             VerifyArchive(temp, items, password) && !Cancelled();
+  if (ok && OnBeforeRename && !OnBeforeRename()) {
+    Fail(ZipErrWrite, QStringLiteral("The archive %1 was not kept").arg(Shown(zipFilename_)));
+    ok = false;
+  }
   if (ok && ::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, zipFilename_.constData(),
                         RENAME_NOREPLACE) != 0) {
     Fail(errno == EEXIST ? ZipErrExists : ZipErrWrite,
@@ -612,7 +714,14 @@ void TZipMaster::RemoveStaleParts(const QByteArray& folder) {
 bool TZipMaster::DeleteAddedSources() {
   kept_.clear();
   bool all = true;
+  int count = 0;
   for (auto it = added_.rbegin(); it != added_.rend(); ++it) {
+    if (++count % 32 == 0 && OnBusy) OnBusy();
+    if (Cancelled()) {
+      // Stopped between entries: what is left is still in place (and in the archive too).
+      Fail(ZipErrCancelled, QStringLiteral("Stopped; the files not deleted yet are kept"));
+      return false;
+    }
     const TAdded& item = *it;
     struct stat st {};
     if (::lstat(item.HostPath.constData(), &st) != 0) continue;  // gone already
@@ -708,8 +817,10 @@ bool TZipMaster::Extract() {
   successCnt_ = 0;
   tickBytes_ = 0;
   QString error;
-  if (!ReadContents(zipFilename_, contents_, &error)) {
-    Fail(ZipErrOpen, QStringLiteral("Cannot read the archive %1: %2").arg(Shown(zipFilename_), error));
+  bool damaged = false;
+  if (!ReadContents(zipFilename_, contents_, &error, &damaged)) {
+    Fail(damaged ? ZipErrCorrupt : ZipErrOpen,
+         QStringLiteral("Cannot read the archive %1: %2").arg(Shown(zipFilename_), error));
     return false;
   }
   // Every member is checked before anything is written.
@@ -757,29 +868,17 @@ bool TZipMaster::Extract() {
     Fail(ZipErrOpen, QStringLiteral("No folder to restore into was given"));
     return false;
   }
-  // Make the base folder (and its parents) when missing.
-  {
-    QByteArray built;
-    for (const QByteArray& part : ExtrBaseDir.split('/')) {
-      if (part.isEmpty()) {
-        if (built.isEmpty()) built = "/";
-        continue;
-      }
-      built = built.endsWith('/') ? built + part : built + '/' + part;
-      if (::mkdir(built.constData(), 0755) != 0 && errno != EEXIST) {
-        Fail(ZipErrWrite, QStringLiteral("Cannot create the folder %1: %2").arg(Shown(built), ErrnoText(errno)));
-        return false;
-      }
-    }
-  }
   int64_t total = ContentsSize();
+  QByteArray nearest = ExtrBaseDir;  // the deepest folder of the target that exists
+  for (struct stat st {}; ::stat(nearest.constData(), &st) != 0 && nearest != "/" && nearest != ".";)
+    nearest = FolderOf(nearest);
   struct statvfs vfs {};
-  if (::statvfs(ExtrBaseDir.constData(), &vfs) == 0) {
+  if (::statvfs(nearest.constData(), &vfs) == 0) {
     const uint64_t unit = std::max<uint64_t>(vfs.f_frsize, 1);
     const uint64_t freeBytes = vfs.f_bavail > UINT64_MAX / unit ? UINT64_MAX : vfs.f_bavail * unit;
     if (uint64_t(total) > freeBytes) {
       Fail(ZipErrSpace, QStringLiteral("The archive holds %1 bytes, more than the %2 bytes free in %3")
-                            .arg(total).arg(freeBytes).arg(Shown(ExtrBaseDir)));
+                            .arg(total).arg(freeBytes).arg(Shown(nearest)));
       return false;
     }
   }
@@ -792,6 +891,53 @@ bool TZipMaster::Extract() {
     }
     password_ = *password;
   }
+  // Nothing in the target is replaced: every member's place is looked at before anything is
+  // written (and each file is renamed into place only where nothing is).
+  if (!ExtrReplace) {
+    QList<QByteArray> inTheWay;
+    for (const TZipContentEntry& e : contents_) {
+      const QList<QByteArray> parts = SplitMember(e.Name);
+      if (parts.isEmpty()) continue;
+      const QByteArray path = ExtrBaseDir + '/' + parts.join('/');
+      struct stat st {};
+      if (::lstat(path.constData(), &st) != 0) continue;
+      if (e.Type == AE_IFDIR && S_ISDIR(st.st_mode)) continue;  // folders are merged
+      inTheWay << path;
+    }
+    for (qsizetype i = 0; i < inTheWay.size() && i < 10; ++i)
+      Fail(ZipErrExists, QStringLiteral("%1 is in the way; it is not replaced").arg(Shown(inTheWay[i])));
+    if (inTheWay.size() > 10)
+      Fail(ZipErrExists, QStringLiteral("%1 more entries are in the way").arg(inTheWay.size() - 10));
+    if (!inTheWay.isEmpty()) return false;
+  }
+  // Make the base folder (and its parents) when missing; a restore that writes nothing takes
+  // them away again.
+  std::vector<QByteArray> madeFolders;
+  {
+    QByteArray built;
+    for (const QByteArray& part : ExtrBaseDir.split('/')) {
+      if (part.isEmpty()) {
+        if (built.isEmpty()) built = "/";
+        continue;
+      }
+      built = built.endsWith('/') ? built + part : built + '/' + part;
+      if (::mkdir(built.constData(), 0755) == 0) {
+        madeFolders.push_back(built);
+      } else if (errno != EEXIST) {
+        Fail(ZipErrWrite, QStringLiteral("Cannot create the folder %1: %2").arg(Shown(built), ErrnoText(errno)));
+        for (auto it = madeFolders.rbegin(); it != madeFolders.rend(); ++it) ::rmdir(it->constData());
+        return false;
+      }
+    }
+  }
+  struct TUnmake {
+    std::vector<QByteArray>& folders;
+    const int& successes;
+    ~TUnmake() {
+      if (successes == 0)
+        for (auto it = folders.rbegin(); it != folders.rend(); ++it) ::rmdir(it->constData());
+    }
+  } unmake{madeFolders, successCnt_};
 
   int baseFd = ::open(ExtrBaseDir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (baseFd < 0) {
@@ -854,7 +1000,8 @@ bool TZipMaster::Extract() {
       } else if (!exists && ::mkdirat(dirFd, leaf.constData(), 0755) != 0) {
         Fail(ZipErrWrite, QStringLiteral("Cannot create the folder %1: %2").arg(Shown(entry.Name), ErrnoText(errno)));
       } else {
-        dirFixes.push_back({parts, entry.Mode, entry.MTime});
+        // A folder that was there keeps its own permissions and times.
+        if (!exists || ExtrReplace) dirFixes.push_back({parts, entry.Mode, entry.MTime});
         ++successCnt_;
       }
       ::close(dirFd);
@@ -941,8 +1088,10 @@ bool TZipMaster::Extract() {
         ok = false;
       }
     }
-    if (ok && ::renameat(dirFd, temp.constData(), dirFd, leaf.constData()) != 0) {
-      Fail(ZipErrWrite, QStringLiteral("Cannot restore %1: %2").arg(Shown(entry.Name), ErrnoText(errno)));
+    if (ok && ::renameat2(dirFd, temp.constData(), dirFd, leaf.constData(), ExtrReplace ? 0 : RENAME_NOREPLACE) != 0) {
+      Fail(errno == EEXIST ? ZipErrExists : ZipErrWrite,
+           errno == EEXIST ? QStringLiteral("%1 appeared in the target meanwhile; it is not replaced").arg(Shown(entry.Name))
+                           : QStringLiteral("Cannot restore %1: %2").arg(Shown(entry.Name), ErrnoText(errno)));
       ok = false;
     }
     if (!ok) ::unlinkat(dirFd, temp.constData(), 0);

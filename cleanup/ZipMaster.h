@@ -9,9 +9,10 @@
 //   UTF-8. Links are stored as links, modes and modification times are kept, ZIP64 is used where
 //   sizes or offsets need it. AddEncrypt encrypts with AES-256.
 // - Extract checks every member first (no absolute path, no drive letter, no ".." with "/" or
-//   "\" as separators, no duplicate, nothing below a link) and refuses the whole archive when one
-//   is wrong. It never follows a link on disk, writes each file under a temporary name and renames
-//   it into place only when its data checked out, so a corrupt member never replaces a file.
+//   "\" as separators, no duplicate, nothing below a link, nothing but files, folders and links,
+//   nothing whose place in the target is taken) and refuses the whole archive when one is wrong.
+//   It never follows a link on disk, writes each file under a temporary name and renames it into
+//   place only when its data checked out, so a corrupt member never replaces a file.
 // All host paths are raw bytes. Widget-free: the password and the events are callbacks.
 
 #include <QByteArray>
@@ -46,7 +47,8 @@ enum class TZipPasswordPurpose {
 struct TZipContentEntry {
   QByteArray Name;      // path inside the archive, raw bytes, "/" separated
   int64_t Size = 0;     // uncompressed size
-  mode_t Type = 0;      // S_IFREG, S_IFDIR or S_IFLNK
+  mode_t Type = 0;      // S_IFREG, S_IFDIR, S_IFLNK, or what a member stored from a FIFO,
+                        // device or socket says it is (Extract refuses those)
   mode_t Mode = 0;      // permission bits
   int64_t MTime = 0;    // seconds since 1970
   QByteArray LinkTarget;
@@ -93,13 +95,21 @@ public:
   std::vector<std::pair<dev_t, ino_t>> ExcludeFolders;
 
   QByteArray ExtrBaseDir;  // host folder members are extracted into (created when missing)
-  // Extraction always recreates folder names and overwrites existing files.
+  // Extraction recreates folder names and merges into folders that are there. Without
+  // ExtrReplace it replaces nothing: a member whose place is taken (by anything but a folder for a
+  // folder) stops the whole extraction before anything is written. A failed password or any
+  // failure before the first member leaves no folder made on the way.
+  bool ExtrReplace = false;
 
   std::function<void(TZipProgrType type, const QString& fileName, int64_t fileSize)> OnProgress;
   std::function<void(int errCode, const QString& message)> OnMessage;
   // Called now and then while the engine works without progress to report (collecting the
   // sources, reading a written archive back), so that a window can keep answering and Stop.
   std::function<void()> OnBusy;
+  // Called by Add once the archive is written and read back, just before it gets its name;
+  // returning false stops Add and removes the archive. A catalogue entry written here means no
+  // complete archive is ever without one, whenever the process is killed.
+  std::function<bool()> OnBeforeRename;
   // Asked for a password; nullopt means the user gave none (the operation stops).
   std::function<std::optional<QByteArray>(TZipPasswordPurpose purpose)> OnPassword;
 
@@ -109,8 +119,11 @@ public:
   bool Extract();
   // Deletes the sources the last Add put into the verified archive: files and links that are
   // unchanged since they were added, then the folders that are empty. Entries that changed are
-  // kept and reported. Returns whether every added file was deleted.
+  // kept and reported. A Stop (Cancel, or through OnBusy) is honoured between entries: the rest
+  // is kept. Returns whether every added file was deleted.
   bool DeleteAddedSources();
+  // The mount points (and entries of other file systems) the last Add left out.
+  const QList<QByteArray>& MountsLeftOut() const { return mountsLeftOut_; }
 
   void Cancel() { cancel_.store(true); }
   bool Cancelled() const { return cancel_.load(); }
@@ -124,7 +137,7 @@ public:
   const QList<QByteArray>& KeptSources() const { return kept_; }
   // Sum of the sizes of the regular files the last Add stored.
   int64_t AddedBytes() const { return addedBytes_; }
-  int AddedCount() const { return int(added_.size()); }
+  int AddedCount() const;
 
   // Removes what killed Add runs left in folder: temporary archives no running Add holds locked.
   static void RemoveStaleParts(const QByteArray& folder);
@@ -143,7 +156,9 @@ private:
                     const QByteArray& password);
   bool VerifyArchive(const QByteArray& path, const std::vector<TAdded>& items,
                      const QByteArray& password);
-  bool ReadContents(const QByteArray& path, std::vector<TZipContentEntry>& out, QString* error);
+  // *damaged: the file is there but does not read as a ZIP archive.
+  bool ReadContents(const QByteArray& path, std::vector<TZipContentEntry>& out, QString* error,
+                    bool* damaged = nullptr);
   std::optional<QByteArray> FindPassword();
   void Tick(int64_t bytes);  // counts bytes towards ProgressUpdate events
 
@@ -151,6 +166,7 @@ private:
   std::vector<TZipContentEntry> contents_;
   std::vector<TAdded> added_;
   QList<QByteArray> kept_;
+  QList<QByteArray> mountsLeftOut_;
   QStringList errors_;
   std::atomic<bool> cancel_{false};
   int successCnt_ = 0;
@@ -172,3 +188,5 @@ struct TZipMaster::TAdded {
   int64_t MTimeNsec = 0;
   QByteArray LinkTarget;
 };
+
+inline int TZipMaster::AddedCount() const { return int(added_.size()); }

@@ -78,14 +78,14 @@ QByteArray AtomicTempPrefix(const QByteArray& path) {
 }
 
 bool WriteFileAtomically(const QByteArray& path, const QByteArray& data, mode_t newFileMode,
-                         QString* error) {
-  const QByteArray target = ResolveTarget(path);
+                         QString* error, bool followLink) {
+  const QByteArray target = followLink ? ResolveTarget(path) : path;
   auto fail = [&](const QString& what, int code) {
     if (error) *error = QStringLiteral("%1 %2: %3").arg(what, QString::fromLocal8Bit(target), SystemErrorText(code));
     return false;
   };
 
-  QByteArray temp = AtomicTempPrefix(target) + "XXXXXX";
+  QByteArray temp = FolderOf(target) + "/." + NameOf(target) + ".tmp-XXXXXX";
   const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return fail(QStringLiteral("Cannot create a temporary file beside"), errno);
 
@@ -96,7 +96,8 @@ bool WriteFileAtomically(const QByteArray& path, const QByteArray& data, mode_t 
   };
 
   struct stat old {};
-  const mode_t mode = ::stat(target.constData(), &old) == 0 ? (old.st_mode & 07777)
+  const int found = followLink ? ::stat(target.constData(), &old) : ::lstat(target.constData(), &old);
+  const mode_t mode = found == 0 && !S_ISLNK(old.st_mode) ? (old.st_mode & 07777)
                                                            : (newFileMode & ~CurrentUmask() & 07777);
   if (::fchmod(fd, mode) != 0) return abandon(QStringLiteral("Cannot set the permissions for"), errno);
 

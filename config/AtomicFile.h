@@ -13,11 +13,13 @@ QByteArray FolderOf(const QByteArray& path);
 
 // Writes data to a temporary file in the same folder as path, flushes it to disk, renames it over
 // path and flushes the folder, so that the rename itself survives a power loss. A symbolic link at
-// path is followed (the file it names is replaced, the link stays). An existing file keeps its
-// permission bits; a new one gets newFileMode less the umask. On failure returns false, describes
-// the failure in *error (when given) and leaves no temporary file behind.
+// path is followed (the file it names is replaced, the link stays) unless followLink is false:
+// then the rename replaces the name path itself, whatever is there by then, and never writes
+// through a link. An existing file keeps its permission bits; a new one gets newFileMode less the
+// umask. On failure returns false, describes the failure in *error (when given) and leaves no
+// temporary file behind.
 bool WriteFileAtomically(const QByteArray& path, const QByteArray& data, mode_t newFileMode,
-                         QString* error = nullptr);
+                         QString* error = nullptr, bool followLink = true);
 
 // The temporary files of a write to path are named by this prefix and six random characters
 // (".name.tmp-" in the same folder).

@@ -5,6 +5,7 @@
 #include "config/SettingsWarnings.h"
 #include "platform/HostNames.h"
 
+#include <QSet>
 #include <QtEndian>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 namespace {
 
 bool SameName(QStringView a, QStringView b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+
 
 QString EntryValue(const QString& decodedLine) {
   const QStringView t = QStringView(decodedLine).trimmed();
@@ -36,11 +38,34 @@ QString WrittenValue(QStringView value) {
   return v;
 }
 
+// Whether key is in seen; adds it when not.
+bool Contains(QSet<QString>& seen, const QString& key) {
+  const qsizetype before = seen.size();
+  seen.insert(key);
+  return seen.size() == before;
+}
+
 bool HasLineBreak(QStringView s) { return s.contains(QLatin1Char('\n')) || s.contains(QLatin1Char('\r')); }
 
 }  // namespace
 
 // ------------------------------------------------------------------------------------------
+
+QString IniNameKey(QStringView name) {
+  QString key;
+  const QStringView t = name.trimmed();
+  key.reserve(t.size());
+  for (const char32_t c : t.toUcs4()) key += QChar::fromUcs4(QChar::toCaseFolded(c));
+  return key;
+}
+
+bool TIniDocument::SameKey(QStringView a, QStringView b) const {
+  return a.compare(b, exactKeys_ ? Qt::CaseSensitive : Qt::CaseInsensitive) == 0;
+}
+
+QString TIniDocument::KeyOf(QStringView name) const {
+  return exactKeys_ ? name.trimmed().toString() : IniNameKey(name);
+}
 
 QString TIniDocument::Decode(QByteArrayView bytes) const {
   return utf16_ ? DecodeWtf8(std::string_view(bytes.data(), static_cast<size_t>(bytes.size())))
@@ -144,29 +169,31 @@ std::optional<QString> TIniDocument::Value(QStringView section, QStringView key)
   const QStringView name = key.trimmed();
   for (const auto& [begin, end] : Occurrences(section))
     for (size_t i = begin + 1; i < end; ++i)
-      if (lines_[i].Kind == TKind::Entry && SameName(lines_[i].Name, name)) return EntryValue(Decode(lines_[i].Raw));
+      if (lines_[i].Kind == TKind::Entry && SameKey(lines_[i].Name, name)) return EntryValue(Decode(lines_[i].Raw));
   return std::nullopt;
 }
 
 QStringList TIniDocument::Keys(QStringView section) const {
   QStringList keys;
-  for (const auto& [begin, end] : Occurrences(section)) {
-    for (size_t i = begin + 1; i < end; ++i) {
-      if (lines_[i].Kind != TKind::Entry) continue;
-      if (std::none_of(keys.begin(), keys.end(), [&](const QString& k) { return SameName(k, lines_[i].Name); }))
-        keys.append(lines_[i].Name);
-    }
-  }
+  for (const auto& entry : Entries(section)) keys.append(entry.first);
   return keys;
+}
+
+std::vector<std::pair<QString, QString>> TIniDocument::Entries(QStringView section) const {
+  std::vector<std::pair<QString, QString>> entries;
+  QSet<QString> seen;
+  for (const auto& [begin, end] : Occurrences(section))
+    for (size_t i = begin + 1; i < end; ++i)
+      if (lines_[i].Kind == TKind::Entry && !Contains(seen, KeyOf(lines_[i].Name)))
+        entries.emplace_back(lines_[i].Name, EntryValue(Decode(lines_[i].Raw)));
+  return entries;
 }
 
 QStringList TIniDocument::Sections() const {
   QStringList sections;
-  for (const TLine& line : lines_) {
-    if (line.Kind != TKind::Section) continue;
-    if (std::none_of(sections.begin(), sections.end(), [&](const QString& s) { return SameName(s, line.Name); }))
-      sections.append(line.Name);
-  }
+  QSet<QString> seen;
+  for (const TLine& line : lines_)
+    if (line.Kind == TKind::Section && !Contains(seen, IniNameKey(line.Name))) sections.append(line.Name);
   return sections;
 }
 
@@ -196,7 +223,7 @@ bool TIniDocument::SetValue(QStringView section, QStringView key, QStringView va
   for (const auto& [begin, end] : occurrences) {
     for (size_t i = begin + 1; i < end; ++i) {
       TLine& line = lines_[i];
-      if (line.Kind != TKind::Entry || !SameName(line.Name, name)) continue;
+      if (line.Kind != TKind::Entry || !SameKey(line.Name, name)) continue;
       if (EntryValue(Decode(line.Raw)) == wanted) return false;
       // Keep the key as spelled and spaced in the file, and the blanks after "=".
       qsizetype cut = line.Raw.indexOf('=') + 1;
@@ -225,9 +252,25 @@ bool TIniDocument::RemoveKey(QStringView section, QStringView key) {
   std::vector<size_t> doomed;
   for (const auto& [begin, end] : Occurrences(section))
     for (size_t i = begin + 1; i < end; ++i)
-      if (lines_[i].Kind == TKind::Entry && SameName(lines_[i].Name, name)) doomed.push_back(i);
+      if (lines_[i].Kind == TKind::Entry && SameKey(lines_[i].Name, name)) doomed.push_back(i);
   for (auto it = doomed.rbegin(); it != doomed.rend(); ++it) lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(*it));
   return !doomed.empty();
+}
+
+bool TIniDocument::RemoveKeys(QStringView section, const QStringList& keys) {
+  QSet<QString> doomedNames;
+  for (const QString& key : keys) doomedNames.insert(KeyOf(key));
+  std::vector<bool> doomed(lines_.size(), false);
+  bool any = false;
+  for (const auto& [begin, end] : Occurrences(section))
+    for (size_t i = begin + 1; i < end; ++i)
+      if (lines_[i].Kind == TKind::Entry && doomedNames.contains(KeyOf(lines_[i].Name))) any = doomed[i] = true;
+  if (!any) return false;
+  size_t kept = 0;
+  for (size_t i = 0; i < lines_.size(); ++i)
+    if (!doomed[i]) lines_[kept++] = std::move(lines_[i]);
+  lines_.resize(kept);
+  return true;
 }
 
 bool TIniDocument::RemoveSection(QStringView section) {
@@ -246,7 +289,9 @@ TIniDocument TIniFile::Read() const {
   const std::optional<QByteArray> bytes = ReadWholeFile(path_, &missing, &error);
   if (!bytes && !missing)
     AddSettingsWarning(QStringLiteral("%1; it reads as empty and is left as it is.").arg(error), "unreadable:" + path_);
-  return bytes ? TIniDocument::Parse(*bytes) : TIniDocument();
+  TIniDocument doc = bytes ? TIniDocument::Parse(*bytes) : TIniDocument();
+  doc.SetExactKeys(exactKeys_);
+  return doc;
 }
 
 template <typename Change>
@@ -262,6 +307,7 @@ void TIniFile::Modify(Change change) {
   const std::optional<QByteArray> bytes = ReadWholeFile(path_, &missing, &error);
   if (!bytes && !missing) throw EIniFileException(error);
   TIniDocument doc = bytes ? TIniDocument::Parse(*bytes) : TIniDocument();
+  doc.SetExactKeys(exactKeys_);
   if (!change(doc)) return;
   if (!WriteFileAtomically(path_, doc.ToBytes(), 0666, &error)) throw EIniFileException(error);
 }
@@ -286,6 +332,16 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
 
 void TIniFile::DeleteKey(const QString& section, const QString& key) {
   Modify([&](TIniDocument& doc) { return doc.RemoveKey(section, key); });
+}
+
+TIniDocument TIniFile::ReadDocument() const { return Read(); }
+
+void TIniFile::DeleteKeys(const QStringList& sections, const QStringList& keys) {
+  Modify([&](TIniDocument& doc) {
+    bool changed = false;
+    for (const QString& section : sections) changed = doc.RemoveKeys(section, keys) || changed;
+    return changed;
+  });
 }
 
 void TIniFile::EraseSection(const QString& section) {

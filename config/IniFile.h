@@ -44,6 +44,10 @@ private:
   QString message_;
 };
 
+// A section or key name as the key of a hash: trimmed and case-folded, so that two names are the
+// same name exactly when their keys are equal.
+QString IniNameKey(QStringView name);
+
 // The lines of a profile file and the operations on them, in memory.
 class TIniDocument {
 public:
@@ -52,14 +56,22 @@ public:
 
   std::optional<QString> Value(QStringView section, QStringView key) const;
   QStringList Keys(QStringView section) const;
+  // Each key of the section once (as Keys lists them) with its value (as Value reads it).
+  std::vector<std::pair<QString, QString>> Entries(QStringView section) const;
   QStringList Sections() const;
   bool HasSection(QStringView section) const;
+
+  // Key names compare case-sensitively from now on (section names still do not): for files whose
+  // keys are file names on a file system that tells "a.zip" from "A.ZIP".
+  void SetExactKeys(bool exact) { exactKeys_ = exact; }
 
   // Each returns whether the document changed. SetValue throws EIniFileException for a section or
   // key name that cannot be written (empty, or one that would read back as something else).
   bool SetValue(QStringView section, QStringView key, QStringView value);
   // Removes the key from every occurrence of the section (and duplicates of it).
   bool RemoveKey(QStringView section, QStringView key);
+  // Removes those keys from every occurrence of the section, in one pass.
+  bool RemoveKeys(QStringView section, const QStringList& keys);
   // Removes every occurrence of the section with all its lines.
   bool RemoveSection(QStringView section);
 
@@ -73,6 +85,9 @@ private:
   };
 
   void Classify(TLine& line) const;
+  bool SameKey(QStringView a, QStringView b) const;
+  // A key name as the key of a hash, as SameKey compares names.
+  QString KeyOf(QStringView name) const;
   QString Decode(QByteArrayView bytes) const;
   QByteArray Encode(QStringView text) const;
   // The line range [begin, end) of each occurrence of the section: header and body.
@@ -84,12 +99,14 @@ private:
   bool utf16_ = false;
   QByteArray tail_;  // the odd last byte of a UTF-16 file, kept at the end
   QByteArray newline_ = "\r\n";
+  bool exactKeys_ = false;
 };
 
 class TIniFile {
 public:
   // hostPath: the file's host path.
-  explicit TIniFile(QByteArray hostPath) : path_(std::move(hostPath)) {}
+  // exactKeys: key names compare case-sensitively (TIniDocument::SetExactKeys).
+  explicit TIniFile(QByteArray hostPath, bool exactKeys = false) : path_(std::move(hostPath)), exactKeys_(exactKeys) {}
 
   const QByteArray& FileName() const { return path_; }
 
@@ -97,6 +114,8 @@ public:
   // The keys of a section in file order.
   QStringList ReadSection(const QString& section) const;
   QStringList ReadSections() const;
+  // The whole file, read once (for reading many values).
+  TIniDocument ReadDocument() const;
   bool SectionExists(const QString& section) const;
   bool ValueExists(const QString& section, const QString& key) const;
 
@@ -104,6 +123,8 @@ public:
   // the file cannot be written, or exists but cannot be read (it is then left as it is).
   void WriteString(const QString& section, const QString& key, const QString& value);
   void DeleteKey(const QString& section, const QString& key);
+  // Deletes the keys from each of the sections, in one write.
+  void DeleteKeys(const QStringList& sections, const QStringList& keys);
   void EraseSection(const QString& section);
 
 private:
@@ -112,4 +133,5 @@ private:
   void Modify(Change change);
 
   QByteArray path_;
+  bool exactKeys_ = false;
 };

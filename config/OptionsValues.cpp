@@ -45,8 +45,13 @@ std::optional<double> PercentTextToAngle(const QString& text, const QLocale& loc
   return angle;
 }
 
-QString InvalidPercentMessage(const QString& text) {
-  return text + QStringLiteral(" is not a valid positive value between 0 and 360");
+QString InvalidPercentMessage(int field, const QString& text) {
+  static const char* const names[OptionAngleCount] = {"Show files larger than", "Show folders larger than",
+                                                     "Show text near sections larger than"};
+  const QString name = field >= 0 && field < OptionAngleCount ? QString::fromLatin1(names[field])
+                                                              : QStringLiteral("This field");
+  return QStringLiteral("\"%1\" is not a valid value for \"%2\": enter a percentage of the parent from 0 to 100.")
+      .arg(text, name);
 }
 
 TAngleCheck CheckPercentTexts(const std::array<QString, OptionAngleCount>& texts, const QLocale& locale) {
@@ -56,7 +61,7 @@ TAngleCheck CheckPercentTexts(const std::array<QString, OptionAngleCount>& texts
     const std::optional<double> angle = PercentTextToAngle(texts[static_cast<size_t>(i)], locale);
     if (!angle) {
       check.FailedField = i;
-      check.Message = InvalidPercentMessage(texts[static_cast<size_t>(i)]);
+      check.Message = InvalidPercentMessage(i, texts[static_cast<size_t>(i)]);
       return check;
     }
     angles[static_cast<size_t>(i)] = *angle;

@@ -36,7 +36,8 @@ QString AngleToPercentText(double angle, const QLocale& locale);
 // anything that is no number give none.
 std::optional<double> PercentTextToAngle(const QString& text, const QLocale& locale);
 // The message for a rejected percentage text.
-QString InvalidPercentMessage(const QString& text);
+// The message for a rejected percentage field (0, 1, 2: files, folders, text), naming the field.
+QString InvalidPercentMessage(int field, const QString& text);
 
 // The outcome of checking the three percentage texts: the angles when all are valid, else the
 // index of the first rejected field and the message to show.

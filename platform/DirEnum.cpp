@@ -2,6 +2,7 @@
 
 #include "platform/HostNames.h"
 #include "platform/DriveTable.h"
+#include "platform/HiddenList.h"
 #include "platform/HostPath.h"
 
 #include <QSet>
@@ -44,10 +45,7 @@ QSet<QByteArray> ReadHiddenList(int dirFd) {
     char buf[8192];
     ssize_t n;
     while ((n = ::read(fd, buf, sizeof buf)) > 0) text.append(buf, n);
-    for (QByteArray line : text.split('\n')) {
-      if (line.endsWith('\r')) line.chop(1);
-      if (!line.isEmpty()) names.insert(line);
-    }
+    names = ParseHiddenList(text);
   }
   ::close(fd);
   return names;

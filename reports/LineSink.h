@@ -24,5 +24,10 @@ private:
 
 // Replaces (or creates) fileName with data in one step: a temporary file in the same folder,
 // flushed and renamed over it, so that a failure leaves an existing file as it was and no
-// partial file behind. On failure returns false with the reason in *error.
+// partial file behind. Only a regular file is replaced: a name that is a folder, a device, a FIFO
+// or a link to one is refused, and so is a link to a file in another folder (the replacement is
+// made beside the file it replaces, so it would land outside the report's folder) or a link to
+// nothing. A link to a file in the same folder replaces that file and stays a link. fileName is
+// host path text (HostPathText), so that every byte of the name is kept. On failure returns
+// false with the reason in *error.
 bool SaveReportFile(const QString& fileName, const QByteArray& data, QString* error = nullptr);

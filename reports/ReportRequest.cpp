@@ -1,17 +1,25 @@
 #include "reports/ReportRequest.h"
 
+#include <QRegularExpression>
+
+#include <cstdio>
+
 const char* const ReportUsage =
-    "usage: korvane /RINF|/RCSV|/RTAB|/RTXT FOLDER DESTINATION [/A] [/HT:U:N] [/Q] [/SA:C|/SD:C] [/TOP:N] [/W:T|/W:F]\n"
+    "usage: korvane /RINF|/RCSV|/RTAB|/RTXT FOLDER DESTINATION [/A] [/T:N] [/H:U:N] [/S:C|/SA:C|/SD:C] [/W:T|/W:F] [/Q]\n"
     "  INF folder information, CSV comma-separated, TAB tab-separated, TXT space-aligned subfolder list;\n"
     "  DESTINATION is a file (relative to the current folder) or PRINTER;\n"
-    "  /A all subfolders, /HT:U:N those larger than N bytes, KB or MB (U = B, K or M), /TOP:N the N largest;\n"
-    "  /SA:C or /SD:C sort by column C (1 Name ... 8 Last Change) ascending or descending;\n"
-    "  /W:T or /W:F with or without wasted space; /Q no message boxes, errors to stderr, exit status 1.\n";
+    "  /A all subfolders, /T:N the N largest, /H:U:N those larger than N (0 to 32767) bytes, KB or MB\n"
+    "  (U = B, K or M); /S:C or /SA:C sort by column C (1 Name ... 8 Last Change), /SD:C descending;\n"
+    "  /W:T or /W:F with or without wasted space; /Q no message boxes, errors to stderr, exit status 1.\n"
+    "  /TOP:N and /HT:U:N are read as /T:N and /H:U:N. Options are not case-sensitive.\n";
 
 namespace {
 
-// The character at position (counted from 1), or a null character past the end.
-QChar At(const QString& text, int position) { return position <= text.size() ? text[position - 1] : QChar(); }
+// The number of /T and /H: digits only, 0 to 32767.
+bool IsOptionNumber(const QString& text) {
+  static const QRegularExpression digits(QStringLiteral("\\A[0-9]{1,5}\\z"));
+  return digits.match(text).hasMatch() && text.toInt() <= 32767;
+}
 
 }  // namespace
 
@@ -25,10 +33,8 @@ bool IsReportCommandLine(const QStringList& arguments) {
 }
 
 bool HasQuietOption(const QStringList& arguments) {
-  for (int i = 3; i < arguments.size(); ++i) {
-    const QString option = arguments[i].toUpper();
-    if (option.startsWith(QLatin1Char('/')) && At(option, 2) == QLatin1Char('Q')) return true;
-  }
+  for (int i = 3; i < arguments.size(); ++i)
+    if (arguments[i].compare(QLatin1String("/Q"), Qt::CaseInsensitive) == 0) return true;
   return false;
 }
 
@@ -60,55 +66,41 @@ TReportParse ParseReportCommandLine(const QStringList& arguments) {
     parse.Error = QStringLiteral("A report needs a folder and a destination.");
     return parse;
   }
+  static const QRegularExpression top(QStringLiteral("\\A/T(?:OP)?:(.*)\\z"));
+  static const QRegularExpression larger(QStringLiteral("\\A/HT?:([BKM]):(.*)\\z"));
+  static const QRegularExpression sort(QStringLiteral("\\A/S([AD]?):([1-8])\\z"));
   for (int i = 3; i < arguments.size(); ++i) {
     const QString option = arguments[i].toUpper();
-    if (!option.startsWith(QLatin1Char('/'))) continue;
-    switch (At(option, 2).unicode()) {
-      case 'A':
-        r.DisplayType = 2;
-        break;
-      case 'H': {
-        r.DisplayType = 1;
-        const QChar unit = At(option, 5);
-        if (unit == QLatin1Char('B')) r.LargerThanUnit = 0;
-        if (unit == QLatin1Char('K')) r.LargerThanUnit = 1;
-        if (unit == QLatin1Char('M')) r.LargerThanUnit = 2;
-        r.LargerThanText = option.mid(6);
-        break;
+    QRegularExpressionMatch m;
+    if (option == QLatin1String("/A")) {
+      r.DisplayType = 2;
+    } else if (option == QLatin1String("/Q")) {
+      r.Quiet = true;
+    } else if (option == QLatin1String("/W:T") || option == QLatin1String("/W:F")) {
+      r.IncludeWasted = option.endsWith(QLatin1Char('T'));
+    } else if ((m = top.match(option)).hasMatch()) {
+      if (!IsOptionNumber(m.captured(1))) {
+        parse.Error = QStringLiteral("The number of the /T option must be a whole number from 0 to 32767, not \"%1\".")
+                          .arg(m.captured(1));
+        return parse;
       }
-      case 'Q':
-        r.Quiet = true;
-        break;
-      case 'S': {
-        const QChar column = At(option, 5);
-        if (column >= QLatin1Char('1') && column <= QLatin1Char('8')) {
-          const int32_t code = column.unicode() - '0';
-          r.Sort = At(option, 3) == QLatin1Char('D') ? -code : code;
-        }
-        break;
+      r.DisplayType = 0;
+      r.TopText = m.captured(1);
+    } else if ((m = larger.match(option)).hasMatch()) {
+      if (!IsOptionNumber(m.captured(2))) {
+        // A threshold the list cannot hold would silently list everything: say so instead.
+        parse.Error = QStringLiteral("The size of the /H option must be a whole number from 0 to 32767, not \"%1\".")
+                          .arg(m.captured(2));
+        return parse;
       }
-      case 'T':
-        r.DisplayType = 0;
-        r.TopText = option.mid(5);
-        break;
-      case 'W': {
-        const QChar flag = At(option, 4);
-        if (flag == QLatin1Char('T')) r.IncludeWasted = true;
-        if (flag == QLatin1Char('F')) r.IncludeWasted = false;
-        break;
-      }
-      default:
-        break;
-    }
-  }
-  // A threshold the list cannot hold would silently list everything: say so instead.
-  if (r.LargerThanText) {
-    bool ok = false;
-    const int value = r.LargerThanText->toInt(&ok);
-    if (!ok || value < 0 || value > 32767) {
-      parse.Error = QStringLiteral("The size of the /H option must be a whole number from 0 to 32767, not \"%1\".")
-                        .arg(*r.LargerThanText);
-      return parse;
+      r.DisplayType = 1;
+      r.LargerThanUnit = static_cast<int32_t>(QByteArray("BKM").indexOf(m.captured(1)[0].toLatin1()));
+      r.LargerThanText = m.captured(2);
+    } else if ((m = sort.match(option)).hasMatch()) {
+      const int32_t code = m.captured(2).toInt();
+      r.Sort = m.captured(1) == QLatin1String("D") ? -code : code;
+    } else {
+      parse.Ignored << arguments[i];
     }
   }
   parse.Status = TReportParseStatus::Ok;
@@ -122,4 +114,9 @@ void ApplyReportOptions(const TReportRequest& request, TSubfolderView& view) {
   if (request.LargerThanText) view.LargerThanText = *request.LargerThanText;
   if (request.Sort) view.Sort = *request.Sort;
   if (request.IncludeWasted) view.IncludeWasted = *request.IncludeWasted;
+}
+
+void PrintIgnoredReportOptions(const TReportParse& parse) {
+  for (const QString& option : parse.Ignored)
+    std::fprintf(stderr, "korvane: ignored option %s\n", option.toLocal8Bit().constData());
 }

@@ -1,15 +1,15 @@
 #pragma once
 // The unattended report command line:
 //   korvane /RINF|/RCSV|/RTAB|/RTXT FOLDER DESTINATION [options]
-// Options are recognised by their second character, compared in upper case; character positions
-// below count from 1:
-//   /A         all subfolders
-//   /H?U?N...  subfolders larger than N (from the 7th character on), unit U (5th: B, K or M)
-//   /Q         quiet: no message box; errors go to stderr and the program ends after the report
-//   /S?D?C     sort column C (5th, 1 = Name ... 8 = Last Change), descending when the 3rd is D
-//   /T????N... the top N subfolders (N from the 6th character on)
-//   /W??T|F    include wasted space (4th character T) or not (F)
-// Any other argument is ignored.
+// Options are compared without regard to case:
+//   /A             all subfolders
+//   /T:N           the top N subfolders (also /TOP:N); N from 0 to 32767
+//   /H:U:N         subfolders larger than N (0 to 32767) in unit U: B, K or M (also /HT:U:N)
+//   /S:C, /SA:C    sort by column C (1 = Name ... 8 = Last Change); /SD:C descending
+//   /W:T, /W:F     include wasted space or not
+//   /Q             quiet: no message box; errors go to stderr and the program ends after the report
+// Any other argument is ignored and named in TReportParse::Ignored, which the programs print on
+// standard error; a /T or /H whose number is not one makes the whole command line wrong.
 
 #include "reports/ReportView.h"
 #include "reports/ReportWriters.h"
@@ -49,6 +49,8 @@ struct TReportParse {
   TReportParseStatus Status = TReportParseStatus::NotAReport;
   QString Error;
   TReportRequest Request;
+  // The arguments after the destination that are no option, as given.
+  QStringList Ignored;
 };
 
 // arguments: without the program's name.
@@ -58,5 +60,7 @@ bool HasQuietOption(const QStringList& arguments);
 TReportParse ParseReportCommandLine(const QStringList& arguments);
 // Sets what the request's options change in view.
 void ApplyReportOptions(const TReportRequest& request, TSubfolderView& view);
+// Writes "korvane: ignored option X" on standard error for each ignored argument.
+void PrintIgnoredReportOptions(const TReportParse& parse);
 // The usage text of the report command line.
 extern const char* const ReportUsage;

@@ -21,6 +21,11 @@ const QString ProductVersion = QStringLiteral("3.0");
 
 QString RightAligned(const QString& text, int width) { return text.rightJustified(width, QLatin1Char(' ')); }
 QString LeftAligned(const QString& text, int width) { return text.leftJustified(width, QLatin1Char(' ')); }
+// A column of a table: right-aligned to width, and always at least one blank from what is before
+// it, however wide the text.
+QString Column(const QString& text, int width) {
+  return text.size() < width ? RightAligned(text, width) : QLatin1Char(' ') + text;
+}
 
 // Stops at the first line the sink refuses.
 class TLines {
@@ -82,10 +87,9 @@ bool WriteFolderInformation(ILineSink& sink, const TFolderInfoReport& info, bool
              QStringLiteral("  % of usage+wasted")
       << ReportSeparatorLine;
   for (const TReportWastedRow& w : info.Wasted) {
-    out << (w.Actual ? QStringLiteral("->") : QStringLiteral("  ")) + RightAligned(w.Caption, 5) +
-               RightAligned(w.CaptionHint, 14) +
-               RightAligned(w.Text + QStringLiteral(" (") + w.TextHint + QLatin1Char(')'), 30) +
-               RightAligned(QString::number(w.Percent), 10) + QLatin1Char('%');
+    out << (w.Actual ? QStringLiteral("->") : QStringLiteral("  ")) + Column(w.Caption, 5) + Column(w.CaptionHint, 14) +
+               Column(w.Text + QStringLiteral(" (") + w.TextHint + QLatin1Char(')'), 30) +
+               Column(QString::number(w.Percent), 10) + QLatin1Char('%');
   }
   out << QString() << QStringLiteral("-> indicates the actual wasted space");
   if (!printing) {

@@ -53,11 +53,8 @@ int CompareSubfolderRows(const TSubfolderRow& a, const TSubfolderRow& b, int cod
   if (c == 1) {
     result = Sign(QString::localeAwareCompare(a.Texts[scName], b.Texts[scName]));
   } else if (c >= 2 && c <= 6) {
-    // Figures compare by the length of their text first: a longer number is a larger one.
-    const QString& x = a.Texts[static_cast<size_t>(c - 1)];
-    const QString& y = b.Texts[static_cast<size_t>(c - 1)];
-    result = x.size() != y.size() ? Sign(x.size() - y.size())
-                                  : Sign(QString::localeAwareCompare(x.toLower(), y.toLower()));
+    const size_t column = static_cast<size_t>(c - 1);
+    result = a.Figures[column] < b.Figures[column] ? -1 : a.Figures[column] > b.Figures[column] ? 1 : 0;
   } else if (c == 7) {
     result = Sign(int64_t{a.LastAccess} - int64_t{b.LastAccess});
   } else if (c == 8) {
@@ -99,6 +96,11 @@ TSubfolderList BuildSubfolderRows(const TTreeNode* node, const TSubfolderSetting
     const double share = reference == 0 ? 0.0 : static_cast<double>(value) * 100.0 / static_cast<double>(reference);
     row.Texts[scShare] = locale.toString(share, 'f', 2) + QStringLiteral(" %");
     row.Texts[scObjects] = FormatCount64(int64_t{rec->TotalFiles} + rec->TotalFolders);
+    row.Figures[scSize] = rec->TotalSize;
+    row.Figures[scAllocated] = rec->TotalSize + wasted;
+    row.Figures[scWasted] = wasted;
+    row.Figures[scShare] = value;
+    row.Figures[scObjects] = int64_t{rec->TotalFiles} + rec->TotalFolders;
     row.LastAccess = PackedDosDateTime(rec->LastAccess);
     row.LastChange = PackedDosDateTime(rec->LastChange);
     row.Texts[scLastAccess] = PackedDateTimeText(row.LastAccess);

@@ -38,6 +38,9 @@ struct TSubfolderSettings {
 struct TSubfolderRow {
   TTreeNode* Node = nullptr;
   std::array<QString, SubfolderColumnCount> Texts;
+  // What the figure columns sort by (their texts are rounded): the bytes of Size, Allocated and
+  // Wasted, the figure the share is of (one parent for all rows) and the number of objects.
+  std::array<int64_t, SubfolderColumnCount> Figures{};
   // The dates as packed DOS date-times (0 when unknown), by which the date columns sort.
   uint32_t LastAccess = 0;
   uint32_t LastChange = 0;

@@ -1,6 +1,7 @@
 #include "reports/UnattendedReport.h"
 
 #include "platform/DriveTable.h"
+#include "platform/UserPath.h"
 #include "reports/ReportSource.h"
 #include "reports/ReportView.h"
 #include "scan/FolderSize.h"
@@ -14,16 +15,13 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <sys/stat.h>
+
 namespace {
 
 QString& StartFolderStore() {
   static QString folder;
   return folder;
-}
-
-bool IsDrivePathText(const QString& text) {
-  return text.size() >= 2 && text[0].isLetter() && text[0].unicode() < 128 && text[1] == QLatin1Char(':') &&
-         (text.size() == 2 || text[2] == QLatin1Char('\\') || text[2] == QLatin1Char('/'));
 }
 
 // Puts the view back however the report ends.
@@ -49,13 +47,22 @@ TReportOutcome Failure(const QString& message) {
 }  // namespace
 
 void RememberStartFolder() {
-  if (StartFolderStore().isEmpty()) StartFolderStore() = QDir::currentPath();
+  if (!StartFolderStore().isEmpty()) return;
+  // Its bytes as they are: a folder name that is not UTF-8 still leads back to the same folder.
+  const QByteArray cwd = WorkingFolderBytes();
+  StartFolderStore() = cwd.isEmpty() ? QDir::currentPath() : HostPathText(cwd);
 }
 
-QString StartFolder() { return StartFolderStore().isEmpty() ? QDir::currentPath() : StartFolderStore(); }
+QString StartFolder() {
+  if (!StartFolderStore().isEmpty()) return StartFolderStore();
+  const QByteArray cwd = WorkingFolderBytes();
+  return cwd.isEmpty() ? QDir::currentPath() : HostPathText(cwd);
+}
 
-QString ReportFolderPath(const QString& folder, const QString& startFolder) {
-  if (IsDrivePathText(folder)) {
+QString ReportFolderPath(const QString& folder, const QString& startFolder, QString* error) {
+  if (LooksLikeDrivePath(folder)) {
+    // Only to refuse a ".." the kernel would not take as text; the folder stays a drive path.
+    if (!GivenDrivePathToHost(folder, error)) return QString();
     QString path = folder;
     path[0] = path[0].toUpper();
     path.replace(QLatin1Char('/'), QLatin1Char('\\'));
@@ -63,23 +70,42 @@ QString ReportFolderPath(const QString& folder, const QString& startFolder) {
     // "C:\a\" and "C:\a" are the same folder.
     return IsDriveRoot(path) ? path : RemoveBackslash(path);
   }
-  const QString host = QDir::cleanPath(QDir(startFolder).absoluteFilePath(folder));
-  const auto drivePath = HostToDrive(QFile::encodeName(host));
-  return drivePath ? *drivePath : QString();
+  const std::optional<QByteArray> host = CleanGivenHostPath(HostPathBytes(folder), HostPathBytes(startFolder), error);
+  if (!host) return QString();
+  const std::optional<QString> drivePath = HostToDrive(*host);
+  if (!drivePath) {
+    if (error) *error = QStringLiteral("%1 is not on any drive.").arg(folder);
+    return QString();
+  }
+  return *drivePath;
 }
 
-QString ReportDestinationPath(const TReportRequest& request, const QString& startFolder) {
+QString ReportDestinationPath(const TReportRequest& request, const QString& startFolder, QString* error) {
   if (request.ToPrinter()) return QString::fromLatin1(PrinterDestination);
-  const QString file = QDir(startFolder).absoluteFilePath(request.Destination);
-  return WithDefaultExtension(file, ReportExtension(request.Kind));
+  const std::optional<QByteArray> host =
+      LooksLikeDrivePath(request.Destination)
+          ? GivenDrivePathToHost(request.Destination, error)
+          : CleanGivenHostPath(HostPathBytes(request.Destination), HostPathBytes(startFolder), error);
+  if (!host) return QString();
+  // A device, a FIFO or a socket (or a link to one) given by name is no place for a report, with
+  // or without the extension added below ("/dev/full" must not become "/dev/full.txt"). A folder
+  // of that name is not either, but a report named after it beside it ("data" gives "data.txt")
+  // is what the name asks for.
+  struct stat st {};
+  if (::stat(host->constData(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+    if (error) *error = QStringLiteral("%1 is not a regular file").arg(HostPathText(*host));
+    return QString();
+  }
+  return WithDefaultExtension(HostPathText(*host), ReportExtension(request.Kind));
 }
 
 TReportOutcome RunUnattendedReport(const TReportRequest& request, TSubfolderView& view, const TReportContext& context) {
   TViewRestore restore(view);
   ApplyReportOptions(request, view);
 
-  const QString path = ReportFolderPath(request.Folder, context.StartFolder);
-  if (path.isEmpty()) return Failure(QStringLiteral("%1 is not on any drive.").arg(request.Folder));
+  QString pathError;
+  const QString path = ReportFolderPath(request.Folder, context.StartFolder, &pathError);
+  if (path.isEmpty()) return Failure(pathError);
   if (!IsDirectory(path)) return Failure(QStringLiteral("The folder %1 was not found.").arg(request.Folder));
   if (request.ToPrinter() && !context.Printer) return Failure(QStringLiteral("There is no printer to print on."));
 
@@ -108,6 +134,11 @@ TReportOutcome RunUnattendedReport(const TReportRequest& request, TSubfolderView
     host.SetBusy(false);
   }
   if (!node || !node->Data()) return Failure(QStringLiteral("The scan of %1 did not complete.").arg(path));
+  // A folder that could not be read would be reported as empty: no report then. Folders below it
+  // that could not be read count as empty and are named as warnings beside the report.
+  QStringList unreadable = scanner.UnreadablePaths();
+  if (unreadable.contains(AddBackslash(path)))
+    return Failure(QStringLiteral("The folder %1 cannot be read: no report was written.").arg(path));
 
   const QDateTime now = context.Now.isValid() ? context.Now : QDateTime::currentDateTime();
   const TFolderInfoReport info = request.Kind == TReportKind::FolderInformation
@@ -116,7 +147,11 @@ TReportOutcome RunUnattendedReport(const TReportRequest& request, TSubfolderView
   const TSubfolderListReport list = BuildSubfolderListReport(*node, path, view);
   tree.Clear();
 
-  return DeliverReport(request, path, info, list, context);
+  TReportOutcome outcome = DeliverReport(request, path, info, list, context);
+  if (outcome.Written)
+    for (const QString& folder : unreadable)
+      outcome.Warnings << QStringLiteral("The folder %1 cannot be read; it counts as empty.").arg(RemoveBackslash(folder));
+  return outcome;
 }
 
 TReportOutcome DeliverReport(const TReportRequest& request, const QString& path, const TFolderInfoReport& info,
@@ -128,9 +163,10 @@ TReportOutcome DeliverReport(const TReportRequest& request, const QString& path,
     if (!context.Printer(request.Kind, info, list, &error)) return Failure(ReportFailedText + QStringLiteral(": ") + error);
     outcome.Message = QStringLiteral("The report of %1 was sent to the printer.").arg(path);
   } else {
-    const QString destination = ReportDestinationPath(request, context.StartFolder);
+    const QString destination = ReportDestinationPath(request, context.StartFolder, &error);
+    if (destination.isEmpty()) return Failure(ReportFailedText + QStringLiteral(": ") + error);
     if (!WriteReportFile(destination, request.Kind, info, list, &error))
-      return Failure(ReportFailedText + QStringLiteral(": ") + destination + QStringLiteral(": ") + error);
+      return Failure(ReportFailedText + QStringLiteral(": ") + error);  // the error names the file
     outcome.Output = destination;
     outcome.Message = QStringLiteral("The report of %1 was written to %2.").arg(path, destination);
   }

@@ -8,6 +8,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -30,23 +31,21 @@ struct TReportOutcome {
   bool Written = false;
   QString Message;   // what failed, or where the report went
   QString Output;    // the file written (empty for the printer)
+  QStringList Warnings;  // what a written report lacks (folders that could not be read)
 };
 
 // The drive path of a folder argument (a drive path, or a host path taken from startFolder when
-// relative); empty when no drive holds it.
-QString ReportFolderPath(const QString& folder, const QString& startFolder);
-// Where the report goes: PRINTER, or the destination taken from startFolder with the kind's
-// extension when it has none.
-QString ReportDestinationPath(const TReportRequest& request, const QString& startFolder);
+// relative); empty with the reason in *error when no drive holds it or a ".." in it follows a
+// link.
+QString ReportFolderPath(const QString& folder, const QString& startFolder, QString* error = nullptr);
+// Where the report goes: PRINTER, or the destination (a host path taken from startFolder, or a
+// drive path) with the kind's extension when it has none. Empty with the reason in *error when it
+// names no place, or names a device, a FIFO or a socket (or a link to one).
+QString ReportDestinationPath(const TReportRequest& request, const QString& startFolder, QString* error = nullptr);
 
 // view holds the subfolder list's settings: the request's options change it for the report and
 // it is put back as it was before this returns, whatever happened.
 TReportOutcome RunUnattendedReport(const TReportRequest& request, TSubfolderView& view, const TReportContext& context);
-
-// Writes a report made for the folder path to the request's destination: its file (taken from
-// the start folder) or the printer.
-TReportOutcome DeliverReport(const TReportRequest& request, const QString& path, const TFolderInfoReport& info,
-                             const TSubfolderListReport& list, const TReportContext& context);
 
 // Writes a report made for the folder path to the request's destination: its file (taken from
 // the start folder) or the printer.

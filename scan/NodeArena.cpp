@@ -16,7 +16,7 @@
 #endif
 
 namespace {
-constexpr std::size_t RoundUp(std::size_t size, std::size_t grain) { return (size + grain - 1) / grain * grain; }
+[[maybe_unused]] constexpr std::size_t RoundUp(std::size_t size, std::size_t grain) { return (size + grain - 1) / grain * grain; }
 }  // namespace
 
 TNodeArena::~TNodeArena() {

@@ -32,8 +32,9 @@ private:
   struct TFree {
     TFree* Next;
   };
-  TFree* free_[LargestPooled / Grain + 1] = {};
+  // Unused in builds with AddressSanitizer, where every block comes from the heap.
+  [[maybe_unused]] TFree* free_[LargestPooled / Grain + 1] = {};
   std::vector<char*> chunks_;
-  char* unused_ = nullptr;     // the untouched rest of the newest chunk
-  char* unusedEnd_ = nullptr;
+  [[maybe_unused]] char* unused_ = nullptr;  // the untouched rest of the newest chunk
+  [[maybe_unused]] char* unusedEnd_ = nullptr;
 };

@@ -155,6 +155,18 @@ TTreeNode* TScanSession::FindFolder(const QString& path) const {
   return FindNodeByPath(rec->Node, path.mid(3), caseSensitive);
 }
 
+TTreeNode* TScanSession::NearestFolder(const QString& path) const {
+  if (path.size() < 3 || path[1] != QLatin1Char(':') || path[2] != QLatin1Char('\\')) return nullptr;
+  QString at = path;
+  while (at.size() > 3 && at.endsWith(QLatin1Char('\\'))) at.chop(1);
+  for (;;) {
+    if (TTreeNode* node = FindFolder(at)) return node;
+    if (at.size() <= 3) return nullptr;
+    const qsizetype cut = at.lastIndexOf(QLatin1Char('\\'));
+    at = cut <= 2 ? at.left(3) : at.left(cut);
+  }
+}
+
 void TScanSession::Clear() {
   if (scanning_) return;
   for (TDriveRecInfo* rec : state_.Drives) delete rec;

@@ -77,6 +77,10 @@ public:
   // The node of a drive path ("C:\a\b") in the tree; null when its drive is not in the tree or the
   // folder was not found in it.
   TTreeNode* FindFolder(const QString& path) const;
+  // The node of path, or else of its nearest ancestor in the tree (the drive's node at worst):
+  // where a folder that appeared or changed on disk since the scan comes in by a rescan. Null when
+  // the drive is not in the tree.
+  TTreeNode* NearestFolder(const QString& path) const;
   // Frees every drive record and node.
   void Clear();
 

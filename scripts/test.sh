@@ -25,3 +25,7 @@ cmake --build build/sanitize-ui -j "$jobs" --target korvane_widget_tests
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   QT_QPA_PLATFORM=offscreen LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 LANGUAGE=en_US \
   build/sanitize-ui/tests/korvane_widget_tests
+
+# Every reader of outside input under the fuzzer for a short while (30 s each, two at a time);
+# fails on any crash, leak, hang or excessive memory.
+bash fuzz/run_fuzzers.sh 30

@@ -4,10 +4,14 @@
 #include "scan/Format.h"
 #include "scan/PathFunctions.h"
 #include "shell/MessageBoxes.h"
+#include "shell/ModalDialogs.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -18,7 +22,9 @@ TFolderBrowse::TChooser& Chooser() {
 
 QString Choose(QWidget* parent, const QString& title, const QString& start) {
   if (Chooser()) return Chooser()(parent, title, start);
-  return QFileDialog::getExistingDirectory(parent, title, start, QFileDialog::ShowDirsOnly);
+  const std::unique_ptr<QDialog> dialog = MakeFolderDialog(parent, title, start);
+  if (RunModalDialog(*dialog) != QDialog::Accepted) return QString();
+  return dialog->property("folder").toString();
 }
 
 void Tell(QWidget* parent, const QString& text) {
@@ -31,6 +37,33 @@ void Tell(QWidget* parent, const QString& text) {
 }
 
 }  // namespace
+
+std::unique_ptr<QDialog> MakeFolderDialog(QWidget* parent, const QString& instructions, const QString& startHostFolder) {
+  auto dialog = std::make_unique<QDialog>(parent);
+  dialog->setObjectName(QStringLiteral("FolderDialog"));
+  dialog->setWindowTitle(QStringLiteral("Select Folder"));
+  auto* layout = new QVBoxLayout(dialog.get());
+  auto* label = new QLabel(instructions, dialog.get());
+  label->setObjectName(QStringLiteral("lblInstructions"));
+  label->setWordWrap(true);
+  label->setVisible(!instructions.isEmpty());
+  layout->addWidget(label);
+  // The file dialog's own widgets, embedded: the desktop's native dialog could not show the label.
+  auto* files = new QFileDialog(dialog.get(), QString(), startHostFolder);
+  files->setObjectName(QStringLiteral("FolderChooser"));
+  files->setWindowFlags(Qt::Widget);
+  files->setOption(QFileDialog::DontUseNativeDialog);
+  files->setOption(QFileDialog::ShowDirsOnly);
+  files->setFileMode(QFileDialog::Directory);
+  layout->addWidget(files);
+  QDialog* owner = dialog.get();
+  QObject::connect(files, &QFileDialog::accepted, owner, [owner, files] {
+    owner->setProperty("folder", files->selectedFiles().value(0));
+    owner->accept();
+  });
+  QObject::connect(files, &QFileDialog::rejected, owner, &QDialog::reject);
+  return dialog;
+}
 
 void TFolderBrowse::SetChooser(TChooser chooser) { Chooser() = std::move(chooser); }
 

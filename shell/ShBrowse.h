@@ -5,8 +5,16 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
+class QDialog;
 class QWidget;
+
+// The folder dialog itself: the window title names what it is for ("Select Folder") and the
+// instructions (the chooser's title) stand in a label above the folders, where they can wrap,
+// instead of being cut in the title bar. Accepting it leaves the chosen host folder in its
+// "folder" property.
+std::unique_ptr<QDialog> MakeFolderDialog(QWidget* parent, const QString& instructions, const QString& startHostFolder);
 
 class TFolderBrowse {
 public:

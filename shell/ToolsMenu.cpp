@@ -57,7 +57,8 @@ TToolsMenu::TToolsMenu(QMenu* menu, std::function<QString()> currentFolder, QWid
   connect(mnuSystemTools, &QMenu::aboutToShow, this, [this] { mnuSystemToolsClick(); });
   connect(cmdToolsCustomize, &QAction::triggered, this, [this] { cmdToolsCustomizeClick(); });
   connect(mnuTools, &QMenu::aboutToShow, this, [this] { mnuToolsClick(); });
-  mnuToolsClick();
+  // The user's items come when the menu opens: a huge tools file never holds up the start.
+  LT1->setVisible(false);
 }
 
 void TToolsMenu::mnuToolsClick() {
@@ -85,10 +86,20 @@ void TToolsMenu::mnuToolsClick() {
     mnuTools->addAction(item);
     userItems_ << item;
   }
+  if (!file.Truncated.isEmpty()) {
+    auto* item = new QAction(QStringLiteral("TOOLS.INI: ") + file.Truncated, mnuTools);
+    item->setEnabled(false);
+    mnuTools->addAction(item);
+    userItems_ << item;
+  }
   LT1->setVisible(!userItems_.isEmpty());
 }
 
-void TToolsMenu::cmdToolsFileManagerClick() { OpenUrl(QUrl::fromLocalFile(QDir::homePath())); }
+void TToolsMenu::cmdToolsFileManagerClick() {
+  const QString home = QDir::homePath();
+  if (!OpenUrl(QUrl::fromLocalFile(home)))
+    ReportRunError(owner_, QStringLiteral("No file manager is installed that could open %1.").arg(home));
+}
 
 void TToolsMenu::cmdToolsFindFilesClick() {
   const QString folder = currentFolder_ ? currentFolder_() : QString();
@@ -97,7 +108,8 @@ void TToolsMenu::cmdToolsFindFilesClick() {
     RunProgram(tool->Program, tool->Arguments, QString(), owner_);
     return;
   }
-  OpenUrl(QUrl::fromLocalFile(host));
+  if (!OpenUrl(QUrl::fromLocalFile(host)))
+    ReportRunError(owner_, QStringLiteral("No search tool or file manager is installed that could search %1.").arg(host));
 }
 
 void TToolsMenu::mnuSystemToolsClick() {

@@ -16,7 +16,8 @@ class TToolsMenu : public QObject {
   Q_OBJECT
 
 public:
-  // Fills menu (normally empty) with the fixed items and the user's items. currentFolder gives the
+  // Fills menu (normally empty) with the fixed items; the user's items come each time it opens
+  // (mnuToolsClick). currentFolder gives the
   // main window's current folder as a drive path (empty when none is selected); owner is the
   // parent of the messages.
   TToolsMenu(QMenu* menu, std::function<QString()> currentFolder, QWidget* owner);

@@ -18,8 +18,39 @@
 
 namespace {
 
+// Text that came from a catalogue or an archive, made harmless for a terminal: control
+// characters (which could move the cursor, retitle the window or worse) and bytes that are no
+// UTF-8 are shown as \xNN, line ends and tabs as blanks.
+QString TerminalSafe(const QString& text) {
+  QString out;
+  out.reserve(text.size());
+  for (QChar c : text) {
+    const char16_t u = c.unicode();
+    if (u == u'\t' || u == u'\n' || u == u'\r')
+      out += QLatin1Char(' ');
+    else if (u < 0x20 || u == 0x7f || (u >= 0x80 && u < 0xa0))
+      out += QStringLiteral("\\x%1").arg(unsigned(u), 2, 16, QLatin1Char('0'));
+    else if (u >= 0xDC80 && u <= 0xDCFF)  // a byte that is no UTF-8, as the names carry it
+      out += QStringLiteral("\\x%1").arg(unsigned(u - 0xDC00), 2, 16, QLatin1Char('0'));
+    else
+      out += c;
+  }
+  return out;
+}
+
+void PrintSafe(const QString& message) { PrintError(TerminalSafe(message)); }
+
+// The result with every path and reason made safe for the terminal.
+TOpResult SafeResult(TOpResult result) {
+  for (TOpFailure& f : result.failures) {
+    f.path = TerminalSafe(f.path);
+    f.reason = TerminalSafe(f.reason);
+  }
+  return result;
+}
+
 int BadArguments(const QString& message) {
-  PrintError(message);
+  PrintSafe(message);
   return 2;
 }
 
@@ -86,7 +117,7 @@ std::function<std::optional<QByteArray>(TZipPasswordPurpose)> PasswordSource(boo
 }
 
 void PrintEngineMessage(int code, const QString& text) {
-  if (code == 0) PrintError(text);  // notes; errors are listed with the result
+  if (code == 0) PrintSafe(text);  // notes; errors are listed with the result
 }
 
 }  // namespace
@@ -155,9 +186,9 @@ int RunArchive(const QStringList& args) {
     std::printf("size before: %lld\n", static_cast<long long>(outcome.FolderBytes));
     std::printf("size after: %lld\n", static_cast<long long>(outcome.ArchiveBytes));
   } else {
-    PrintError(outcome.Message);
+    PrintSafe(outcome.Message);
   }
-  return ReportResult("archive", outcome.Result);
+  return ReportResult("archive", SafeResult(outcome.Result));
 }
 
 int RunArchives(const QStringList& args) {
@@ -165,18 +196,21 @@ int RunArchives(const QStringList& args) {
   std::optional<QChar> letter = DriveArgument(args[0]);
   if (!letter) return BadArguments(QStringLiteral("archives: %1 is no drive").arg(args[0]));
   std::optional<QByteArray> folder = ArchivesFolderOf(*letter);
+  QStringList notes;
+  bool unusable = false;
   try {
-    for (const TArchiveRecord& r : TArchiveCatalogue(*folder).List()) {
-      QString line = r.Key + QLatin1Char('\t') + r.FolderName + QLatin1Char('\t') + r.OriginalPath +
-                     QLatin1Char('\t') + r.Description;
-      line.replace(QLatin1Char('\n'), QLatin1Char(' '));
-      std::printf("%s\n", EncodeEscapedUtf8(line).constData());
+    for (const TArchiveRecord& r : TArchiveCatalogue(*folder).List(&notes, &unusable)) {
+      const QString line = TerminalSafe(r.Key) + QLatin1Char('\t') + TerminalSafe(r.FolderName) + QLatin1Char('\t') +
+                           TerminalSafe(r.OriginalPath) + QLatin1Char('\t') + TerminalSafe(r.Description);
+      std::printf("%s\n", line.toUtf8().constData());
     }
   } catch (const EIniFileException& e) {
-    PrintError(QStringLiteral("archives: %1").arg(e.Message()));
+    for (const QString& note : notes) PrintSafe(QStringLiteral("archives: %1").arg(note));
+    PrintSafe(QStringLiteral("archives: %1").arg(e.Message()));
     return 1;
   }
-  return 0;
+  for (const QString& note : notes) PrintSafe(QStringLiteral("archives: %1").arg(note));
+  return unusable ? 1 : 0;
 }
 
 int RunRestore(const QStringList& args) {
@@ -219,11 +253,11 @@ int RunRestore(const QStringList& args) {
   const TRestoreOutcome outcome = RestoreArchive(request, context);
   EndTerminalProgress();
   if (outcome.Result.status == TOpStatus::Done || outcome.Result.status == TOpStatus::PartlyDone)
-    std::printf("restored: %s\n", outcome.RestoredFolder.constData());
+    std::printf("restored: %s\n", TerminalSafe(DecodeEscapedUtf8(outcome.RestoredFolder)).toUtf8().constData());
   else
-    PrintError(outcome.Message);
-  if (outcome.ArchiveDeleted) std::printf("archive deleted: %s\n", request.Key.toUtf8().constData());
-  return ReportResult("restore", outcome.Result);
+    PrintSafe(outcome.Message);
+  if (outcome.ArchiveDeleted) std::printf("archive deleted: %s\n", TerminalSafe(request.Key).toUtf8().constData());
+  return ReportResult("restore", SafeResult(outcome.Result));
 }
 
 int RunDeleteArchive(const QStringList& args) {
@@ -244,7 +278,7 @@ int RunDeleteArchive(const QStringList& args) {
   TArchiveCatalogue catalogue(*ArchivesFolderOf(*letter));
   std::optional<TArchiveRecord> record = catalogue.Find(positional[1]);
   if (!record) {
-    PrintError(QStringLiteral("delete-archive: %1 is not in the catalogue of drive %2:")
+    PrintSafe(QStringLiteral("delete-archive: %1 is not in the catalogue of drive %2:")
                    .arg(positional[1], *letter));
     return 1;
   }
@@ -253,7 +287,7 @@ int RunDeleteArchive(const QStringList& args) {
         QStringLiteral("Really delete the ZIP archive that contains the folder '%1' ?\n"
                        "Warning: You will not be able to restore any file from this folder if you "
                        "delete the ZIP archive.")
-            .arg(record->FolderName);
+            .arg(TerminalSafe(record->FolderName));
     if (!AskOnTerminal(question)) {
       PrintError(QStringLiteral("delete-archive: not confirmed; give --yes to delete without a question"));
       return 1;
@@ -262,13 +296,13 @@ int RunDeleteArchive(const QStringList& args) {
   QString error;
   try {
     if (!catalogue.DeleteArchive(record->Key, &error)) {
-      PrintError(QStringLiteral("delete-archive: %1").arg(error));
+      PrintSafe(QStringLiteral("delete-archive: %1").arg(error));
       return 1;
     }
   } catch (const EIniFileException& e) {
     PrintError(QStringLiteral("delete-archive: %1").arg(e.Message()));
     return 1;
   }
-  std::printf("deleted: %s\n", record->Key.toUtf8().constData());
+  std::printf("deleted: %s\n", TerminalSafe(record->Key).toUtf8().constData());
   return 0;
 }

@@ -4,7 +4,9 @@
 
 #include "cleanup/DeleteOperation.h"
 #include "cleanup/MoveOperation.h"
+#include "cleanup/ProtectedFolders.h"
 #include "cleanup/Trash.h"
+#include "platform/UserPath.h"
 
 #include <QFile>
 
@@ -50,9 +52,9 @@ bool ResolveAll(const char* verb, const QStringList& args, std::vector<QByteArra
       PrintError(QStringLiteral("%1: %2").arg(QLatin1String(verb), error));
       return false;
     }
-    if (refuseProtected && IsProtectedFolder(*host)) {
-      PrintError(QStringLiteral("%1: %2 is a drive root, / or the home folder, which is refused")
-                     .arg(QLatin1String(verb), QFile::decodeName(*host)));
+    if (const QString kind = refuseProtected ? ProtectedFolderKind(*host) : QString(); !kind.isEmpty()) {
+      PrintError(QStringLiteral("%1: %2 is %3, which is refused")
+                     .arg(QLatin1String(verb), HostPathText(*host), kind));
       return false;
     }
     out.push_back(*host);
@@ -99,7 +101,7 @@ int RunDelete(const QStringList& args) {
     }
     const QString question =
         paths.size() == 1
-            ? QStringLiteral("Delete %1 and everything in it for good?").arg(QFile::decodeName(paths[0]))
+            ? QStringLiteral("Delete %1 and everything in it for good?").arg(HostPathText(paths[0]))
             : QStringLiteral("Delete these %1 entries and everything in them for good?").arg(paths.size());
     if (paths.size() > 1)
       for (const QByteArray& p : paths) std::fprintf(stderr, "  %s\n", p.constData());

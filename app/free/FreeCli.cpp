@@ -1,9 +1,9 @@
 #include "app/free/FreeCli.h"
 
-#include "platform/DriveTable.h"
-#include <QFile>
+#include "cleanup/ProtectedFolders.h"
+#include "platform/UserPath.h"
 
-#include <QDir>
+#include <QFile>
 
 #include <chrono>
 #include <csignal>
@@ -27,7 +27,7 @@ QString Percent(int64_t done, int64_t total) {
 }  // namespace
 
 void PrintError(const QString& message) {
-  std::fprintf(stderr, "korvane-free: %s\n", message.toLocal8Bit().constData());
+  std::fprintf(stderr, "korvane-free: %s\n", HostPathBytes(message).constData());
 }
 
 std::optional<QByteArray> ResolveFreePath(const QString& arg, QString* error) {
@@ -37,25 +37,11 @@ std::optional<QByteArray> ResolveFreePath(const QString& arg, QString* error) {
   }
   // "X:", "X:\..." and "X:/..." are drive paths; a host name of that shape can still be given as
   // "./X:...".
-  const bool drivePath = arg.size() >= 2 && arg[0].isLetter() && arg[0].unicode() < 128 && arg[1] == QLatin1Char(':') &&
-                         (arg.size() == 2 || arg[2] == QLatin1Char('\\') || arg[2] == QLatin1Char('/'));
-  if (drivePath) {
-    std::optional<QByteArray> host = DriveToHost(arg);
-    if (!host) *error = QStringLiteral("%1 is not on any drive").arg(arg);
-    return host;
-  }
-  QByteArray path = QFile::encodeName(arg);
-  if (!path.startsWith('/')) path = QFile::encodeName(QDir::currentPath()) + '/' + path;
-  return CleanHostPath(path);
+  if (LooksLikeDrivePath(arg)) return GivenDrivePathToHost(arg, error);
+  return CleanGivenHostPath(HostPathBytes(arg), QByteArray(), error);
 }
 
-bool IsProtectedFolder(const QByteArray& hostPath) {
-  const QByteArray path = CleanHostPath(hostPath);
-  if (path == "/" || path == CleanHostPath(QFile::encodeName(QDir::homePath()))) return true;
-  for (const TDriveMapping& m : TDriveTable::Instance().Mappings())
-    if (CleanHostPath(m.HostRoot) == path) return true;
-  return false;
-}
+bool IsProtectedFolder(const QByteArray& hostPath) { return !ProtectedFolderKind(hostPath).isEmpty(); }
 
 TOpContext& RunContext() {
   static TOpContext context;
@@ -102,7 +88,7 @@ void EndTerminalProgress() {
 
 bool AskOnTerminal(const QString& question) {
   if (!::isatty(STDIN_FILENO)) return false;
-  std::fprintf(stderr, "%s [y/N] ", question.toLocal8Bit().constData());
+  std::fprintf(stderr, "%s [y/N] ", HostPathBytes(question).constData());
   std::fflush(stderr);
   char line[64] = {};
   if (!std::fgets(line, sizeof line, stdin)) return false;
@@ -112,8 +98,8 @@ bool AskOnTerminal(const QString& question) {
 int ReportResult(const char* verb, const TOpResult& result) {
   EndTerminalProgress();
   for (const TOpFailure& f : result.failures)
-    std::fprintf(stderr, "korvane-free: %s: %s: %s\n", verb, QFile::encodeName(f.path).constData(),
-                 f.reason.toLocal8Bit().constData());
+    std::fprintf(stderr, "korvane-free: %s: %s: %s\n", verb, HostPathBytes(f.path).constData(),
+                 f.reason.toUtf8().constData());
   std::printf("result: %s\n", StatusText(result.status).toUtf8().constData());
   return result.status == TOpStatus::Done ? 0 : 1;
 }

@@ -11,10 +11,12 @@
 #include <optional>
 
 // A host path (absolute or relative to the working folder) or a drive path ("T:\a\b") as a
-// cleaned absolute host path; nullopt with *error set when it names no place.
+// cleaned absolute host path, its bytes as given; nullopt with *error set when it names no place
+// or has a ".." the kernel would not take as text (see CleanGivenHostPath).
 std::optional<QByteArray> ResolveFreePath(const QString& arg, QString* error);
 
-// "/", the home folder itself and the root of any drive: no verb removes or moves these.
+// "/", the home folder itself, the root of any drive and the trash, or a link to one of them (by
+// device and inode, see ProtectedFolderKind): no verb removes or moves these.
 bool IsProtectedFolder(const QByteArray& hostPath);
 
 // The context of this run; SIGINT and SIGTERM cancel it once InstallCancelSignals was called.

@@ -136,7 +136,7 @@ void TCleanUpCompressFolderBox::ShowArchiveResults(int64_t archiveBytes, QChar a
   txtProgressTitle->SetText(QStringLiteral("Folder compressed OK."));
   txtCResults1->setText(QStringLiteral("The folder you have compressed was using %1 of disk space on drive %2")
                             .arg(FormatSize(occupiedSpace_), DriveDisplayName(RootText(folderPath_.at(0)))));
-  txtCResults2->setText(QStringLiteral("The ZIP achive containing the compressed folder is using %1 of disk space on drive %2")
+  txtCResults2->setText(QStringLiteral("The ZIP archive containing the compressed folder is using %1 of disk space on drive %2")
                             .arg(FormatSize(archiveBytes), DriveDisplayName(RootText(archiveDrive))));
   const QString gained = chkDeleteAfterCompressing->isChecked()
                              ? QStringLiteral("By compressing the folder you have gained %1 of disk space")

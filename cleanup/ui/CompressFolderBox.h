@@ -50,6 +50,8 @@ public:
   // Whether the folder handed to the dialog changed on disk (moved into an archive in part or in
   // full), so that the caller brings the tree up to date.
   bool FolderChanged() const { return folderChanged_; }
+  // Drive paths of folders on scanned drives that a restore changed, for the caller to rescan.
+  const QStringList& ChangedFolders() const { return changedFolders_; }
   int64_t FolderSize() const { return folderSize_; }
   // Whether an operation ran (the other pages cannot be reached any more).
   bool OperationStarted() const { return started_; }
@@ -149,6 +151,7 @@ private:
   int64_t folderSize_ = 0;
   int64_t occupiedSpace_ = 0;
   QString scannedDrives_;
+  QStringList changedFolders_;
   QString archiveKey_;
   bool restoreOnly_ = false;
   bool started_ = false;

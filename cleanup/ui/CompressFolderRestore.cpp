@@ -27,6 +27,7 @@
 namespace {
 
 constexpr int KeyRole = Qt::UserRole;
+constexpr int NoOriginRole = Qt::UserRole + 1;  // the entry has no original location
 
 void Tell(QWidget* parent, TMessageIcon icon, const QString& text) {
   TMessageRequest request;
@@ -121,18 +122,22 @@ void TCleanUpCompressFolderBox::FillArchiveList() {
     const std::optional<QByteArray> folder = letter.isNull() ? std::nullopt : ArchivesFolderOf(letter);
     if (folder) {
       std::vector<TArchiveRecord> records;
+      QStringList notes;
       try {
-        // Listing also drops the entries whose archive is gone.
-        records = TArchiveCatalogue(*folder).List();
+        // Listing also drops the entries whose archive is gone, and recovers the archives the
+        // catalogue does not list.
+        records = TArchiveCatalogue(*folder).List(&notes);
       } catch (const EIniFileException& e) {
-        ShowError(e.Message(), ekProgram, this);
+        notes << e.Message();
       }
+      if (!notes.isEmpty()) ShowError(notes.join(QLatin1Char('\n')), ekProgram, this);
       for (const TArchiveRecord& r : records) {
         auto* item = new QTreeWidgetItem(lvArchives);
         item->setText(0, r.Description);
         item->setText(1, r.FolderName);
         item->setText(2, r.OriginalPath);
         item->setData(0, KeyRole, r.Key);
+        item->setData(0, NoOriginRole, !r.HasOriginalPath);
         item->setFlags(item->flags() | Qt::ItemIsEditable);
       }
     }
@@ -147,7 +152,8 @@ void TCleanUpCompressFolderBox::lvArchivesChange() {
   cmdRestorePath->setEnabled(selected);
   ediRestorePath->setEnabled(selected);
   cmdDeleteArchive->setEnabled(selected);
-  ediRestorePath->setText(selected ? item->text(2) : QString());
+  // An entry without an original location is restored only where the user says.
+  ediRestorePath->setText(selected && !item->data(0, NoOriginRole).toBool() ? item->text(2) : QString());
   ediRestorePathChange();
 }
 
@@ -270,12 +276,10 @@ void TCleanUpCompressFolderBox::cmdRestoreClick() {
              QStringLiteral(") will not be deleted from your hard-disk so you can try to manually ") +
              QStringLiteral("restore the folder from the archive."));
   }
-  // Only a drive whose contents changed needs a new scan.
+  // The caller brings the tree up to date where the folder was restored (when its drive is in
+  // the tree); nothing to ask the user.
   if (outcome.Result.changed && targetDrive && scannedDrives_.contains(targetDrive->at(0).toUpper(), Qt::CaseInsensitive))
-    Tell(this, TMessageIcon::Information,
-         QStringLiteral("You should rescan drive ") + targetDrive->at(0).toUpper() + QStringLiteral(": as ") +
-             QStringLiteral("its contents has been changed since the last time you have ") +
-             QStringLiteral("scanned it."));
+    changedFolders_ << *targetDrive;
   // A restore is the dialog's last act.
   QDialog::accept();
 }

@@ -66,9 +66,8 @@ TCleanUpMoveFolderBox::TCleanUpMoveFolderBox(QWidget* parent) : QDialog(parent) 
   auto* icon = new QLabel(this);
   icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(24, 24));
   icon->setGeometry(8, 68, 24, 24);
-  auto* lblDrives = new QLabel(
-      QStringLiteral("You should move the folder to one of the following drives, as they have smaller cluster sizes:"),
-      this);
+  lblDrives = new QLabel(GainListText(true), this);
+  lblDrives->setObjectName(QStringLiteral("lblDrives"));
   lblDrives->setWordWrap(true);
   lblDrives->setGeometry(38, 66, 449, 30);
 
@@ -153,10 +152,13 @@ void TCleanUpMoveFolderBox::Prepare(const QString& sourcePath, const TFolderWast
                                     const std::vector<TDriveCandidate>& candidates) {
   ediFolderSource->setText(sourcePath);
   txtWastedOnSource->setText(
-      QStringLiteral("This folder is wasting %1 on the drive where is located.").arg(FormatSize(waste.shown)));
+      QStringLiteral("This folder is wasting %1 on the drive where it is located.").arg(FormatSize(waste.shown)));
   lvWasting->clear();
   QFileIconProvider icons;
-  for (const TGainRow& row : GainRows(sourceClusterSize, waste, candidates)) {
+  const std::vector<TGainRow> rows = GainRows(sourceClusterSize, waste, candidates);
+  lblDrives->setText(GainListText(!rows.empty()));
+  lvWasting->setEnabled(!rows.empty());
+  for (const TGainRow& row : rows) {
     auto* item = new QTreeWidgetItem(lvWasting);
     item->setText(0, row.caption.isEmpty() ? RootOf(QLatin1Char(row.letter)) : row.caption);
     item->setIcon(0, icons.icon(QFileIconProvider::Drive));
@@ -164,16 +166,21 @@ void TCleanUpMoveFolderBox::Prepare(const QString& sourcePath, const TFolderWast
     item->setText(2, FormatSize(row.gain));
     item->setData(0, Qt::UserRole, QChar(QLatin1Char(row.letter)));
   }
-  // The drive of the current directory first, as the folder list would show it.
-  QChar start;
-  if (const std::optional<QString> here = HostToDrive(QFile::encodeName(QDir::currentPath())))
-    if (DriveTypeOf(here->at(0)) != TDriveType::RamDisk) start = here->at(0);
-  if (start.isNull() && cbDrives->count() > 0) start = cbDrives->itemText(0).at(0);
+  // The folder's own drive first, listed beside the folder's parent, so that the proposal is a
+  // place next to where the folder is now (never the file system's root by chance).
+  QChar start = sourcePath.isEmpty() ? QChar() : sourcePath.at(0).toUpper();
+  bool listed = false;
+  for (int i = 0; i < cbDrives->count() && !listed; ++i) listed = cbDrives->itemText(i).at(0).toUpper() == start;
+  if (!listed) start = cbDrives->count() > 0 ? cbDrives->itemText(0).at(0) : QChar();
   if (start.isNull()) return;
   if (cbDrives->Drive().toUpper() == start.toUpper())
     cbDrivesChange();
   else
     cbDrives->SetDrive(start);
+  if (listed && listed_.size() >= 3 && listed_.at(0).toUpper() == start) {
+    const QString folder = StartFolderFor(sourcePath);
+    if (folder != listed_) ShowFolder(folder);
+  }
 }
 
 QString TCleanUpMoveFolderBox::Target() const { return ediFolderTarget->text(); }

@@ -43,6 +43,7 @@ public:
   QListWidget* lbFolders = nullptr;
   TShExDriveComboBox* cbDrives = nullptr;
   QLabel* txtWastedOnSource = nullptr;
+  QLabel* lblDrives = nullptr;
   QTreeWidget* lvWasting = nullptr;
   QPlainTextEdit* Memo1 = nullptr;
   QPushButton* cmdOK = nullptr;

@@ -6,7 +6,10 @@
 #include "scan/Format.h"
 #include "shell/MessageBoxes.h"
 #include "shell/ModalDialogs.h"
+#include "platform/DriveTable.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QPrintDialog>
@@ -32,11 +35,27 @@ bool AskPrinter(QWidget* parent, QPrinter& printer) {
   return RunModalDialog(dialog) == QDialog::Accepted;
 }
 
+QString& LastSaveFolder() {
+  static QString folder;
+  return folder;
+}
+
 }  // namespace
 
+QString SaveDialogStartFolder(const QString& startDrivePath) {
+  if (!LastSaveFolder().isEmpty() && QFileInfo(LastSaveFolder()).isDir()) return LastSaveFolder();
+  if (!startDrivePath.isEmpty())
+    if (const std::optional<QByteArray> host = DriveToHost(startDrivePath)) {
+      const QString folder = QFile::decodeName(*host);
+      if (QFileInfo(folder).isDir()) return folder;
+    }
+  return QDir::homePath();
+}
+
 QString AskSaveFileName(QWidget* parent, const QString& title, const QStringList& filters,
-                        QString (*finalName)(const QString& chosen, int filterIndex), int* filterIndex) {
-  QFileDialog dialog(parent, title);
+                        QString (*finalName)(const QString& chosen, int filterIndex), int* filterIndex,
+                        const QString& startDrivePath) {
+  QFileDialog dialog(parent, title, SaveDialogStartFolder(startDrivePath));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setNameFilters(filters);
@@ -48,6 +67,7 @@ QString AskSaveFileName(QWidget* parent, const QString& title, const QStringList
   const int index = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
   if (filterIndex) *filterIndex = index < 1 ? 1 : index;
   const QString file = finalName(chosen, index < 1 ? 1 : index);
+  LastSaveFolder() = QFileInfo(file).absolutePath();
   if (QFileInfo::exists(file)) {
     TMessageRequest question;
     question.Parent = parent;
@@ -63,7 +83,8 @@ QString AskSaveFileName(QWidget* parent, const QString& title, const QStringList
 
 bool cmdFileReportFolderInformation(QWidget* parent, const TFolderInfoReport& info, const TSubfolderListReport& list) {
   const QString file = AskSaveFileName(parent, QStringLiteral("Save Report As"), {FolderInformationFilter},
-                                       [](const QString& chosen, int) { return WithDefaultExtension(chosen, QStringLiteral(".txt")); });
+                                       [](const QString& chosen, int) { return WithDefaultExtension(chosen, QStringLiteral(".txt")); },
+                                       nullptr, info.Path);
   if (file.isEmpty()) return false;
   QString error;
   if (WriteReportFile(file, TReportKind::FolderInformation, info, list, &error)) return true;
@@ -74,7 +95,7 @@ bool cmdFileReportFolderInformation(QWidget* parent, const TFolderInfoReport& in
 bool cmdFileReportFolderContents(QWidget* parent, const TSubfolderListReport& list) {
   int filter = 1;
   const QString file = AskSaveFileName(parent, QStringLiteral("Save Subfolder List As"),
-                                       SubfolderListFilter.split(QStringLiteral(";;")), ReportFileName, &filter);
+                                       SubfolderListFilter.split(QStringLiteral(";;")), ReportFileName, &filter, list.Path);
   if (file.isEmpty()) return false;
   QString error;
   if (WriteReportFile(file, SubfolderListFilterKind(filter), {}, list, &error)) return true;
@@ -100,8 +121,9 @@ bool cmdFilePrintSubfolderlist(QWidget* parent, const TSubfolderListReport& list
   return false;
 }
 
-bool cmdFilePieToFile(QWidget* parent, THPieChart& chart) {
-  const QString file = AskSaveFileName(parent, QStringLiteral("Export Pie"), PieExportFilters, PieExportFileName);
+bool cmdFilePieToFile(QWidget* parent, THPieChart& chart, const QString& startDrivePath) {
+  const QString file =
+      AskSaveFileName(parent, QStringLiteral("Export Pie"), PieExportFilters, PieExportFileName, nullptr, startDrivePath);
   if (file.isEmpty()) return false;
   QString error;
   if (ExportPieToFile(chart, file, &error)) return true;

@@ -2,6 +2,7 @@
 
 #include "config/DriveLetterStore.h"
 #include "platform/DriveTable.h"
+#include "platform/UserPath.h"
 #include "reports/print/PrinterSink.h"
 
 #include <QGuiApplication>
@@ -35,10 +36,11 @@ int RunReportProgram(int argc, char** argv) {
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   RememberStartFolder();
   QGuiApplication app(argc, argv);
-  QStringList arguments = QGuiApplication::arguments();
-  if (!arguments.isEmpty()) arguments.removeFirst();
+  // From argv itself (what the application left of it): every byte of a path is kept.
+  const QStringList arguments = DecodeArguments(argc, argv);
 
   const TReportParse parse = ParseReportCommandLine(arguments);
+  PrintIgnoredReportOptions(parse);
   if (parse.Status != TReportParseStatus::Ok) {
     std::fprintf(stderr, "korvane: %s\n%s", parse.Error.toLocal8Bit().constData(), ReportUsage);
     return 2;
@@ -53,10 +55,11 @@ int RunReportProgram(int argc, char** argv) {
   const TReportOutcome outcome = RunUnattendedReport(parse.Request, view, context);
   TDriveTable::Instance().SetLetterStore(nullptr);
   if (outcome.ExitCode != 0) {
-    std::fprintf(stderr, "korvane: %s\n", outcome.Message.toLocal8Bit().constData());
+    std::fprintf(stderr, "korvane: %s\n", HostPathBytes(outcome.Message).constData());
     return outcome.ExitCode;
   }
-  if (!outcome.Output.isEmpty()) std::printf("report: %s\n", outcome.Output.toLocal8Bit().constData());
+  for (const QString& warning : outcome.Warnings) std::fprintf(stderr, "korvane: %s\n", HostPathBytes(warning).constData());
+  if (!outcome.Output.isEmpty()) std::printf("report: %s\n", HostPathBytes(outcome.Output).constData());
   else std::printf("report: %s\n", PrinterDestination);
   return 0;
 }

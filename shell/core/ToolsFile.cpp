@@ -9,6 +9,12 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 bool IsBlankOrControl(QChar c) { return c.unicode() >= 1 && c.unicode() <= 32; }
@@ -61,37 +67,76 @@ TToolsFile ParseToolsFile(const QByteArray& bytes) {
   TToolsFile file;
   QByteArray text = bytes;
   if (text.startsWith("\xEF\xBB\xBF")) text.remove(0, 3);
-  const QList<QByteArray> lines = text.split('\n');
-  for (qsizetype i = 0; i < lines.size(); ++i) {
-    QByteArray raw = lines[i];
+  int moreProblems = 0;
+  qsizetype start = 0;
+  for (int number = 1; start < text.size(); ++number) {
+    qsizetype end = text.indexOf('\n', start);
+    if (end < 0) end = text.size();
+    QByteArray raw = text.mid(start, end - start);
+    start = end + 1;
     if (raw.endsWith('\r')) raw.chop(1);
     const QString line = QString::fromUtf8(raw);
     if (line.isEmpty() || line.startsWith(QLatin1Char('#')) || line.trimmed().isEmpty()) continue;
+    if (static_cast<int>(file.Entries.size()) >= ToolsFileItemCap) {
+      file.Truncated = QStringLiteral("Only the first %1 commands are shown; line %2 and the lines after it are not read")
+                           .arg(ToolsFileItemCap)
+                           .arg(number);
+      break;
+    }
     const QStringList fields = SplitToolsLine(line);
-    const int number = static_cast<int>(i + 1);
-    if (fields.size() < 3) {
-      file.Problems << QStringLiteral("Line %1: a caption, a hint and a command are needed: %2").arg(number).arg(line);
-      continue;
+    QString problem;
+    if (fields.size() < 3)
+      problem = QStringLiteral("Line %1: a caption, a hint and a command are needed: %2").arg(number).arg(line.left(200));
+    else if (fields[2].trimmed().isEmpty())
+      problem = QStringLiteral("Line %1: the command is empty: %2").arg(number).arg(line.left(200));
+    if (problem.isEmpty()) {
+      file.Entries.push_back({fields[0], fields[1], fields[2], number});
+    } else if (file.Problems.size() < ToolsFileProblemCap) {
+      file.Problems << problem;
+    } else {
+      ++moreProblems;
     }
-    if (fields[2].trimmed().isEmpty()) {
-      file.Problems << QStringLiteral("Line %1: the command is empty: %2").arg(number).arg(line);
-      continue;
-    }
-    file.Entries.push_back({fields[0], fields[1], fields[2], number});
   }
+  if (moreProblems > 0) file.Problems << QStringLiteral("%1 more lines make no command").arg(moreProblems);
   return file;
 }
 
 TToolsFile ReadToolsFile(const QByteArray& path) {
-  bool missing = false;
-  QString error;
-  const std::optional<QByteArray> bytes = ReadWholeFile(path, &missing, &error);
-  if (!bytes) {
-    TToolsFile file;
-    if (!missing) file.Problems << QStringLiteral("Cannot read %1: %2").arg(QString::fromLocal8Bit(path), error);
-    return file;
+  TToolsFile failed;
+  const QString shown = QString::fromLocal8Bit(path);
+  const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno != ENOENT && errno != ENOTDIR) failed.Problems << QStringLiteral("Cannot read %1: %2").arg(shown, SystemErrorText(errno));
+    return failed;
   }
-  return ParseToolsFile(*bytes);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    failed.Problems << QStringLiteral("Cannot read %1: it is not a regular file").arg(shown);
+    return failed;
+  }
+  QByteArray bytes(static_cast<qsizetype>(ToolsFileReadCap) + 1, Qt::Uninitialized);
+  qsizetype got = 0;
+  while (got < bytes.size()) {
+    const ssize_t n = ::read(fd, bytes.data() + got, static_cast<size_t>(bytes.size() - got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const int code = errno;
+      ::close(fd);
+      failed.Problems << QStringLiteral("Cannot read %1: %2").arg(shown, SystemErrorText(code));
+      return failed;
+    }
+    if (n == 0) break;
+    got += n;
+  }
+  ::close(fd);
+  bytes.truncate(got);
+  const bool cut = got > ToolsFileReadCap;
+  if (cut) bytes.truncate(std::max<qsizetype>(0, bytes.lastIndexOf('\n', ToolsFileReadCap - 1) + 1));
+  TToolsFile file = ParseToolsFile(bytes);
+  if (cut && file.Truncated.isEmpty())
+    file.Truncated = QStringLiteral("The file is larger than %1 KB; only its beginning is read").arg(ToolsFileReadCap / 1024);
+  return file;
 }
 
 QString ResolveToolCommand(const QString& command, const QString& programFolder) {

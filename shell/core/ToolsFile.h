@@ -1,5 +1,7 @@
 // The user's tools file, TOOLS.INI in the settings folder (beside the registry hives): one menu
-// item per line with a caption, a hint and a command. Read again every time the Tools menu opens.
+// item per line with a caption, a hint and a command. Read again every time the Tools menu opens,
+// and only then; what is read is capped (ToolsFileReadCap bytes, ToolsFileItemCap items,
+// ToolsFileProblemCap problem lines), and a file beyond a cap says so in the menu.
 //
 // Lines that are empty, blank or begin with "#" are skipped. Any other line is split into fields
 // separated by commas, blanks and control characters; a field that begins with a double quote
@@ -26,10 +28,16 @@ struct TToolEntry {
   int Line = 0;  // 1-based line in the file
 };
 
+inline constexpr qint64 ToolsFileReadCap = 256 * 1024;
+inline constexpr int ToolsFileItemCap = 100;
+inline constexpr int ToolsFileProblemCap = 10;
+
 struct TToolsFile {
   std::vector<TToolEntry> Entries;
-  // One text per line that could not be used ("Line 4: ...").
+  // One text per line that could not be used ("Line 4: ..."), then one for the rest.
   QStringList Problems;
+  // What was left unread or unused because of a cap; empty when the whole file was used.
+  QString Truncated;
 };
 
 // The tools file's host path: the registry folder (see RegistryStore.h) and TOOLS.INI.
@@ -37,10 +45,11 @@ QByteArray ToolsFilePath();
 
 // Splits one line into its fields.
 QStringList SplitToolsLine(QStringView line);
-// Parses the file's bytes (UTF-8; CR LF or LF line ends).
+// Parses the file's bytes (UTF-8; CR LF or LF line ends), up to ToolsFileItemCap items.
 TToolsFile ParseToolsFile(const QByteArray& bytes);
-// Reads and parses the file; a missing file gives no entries and no problems, an unreadable one a
-// problem that says why.
+// Reads (at most ToolsFileReadCap bytes, whole lines, of a regular file; nothing else is opened
+// or waited on) and parses the file; a missing file gives no entries and no problems, an
+// unreadable one a problem that says why.
 TToolsFile ReadToolsFile(const QByteArray& path);
 
 // The program a tool command stands for. A command with a folder part is taken as it is (a

@@ -155,3 +155,105 @@ TEST(ArchiveCatalogue, OriginalLocationKeepsTheBackslashOfADriveRootOnly) {
   EXPECT_EQ(OriginalLocationOf(tree.Path("a")), QStringLiteral("T:\\"));
   EXPECT_EQ(OriginalLocationOf(tree.Path("a/b")), QStringLiteral("T:\\a"));
 }
+
+TEST(ArchiveCatalogue, KeysThatDifferInCaseAreTwoArchives) {
+  TArchiveDrive drive;
+  drive.AddArchive("s0000003.zip", "lower", "low");
+  drive.AddArchive("S0000003.ZIP", "upper", "up");
+  drive.AddArchive("T0000009.ZIP", "only", "one");
+  TArchiveCatalogue catalogue(drive.folder);
+  const std::vector<TArchiveRecord> rows = catalogue.List();
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0].Key, QStringLiteral("s0000003.zip"));
+  EXPECT_EQ(rows[0].FolderName, QStringLiteral("low"));
+  EXPECT_EQ(rows[1].Key, QStringLiteral("S0000003.ZIP"));
+  EXPECT_EQ(rows[1].Description, QStringLiteral("upper"));
+  EXPECT_EQ(catalogue.Find("s0000003.zip")->FolderName, QStringLiteral("low"));
+  EXPECT_EQ(catalogue.Find("S0000003.ZIP")->FolderName, QStringLiteral("up"));
+  EXPECT_FALSE(catalogue.Find("S0000003.zip"));  // two keys differ from it in case alone
+  EXPECT_EQ(catalogue.Find("t0000009.zip")->Key, QStringLiteral("T0000009.ZIP"));  // only one does
+
+  QString error;
+  ASSERT_TRUE(catalogue.DeleteArchive("S0000003.ZIP", &error)) << error.toStdString();
+  EXPECT_TRUE(Exists(drive.folder + "/s0000003.zip"));
+  const std::vector<TArchiveRecord> left = catalogue.List();
+  ASSERT_EQ(left.size(), 2u);
+  EXPECT_EQ(left[0].Key, QStringLiteral("s0000003.zip"));
+  EXPECT_EQ(left[0].Description, QStringLiteral("lower"));
+}
+
+TEST(ArchiveCatalogue, ACatalogueThatCannotBeReadIsNeverRemovedAndItsArchivesAreStillListed) {
+  enum TKind { Readable, Unreadable, Damaged };
+  struct Case {
+    const char* what;
+    TKind kind;
+  };
+  const Case cases[] = {
+      {"a FIFO", Unreadable},
+      {"a folder", Unreadable},
+      {"binary bytes", Damaged},
+      {"UTF-16 big-endian", Damaged},
+      {"text without a section", Damaged},
+      {"UTF-16 little-endian", Readable},
+  };
+  const QByteArray entry = "[Descriptions]\r\nT0000001.ZIP=mine\r\n[FolderNames]\r\nT0000001.ZIP=photos\r\n";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TArchiveDrive drive;
+    const QByteArray file = drive.folder + "/archives.ini";
+    ASSERT_TRUE(WriteZip(drive.folder + "/T0000001.ZIP", {{"photos/", S_IFDIR, {}, {}}, {"photos/a.txt", S_IFREG, "a", {}}}));
+    const QByteArray what = c.what;
+    QByteArray bytes;
+    if (what == "a FIFO") {
+      ASSERT_EQ(::mkfifo(file.constData(), 0644), 0);
+    }
+    if (what == "a folder") {
+      ASSERT_EQ(::mkdir(file.constData(), 0755), 0);
+    }
+    if (what == "binary bytes") bytes = QByteArray("\x7f" "ELF\x02\x01\x01\0\0\0garbage\n", 18) + QByteArray(300, '\x90');
+    if (what.startsWith("UTF-16")) {
+      const bool big = what.contains("big");
+      bytes = big ? "\xFE\xFF" : "\xFF\xFE";
+      for (char ch : entry) bytes += big ? QByteArray(1, '\0') + ch : QByteArray(1, ch) + '\0';
+    }
+    if (what == "text without a section") bytes = "this is not what the program wrote\n";
+    if (!bytes.isEmpty()) WriteBytes(file, bytes);
+
+    QStringList notes;
+    bool unusable = false;
+    const std::vector<TArchiveRecord> rows = TArchiveCatalogue(drive.folder).List(&notes, &unusable);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].Key, QStringLiteral("T0000001.ZIP"));
+    EXPECT_EQ(rows[0].FolderName, QStringLiteral("photos"));
+    EXPECT_TRUE(Exists(drive.folder + "/T0000001.ZIP"));
+    EXPECT_EQ(unusable, c.kind != Readable);
+    EXPECT_EQ(rows[0].Recovered, c.kind != Readable);
+    EXPECT_EQ(notes.isEmpty(), c.kind == Readable) << notes.join('\n').toStdString();
+    struct stat st {};
+    ASSERT_EQ(::lstat(file.constData(), &st), 0);
+    std::vector<QByteArray> aside;
+    for (const auto& [path, info] : Snapshot(drive.folder))
+      if (path.startsWith("/archives.ini.damaged-")) aside.push_back(path);
+    if (c.kind == Unreadable) {
+      EXPECT_TRUE(what == "a FIFO" ? S_ISFIFO(st.st_mode) : S_ISDIR(st.st_mode));
+      EXPECT_TRUE(aside.empty());
+      EXPECT_TRUE(notes[0].contains(QStringLiteral("cannot be read"))) << notes[0].toStdString();
+      QString error;
+      EXPECT_FALSE(TArchiveCatalogue(drive.folder).DeleteArchive("T0000001.ZIP", &error));
+      EXPECT_TRUE(Exists(drive.folder + "/T0000001.ZIP"));
+      EXPECT_THROW(TArchiveCatalogue(drive.folder).SetDescription("T0000001.ZIP", "new"), EIniFileException);
+    } else if (c.kind == Damaged) {
+      ASSERT_EQ(aside.size(), 1u);
+      EXPECT_EQ(ReadWholeFile(drive.folder + aside[0]), bytes);
+      EXPECT_TRUE(notes[0].contains(QStringLiteral("set aside"))) << notes[0].toStdString();
+      // The new catalogue holds what was recovered, and the next listing reads it from there.
+      EXPECT_EQ(drive.Keys("Descriptions"), QStringList{"T0000001.ZIP"});
+      const std::vector<TArchiveRecord> again = TArchiveCatalogue(drive.folder).List();
+      ASSERT_EQ(again.size(), 1u);
+      EXPECT_FALSE(again[0].Recovered);
+    } else {
+      EXPECT_EQ(ReadWholeFile(file), bytes);
+      EXPECT_EQ(rows[0].Description, QStringLiteral("mine"));
+    }
+  }
+}

@@ -63,7 +63,7 @@ TEST(ArchiveProgram, PasswordsComeFromStandardInput) {
   TFixtureTree tree;
   tree.Dir("work/data");
   WriteBytes(tree.Path("work/data/a.txt"), QByteArray(30000, 'a'));
-  TFreeRun run = Free(tree, {"archive", "--password-stdin", QString::fromLocal8Bit(tree.Path("work/data"))},
+  TFreeRun run = Free(tree, {"archive", "--move", "--password-stdin", QString::fromLocal8Bit(tree.Path("work/data"))},
                       "open sesame\n");
   ASSERT_EQ(run.code, 0) << run.output.constData();
   const QString key = ValueOf(run.output, "archive");
@@ -72,6 +72,7 @@ TEST(ArchiveProgram, PasswordsComeFromStandardInput) {
              "wrong\n");
   EXPECT_EQ(run.code, 1) << run.output.constData();
   EXPECT_TRUE(run.output.contains("was not successfully restored")) << run.output.constData();
+  EXPECT_FALSE(Snapshot(tree.Root()).count("/x"));  // a wrong password makes no folder
   run = Free(tree, {"restore", "--password-stdin", "--delete-archive", "T:", key}, "open sesame\n");
   EXPECT_EQ(run.code, 0) << run.output.constData();
   EXPECT_EQ(ValueOf(run.output, "restored").toUtf8(), tree.Path("work/data"));
@@ -98,4 +99,29 @@ TEST(ArchiveProgram, BadArgumentsExitWithTwo) {
   }
   // A drive root is refused without being touched.
   EXPECT_EQ(Free(tree, {"archive", "T:\\"}).code, 1);
+}
+
+TEST(ArchiveProgram, ListingPrintsNoControlCharactersAndSaysWhenTheCatalogueCannotBeRead) {
+  TFixtureTree tree;
+  tree.Dir("work/data");
+  WriteBytes(tree.Path("work/data/a.txt"), "a");
+  TFreeRun run = Free(tree, {"archive", "--description", QString::fromUtf8("evil\x1b]0;owned\x07\x1b[2J\xc2\x9b" "end"),
+                             "T:\\work\\data"});
+  ASSERT_EQ(run.code, 0) << run.output.constData();
+  const QString key = ValueOf(run.output, "archive");
+  run = Free(tree, {"archives", "T:"});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.output, (key + "\tdata\tT:\\work\tevil\\x1b]0;owned\\x07\\x1b[2J\\x9bend\n").toUtf8());
+
+  // A catalogue that is a FIFO: no wait, nothing removed, the archive still listed, exit 1.
+  const QByteArray catalogue = tree.Path("Archives Bin/archives.ini");
+  ASSERT_EQ(::unlink(catalogue.constData()), 0);
+  ASSERT_EQ(::mkfifo(catalogue.constData(), 0644), 0);
+  run = Free(tree, {"archives", "T:"});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_TRUE(run.output.contains("cannot be read")) << run.output.constData();
+  EXPECT_TRUE(run.output.contains((key + "\tdata\t").toUtf8())) << run.output.constData();
+  struct stat st {};
+  ASSERT_EQ(::lstat(catalogue.constData(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }

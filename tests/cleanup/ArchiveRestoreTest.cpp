@@ -2,6 +2,7 @@
 #include "cleanup/ArchiveFolder.h"
 #include "cleanup/RestoreArchive.h"
 #include "config/AtomicFile.h"
+#include "config/IniFile.h"
 
 #include "tests/cleanup/ZipTestSupport.h"
 #include "tests/support/Fixture.h"
@@ -154,6 +155,9 @@ TEST(ArchiveRestore, FailedRestoreKeepsTheArchiveAndItsEntry) {
     EXPECT_FALSE(outcome.ArchiveDeleted);
     EXPECT_TRUE(outcome.Message.contains(QStringLiteral("will not be deleted"))) << round;
     EXPECT_TRUE(Exists(archived.ArchivePath)) << round;
+    if (round == 0) {
+      EXPECT_FALSE(Exists(tree.Path("elsewhere")));  // a wrong password makes no folder
+    }
     ASSERT_EQ(TArchiveCatalogue(*ArchivesFolderOf('T')).List().size(), 1u) << round;
   }
 }
@@ -286,6 +290,15 @@ TEST(ArchiveRestore, KilledWhileMovingToTheArchiveLosesNothing) {
     int status = 0;
     ::waitpid(pid, &status, 0);
 
+    // Every archive that got its name is in the catalogue as it is on disk, before a listing
+    // could recover it.
+    {
+      const QStringList keys = TIniFile(tree.Path("drive/Archives Bin/archives.ini"), true).ReadSection(QStringLiteral("Descriptions"));
+      for (const auto& [path, info] : Snapshot(tree.Path("drive/Archives Bin")))
+        if (path.endsWith(".ZIP") && !path.startsWith("/.")) {
+          EXPECT_TRUE(keys.contains(QString::fromLatin1(path.mid(1)))) << "round " << round << ": no entry for " << path.constData();
+        }
+    }
     // Restore every archive the catalogue lists into a folder of its own, then look for each file.
     std::vector<TSnapshot> archived;
     const std::vector<TArchiveRecord> listed = TArchiveCatalogue(*ArchivesFolderOf('T')).List();

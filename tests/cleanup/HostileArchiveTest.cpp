@@ -90,8 +90,15 @@ TEST(HostileArchive, ExistingLinksInTheTargetAreNeverWrittenThrough) {
   zip.ExtrBaseDir = tree.Path("outside/target");
   EXPECT_FALSE(zip.Extract());
   EXPECT_TRUE(Snapshot(tree.Path("victim")).empty());
-  // The link named like a member file is replaced by the file itself, not followed.
+  // The link named like a member file is neither followed nor replaced.
   struct stat st {};
+  ASSERT_EQ(::lstat(tree.Path("outside/target/file").constData(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(zip.ErrCode(), ZipErrExists);
+  // Even when replacing is allowed, the link is replaced by the file, never written through.
+  zip.ExtrReplace = true;
+  EXPECT_FALSE(zip.Extract());
+  EXPECT_TRUE(Snapshot(tree.Path("victim")).empty());
   ASSERT_EQ(::lstat(tree.Path("outside/target/file").constData(), &st), 0);
   EXPECT_TRUE(S_ISREG(st.st_mode));
 }
@@ -131,6 +138,7 @@ TEST(HostileArchive, DamagedDataAndFalseSizesFailWithoutReplacingFiles) {
     TZipMaster zip;
     zip.SetZipFilename(zipPath);
     zip.ExtrBaseDir = tree.Path("target");
+    zip.ExtrReplace = true;  // the member would replace the file, but its data is bad
     if (tooBig) {
       struct statvfs vfs {};
       ASSERT_EQ(::statvfs(tree.Root().constData(), &vfs), 0);

@@ -7,6 +7,7 @@
 #include "tests/support/Fixture.h"
 #include "ui/controls/DriveComboBox.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -45,6 +46,10 @@ TEST(MoveFolderBox, RowsDrivesFoldersAndTheTargetRules) {
   EXPECT_EQ(box.ediFolderSource->text(), QStringLiteral("C:\\Data\\Photos"));
   ASSERT_EQ(box.lvWasting->topLevelItemCount(), 1);
   EXPECT_EQ(box.lvWasting->topLevelItem(0)->text(0), QStringLiteral("d (D:)"));
+  // The first proposal is on the folder's own drive, beside its parent.
+  EXPECT_EQ(box.cbDrives->Drive(), QLatin1Char('C'));
+  EXPECT_EQ(box.ListedFolder(), QStringLiteral("C:\\"));
+  EXPECT_EQ(box.Target(), QStringLiteral("C:\\Photos"));
 
   // Picking the row switches the drive box and the folder list, and proposes root + own name.
   box.lvWasting->topLevelItem(0)->setSelected(true);
@@ -75,6 +80,23 @@ TEST(MoveFolderBox, RowsDrivesFoldersAndTheTargetRules) {
   EXPECT_EQ(box.result(), QDialog::Rejected) << "OK with an empty target closed the dialog";
   box.cmdCancel->click();
   EXPECT_EQ(Snapshot(fx.Root()), before) << "the dialog touched the disk";
+}
+
+TEST(MoveFolderBox, NoSmallerClusterSaysSoAndProposesBesideTheParent) {
+  TFixtureTree fx;
+  fx.Dir("c/data/Scratch/MoveMe");
+  fx.Dir("c/data/Target");
+  TDriveScope scope({{'C', fx.Path("c")}});
+  TCleanUpMoveFolderBox box;
+  box.Prepare(QStringLiteral("C:\\data\\Scratch\\MoveMe"), Waste(), 4096,
+              {{'C', TDriveType::Fixed, 4096, QStringLiteral("c (C:)")}});
+  EXPECT_EQ(box.lvWasting->topLevelItemCount(), 0);
+  auto* text = box.findChild<QLabel*>(QStringLiteral("lblDrives"));
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(text->text(), GainListText(false));
+  EXPECT_EQ(box.ListedFolder(), QStringLiteral("C:\\data"));
+  EXPECT_EQ(box.Target(), QStringLiteral("C:\\data\\MoveMe"));
+  EXPECT_TRUE(box.cmdOK->isEnabled());
 }
 
 TEST(MoveFolderBox, AnUnreadableDriveKeepsThePreviousOneWithAMessage) {

@@ -51,4 +51,21 @@ TEST(MoveTargets, ProposedTargetAndWhenOkMayMove) {
   }
 }
 
+TEST(MoveTargets, StartsBesideTheParentOnTheSourceDrive) {
+  struct Case {
+    const char *source, *start, *proposed;
+  };
+  for (const Case c : {Case{"C:\\data\\Scratch\\MoveMe", "C:\\data", "C:\\data\\MoveMe"},
+                       Case{"C:\\a\\b\\c\\d\\", "C:\\a\\b", "C:\\a\\b\\d"},
+                       Case{"H:\\Projects\\Old", "H:\\", "H:\\Old"},
+                       Case{"H:\\Old", "H:\\", "H:\\Old"}}) {
+    const QString source = QString::fromLatin1(c.source);
+    const QString start = StartFolderFor(source);
+    EXPECT_EQ(start, QString::fromLatin1(c.start)) << c.source;
+    EXPECT_EQ(ProposedTarget(start, source), QString::fromLatin1(c.proposed)) << c.source;
+  }
+  EXPECT_NE(GainListText(false), GainListText(true));
+  EXPECT_TRUE(GainListText(false).startsWith(QStringLiteral("No other drive")));
+}
+
 }  // namespace

@@ -161,6 +161,18 @@ TEST_F(IniFileTest, DeletingKeysAndSections) {
             "Equals=a=b");
 }
 
+TEST_F(IniFileTest, ManyKeysAtOnceAndNamesThatDifferOnlyInCase) {
+  Put("[\xC3\x84]\r\n\xC3\x89tat=1\r\n\xC3\xA9tat=2\r\nx=3\r\n[\xC3\xA4]\r\nY=4\r\n\xC3\x89TAT=5\r\n");
+  TIniFile ini(Path());
+  EXPECT_EQ(ini.ReadSections(), QStringList({QStringLiteral("\u00C4")}));
+  EXPECT_EQ(ini.ReadSection(QStringLiteral("\u00E4")), QStringList({QStringLiteral("\u00C9tat"), "x", "Y"}));
+  const std::vector<std::pair<QString, QString>> expected = {
+      {QStringLiteral("\u00C9tat"), "1"}, {"x", "3"}, {"Y", "4"}};
+  EXPECT_EQ(ini.ReadDocument().Entries(QStringLiteral(" \u00C4 ")), expected);
+  ini.DeleteKeys({QStringLiteral("\u00C4"), "Nowhere"}, {QStringLiteral("\u00C9TAT"), "y"});
+  EXPECT_EQ(Content(), "[\xC3\x84]\r\nx=3\r\n[\xC3\xA4]\r\n");
+}
+
 TEST_F(IniFileTest, NothingIsWrittenWhenNothingChanges) {
   TIniFile ini(Path());
   ini.DeleteKey("A", "B");

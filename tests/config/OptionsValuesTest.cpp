@@ -82,7 +82,8 @@ TEST(OptionsValues, FirstRejectedFieldNamesItsText) {
   const TAngleCheck bad = CheckPercentTexts({"1", "abc", "inf"}, English);
   EXPECT_FALSE(bad.Angles);
   EXPECT_EQ(bad.FailedField, 1);
-  EXPECT_EQ(bad.Message, QStringLiteral("abc is not a valid positive value between 0 and 360"));
+  EXPECT_EQ(bad.Message, QStringLiteral("\"abc\" is not a valid value for \"Show folders larger than\": enter a "
+                                        "percentage of the parent from 0 to 100."));
 }
 
 TEST(OptionsValues, StoredValuesComeBackAndReachTheRegistry) {

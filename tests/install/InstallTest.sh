@@ -38,4 +38,9 @@ program=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$desktop")
 for topic in "$(dirname "$0")"/../../shell/help/*.html; do
   [ -s "$prefix/share/doc/korvane/help/$(basename "$topic")" ] || fail "help topic $(basename "$topic")"
 done
+# The daily snapshot timer: installed, not enabled, and its service runs the installed scanner.
+units="$prefix/lib/systemd/user"
+[ -s "$units/korvane-snapshot.timer" ] || fail "korvane-snapshot.timer"
+grep -q '^OnCalendar=daily' "$units/korvane-snapshot.timer" || fail "the timer is not daily"
+grep -qx "ExecStart=$prefix/bin/korvane-scan --save %h" "$units/korvane-snapshot.service" || fail "korvane-snapshot.service"
 echo "installed and validated in $prefix"

@@ -210,6 +210,20 @@ TEST(ReportWriters, FolderInformationLineByLine) {
   EXPECT_TRUE(file.endsWith("\r\n"));
 }
 
+TEST(ReportWriters, WastedTableKeepsABlankBetweenColumnsHoweverWideAFigure) {
+  TFolderInfoReport info = SmallInfo();
+  info.Wasted[6] = {QStringLiteral("64K"), QStringLiteral("65536 bytes"), QStringLiteral("37.51 GB"),
+                    QStringLiteral("40,275,392,512 bytes"), 100, false};
+  info.Wasted[5] = {QStringLiteral("32768K"), QStringLiteral("33554432 bytes!"), QStringLiteral("1 KB"),
+                    QStringLiteral("1,024 bytes"), 1234567890, false};
+  TCollect out;
+  ASSERT_TRUE(WriteFolderInformation(out, info, false));
+  EXPECT_TRUE(out.Lines.contains(QStringLiteral("    64K   65536 bytes 37.51 GB (40,275,392,512 bytes)       100%")))
+      << out.Lines.join(QLatin1Char('\n')).toStdString();
+  EXPECT_TRUE(out.Lines.contains(QStringLiteral("   32768K 33554432 bytes!            1 KB (1,024 bytes) 1234567890%")))
+      << out.Lines.join(QLatin1Char('\n')).toStdString();
+}
+
 TEST(ReportWriters, AWriterStopsAtTheFirstLineTheSinkRefuses) {
   TCollect out;
   out.FailAfter = 3;

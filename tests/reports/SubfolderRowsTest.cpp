@@ -62,6 +62,9 @@ TEST_F(SubfolderRowsTest, ModesThresholdAndTopKeepTheRightRows) {
       {"top 2, largest first", sdTop, 2, 0, 1, {"delta", "Beta"}, -2},
       {"top 0", sdTop, 0, 0, 1, {}, -2},
       {"top more than there are", sdTop, 100, 0, 1, {"delta", "Beta", "gamma", "alpha"}, -2},
+      // Beta and gamma are one byte apart and both show "1,024 KB".
+      {"by size", sdAll, 10, 0, 2, {"alpha", "gamma", "Beta", "delta"}, 2},
+      {"by size, largest first", sdAll, 10, 0, -2, {"delta", "Beta", "gamma", "alpha"}, -2},
       {"by last change, newest first", sdAll, 10, 0, -8, {"Beta", "alpha", "gamma", "delta"}, -8},
       {"by last access", sdAll, 10, 0, 7, {"Beta", "delta", "gamma", "alpha"}, 7},
   };
@@ -109,14 +112,20 @@ TEST_F(SubfolderRowsTest, RowTextsAreThoseOfTheList) {
   EXPECT_EQ(withWasted.Rows[2].Texts[scShare], QLocale().toString(shareWasted, 'f', 2) + QStringLiteral(" %"));
 }
 
-TEST(SubfolderRows, FiguresCompareByTextLengthFirstAndDatesByValue) {
+TEST(SubfolderRows, FiguresCompareByTheirBytesNotTheirRoundedTextsAndDatesByValue) {
   TSubfolderRow small, large;
-  small.Texts[scSize] = QStringLiteral("999 KB");
-  large.Texts[scSize] = QStringLiteral("1,000 KB");
+  for (TSubfolderRow* row : {&small, &large})
+    for (int c : {scSize, scAllocated, scWasted}) row->Texts[static_cast<size_t>(c)] = QStringLiteral("21 KB");
+  small.Figures = {0, 21001, 21500, 499, 21001, 3, 0, 0};
+  large.Figures = {0, 22001, 22100, 99, 22001, 12, 0, 0};
   small.LastAccess = 5;
   large.LastAccess = 4;
   EXPECT_LT(CompareSubfolderRows(small, large, 2), 0);
   EXPECT_GT(CompareSubfolderRows(small, large, -2), 0);
+  EXPECT_LT(CompareSubfolderRows(small, large, 3), 0);
+  EXPECT_GT(CompareSubfolderRows(small, large, 4), 0) << "less waste in the larger folder";
+  EXPECT_LT(CompareSubfolderRows(small, large, 5), 0);
+  EXPECT_LT(CompareSubfolderRows(small, large, 6), 0);
   EXPECT_EQ(CompareSubfolderRows(small, small, -4), 0);
   EXPECT_GT(CompareSubfolderRows(small, large, 7), 0);
   EXPECT_EQ(PackedDateTimeText(0), QString());

@@ -1,8 +1,12 @@
 #include "config/AtomicFile.h"
+#include "platform/UserPath.h"
 #include "reports/UnattendedReport.h"
+#include "tests/cleanup/CleanupFixture.h"
 #include "tests/support/Fixture.h"
 
 #include <QFile>
+
+#include <sys/sysmacros.h>
 
 #include <gtest/gtest.h>
 
@@ -70,6 +74,20 @@ TEST_F(UnattendedReport, ListsTheSubfoldersInTheRequestedOrderAndPutsTheViewBack
     for (qsizetype i = 0; i < c.names.size(); ++i)
       EXPECT_TRUE(lines[i + 1].startsWith(c.names[i] + ",")) << args.join(' ').toStdString() << ": " << lines[i + 1].constData();
     EXPECT_EQ(view_, before);
+  }
+}
+
+TEST_F(UnattendedReport, SortsBySizeInBytesWhereTheTextsAreAlike) {
+  fx_.File("close/folder_21/f", 21001);
+  fx_.File("close/folder_22/f", 22001);
+  for (const char* sort : {"/SD:2", "/S:2"}) {
+    const TReportOutcome outcome = Run(Args({"/RCSV", "T:\\close", "close", "/A", "/W:F", sort}));
+    ASSERT_EQ(outcome.ExitCode, 0) << outcome.Message.toStdString();
+    const QList<QByteArray> lines = Lines("close.csv");
+    ASSERT_EQ(lines.size(), 3);
+    const bool descending = QByteArray(sort) == "/SD:2";
+    EXPECT_TRUE(lines[1].startsWith(descending ? "folder_22," : "folder_21,")) << sort << ": " << lines[1].constData();
+    EXPECT_TRUE(lines[2].startsWith(descending ? "folder_21," : "folder_22,")) << sort << ": " << lines[2].constData();
   }
 }
 
@@ -147,6 +165,105 @@ TEST_F(UnattendedReport, PrinterDestinationGoesToThePrinter) {
   const TReportOutcome failed = Run(Args({"/RINF", "T:\\data", "PRINTER"}));
   EXPECT_EQ(failed.ExitCode, 1);
   EXPECT_EQ(failed.Message, QStringLiteral("Generating report failed: out of paper"));
+}
+
+TEST_F(UnattendedReport, ADestinationThatIsNoRegularFileIsRefusedAndLeftAsItIs) {
+  fx_.Dir("adir");
+  fx_.Dir("other");
+  fx_.Dir("reports");
+  ASSERT_EQ(::mkfifo(fx_.Path("fifo.txt").constData(), 0644), 0);
+  ASSERT_EQ(::mkfifo(fx_.Path("pipe").constData(), 0644), 0);
+  WriteFile(fx_.Path("other/t.txt"), "old");
+  WriteFile(fx_.Path("same.txt"), "old");
+  fx_.Symlink("fifo.txt", "tofifo.txt");
+  fx_.Symlink(fx_.Path("nothing"), "dangling.txt");
+  fx_.Symlink(fx_.Path("other/t.txt"), "out.txt");
+  fx_.Symlink("other", "otherlink.txt");
+  fx_.Dir("bdir.txt");
+  std::vector<const char*> refused = {"fifo.txt", "pipe", "tofifo.txt", "dangling.txt", "out.txt", "bdir.txt",
+                                      "T:\\fifo.txt", "otherlink.txt"};
+  // A device (the numbers of /dev/null) made here, never a real one.
+  if (::geteuid() == 0 && ::mknod(fx_.Path("dev").constData(), S_IFCHR | 0644, makedev(1, 3)) == 0) {
+    fx_.Symlink(fx_.Path("dev"), "dev.txt");
+    refused.push_back("dev");
+    refused.push_back("dev.txt");
+  }
+  const auto before = Snapshot(fx_.Root());
+  for (const char* destination : refused) {
+    SCOPED_TRACE(destination);
+    const TReportOutcome outcome = Run(Args({"/RINF", "T:\\data", destination}));
+    EXPECT_EQ(outcome.ExitCode, 1);
+    EXPECT_FALSE(outcome.Written);
+    EXPECT_TRUE(outcome.Message.startsWith(QStringLiteral("Generating report failed"))) << outcome.Message.toStdString();
+    EXPECT_EQ(Snapshot(fx_.Root()), before);
+  }
+
+  // A link to a file in the same folder: that file is replaced and the link stays.
+  fx_.Symlink("same.txt", "ln.txt");
+  TReportOutcome outcome = Run(Args({"/RINF", "T:\\data", "ln.txt"}));
+  ASSERT_EQ(outcome.ExitCode, 0) << outcome.Message.toStdString();
+  struct stat st {};
+  ASSERT_EQ(::lstat(fx_.Path("ln.txt").constData(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_TRUE(ReadWholeFile(fx_.Path("same.txt")).value_or("").startsWith("Report generated"));
+
+  // A drive path names the file on its drive, not a file of that literal name.
+  outcome = Run(Args({"/RCSV", "T:\\data", "T:\\reports\\list"}));
+  ASSERT_EQ(outcome.ExitCode, 0) << outcome.Message.toStdString();
+  EXPECT_EQ(outcome.Output, QString::fromLocal8Bit(fx_.Path("reports/list.csv")));
+  EXPECT_TRUE(Exists(fx_.Path("reports/list.csv")));
+  // A folder's name gives a report named after it beside it.
+  outcome = Run(Args({"/RINF", "T:\\data", "adir"}));
+  ASSERT_EQ(outcome.ExitCode, 0) << outcome.Message.toStdString();
+  EXPECT_TRUE(Lines("adir.txt").contains("File Folder data"));
+}
+
+TEST_F(UnattendedReport, NamesThatAreNotUtf8AndDotDotAfterALink) {
+  fx_.File("bad\xff" "dir/f", 5);
+  QByteArray raw[] = {"/RINF", "bad\xff" "dir", "bad\xff.txt"};
+  char* argv[] = {const_cast<char*>("korvane"), raw[0].data(), raw[1].data(), raw[2].data()};
+  const TReportOutcome outcome = Run(DecodeArguments(4, argv));
+  ASSERT_EQ(outcome.ExitCode, 0) << outcome.Message.toStdString();
+  EXPECT_TRUE(Exists(fx_.Path("bad\xff.txt")));
+  EXPECT_FALSE(Exists(fx_.Path("bad\xef\xbf\xbd.txt")));
+  EXPECT_TRUE(Lines("bad\xff.txt").contains("-> Size: 5 bytes (5 bytes)"));
+
+  // The kernel reads lnk/../big as data/big; as text it would be a "big" beside lnk.
+  fx_.Symlink(fx_.Path("data/mid"), "lnk");
+  fx_.File("big/other", 1);
+  for (const char* folder : {"lnk/../big", "T:\\lnk\\..\\big"}) {
+    const TReportOutcome refused = Run(Args({"/RINF", folder, "dotdot"}));
+    EXPECT_EQ(refused.ExitCode, 1) << folder;
+    EXPECT_TRUE(refused.Message.contains(QStringLiteral("link"))) << refused.Message.toStdString();
+    EXPECT_FALSE(Exists(fx_.Path("dotdot.txt")));
+  }
+}
+
+TEST_F(UnattendedReport, AnUnreadableFolderWritesNoReportAndUnreadableSubfoldersAreNamed) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to run the report as another user";
+  constexpr uid_t Nobody = 65534;
+  ASSERT_EQ(::chmod(fx_.Root().constData(), 0777), 0);
+  ASSERT_EQ(::chmod(fx_.Path("data").constData(), 0755), 0);
+  ASSERT_EQ(::chmod(fx_.Path("data/mid").constData(), 0700), 0);
+  if (::seteuid(Nobody) != 0) GTEST_SKIP() << "cannot take another user's identity here";
+  const bool reachable = ::access(fx_.Path("data").constData(), R_OK | X_OK) == 0;
+  TReportOutcome top;
+  TReportOutcome parent;
+  if (reachable) {
+    top = Run(Args({"/RINF", "T:\\data\\mid", "mid"}));
+    parent = Run(Args({"/RINF", "T:\\data", "data"}));
+  }
+  ASSERT_EQ(::seteuid(0), 0);
+  if (!reachable) GTEST_SKIP() << "the fixture folder is not reachable for another user";
+
+  EXPECT_EQ(top.ExitCode, 1);
+  EXPECT_TRUE(top.Message.contains(QStringLiteral("cannot be read"))) << top.Message.toStdString();
+  EXPECT_FALSE(Exists(fx_.Path("mid.txt")));
+  ASSERT_EQ(parent.ExitCode, 0) << parent.Message.toStdString();
+  EXPECT_EQ(parent.Warnings,
+            QStringList{QStringLiteral("The folder T:\\data\\mid cannot be read; it counts as empty.")});
+  const QList<QByteArray> lines = Lines("data.txt");
+  EXPECT_TRUE(lines.contains("-> Size: 294 KB (301,010 bytes)")) << lines.join("\n").constData();
 }
 
 }  // namespace

@@ -81,6 +81,8 @@ TEST(ScanProgram, ReportsWhatAnIndependentWalkAddsUp) {
 TEST(ScanProgram, BadArgumentsAndMissingFolders) {
   TFixtureTree fx;
   fx.File("file", 1);
+  fx.Dir("real/sub");
+  fx.Symlink(fx.Path("real/sub"), "lnk");
   struct Case {
     QStringList args;
     int exitCode;
@@ -94,6 +96,9 @@ TEST(ScanProgram, BadArgumentsAndMissingFolders) {
       {{QString::fromLocal8Bit(fx.Path("file"))}, 1, "not a folder"},
       {{QStringLiteral("/proc")}, 1, "pseudo file system"},
       {{QStringLiteral("/sys/kernel")}, 1, "pseudo file system"},
+      // The kernel goes up from real/sub, the text from the fixture: neither is scanned.
+      {{QString::fromLocal8Bit(fx.Path("lnk/.."))}, 1, "is a link"},
+      {{QString::fromLocal8Bit(fx.Path("missing/../real"))}, 1, "does not exist"},
   };
   for (const Case& c : cases) {
     const TRun run = RunScan(c.args);

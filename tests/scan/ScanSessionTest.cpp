@@ -147,6 +147,28 @@ TEST_F(ScanSessionTest, RemovingAGoneFolderOrFileTakesItsFiguresOutOfItsAncestor
   EXPECT_FALSE(session.RemoveFolder(root, 0)) << "a drive goes with RemoveDrive";
 }
 
+TEST_F(ScanSessionTest, NearestFolderIsTheDeepestOneInTheTree) {
+  EXPECT_EQ(session.NearestFolder(QStringLiteral("T:\\a")), nullptr) << "drive not scanned";
+  ASSERT_TRUE(session.ScanDrive(DriveTextOf('T')));
+  TTreeNode* root = session.Drive('T')->Node;
+  TTreeNode* deep = session.FindFolder(QStringLiteral("T:\\a\\deep"));
+  ASSERT_NE(deep, nullptr);
+  struct Case {
+    const char* path;
+    TTreeNode* node;
+  } cases[] = {{"T:\\a\\deep", deep},          {"T:\\a\\deep\\new\\inner\\", deep},
+               {"T:\\zz\\new", root},         {"T:\\", root},
+               {"T:\\a\\deep\\two", deep},     {"U:\\x", nullptr},
+               {"bad", nullptr}};
+  for (const Case& c : cases) EXPECT_EQ(session.NearestFolder(QString::fromLatin1(c.path)), c.node) << c.path;
+
+  // A folder made after the scan comes in with a rescan of its nearest folder.
+  fx.File("a/deep/new/inner/four", 4000);
+  ASSERT_TRUE(session.RescanFolder(session.NearestFolder(QStringLiteral("T:\\a\\deep\\new\\inner"))));
+  ASSERT_NE(session.FindFolder(QStringLiteral("T:\\a\\deep\\new\\inner")), nullptr);
+  EXPECT_EQ(session.Drive('T')->Node->Data()->TotalSize, 1000 + 3000 + 500 + 20 + 4000);
+}
+
 // A file with two names counts its bytes in one folder; removing the other name takes out the
 // name only, and removing the counting name frees the file to count at its other name next time.
 TEST_F(ScanSessionTest, AFileWithSeveralNamesLosesItsBytesOnlyWhereTheyCounted) {

@@ -5,7 +5,12 @@
 #include "tests/shell/MessageAnswers.h"
 #include "tests/support/Fixture.h"
 
+#include "shell/ModalDialogs.h"
+
+#include <QDialog>
 #include <QFile>
+#include <QFileDialog>
+#include <QLabel>
 
 #include <gtest/gtest.h>
 
@@ -81,6 +86,33 @@ TEST_F(FolderBrowse, CancelAndDriveRoots) {
     ASSERT_EQ(starts.size(), 2u);
     EXPECT_EQ(starts[1], Host("drive"));
   }
+}
+
+TEST(FolderDialog, InstructionsStandInTheDialogNotInItsTitle) {
+  TFixtureTree fx;
+  fx.Dir("drive/Data");
+  TDriveScope drives{{{'T', fx.Path("drive")}}};
+  const QString instructions = QStringLiteral("Select the folder you want to analyze. If the folder has not been "
+                                              "scanned, Korvane will scan it now.");
+  QString windowTitle, labelText;
+  SetModalDialogRunner([&](QDialog& dialog) {
+    windowTitle = dialog.windowTitle();
+    if (auto* label = dialog.findChild<QLabel*>(QStringLiteral("lblInstructions"))) labelText = label->text();
+    auto* files = dialog.findChild<QFileDialog*>(QStringLiteral("FolderChooser"));
+    if (!files) return static_cast<int>(QDialog::Rejected);
+    files->selectFile(QFile::decodeName(fx.Path("drive/Data")));
+    QMetaObject::invokeMethod(files, "accept", Qt::DirectConnection);
+    return dialog.result();
+  });
+  TFolderBrowse browse;
+  browse.Title = instructions;
+  browse.AllowDriveRoots = true;
+  const bool chosen = browse.Execute();
+  SetModalDialogRunner(nullptr);
+  EXPECT_EQ(windowTitle, QStringLiteral("Select Folder"));
+  EXPECT_EQ(labelText, instructions);
+  ASSERT_TRUE(chosen);
+  EXPECT_EQ(browse.Folder, QStringLiteral("T:\\Data"));
 }
 
 }  // namespace

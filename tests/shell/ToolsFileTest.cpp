@@ -13,6 +13,9 @@
 
 #include <QStandardPaths>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 TEST(ToolsFile, SplitsLinesIntoFields) {
   struct TCase {
     const char* Line;
@@ -124,4 +127,46 @@ TEST(ToolsFile, TemplateIsWrittenOnlyWhenMissingAndParsesToNothing) {
   ASSERT_TRUE(WriteFileAtomically(path, "mine,h,/bin/true\n", 0644, &error));
   ASSERT_TRUE(EnsureToolsFile(path, &error));
   EXPECT_EQ(ReadWholeFile(path), QByteArray("mine,h,/bin/true\n"));
+}
+
+TEST(ToolsFile, WhatIsReadIsCappedAndTheCapIsSaid) {
+  TFixtureTree tree;
+  const QByteArray path = tree.Path("TOOLS.INI");
+  auto lines = [](int count, const char* shape) {
+    QByteArray text;
+    for (int i = 1; i <= count; ++i) text += QByteArray(shape).replace("N", QByteArray::number(i)) + '\n';
+    return text;
+  };
+  struct TCase {
+    const char* What;
+    QByteArray Text;
+    size_t Entries;
+    int Problems;
+    const char* Truncated;  // the start of the message, or "" for none
+  } cases[] = {
+      {"within the caps", lines(ToolsFileItemCap, "cN,h,/bin/tN"), size_t(ToolsFileItemCap), 0, ""},
+      {"more items than shown", lines(5000, "cN,h,/bin/tN"), size_t(ToolsFileItemCap), 0, "Only the first 100 commands"},
+      {"more bytes than read", "a,h,/bin/a\n" + lines(40000, "# comment line N, long enough to fill the file"), 1, 0,
+       "The file is larger than 256 KB"},
+      {"many broken lines", lines(3000, "brokenN"), 0, ToolsFileProblemCap + 1, ""},
+  };
+  for (const TCase& c : cases) {
+    QString error;
+    ASSERT_TRUE(WriteFileAtomically(path, c.Text, 0644, &error)) << qPrintable(error);
+    const TToolsFile file = ReadToolsFile(path);
+    EXPECT_EQ(file.Entries.size(), c.Entries) << c.What;
+    EXPECT_EQ(file.Problems.size(), c.Problems) << c.What;
+    EXPECT_TRUE(QByteArray(c.Truncated).isEmpty() ? file.Truncated.isEmpty()
+                                                  : file.Truncated.startsWith(QLatin1String(c.Truncated)))
+        << c.What << ": " << qPrintable(file.Truncated);
+  }
+  EXPECT_EQ(ReadToolsFile(path).Problems.last(), QStringLiteral("2990 more lines make no command"));
+
+  // A FIFO in the file's place is reported at once, never waited on.
+  ASSERT_EQ(::unlink(path.constData()), 0);
+  ASSERT_EQ(::mkfifo(path.constData(), 0644), 0);
+  const TToolsFile fifo = ReadToolsFile(path);
+  EXPECT_TRUE(fifo.Entries.empty());
+  ASSERT_EQ(fifo.Problems.size(), 1);
+  EXPECT_TRUE(fifo.Problems[0].contains(QStringLiteral("not a regular file"))) << qPrintable(fifo.Problems[0]);
 }

@@ -109,6 +109,7 @@ TEST(ToolsMenuWidget, CommandThatCannotStartIsReported) {
   WriteTools("a,h,/no/such/program\nb,h,\"" + tree.Path("not-a-program") + "\"\n");
   QMenu menu;
   TToolsMenu tools(&menu, [] { return QString(); }, nullptr);
+  tools.mnuToolsClick();
   TMessageAnswers answers;
   for (int i = 0; i < 2; ++i) {
     SCOPED_TRACE(i);
@@ -119,6 +120,31 @@ TEST(ToolsMenuWidget, CommandThatCannotStartIsReported) {
     EXPECT_GT(answers.Asked[0].Text.size(), 36);
     EXPECT_EQ(answers.Asked[0].Icon, TMessageIcon::Error);
   }
+}
+
+TEST(ToolsMenuWidget, FileManagerAndFindFilesSayWhenNothingCouldOpen) {
+  TRegistryScope registry;
+  int asked = 0;
+  SetUrlOpener([&](const QUrl&) {
+    ++asked;
+    return false;  // no handler installed for folders
+  });
+  QMenu menu;
+  TToolsMenu tools(&menu, [] { return QString(); }, nullptr);
+  TMessageAnswers answers;
+  tools.cmdToolsFileManagerClick();
+  ASSERT_EQ(answers.Asked.size(), 1u);
+  EXPECT_EQ(asked, 1);
+  EXPECT_TRUE(answers.Asked[0].Text.startsWith(QStringLiteral("Error running the selected option:\r\nNo file manager")));
+  EXPECT_EQ(answers.Asked[0].Icon, TMessageIcon::Error);
+  // Find Files falls back on the file manager when no search tool is installed (as here).
+  answers.Asked.clear();
+  tools.cmdToolsFindFilesClick();
+  if (asked == 2) {
+    ASSERT_EQ(answers.Asked.size(), 1u);
+    EXPECT_TRUE(answers.Asked[0].Text.contains(QStringLiteral("No search tool or file manager")));
+  }
+  SetUrlOpener(nullptr);
 }
 
 TEST(ToolsMenuWidget, CustomizeCreatesTheTemplateThenOpensIt) {
@@ -135,4 +161,25 @@ TEST(ToolsMenuWidget, CustomizeCreatesTheTemplateThenOpensIt) {
   ASSERT_EQ(opened.size(), 1);
   EXPECT_EQ(opened[0], QUrl::fromLocalFile(QString::fromLocal8Bit(ToolsFilePath())));
   EXPECT_EQ(ReadWholeFile(ToolsFilePath()), ToolsFileTemplate());
+}
+
+TEST(ToolsMenuWidget, TheFileIsReadWhenTheMenuOpensAndABigOneSaysWhatWasLeftOut) {
+  TRegistryScope registry;
+  QByteArray text;
+  for (int i = 0; i < 20000; ++i) text += "\"Tool " + QByteArray::number(i) + "\",hint,/bin/true\n";
+  WriteTools(text);
+  QMenu menu;
+  TToolsMenu tools(&menu, [] { return QString(); }, nullptr);
+  // Making the menu (at the window's start) reads nothing.
+  EXPECT_EQ(menu.actions().size(), 6);
+  EXPECT_TRUE(tools.ToolCommands.isEmpty());
+  EXPECT_FALSE(tools.LT1->isVisible());
+
+  emit menu.aboutToShow();
+  EXPECT_EQ(tools.ToolCommands.size(), ToolsFileItemCap);
+  const QList<QAction*> actions = menu.actions();
+  ASSERT_EQ(actions.size(), 6 + ToolsFileItemCap + 1);
+  EXPECT_TRUE(actions.last()->text().startsWith(QStringLiteral("TOOLS.INI: Only the first 100 commands")))
+      << qPrintable(actions.last()->text());
+  EXPECT_FALSE(actions.last()->isEnabled());
 }

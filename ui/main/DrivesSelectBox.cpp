@@ -1,6 +1,8 @@
 #include "ui/main/DrivesSelectBox.h"
 
 #include "platform/DriveTable.h"
+#include "platform/UserPath.h"
+#include "scan/Format.h"
 #include "scan/VolumeInfo.h"
 #include "shell/MessageBoxes.h"
 #include "ui/controls/CenterOverForm.h"
@@ -179,7 +181,7 @@ void TMapDriveBox::accept() {
     ShowError(QStringLiteral("Choose a drive letter and a folder."), 2, this);
     return;
   }
-  if (!MapDriveLetter(letter[0].toLatin1(), QFile::encodeName(ediFolder->text()), &error)) {
+  if (!MapDriveLetter(letter[0].toLatin1(), HostPathBytes(ediFolder->text()), &error)) {
     ShowError(error, 2, this);
     return;
   }
@@ -219,6 +221,16 @@ bool RunNetworkDriveDialog(QWidget* owner, bool map) {
   if (map) {
     TMapDriveBox box(owner);
     return RunModalDialog(box) == QDialog::Accepted;
+  }
+  if (TDriveTable::Instance().UserMapped().empty()) {
+    // An empty list with an OK button would only puzzle: say why there is nothing to choose.
+    TMessageRequest request;
+    request.Parent = owner;
+    request.Caption = ProgramName;
+    request.Icon = TMessageIcon::Information;
+    request.Text = QStringLiteral("No network drive is mapped. Use \"Map Network Drive...\" to map one.");
+    ShowMessage(request);
+    return false;
   }
   TDisconnectDriveBox box(owner);
   return RunModalDialog(box) == QDialog::Accepted;

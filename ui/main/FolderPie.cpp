@@ -7,6 +7,7 @@
 #include "config/Options.h"
 #include "platform/DirEnum.h"
 #include "platform/HostPath.h"
+#include "reports/WastedRows.h"
 #include "scan/FolderSize.h"
 #include "scan/Format.h"
 #include "scan/PathFunctions.h"
@@ -389,9 +390,8 @@ void TPiePage::CollapseAll(TTreeNode* node) {
 
 void TPiePage::ShowPieItem(const QString&, const QString& path, TSectionKind kind, int64_t wasted, int64_t size) {
   const int64_t shown = IncludeWastedInformation->Value ? size + wasted : size;
-  // Over the pie the share is of the item's allocated space (size plus wasted).
-  const int64_t allocated = size + wasted;
-  host_.ShowSectionWasted(allocated == 0 ? 0 : static_cast<int>(wasted * 100 / allocated), FormatSize(wasted));
+  // The share is of the item's used space (size plus wasted), as on a folder selection.
+  host_.ShowSectionWasted(WastedPercent(wasted, size), FormatSize(wasted));
   switch (kind) {
     case TSectionKind::File:
       host_.SetStatusText(0, QStringLiteral("File ") + path);

@@ -141,7 +141,7 @@ void TMainForm::dropEvent(QDropEvent* e) {
   raise();
   if (!urls.isEmpty() && urls.first().isLocalFile()) {
     e->acceptProposedAction();
-    const QString path = urls.first().toLocalFile();
+    const QString path = HostPathText(LocalFileBytes(urls.first()));
     QTimer::singleShot(0, this, [this, path] { OpenDroppedPath(path); });
   }
 }

@@ -10,6 +10,7 @@
 #include "cleanup/ui/OperationProgressBox.h"
 #include "config/Settings.h"
 #include "platform/DriveTable.h"
+#include "platform/UserPath.h"
 #include "scan/FolderSize.h"
 #include "scan/Format.h"
 #include "scan/PathFunctions.h"
@@ -26,8 +27,9 @@ namespace {
 
 // A target typed as a drive path or a host path, as an absolute host path.
 std::optional<QByteArray> TargetHostPath(const QString& target) {
-  if (SplitDrivePath(target)) return DriveToHost(target);
-  if (target.startsWith(QLatin1Char('/'))) return CleanHostPath(QFile::encodeName(target));
+  // A ".." is taken back only where the kernel goes the same way (not after a link).
+  if (SplitDrivePath(target)) return GivenDrivePathToHost(target, nullptr) ? DriveToHost(target) : std::nullopt;
+  if (target.startsWith(QLatin1Char('/'))) return CleanGivenHostPath(HostPathBytes(target), QByteArray(), nullptr);
   return std::nullopt;
 }
 
@@ -58,6 +60,7 @@ void TMainForm::FreeSpaceCommand(int command) {
   const QString path = CurrentPath;
   Guarded([&] {
     bool changed = false;
+    QStringList alsoChanged;
     switch (command) {
       case ccRecycle:
         TrashItem(path, this, &changed);
@@ -65,20 +68,37 @@ void TMainForm::FreeSpaceCommand(int command) {
       case ccDelete:
         DeleteItem(path, this, &changed);
         break;
-      case ccMove:
-        if (!MoveCurrentFolder(path, node, &changed)) return;
+      case ccMove: {
+        QString movedTo;
+        if (!MoveCurrentFolder(path, node, &changed, &movedTo)) return;
+        if (changed && !movedTo.isEmpty()) alsoChanged << movedTo;
         break;
+      }
       case ccArchive:
-        ArchiveCurrentFolder(path, node, &changed);
+        ArchiveCurrentFolder(path, node, &changed, &alsoChanged);
         break;
       default:
         return;
     }
     AfterFreeSpaceOperation(path, node, changed);
+    // The other side of the operation (the move's target, a restore's folder) follows too.
+    RefreshFolders(alsoChanged);
   });
 }
 
-bool TMainForm::MoveCurrentFolder(const QString& path, TTreeNode* node, bool* changed) {
+void TMainForm::RefreshFolders(const QStringList& drivePaths) {
+  for (const QString& drivePath : drivePaths) {
+    if (Scanning || session_->Scanning()) return;
+    TTreeNode* nearest = session_->NearestFolder(drivePath);
+    if (!nearest) continue;
+    const QString shown = CurrentPath;
+    SelectNode(nearest);
+    RescanCurrentFolder();
+    if (TTreeNode* back = session_->FindFolder(shown)) SelectNode(back);
+  }
+}
+
+bool TMainForm::MoveCurrentFolder(const QString& path, TTreeNode* node, bool* changed, QString* movedTo) {
   if (!node->Data()) return false;
   TCleanUpMoveFolderBox box(this);
   box.Prepare(path, *node->Data());
@@ -112,12 +132,13 @@ bool TMainForm::MoveCurrentFolder(const QString& path, TTreeNode* node, bool* ch
   });
   const TOpResult result = progress.Run([&](TOpContext& context) { return MoveFolderContents(*source, *targetHost, context); });
   *changed = result.changed;
+  if (const std::optional<QString> movedDrivePath = HostToDrive(*targetHost)) *movedTo = *movedDrivePath;
   if (!result.failures.empty())
     ShowError(QStringLiteral("\"%1\" could not be moved completely.\n\n%2").arg(path, FailureLines(result)), ekProgram, this);
   return true;
 }
 
-void TMainForm::ArchiveCurrentFolder(const QString& path, TTreeNode* node, bool* changed) {
+void TMainForm::ArchiveCurrentFolder(const QString& path, TTreeNode* node, bool* changed, QStringList* alsoChanged) {
   TCleanUpCompressFolderBox box(this);
   int64_t size = 0;
   int64_t occupied = 0;
@@ -130,13 +151,19 @@ void TMainForm::ArchiveCurrentFolder(const QString& path, TTreeNode* node, bool*
   box.SetScannedDrives(ScannedDrives());
   RunModalDialog(box);
   *changed = box.FolderChanged();
+  *alsoChanged = box.ChangedFolders();
 }
 
 void TMainForm::cmdFileRestoreCompressedFoldersClick() {
-  TCleanUpCompressFolderBox box(this);
-  box.PrepareRestoreOnly();
-  box.SetScannedDrives(ScannedDrives());
-  RunModalDialog(box);
+  QStringList restored;
+  {
+    TCleanUpCompressFolderBox box(this);
+    box.PrepareRestoreOnly();
+    box.SetScannedDrives(ScannedDrives());
+    RunModalDialog(box);
+    restored = box.ChangedFolders();
+  }
+  RefreshFolders(restored);
 }
 
 void TMainForm::AfterFreeSpaceOperation(const QString& path, TTreeNode* node, bool changed) {

@@ -1,5 +1,6 @@
 // The main window: construction, the actions, menus and layout, and the view commands.
 
+#include "ui/main/HistoryCommands.h"
 #include "ui/main/MainForm.h"
 
 #include "config/Options.h"
@@ -9,7 +10,6 @@
 #include "shell/Help.h"
 #include "shell/MessageBoxes.h"
 #include "shell/ToolsMenu.h"
-#include "shell/URL.h"
 #include "ui/controls/DriveComboBox.h"
 #include "ui/main/FolderPie.h"
 #include "ui/main/TreemapPage.h"
@@ -38,14 +38,6 @@
 #include <algorithm>
 
 namespace {
-
-// The product's pages open in the desktop's browser.
-void OpenAddress(const QString& address) {
-  TURL url;
-  url.SetURLType(utHttps);
-  url.SetURL(address);
-  url.Open();
-}
 
 QString ShortHint(const QString& hint) { return hint.section(QLatin1Char('|'), 0, 0); }
 QString LongHint(const QString& hint) { return hint.contains(QLatin1Char('|')) ? hint.section(QLatin1Char('|'), 1) : hint; }
@@ -276,6 +268,7 @@ void TMainForm::BuildMenus() {
   mnuFile->addSeparator();
   mnuFile->addAction(cmdFileSelectFolder);
   mnuFile->addAction(cmdFileRestoreCompressedFolders);
+  new THistoryCommands(*this, mnuFile);
   mnuFile->addSeparator();
   mnuFile->addAction(cmdFileExit);
   connect(mnuFile, &QMenu::aboutToShow, this, [this] { FileMenuOpening(); });
@@ -305,10 +298,8 @@ void TMainForm::BuildMenus() {
   cmdHelpTopics = mnuHelp->addAction(QStringLiteral("&Help Topics"));
   cmdHelpTopics->setShortcut(QKeySequence(Qt::Key_F1));
   connect(cmdHelpTopics, &QAction::triggered, this, [this] { ShowHelpContents(this); });
-  QAction* web = mnuHelp->addAction(QStringLiteral("Visit the Korvane &Web page"));
-  QAction* feedback = mnuHelp->addAction(QStringLiteral("&Feedback..."));
-  connect(web, &QAction::triggered, this, [] { OpenAddress(QStringLiteral("www.example.org/korvane/")); });
-  connect(feedback, &QAction::triggered, this, [] { OpenAddress(QStringLiteral("www.example.org/korvane/feedback.html")); });
+  // The program has no web page or feedback address to open: its help is compiled in and shown
+  // by Help Topics, so the menu offers no item that would lead nowhere.
   mnuHelp->addSeparator();
   cmdHelpAbout = mnuHelp->addAction(QStringLiteral("&About..."));
 

@@ -291,9 +291,13 @@ public:
   void cmdFileRestoreCompressedFoldersClick();
 
 private:
-  bool MoveCurrentFolder(const QString& path, TTreeNode* node, bool* changed);
-  void ArchiveCurrentFolder(const QString& path, TTreeNode* node, bool* changed);
+  // movedTo: the target's drive path when it is on a drive (its figures follow in the tree).
+  bool MoveCurrentFolder(const QString& path, TTreeNode* node, bool* changed, QString* movedTo);
+  void ArchiveCurrentFolder(const QString& path, TTreeNode* node, bool* changed, QStringList* alsoChanged);
   void AfterFreeSpaceOperation(const QString& path, TTreeNode* node, bool changed);
+  // Brings folders that changed on disk elsewhere into the tree: the nearest scanned folder of each
+  // is read again; the folder shown stays shown.
+  void RefreshFolders(const QStringList& drivePaths);
   // Runs a command and shows what escaped from it in the program's error box.
   void Guarded(const std::function<void()>& command);
 

@@ -61,7 +61,7 @@ void TMainForm::cmdFilePieExportClick(int how) {
     const int previous = CurrentPage;
     if (previous != pgPie) SelectPage(pgPie);
     if (how == 2)
-      ::cmdFilePieToFile(this, PiePage->Chart());
+      ::cmdFilePieToFile(this, PiePage->Chart(), CurrentPath);
     else
       ::cmdFilePieToClipboard(this, PiePage->Chart(), how == 0);
     if (previous != pgPie) SelectPage(previous);

@@ -3,6 +3,7 @@
 // pages). Private to ui/main.
 
 #include "platform/DriveTable.h"
+#include "platform/UserPath.h"
 #include "scan/VolumeInfo.h"
 
 #include <QFile>
@@ -30,7 +31,11 @@ inline QString ToDrivePath(const QString& text) {
     path.replace(QLatin1Char('/'), QLatin1Char('\\'));
     return path.size() == 2 ? path + QLatin1Char('\\') : path;
   }
-  const auto drivePath = HostToDrive(QFile::encodeName(text));
+  // The text's bytes exactly (a name that is not UTF-8 is carried as HostPathText gives it); a
+  // ".." after a link is not taken as text.
+  const std::optional<QByteArray> host = CleanGivenHostPath(HostPathBytes(text), QByteArray(), nullptr);
+  if (!host) return QString();
+  const auto drivePath = HostToDrive(*host);
   return drivePath ? *drivePath : QString();
 }
 

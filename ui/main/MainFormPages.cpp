@@ -72,7 +72,7 @@ void TMainForm::FillNotReadyText() {
     text = Scanning ? QStringLiteral("Korvane has not finished gathering information about this %1.\n\nYou may wait until the "
                                      "%1 is completely scanned\n\nor\n\nyou may select another drive or folder from the left "
                                      "folder tree view.")
-                    : QStringLiteral("The scannning process was interrupted before Korvane had finished scanning this "
+                    : QStringLiteral("The scanning process was interrupted before Korvane had finished scanning this "
                                      "%1.\n\nYou may rescan the %1\n\nor\n\nyou may select another drive or folder from the "
                                      "left folder tree view.");
     text = text.arg(item);
@@ -99,6 +99,8 @@ bool TMainForm::PreparePages(TTreeNode* node) {
   if (!node && ScannedDrives().isEmpty()) {
     cmdFileRescan->setEnabled(false);
     cmdFileRemove->setEnabled(false);
+    // Nothing is shown any more: the caption names no folder.
+    setWindowTitle(ProgramName);
   }
   return false;
 }

@@ -82,6 +82,7 @@ TReportOutcome RunInWindow(TMainForm& form, const TReportRequest& request, const
 
 void RunReportRequest(TMainForm& form, const QStringList& arguments) {
   const TReportParse parse = ParseReportCommandLine(arguments);
+  PrintIgnoredReportOptions(parse);
   // An unknown kind or too few arguments: no report, as before.
   if (parse.Status != TReportParseStatus::Ok) return;
 

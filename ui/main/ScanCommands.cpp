@@ -178,7 +178,22 @@ bool TMainForm::GoToFolder(const QString& path) {
   if (!rec || !rec->Node) ScanOrRescanDrive(DriveText(letter));
   rec = session_->Drive(letter);
   if (!rec || !rec->Node) return rec != nullptr;
-  if (TTreeNode* target = session_->FindFolder(path)) {
+  TTreeNode* target = session_->FindFolder(path);
+  if (!target && !Scanning && IsDirectory(path)) {
+    // A folder made after the scan: its nearest scanned ancestor is read again, which brings it in.
+    QString up = RemoveBackslash(path);
+    TTreeNode* ancestor = nullptr;
+    while (!ancestor && !IsDriveRoot(up)) {
+      up = RemoveBackslash(ParentFolder(up));
+      ancestor = session_->FindFolder(up);
+    }
+    if (ancestor) {
+      SelectNode(ancestor);
+      RescanCurrentFolder();
+      target = session_->FindFolder(path);
+    }
+  }
+  if (target) {
     SelectNode(target);
     FolderTree->expand(model_->IndexOf(target));
     FolderTree->setFocus();
@@ -234,6 +249,11 @@ void TMainForm::MapNetworkDrive() {
 }
 
 void TMainForm::DisconnectNetworkDrive() {
-  RunNetworkDriveDialog(this, false);
+  const bool done = RunNetworkDriveDialog(this, false);
   RebuildDriveBox();
+  if (!done || Scanning) return;
+  // A drive whose mapping went leaves the tree too, as Remove from Tree would take it out.
+  const QString scanned = ScannedDrives();
+  for (const QChar letter : scanned)
+    if (!TDriveTable::Instance().Find(letter)) RemoveDrive(letter);
 }

@@ -2,6 +2,7 @@
 
 #include "config/DriveLetterStore.h"
 #include "platform/DriveTable.h"
+#include "platform/UserPath.h"
 #include "scan/Format.h"
 #include "shell/MessageBoxes.h"
 #include "ui/main/MainForm.h"
@@ -34,8 +35,8 @@ int RunKorvane(int argc, char** argv) {
   static TRegistryDriveLetterStore letterStore;
   TDriveTable::Instance().SetLetterStore(&letterStore);
 
-  QStringList arguments = QApplication::arguments();
-  if (!arguments.isEmpty()) arguments.removeFirst();
+  // From argv itself (what QApplication left of it): every byte of a path is kept.
+  const QStringList arguments = DecodeArguments(argc, argv);
   std::unique_ptr<TMainForm> form = CreateMainWindows(arguments);
   if (!form) return 1;
   form->show();

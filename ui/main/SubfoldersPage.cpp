@@ -36,6 +36,8 @@ const int Widths[TSubfoldersPage::ColumnCount] = {150, 80, 80, 80, 70, 70, 80, 8
 const QString Marker = QStringLiteral("-> ");
 // Item data role of the packed date-time of the date columns.
 constexpr int PackedRole = Qt::UserRole + 1;
+// The figure a column sorts by (its text is rounded).
+constexpr int FigureRole = Qt::UserRole + 2;
 
 }  // namespace
 
@@ -298,6 +300,8 @@ void TSubfoldersPage::FillSubfolderList(TTreeNode* node) {
     item->setIcon(colName, folderIcon);
     item->setData(colLastAccess, PackedRole, row.LastAccess);
     item->setData(colLastChange, PackedRole, row.LastChange);
+    for (int c = colSize; c < colLastAccess; ++c)
+      item->setData(c, FigureRole, static_cast<qlonglong>(row.Figures[static_cast<size_t>(c)]));
     for (int c = colSize; c < ColumnCount; ++c) item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
     rows << item;
   }
@@ -330,6 +334,8 @@ int TSubfoldersPage::TheFilesListCompare(const QTreeWidgetItem* item1, const QTr
     for (int c = 0; c < ColumnCount; ++c) row.Texts[static_cast<size_t>(c)] = item->text(c);
     row.LastAccess = item->data(colLastAccess, PackedRole).toUInt();
     row.LastChange = item->data(colLastChange, PackedRole).toUInt();
+    for (int c = colSize; c < colLastAccess; ++c)
+      row.Figures[static_cast<size_t>(c)] = item->data(c, FigureRole).toLongLong();
     return row;
   };
   return CompareSubfolderRows(rowOf(item1), rowOf(item2), code);

@@ -3,6 +3,7 @@
 #include "charts/ui/SimpleControls.h"
 #include "config/FormPlacement.h"
 #include "config/Settings.h"
+#include "reports/WastedRows.h"
 #include "scan/FolderSize.h"
 #include "scan/FolderTree.h"
 #include "scan/Format.h"
@@ -186,8 +187,8 @@ void TSectionSizeBox::ShowFolderWasted(const TTreeNode* node) {
   const TFolderSize* rec = node ? node->Data() : nullptr;
   if (!rec) return;
   const int64_t wasted = SelectedTotalWasted(*rec);
-  // Wasted bytes never pass a few times the size, so the product stays far from overflowing.
-  ShowWasted(rec->TotalSize > 0 ? static_cast<int>(wasted * 100 / rec->TotalSize) : 0, FormatSize(wasted));
+  // The share of the folder's used space (size plus wasted), the same figure the pie shows for it.
+  ShowWasted(WastedPercent(wasted, rec->TotalSize), FormatSize(wasted));
 }
 
 void TSectionSizeBox::ShowDrive(QChar letter, int freeShare, const QString& freeText, const QString& totalText) {

@@ -124,7 +124,9 @@ TOptionsBox::TOptionsBox(QWidget* owner) : QDialog(owner) {
   const std::optional<QString> ownPath = HostToDrive(QFile::encodeName(ProgramPath));
   const QChar ownLetter = ownPath && !ownPath->isEmpty() ? ownPath->at(0).toUpper() : QChar();
   for (const QChar letter : TDriveTable::Instance().Letters()) {
-    auto* item = new QListWidgetItem(driveIcon, letter.toUpper() + DriveDisplayName(letter + QStringLiteral(":\\")), TheDrivesBox);
+    // The text reads as every other drive list does ("/ (C:)"); the letter rides along as data.
+    auto* item = new QListWidgetItem(driveIcon, DriveDisplayName(letter + QStringLiteral(":\\")), TheDrivesBox);
+    item->setData(Qt::UserRole, QString(letter.toUpper()));
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     item->setCheckState(values.DrivesToAutoScan.contains(letter, Qt::CaseInsensitive) ? Qt::Checked : Qt::Unchecked);
     if (letter.toUpper() == ownLetter) TheDrivesBox->setCurrentItem(item);
@@ -207,14 +209,14 @@ void TOptionsBox::cmdHelpClick() { ShowHelpContext(this, OptionsHelpContext); }
 
 QString TOptionsBox::ListedLetters() const {
   QString letters;
-  for (int i = 0; i < TheDrivesBox->count(); ++i) letters += TheDrivesBox->item(i)->text().left(1);
+  for (int i = 0; i < TheDrivesBox->count(); ++i) letters += TheDrivesBox->item(i)->data(Qt::UserRole).toString();
   return letters;
 }
 
 QString TOptionsBox::CheckedLetters() const {
   QString letters;
   for (int i = 0; i < TheDrivesBox->count(); ++i)
-    if (TheDrivesBox->item(i)->checkState() == Qt::Checked) letters += TheDrivesBox->item(i)->text().left(1);
+    if (TheDrivesBox->item(i)->checkState() == Qt::Checked) letters += TheDrivesBox->item(i)->data(Qt::UserRole).toString();
   return letters;
 }
 

@@ -1,6 +1,7 @@
 // The "Free Some Space" page in the main window: its panels and hints, its keys, and the tree
 // after sending a folder to the trash or deleting it.
 
+#include "cleanup/ui/MoveFolderBox.h"
 #include "scan/FolderSize.h"
 #include "scan/FolderTree.h"
 #include "scan/PathFunctions.h"
@@ -16,6 +17,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTest>
@@ -138,6 +140,38 @@ TEST(FreeSpacePage, TrashAndDeleteTakeExactlyTheFolderOutOfTheTree) {
     const QByteArray trashed = env.t.Path("share/Trash/files/Old");
     EXPECT_EQ(::access(trashed.constData(), F_OK) == 0, command == ccRecycle);
   }
+}
+
+TEST(FreeSpacePage, AMoveOnAScannedDriveLeavesTheTargetAndItsAncestorsAsARescanWould) {
+  TFreeSpaceEnv env;
+  TMainForm form({QStringLiteral("T:\\")});
+  StartOn(form, QStringLiteral("T:\\Data\\Old"), pgFreeSpace);
+  const TTotals data = TotalsOf(form, QStringLiteral("T:\\Data"));
+  const TTotals root = TotalsOf(form, QStringLiteral("T:\\"));
+  const TTotals old = TotalsOf(form, QStringLiteral("T:\\Data\\Old"));
+  const TTotals keep = TotalsOf(form, QStringLiteral("T:\\Data\\Keep"));
+  SetModalDialogRunner([](QDialog& d) {
+    if (auto* box = qobject_cast<TCleanUpMoveFolderBox*>(&d)) {
+      box->ediFolderTarget->setText(QStringLiteral("T:\\Data\\Keep\\Old"));
+      return int(QDialog::Accepted);
+    }
+    return int(QDialog::Rejected);
+  });
+  form.FreeSpaceCommand(ccMove);
+  ASSERT_TRUE(PathExists(QStringLiteral("T:\\Data\\Keep\\Old\\Inner\\b.bin")));
+  EXPECT_EQ(form.Session().FindFolder(QStringLiteral("T:\\Data\\Old")), nullptr);
+  ASSERT_NE(form.Session().FindFolder(QStringLiteral("T:\\Data\\Keep\\Old\\Inner")), nullptr);
+  const TTotals keepAfter = TotalsOf(form, QStringLiteral("T:\\Data\\Keep"));
+  EXPECT_EQ(keepAfter.Size, keep.Size + old.Size);
+  EXPECT_EQ(keepAfter.Files, keep.Files + old.Files);
+  EXPECT_EQ(keepAfter.Folders, keep.Folders + old.Folders + 1);
+  // Moved within Data: Data and the drive have what they had.
+  const TTotals dataAfter = TotalsOf(form, QStringLiteral("T:\\Data"));
+  EXPECT_EQ(dataAfter.Size, data.Size);
+  EXPECT_EQ(dataAfter.Files, data.Files);
+  EXPECT_EQ(dataAfter.Folders, data.Folders);
+  EXPECT_EQ(TotalsOf(form, QStringLiteral("T:\\")).Size, root.Size);
+  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data"));
 }
 
 TEST(FreeSpacePage, PanelsLightUpOneAtATimeAndExplainThemselves) {

@@ -580,6 +580,19 @@ TEST(FolderTreeViewWidget, SelectFolderScansAnUnscannedDriveThenSelectsTheFolder
   EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data\\Other"));
   EXPECT_TRUE(form.FolderTree->isExpanded(form.Model().IndexOf(form.CurrentNode)) || !form.CurrentNode->HasChildren());
   EXPECT_TRUE(form.FolderTree->isExpanded(form.Model().IndexOf(Node(QStringLiteral("T:\\Data")))));
+
+  // A folder made after the scan: its nearest scanned ancestor is read again and it is selected.
+  env.t.Dir("Data/Sub/New/Inner");
+  env.t.File("Data/Sub/New/Inner/n.bin", 4000);
+  TFolderBrowse::SetChooser([&](QWidget*, const QString&, const QString&) {
+    return QString::fromLocal8Bit(env.t.Path("Data/Sub/New/Inner"));
+  });
+  form.cmdFileSelectFolder->trigger();
+  TFolderBrowse::SetChooser(nullptr);
+  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\Data\\Sub\\New\\Inner"));
+  ASSERT_NE(Node(QStringLiteral("T:\\Data\\Sub")), nullptr);
+  EXPECT_EQ(Node(QStringLiteral("T:\\Data\\Sub"))->Data()->TotalSize, 10000 + 3000 + 4000)
+      << "the ancestor's figures take the new folder in";
 }
 
 TEST(FolderTreeViewWidget, ExploreOpensTheHostFolder) {
@@ -630,7 +643,7 @@ TEST(MainFormWidget, PagesTabsAndMenuStatesFollowTheCurrentFolder) {
   EXPECT_FALSE(form.cmdFileReports->isEnabled());
   emit form.mnuView->aboutToShow();
   for (QAction* a : form.cmdViewPage) EXPECT_FALSE(a->isEnabled());
-  EXPECT_EQ(form.windowTitle(), QStringLiteral("Korvane - T:\\")) << "the caption keeps the last folder shown";
+  EXPECT_EQ(form.windowTitle(), QStringLiteral("Korvane")) << "the caption names no folder once none is shown";
 }
 
 TEST(ScanCommandWidget, MapAndDisconnectADriveLetter) {
@@ -646,9 +659,19 @@ TEST(ScanCommandWidget, MapAndDisconnectADriveLetter) {
     box->accept();
     return box->result();
   };
+  // With nothing mapped, Disconnect says so instead of offering an empty list.
+  env.messages.clear();
+  const size_t dialogsBefore = env.dialogs.size();
+  form.cmdFileDisconnectNetworkDrive->trigger();
+  ASSERT_EQ(env.messages.size(), 1u);
+  EXPECT_TRUE(env.messages[0].Text.startsWith(QStringLiteral("No network drive is mapped.")));
+  EXPECT_EQ(env.dialogs.size(), dialogsBefore) << "a dialog with nothing to choose opened";
+
   form.cmdFileMapNetworkDrive->trigger();
   ASSERT_TRUE(TDriveTable::Instance().Find(QLatin1Char('M')));
   EXPECT_GE(form.DriveBox->findText(QStringLiteral("M"), Qt::MatchStartsWith), 0);
+  ASSERT_TRUE(form.GoToFolder(QStringLiteral("M:\\")));
+  EXPECT_TRUE(form.ScannedDrives().contains(QLatin1Char('M')));
 
   env.dialogAnswer = [&](QDialog& d) {
     auto* box = qobject_cast<TDisconnectDriveBox*>(&d);
@@ -660,6 +683,7 @@ TEST(ScanCommandWidget, MapAndDisconnectADriveLetter) {
   form.cmdFileDisconnectNetworkDrive->trigger();
   EXPECT_FALSE(TDriveTable::Instance().Find(QLatin1Char('M')));
   EXPECT_LT(form.DriveBox->findText(QStringLiteral("M"), Qt::MatchStartsWith), 0);
+  EXPECT_FALSE(form.ScannedDrives().contains(QLatin1Char('M'))) << "the disconnected drive stays in the tree";
 }
 
 TEST(StartupWidget, ClosingTheWindowDuringTheStartUpScansOpensNoDialog) {

@@ -108,8 +108,10 @@ TEST(MenuCommands, ReportAndPrintDialogsAreAnsweredAndTheQuestionIsAboutTheFileW
     return int(mbOK);
   });
   // The tab-separated filter: a name without extension gets ".txt".
+  QStringList openedIn;
   env.onDialog = [&](QDialog& d) {
     auto& dialog = dynamic_cast<QFileDialog&>(d);
+    openedIn << dialog.directory().absolutePath();
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.selectNameFilter(dialog.nameFilters().at(1));
     dialog.selectFile(chosen);
@@ -130,6 +132,10 @@ TEST(MenuCommands, ReportAndPrintDialogsAreAnsweredAndTheQuestionIsAboutTheFileW
   }
   form.cmdFileReportFolderContents->trigger();
   EXPECT_EQ(replaceQuestions, 1);
+  // The first dialog opens at the folder shown, the next one where the last file went.
+  ASSERT_EQ(openedIn.size(), 2);
+  EXPECT_EQ(openedIn[0], QFileInfo(QString::fromLocal8Bit(env.t.Path("Data"))).absoluteFilePath());
+  EXPECT_EQ(openedIn[1], QFileInfo(chosen).absolutePath());
   EXPECT_EQ(ReadWholeFile(QFile::encodeName(written)).value_or(QByteArray()), QByteArray("keep"));
 
   // The print dialog goes through the same runner: printing to a PDF file.

@@ -123,7 +123,10 @@ TEST(SectionSizeBoxWidget, HideAndTheViewItemFollowTheSettingAndTheBoxFollowsThe
     const TFolderSize& rec = *form.CurrentNode->Data();
     ASSERT_EQ(rec.TotalSize, 5100);
     EXPECT_EQ(box.txtWasted->text(), FormatSize(rec.TotalWasted));
-    EXPECT_EQ(box.gaugeWasted->Progress(), std::min<int64_t>(rec.TotalWasted * 100 / 5100, 100));
+    // The share of used space (size plus wasted), the figure the pie shows when the mouse is over
+    // this folder's section.
+    ASSERT_GT(rec.TotalWasted, 0);
+    EXPECT_EQ(box.gaugeWasted->Progress(), static_cast<int>(rec.TotalWasted * 100 / (5100 + rec.TotalWasted)));
 
     // The gauges take their colours from the pie colours.
     PieColors[pcSectionWasted] = RgbToColor(1, 2, 3);

@@ -256,7 +256,8 @@ TEST(WastedPageWidget, ChoosingSixtyFourKChangesTheOtherFiguresButNotThisPage) {
   const int64_t slack = DataSlackAt(65536);
   EXPECT_EQ(SelectedTotalWasted(rec), slack);
   EXPECT_EQ(form.SectionSizeBox->txtWasted->text(), FormatSize(slack));
-  EXPECT_EQ(form.SectionSizeBox->gaugeWasted->Progress(), 100) << "more wasted than used is clamped";
+  EXPECT_EQ(form.SectionSizeBox->gaugeWasted->Progress(), static_cast<int>(slack * 100 / (slack + rec.TotalSize)))
+      << "the share of used space, size plus wasted";
   QStringList after;
   for (int n = 1; n <= StandardClusterCount; ++n) after << page.txtWasted[n]->text() << QString::number(page.WastedInd[n]->Progress());
   EXPECT_EQ(after, before);

@@ -6,6 +6,7 @@
 #include "config/Registry.h"
 #include "config/Settings.h"
 #include "config/ShellVerb.h"
+#include "scan/VolumeInfo.h"
 #include "tests/config/RegistryScope.h"
 #include "tests/shell/MessageAnswers.h"
 #include "tests/support/Fixture.h"
@@ -59,7 +60,8 @@ struct TOptionsEnv {
 
 bool IsChecked(const TOptionsBox& box, QChar letter) {
   for (int i = 0; i < box.TheDrivesBox->count(); ++i)
-    if (box.TheDrivesBox->item(i)->text().startsWith(letter)) return box.TheDrivesBox->item(i)->checkState() == Qt::Checked;
+    if (box.TheDrivesBox->item(i)->data(Qt::UserRole).toString() == QString(letter))
+      return box.TheDrivesBox->item(i)->checkState() == Qt::Checked;
   return false;
 }
 
@@ -78,6 +80,11 @@ TEST(OptionsBoxWidget, OpensWithTheSettings) {
   EXPECT_TRUE(box.chkAutoExpand->isChecked());
   EXPECT_EQ(box.lbColors->count(), PieColorCount);
   EXPECT_EQ(box.ListedLetters(), QStringLiteral("CD"));
+  // The drives read as in every other drive list: the display name only, no letter in front.
+  ASSERT_EQ(box.TheDrivesBox->count(), 2);
+  EXPECT_EQ(box.TheDrivesBox->item(0)->text(), DriveDisplayName(QStringLiteral("C:\\")));
+  EXPECT_TRUE(box.TheDrivesBox->item(1)->text().endsWith(QStringLiteral(" (D:)")));
+  EXPECT_FALSE(box.TheDrivesBox->item(1)->text().startsWith(QLatin1Char('D')));
   EXPECT_FALSE(IsChecked(box, QLatin1Char('C')));
   EXPECT_TRUE(IsChecked(box, QLatin1Char('D')));
   EXPECT_FALSE(box.chkExplorerMenu->isChecked());  // no verb registered in this registry
@@ -102,7 +109,8 @@ TEST(OptionsBoxWidget, RejectedPercentageStoresNothing) {
     box.ediMinFolderSection->setText(QString::fromLatin1(bad));
     box.cmdOKClick();
     ASSERT_EQ(answers.Asked.size(), 1u);
-    EXPECT_EQ(answers.Asked[0].Text, QString::fromLatin1(bad) + QStringLiteral(" is not a valid positive value between 0 and 360"));
+    EXPECT_EQ(answers.Asked[0].Text, QStringLiteral("\"%1\" is not a valid value for \"Show folders larger than\": enter a "
+                                                   "percentage of the parent from 0 to 100.").arg(QString::fromLatin1(bad)));
     EXPECT_EQ(answers.Asked[0].Caption, QStringLiteral("Korvane"));
     EXPECT_EQ(answers.Asked[0].Icon, TMessageIcon::Error);
     EXPECT_FALSE(box.Accepted);
