@@ -2,6 +2,7 @@
 // folder tree holds for it as "key: value" lines.
 
 #include "app/InfoOptions.h"
+#include "app/TreemapOption.h"
 #include "app/scan/HistoryCli.h"
 #include "app/ScanFileOptions.h"
 #include "platform/DriveTable.h"
@@ -44,6 +45,7 @@ const char UsageText[] =
 void Usage(FILE* out) {
   std::fputs(UsageText, out);
   std::fputs(HistoryUsageText, out);
+  std::fputs(TreemapUsageText, out);
 }
 
 int64_t CurrentRssBytes() {
@@ -78,7 +80,8 @@ char LetterFor(const QByteArray& folder) {
 
 int main(int argc, char** argv) {
   if (const std::optional<int> answered =
-          AnswerInfoOption(argc, argv, "korvane-scan", (std::string(UsageText) + HistoryUsageText).c_str()))
+          AnswerInfoOption(argc, argv, "korvane-scan",
+                           (std::string(UsageText) + HistoryUsageText + TreemapUsageText).c_str()))
     return *answered;
   THistoryRequest history;
   if (const std::optional<int> done = RunHistoryOptions(argc, argv, history)) return *done;
@@ -88,6 +91,8 @@ int main(int argc, char** argv) {
     Usage(stderr);
     return 2;
   }
+  TTreemapRequest treemap;
+  if (const std::optional<int> bad = TakeTreemapOptions(argc, argv, treemap)) return *bad;
   // "--" ends the options: the folder after it may begin with "-".
   const bool endOfOptions = argc >= 2 && std::strcmp(argv[1], "--") == 0;
   const int first = endOfOptions ? 2 : 1;
@@ -119,6 +124,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "korvane-scan: %s\n", refusal.toUtf8().constData());
     return 1;
   }
+
+  if (const std::optional<int> bad = CheckTreemapTarget(treemap)) return *bad;
 
   // Map a drive to the folder, as KORVANE_DRIVES would.
   TDriveTable& table = TDriveTable::Instance();
@@ -177,6 +184,8 @@ int main(int argc, char** argv) {
   for (size_t i = 0; i < children.size() && i < LargestShown; ++i)
     std::printf("largest: %" PRId64 " %s\n", size(children[i]), NodePath(children[i]).toUtf8().constData());
   if (fileOptions.Wanted() && !PrintScanFiles(root, fileOptions, session.Scanner().UnreadablePaths())) return 1;
+  if (treemap.Wanted())
+    if (const int written = WriteTreemapRequest(treemap, *drive->Node); written != 0) return written;
   if (history.Save) return SaveScanSnapshot(history, drive->Node, NodePath(drive->Node), QFile::decodeName(folder), drive->ClusterSize);
   return 0;
 }

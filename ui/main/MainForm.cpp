@@ -14,6 +14,7 @@
 #include "shell/ToolsMenu.h"
 #include "ui/controls/DriveComboBox.h"
 #include "ui/main/FolderPie.h"
+#include "ui/main/TreemapPage.h"
 #include "ui/main/FolderInfoPage.h"
 #include "ui/main/SubfoldersPage.h"
 #include "ui/main/WastedPage.h"
@@ -131,9 +132,10 @@ void TMainForm::BuildActions() {
     a->setCheckable(true);
     a->setChecked(true);
   }
-  const char* pageCaptions[5] = {"&Pie Chart", "Folder &Information", "&Subfolders", "&Wasted Space", "&Free Some Space"};
+  const char* pageCaptions[PageCount] = {"&Pie Chart", "Folder &Information", "&Subfolders", "&Wasted Space",
+                                         "&Free Some Space", "&Treemap"};
   auto* pageGroup = new QActionGroup(this);
-  for (int i = 0; i < 5; ++i) {
+  for (int i = 0; i < PageCount; ++i) {
     cmdViewPage[i] = make(QString::fromLatin1(pageCaptions[i]));
     cmdViewPage[i]->setCheckable(true);
     cmdViewPage[i]->setData(i);
@@ -285,6 +287,11 @@ void TMainForm::BuildMenus() {
   cmdFilePieAsBitmap->setStatusTip(QStringLiteral("Copies the pie chart to the clipboard in bitmap format."));
   cmdFilePieToFile = cmdFileExportPie->addAction(QStringLiteral("To &File..."));
   cmdFilePieToFile->setStatusTip(QStringLiteral("Saves the pie chart in a bitmap of metafile file."));
+  cmdFileExportTreemap = mnuFile->addAction(QStringLiteral("Export &Treemap..."));
+  cmdFileExportTreemap->setStatusTip(QStringLiteral("Saves the treemap of the current folder as a PNG or SVG picture."));
+  connect(cmdFileExportTreemap, &QAction::triggered, this, [this] {
+    if (CurrentNode && CurrentNode->Data() && TreemapPage) Guarded([this] { TreemapPage->ExportToFile(); });
+  });
   cmdFileReports = mnuFile->addMenu(QStringLiteral("&Reports"));
   cmdFileReportFolderInformation = cmdFileReports->addAction(QStringLiteral("Folder &Information..."));
   cmdFileReportFolderInformation->setStatusTip(QStringLiteral("Saves a report with detailed information about the current folder."));
@@ -496,12 +503,16 @@ void TMainForm::BuildLayout() {
   pages_[pgFolderInfo] = FolderInfoPage;
   pages_[pgSubfolders] = SubfoldersPage;
   pages_[pgWasted] = WastedPage;
+  pageTreemap = new QWidget;
+  TreemapPage = new TTreemapPage(*this, pageTreemap);
+  pages_[pgTreemap] = TreemapPage;
   ThePages->addTab(pageNotScanned, QStringLiteral("No scanned items"));
   ThePages->addTab(pagePieChart, QStringLiteral("Pie Chart"));
   ThePages->addTab(pageFolderInfo, QStringLiteral("Folder Info"));
   ThePages->addTab(pageSubfolders, QStringLiteral("Subfolders"));
   ThePages->addTab(pageWastedSpace, QStringLiteral("Wasted Space"));
   ThePages->addTab(pageCleanUp, QStringLiteral("Free Some Space"));
+  ThePages->addTab(pageTreemap, QStringLiteral("Treemap"));
   connect(ThePages, &QTabWidget::tabBarClicked, this, [this](int tab) {
     if (notReady_ || tab < 1) return;
     if (tab - 1 != currentPage_) Guarded([this, tab] { SelectPage(tab - 1); });
@@ -616,6 +627,7 @@ void TMainForm::cmdViewPageClick(int tag) {
 void TMainForm::FileMenuOpening() {
   const bool ready = current_.Node() && current_.Node()->Data();
   cmdFileExportPie->setEnabled(ready);
+  cmdFileExportTreemap->setEnabled(ready);
   cmdFileReports->setEnabled(ready);
   cmdFilePrint->setEnabled(ready);
 }

@@ -42,6 +42,7 @@ class TWastedPage;
 class TShExDriveComboBox;
 class TToolsMenu;
 class TCleanUpPage;
+class TTreemapPage;
 struct TDriveRecInfo;
 
 // The private start-up event the main window posts itself at its first activation.
@@ -279,7 +280,7 @@ private:
   QAction* cmdViewToolbar = nullptr;
   QAction* cmdViewStatusBar = nullptr;
   QAction* cmdViewFolderTree = nullptr;
-  QAction* cmdViewPage[5] = {};
+  QAction* cmdViewPage[PageCount] = {};
   QAction* cmdViewPieSectionSizeWindow = nullptr;
   QAction* cmdViewTreeBarChart = nullptr;
   QAction* cmdViewPieSortAscending = nullptr;
@@ -312,6 +313,9 @@ private:
   // The pie page: header, pie and section records.
   TPiePage* PiePage = nullptr;
   TCleanUpPage* CleanUpPage = nullptr;
+  QWidget* pageTreemap = nullptr;
+  TTreemapPage* TreemapPage = nullptr;
+  QAction* cmdFileExportTreemap = nullptr;
 
   std::unique_ptr<TScanSession> session_;
   TFolderTreeModel* model_ = nullptr;

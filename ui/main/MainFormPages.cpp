@@ -45,9 +45,10 @@ void TMainForm::SetNotReady(bool on) {
   if (on) {
     ThePages->setTabVisible(0, true);
     ThePages->setCurrentIndex(0);
-    for (int i = 1; i <= 5; ++i) ThePages->setTabVisible(i, false);
+    for (int i = 1; i <= PageCount; ++i) ThePages->setTabVisible(i, false);
   } else {
-    for (int i = 1; i <= 5; ++i) ThePages->setTabVisible(i, i != 5 || (current_.Node() && current_.Node()->Parent()));
+    for (int i = 1; i <= PageCount; ++i)
+      ThePages->setTabVisible(i, i != pgFreeSpace + 1 || (current_.Node() && current_.Node()->Parent()));
     ThePages->setTabVisible(0, false);
     ThePages->setCurrentIndex(currentPage_ + 1);
   }

@@ -28,7 +28,7 @@ public:
 };
 
 // The pages' numbers, as the page actions and SelectPage count them.
-enum TPageIndex { pgPie, pgFolderInfo, pgSubfolders, pgWasted, pgFreeSpace, PageCount };
+enum TPageIndex { pgPie, pgFolderInfo, pgSubfolders, pgWasted, pgFreeSpace, pgTreemap, PageCount };
 
 class IPageHost {
 public:

@@ -1,0 +1,92 @@
+#pragma once
+// The treemap control: draws the treemap of one folder at its own size, finds the tile under the
+// mouse, and moves a focused tile with the keyboard among the tiles of one level. What a hover,
+// click or key means for the rest of the window is left to its owner (the callbacks).
+
+#include "charts/TreemapPicture.h"
+
+#include <QImage>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class TTreeNode;
+
+class TTreemapView : public QWidget {
+  Q_OBJECT
+
+public:
+  explicit TTreemapView(QWidget* parent = nullptr);
+  ~TTreemapView() override;
+
+  // Shows node's treemap; laid out again at once when forced, else at the next turn of the event
+  // loop (and not more often than every RelayoutInterval ms, so that a flood of requests during
+  // a scan costs one layout).
+  void ShowFolder(TTreeNode* node, const TTreemapSettings& settings, bool force = false);
+  // Forgets the folder and its tiles (the tree they point into may be about to change).
+  void Clear();
+  // Lays out now what is pending.
+  void LayOutNow();
+  void SetColoring(std::shared_ptr<const ITreemapColoring> coloring);
+
+  TTreeNode* Folder() const { return node_; }
+  // Tiles are in device pixels (the control's pixels times its scaling).
+  const TTreemapPicture& Picture() const { return picture_; }
+  const ITreemapColoring& Coloring() const { return *coloring_; }
+  int FocusedTile() const { return focused_; }
+  int HoveredTile() const { return hovered_; }
+  // Focuses tile i (the keyboard's tile), tells the accessibility clients and repaints.
+  void SetFocusedTile(int i);
+  // The tile in that direction among the siblings of tile i, or -1.
+  int NeighbourTile(int i, Qt::Key direction) const;
+  // Layouts made so far (for tests of the throttling).
+  int LayoutCount() const { return layouts_; }
+  // How long the last layout with its rendering took.
+  double LastLayoutMs() const { return lastLayoutMs_; }
+  // The text an accessibility client reads for the focused tile: its name and size.
+  QString FocusedText() const;
+
+  static constexpr int RelayoutInterval = 200;
+
+  std::function<void(int tile)> OnHover;
+  std::function<void(int tile)> OnClick;
+  // Double click or Enter on a tile.
+  std::function<void(int tile)> OnActivate;
+  // Backspace.
+  std::function<void()> OnUp;
+  std::function<void(int tile, QPoint globalPos)> OnContextMenu;
+
+protected:
+  void paintEvent(QPaintEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseDoubleClickEvent(QMouseEvent* e) override;
+  void leaveEvent(QEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  void contextMenuEvent(QContextMenuEvent* e) override;
+  void focusInEvent(QFocusEvent* e) override;
+
+private:
+  void ScheduleLayout();
+  void Render();
+  int TileAt(QPoint p) const;
+  // The control's size in device pixels, the picture's size.
+  QSize DeviceSize() const;
+
+  TTreeNode* node_ = nullptr;
+  TTreemapSettings settings_;
+  TTreemapPicture picture_;
+  std::shared_ptr<const ITreemapColoring> coloring_;
+  QImage image_;
+  qreal dpr_ = 1;
+  QTimer timer_;
+  bool pending_ = false;
+  qint64 lastLayout_ = 0;
+  int layouts_ = 0;
+  double lastLayoutMs_ = 0;
+  int focused_ = -1;
+  int hovered_ = -1;
+};

@@ -1,0 +1,121 @@
+#include "ui/main/TreemapPage.h"
+
+#include "charts/TreemapExport.h"
+#include "charts/ui/TreemapView.h"
+#include "config/Options.h"
+#include "reports/print/ReportCommands.h"
+#include "scan/FolderTree.h"
+#include "scan/Format.h"
+#include "scan/PathFunctions.h"
+#include "scan/ScanSession.h"
+#include "shell/MessageBoxes.h"
+#include "ui/main/CurrentFolder.h"
+
+#include <QVBoxLayout>
+
+TTreemapPage::TTreemapPage(IPageHost& host, QWidget* page) : QWidget(page), host_(host) {
+  setObjectName(QStringLiteral("TreemapPage"));
+  auto* outer = new QVBoxLayout(page);
+  outer->setContentsMargins(0, 0, 0, 0);
+  outer->addWidget(this);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  view_ = new TTreemapView(this);
+  view_->setAccessibleName(QStringLiteral("Treemap"));
+  layout->addWidget(view_);
+  view_->OnHover = [this](int tile) { Hover(tile); };
+  view_->OnClick = [this](int tile) { Click(tile); };
+  view_->OnActivate = [this](int tile) { Activate(tile); };
+  view_->OnUp = [this] {
+    if (shown_ && shown_->Parent()) host_.GoUpOneLevel();
+  };
+  view_->OnContextMenu = [this](int tile, QPoint at) { ContextMenu(tile, at); };
+}
+
+TTreemapPage::~TTreemapPage() = default;
+
+TTreemapSettings TTreemapPage::Settings() const {
+  TTreemapSettings s;
+  s.IncludeWasted = IncludeWastedInformation->Value;
+  s.ClusterIndex = host_.Session().SelectedClusterIndex();
+  return s;
+}
+
+void TTreemapPage::FillFor(TTreeNode* node) {
+  // Going into another folder draws at once; the same folder again (a scan reporting progress,
+  // a settings change) is laid out at most every few tenths of a second.
+  const bool other = node != shown_ || view_->Folder() != node;
+  shown_ = node;
+  view_->setAccessibleDescription(node ? QStringLiteral("Treemap of ") + host_.Current().Path : QString());
+  view_->ShowFolder(node, Settings(), other);
+}
+
+void TTreemapPage::Forget() {
+  // The tiles point into the tree, which may be about to change: nothing of them is kept.
+  shown_ = nullptr;
+  view_->Clear();
+}
+
+void TTreemapPage::LayOut() {
+  if (shown_) view_->ShowFolder(shown_, Settings());
+}
+
+void TTreemapPage::Hover(int tile) {
+  const auto& tiles = view_->Picture().Map.Tiles;
+  if (tile < 0 || tile >= static_cast<int>(tiles.size())) {
+    host_.SetStatusText(0, QString());
+    return;
+  }
+  const TTreemapTile& t = tiles[static_cast<size_t>(tile)];
+  host_.SetStatusText(0, TreemapTilePath(t) + QStringLiteral("  —  ") + FormatSize(t.Bytes) + QStringLiteral(" (") +
+                             FormatBytes(t.Bytes) + QLatin1Char(')'));
+}
+
+void TTreemapPage::Click(int tile) {
+  // The folder comes into sight in the tree (its parents opened); the page stays on the folder
+  // it shows, so that a click never moves the map under the mouse. A copy: what the tree does
+  // meanwhile may lay the map out again.
+  const TTreemapTile t = view_->Picture().Map.Tiles[static_cast<size_t>(tile)];
+  for (TTreeNode* p = t.Files ? nullptr : t.Node->Parent(); p && p != shown_; p = p->Parent())
+    if (!host_.NodeExpanded(p)) host_.ExpandNode(p);
+  if (shown_ && !t.Files && t.Node != shown_ && !host_.NodeExpanded(shown_)) host_.ExpandNode(shown_);
+  Hover(tile);
+}
+
+void TTreemapPage::Activate(int tile) {
+  const TTreemapTile t = view_->Picture().Map.Tiles[static_cast<size_t>(tile)];
+  if (t.Files || t.Node == shown_ || !t.Node) return;
+  host_.SelectNode(t.Node);
+}
+
+void TTreemapPage::ContextMenu(int tile, QPoint globalPos) {
+  const TTreemapTile t = view_->Picture().Map.Tiles[static_cast<size_t>(tile)];
+  TTreeNode* node = t.Node;
+  if (!node) return;
+  host_.ShowItemContextMenu(NodePath(node), node, t.Bytes, view_->mapFromGlobal(globalPos), view_);
+}
+
+bool TTreemapPage::ExportTo(const QString& fileName, QString* error) {
+  TTreeNode* node = host_.Current().Node;
+  if (!node || !node->Data()) {
+    if (error) *error = QString::fromLatin1(TreemapNotScannedNote);
+    return false;
+  }
+  const QSize size = view_->width() > 1 && view_->height() > 1 && view_->isVisible() ? view_->size() : QSize(1600, 1000);
+  const TTreemapPicture picture = MakeTreemapPicture(*node, size, Settings());
+  return ExportTreemapToFile(picture, fileName, view_->Coloring(), error);
+}
+
+bool TTreemapPage::ExportToFile() {
+  const QString file = AskSaveFileName(host_.Window(), QStringLiteral("Export Treemap"), TreemapExportFilters, TreemapExportFileName);
+  if (file.isEmpty()) return false;
+  QString error;
+  if (ExportTo(file, &error)) return true;
+  TMessageRequest request;
+  request.Parent = host_.Window();
+  request.Text = error;
+  request.Caption = ProgramName;
+  request.Icon = TMessageIcon::Error;
+  ShowMessage(request);
+  return false;
+}
