@@ -44,7 +44,7 @@ double Go(TMainForm& form, TTreeNode* node) {
   QElapsedTimer t;
   t.start();
   form.SelectNode(node);
-  form.TreemapPage->View()->repaint();
+  form.findChild<TTreemapPage*>()->View()->repaint();
   QApplication::processEvents();
   return static_cast<double>(t.nsecsElapsed()) / 1e6;
 }
@@ -89,16 +89,16 @@ int main(int argc, char** argv) {
   form->ScanOrRescanDrive(QStringLiteral("T"));
   QApplication::processEvents();
   const int64_t treeBytes = RssBytes() - beforeScan;
-  if (!form->GoToFolder(QStringLiteral("T:\\")) || !form->CurrentNode || !form->CurrentNode->Data()) {
+  if (!form->GoToFolder(QStringLiteral("T:\\")) || !form->Current().Node() || !form->Current().Node()->Data()) {
     std::fputs("the scan did not complete\n", stderr);
     return 1;
   }
-  TTreeNode* root = form->CurrentNode;
+  TTreeNode* root = form->Current().Node();
   form->SelectPage(pgFolderInfo);
   QApplication::processEvents();
   const int64_t beforePage = RssBytes();
   form->SelectPage(pgTreemap);
-  TTreemapView* view = form->TreemapPage->View();
+  TTreemapView* view = form->findChild<TTreemapPage*>()->View();
   view->LayOutNow();
   view->repaint();
   QApplication::processEvents();

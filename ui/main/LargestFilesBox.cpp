@@ -114,7 +114,7 @@ void TLargestFilesBox::Join() {
 }
 
 void TLargestFilesBox::Find(const QString& extension) {
-  const QString path = host_.Current().Path;
+  const QString path = host_.Current().Path();
   if (path.isEmpty() || Busy()) return;
   cancel_ = false;
   txtPath->setText(extension.isEmpty() ? path : QStringLiteral("%1 (files of type %2)").arg(path, extension));

@@ -288,9 +288,10 @@ void TMainForm::BuildMenus() {
   cmdFilePieToFile = cmdFileExportPie->addAction(QStringLiteral("To &File..."));
   cmdFilePieToFile->setStatusTip(QStringLiteral("Saves the pie chart in a bitmap of metafile file."));
   cmdFileExportTreemap = mnuFile->addAction(QStringLiteral("Export &Treemap..."));
+  cmdFileExportTreemap->setObjectName(QStringLiteral("cmdFileExportTreemap"));
   cmdFileExportTreemap->setStatusTip(QStringLiteral("Saves the treemap of the current folder as a PNG or SVG picture."));
   connect(cmdFileExportTreemap, &QAction::triggered, this, [this] {
-    if (CurrentNode && CurrentNode->Data() && TreemapPage) Guarded([this] { TreemapPage->ExportToFile(); });
+    if (current_.Node() && current_.Node()->Data() && TreemapPage) Guarded([this] { TreemapPage->ExportToFile(); });
   });
   cmdFileReports = mnuFile->addMenu(QStringLiteral("&Reports"));
   cmdFileReportFolderInformation = cmdFileReports->addAction(QStringLiteral("Folder &Information..."));

@@ -25,7 +25,7 @@ TTrashPanel::TTrashPanel(IPageHost& host, QWidget* parent) : QWidget(parent), ho
   row->addWidget(btnEmptyTrash);
   connect(btnEmptyTrash, &QPushButton::clicked, this, [this] { EmptyTrashClick(); });
   connect(&host_.Current(), &TCurrentFolder::Changed, this, [this] {
-    if (isVisible() && host_.Current().Drive != measured_) Refresh();
+    if (isVisible() && host_.Current().Drive() != measured_) Refresh();
   });
 }
 
@@ -35,7 +35,7 @@ void TTrashPanel::showEvent(QShowEvent* event) {
 }
 
 void TTrashPanel::Refresh() {
-  measured_ = host_.Current().Drive;
+  measured_ = host_.Current().Drive();
   const std::optional<QByteArray> host =
       measured_.isNull() ? std::nullopt : DriveToHost(QString(measured_) + QStringLiteral(":\\"));
   if (!host) {
@@ -51,7 +51,7 @@ void TTrashPanel::Refresh() {
 }
 
 void TTrashPanel::EmptyTrashClick() {
-  const QChar letter = host_.Current().Drive;
+  const QChar letter = host_.Current().Drive();
   if (letter.isNull()) return;
   bool changed = false;
   EmptyDriveTrash(letter, host_.Window(), &changed);

@@ -36,7 +36,7 @@ TTreemapPage::~TTreemapPage() = default;
 
 TTreemapSettings TTreemapPage::Settings() const {
   TTreemapSettings s;
-  s.IncludeWasted = IncludeWastedInformation->Value;
+  s.IncludeWasted = host_.Settings()->IncludeWastedInformation;
   s.ClusterIndex = host_.Session().SelectedClusterIndex();
   return s;
 }
@@ -46,7 +46,7 @@ void TTreemapPage::FillFor(TTreeNode* node) {
   // a settings change) is laid out at most every few tenths of a second.
   const bool other = node != shown_ || view_->Folder() != node;
   shown_ = node;
-  view_->setAccessibleDescription(node ? QStringLiteral("Treemap of ") + host_.Current().Path : QString());
+  view_->setAccessibleDescription(node ? QStringLiteral("Treemap of ") + host_.Current().Path() : QString());
   view_->ShowFolder(node, Settings(), other);
 }
 
@@ -96,7 +96,7 @@ void TTreemapPage::ContextMenu(int tile, QPoint globalPos) {
 }
 
 bool TTreemapPage::ExportTo(const QString& fileName, QString* error) {
-  TTreeNode* node = host_.Current().Node;
+  TTreeNode* node = host_.Current().Node();
   if (!node || !node->Data()) {
     if (error) *error = QString::fromLatin1(TreemapNotScannedNote);
     return false;

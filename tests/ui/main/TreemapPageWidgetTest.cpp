@@ -41,7 +41,7 @@ public:
     EXPECT_TRUE(form.GoToFolder(path));
     form.SelectPage(pgTreemap);
     QApplication::processEvents();
-    TTreemapView* view = form.TreemapPage->View();
+    TTreemapView* view = Child<TTreemapPage>(form)->View();
     view->LayOutNow();
     return view;
   }
@@ -93,11 +93,11 @@ TEST(TreemapPageWidget, MouseAndKeysMoveThroughTheTilesAndTheFolders) {
   // Hover: the tile's path and size in the status line (b's own frame, outside its children).
   const QRect bRect = view->Picture().Map.Tiles[static_cast<size_t>(b)].Pixels;
   Mouse(view, QEvent::MouseMove, QPoint(bRect.left(), bRect.center().y()));
-  EXPECT_TRUE(form.StatusPanel0->text().startsWith(QStringLiteral("T:\\b  —  "))) << form.StatusPanel0->text().toStdString();
+  EXPECT_TRUE(Child<QLabel>(form, "StatusPanel0")->text().startsWith(QStringLiteral("T:\\b  —  "))) << Child<QLabel>(form, "StatusPanel0")->text().toStdString();
   // A click focuses the tile and leaves the page on its folder.
   Mouse(view, QEvent::MouseButtonPress, Middle(*view, a));
   EXPECT_EQ(view->FocusedTile(), a);
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\"));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\"));
 
   // The arrows go round the tiles of one level; an accessibility client reads each one.
   view->setFocus();
@@ -119,19 +119,19 @@ TEST(TreemapPageWidget, MouseAndKeysMoveThroughTheTilesAndTheFolders) {
   // Enter goes into the focused folder, Backspace back up; a double click goes in as well.
   view->SetFocusedTile(b);
   Key(view, Qt::Key_Return);
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\b"));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\b"));
   view = TTreemapEnv::Show(form, QStringLiteral("T:\\b"));
-  EXPECT_EQ(view->Folder(), form.CurrentNode);
+  EXPECT_EQ(view->Folder(), form.Current().Node());
   EXPECT_GT(TileNamed(*view, QStringLiteral("c")), 0);
   Key(view, Qt::Key_Backspace);
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\"));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\"));
   view->LayOutNow();
   Mouse(view, QEvent::MouseButtonDblClick, Middle(*view, TileNamed(*view, QStringLiteral("a"))));
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\a"));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\a"));
   // Double clicking the files of a folder stays where it is.
   TTreemapEnv::Show(form, QStringLiteral("T:\\"));
   Mouse(view, QEvent::MouseButtonDblClick, Middle(*view, TileNamed(*view, QStringLiteral("Files in this folder"))));
-  EXPECT_EQ(form.CurrentPath, QStringLiteral("T:\\"));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\"));
 
   // An empty folder is an empty map with its note, read out as well.
   view = TTreemapEnv::Show(form, QStringLiteral("T:\\empty"));
@@ -172,7 +172,7 @@ TEST(TreemapPageWidget, ExportWritesThePictureOfTheCurrentFolder) {
   TTreemapView* view = TTreemapEnv::Show(form, QStringLiteral("T:\\b"));
   const QString file = QFile::decodeName(env.t.Path("map.svg"));
   QString error;
-  ASSERT_TRUE(form.TreemapPage->ExportTo(file, &error)) << error.toStdString();
+  ASSERT_TRUE(Child<TTreemapPage>(form)->ExportTo(file, &error)) << error.toStdString();
   QFile svg(file);
   ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
   const QByteArray text = svg.readAll();
@@ -182,8 +182,8 @@ TEST(TreemapPageWidget, ExportWritesThePictureOfTheCurrentFolder) {
                                      static_cast<qsizetype>(view->Coloring().Legend(view->Picture().Map).size()));
 
   // The menu command asks for a file name first: a cancelled dialog writes nothing.
-  ASSERT_NE(form.cmdFileExportTreemap, nullptr);
+  ASSERT_NE(Child<QAction>(form, "cmdFileExportTreemap"), nullptr);
   QFile::remove(file);
-  form.cmdFileExportTreemap->trigger();
+  Child<QAction>(form, "cmdFileExportTreemap")->trigger();
   EXPECT_FALSE(QFile::exists(file));
 }
