@@ -36,20 +36,6 @@ bool MakeFolders(const QByteArray& path, mode_t mode) {
   return true;
 }
 
-// The device of path or of the nearest folder above it that exists.
-bool DeviceOfNearest(QByteArray path, dev_t& dev) {
-  for (;;) {
-    struct stat st {};
-    if (::stat(path.constData(), &st) == 0) {
-      dev = st.st_dev;
-      return true;
-    }
-    if (path == "/" || path.isEmpty()) return false;
-    const qsizetype slash = path.lastIndexOf('/');
-    path = slash <= 0 ? QByteArray("/") : path.left(slash);
-  }
-}
-
 // A folder of ours in a shared place: a real folder (not a link) owned by us.
 bool IsOwnFolder(const QByteArray& path) {
   struct stat st {};
@@ -215,6 +201,19 @@ void TrashOne(THostEntry& entry, TOpResult& result) {
 }
 
 }  // namespace
+
+bool DeviceOfNearest(QByteArray path, dev_t& dev) {
+  for (;;) {
+    struct stat st {};
+    if (::stat(path.constData(), &st) == 0) {
+      dev = st.st_dev;
+      return true;
+    }
+    if (path == "/" || path.isEmpty()) return false;
+    const qsizetype slash = path.lastIndexOf('/');
+    path = slash <= 0 ? QByteArray("/") : path.left(slash);
+  }
+}
 
 QByteArray HomeTrashFolder() {
   QByteArray data = qgetenv("XDG_DATA_HOME");

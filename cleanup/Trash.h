@@ -15,6 +15,8 @@
 
 #include <vector>
 
+#include <sys/types.h>
+
 // Moves every host path (absolute) to the trash.
 TOpResult TrashEntries(const std::vector<QByteArray>& hostPaths, TOpContext& context);
 
@@ -32,3 +34,7 @@ QByteArray TrashPathEncode(const QByteArray& path);
 
 // The whole text of a .trashinfo file.
 QByteArray TrashInfoText(const QByteArray& path, const QDateTime& deletedAt);
+
+// The device of path or of the nearest folder above it that exists (where an entry made there
+// would live). False when not even "/" can be looked at.
+bool DeviceOfNearest(QByteArray path, dev_t& dev);

@@ -21,20 +21,6 @@ namespace {
 const QByteArray InfoSuffix = ".trashinfo";
 const char DirectorySizes[] = "directorysizes";
 
-// The device of path or of the nearest folder above it that exists.
-bool DeviceOfNearest(QByteArray path, dev_t& dev) {
-  for (;;) {
-    struct stat st {};
-    if (::stat(path.constData(), &st) == 0) {
-      dev = st.st_dev;
-      return true;
-    }
-    if (path == "/" || path.isEmpty()) return false;
-    const qsizetype slash = path.lastIndexOf('/');
-    path = slash <= 0 ? QByteArray("/") : path.left(slash);
-  }
-}
-
 // A trash folder that exists: refused when it is a link or not a folder of this user.
 bool AddExisting(const QByteArray& path, std::vector<TTrashFolder>& out) {
   struct stat st {};

@@ -16,6 +16,7 @@
 #include "scan/VolumeInfo.h"
 
 #include <QFile>
+#include <QStringDecoder>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -262,12 +263,16 @@ std::optional<int> RunHistoryOptions(int& argc, char** argv, THistoryRequest& re
       }
       if (std::strcmp(a, "--store") == 0 || std::strncmp(a, "--store=", 8) == 0) {
         if (storeGiven) return BadArguments("--store given twice");
-        if (a[7] == '=') {
-          request.Store = QString::fromLocal8Bit(a + 8);
-        } else {
+        const char* store = a[7] == '=' ? a + 8 : nullptr;
+        if (!store) {
           if (i + 1 >= argc) return BadArguments("--store needs a URL or a file");
-          request.Store = QString::fromLocal8Bit(argv[++i]);
+          store = argv[++i];
         }
+        // The database driver takes the file's name as text: a name that is not UTF-8 could only
+        // reach another file.
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        request.Store = utf8(QByteArrayView(store));
+        if (utf8.hasError()) return BadArguments("--store needs a URL or a file name in UTF-8");
         if (request.Store.isEmpty()) return BadArguments("--store needs a URL or a file");
         storeGiven = true;
         continue;
