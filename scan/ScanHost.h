@@ -1,6 +1,6 @@
 #pragma once
-// What the scanner needs of its host: a status text, a busy switch, a refresh notification for
-// the folder just completed and a message pump. The main window is one host; THeadlessHost serves
+// What the scanner needs of its host: a status text, a busy switch, and word of each folder the
+// walk starts and completes. The main window is one host; THeadlessHost serves
 // tests, benchmarks and unattended runs.
 
 #include <QString>
@@ -15,8 +15,9 @@ public:
   // A folder's scan ended (with or without a record); the host refreshes its view when it is
   // showing that folder.
   virtual void FolderCompleted(TTreeNode* node) = 0;
-  // Lets the application handle pending events (repaint, abort, selection).
-  virtual void ProcessMessages() = 0;
+  // The walk is about to read a folder (the last status text names it). The window has nothing
+  // to do here (it runs the walk in slices); tests act at a given folder.
+  virtual void FolderStarting() {}
 };
 
 class THeadlessHost : public IScanHost {
@@ -24,7 +25,6 @@ public:
   void SetStatusText(const QString& text) override { statusText_ = text; }
   void SetBusy(bool busy) override { busy_ = busy; }
   void FolderCompleted(TTreeNode*) override {}
-  void ProcessMessages() override {}
 
   const QString& StatusText() const { return statusText_; }
   bool Busy() const { return busy_; }

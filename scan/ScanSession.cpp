@@ -8,15 +8,24 @@
 #include "scan/Scanner.h"
 #include "scan/VolumeInfo.h"
 
+#include <QDeadlineTimer>
+
 #include <algorithm>
 #include <fcntl.h>
 #include <optional>
+#include <stdexcept>
 #include <sys/stat.h>
 
 TScanSession::TScanSession(IScanHost& host, QObject* parent)
-    : QObject(parent), active_(state_), scanner_(std::make_unique<TFolderScanner>(tree_, host)) {}
+    : QObject(parent), active_(state_), scanner_(std::make_unique<TFolderScanner>(tree_, host)) {
+  stepTimer_.setSingleShot(false);
+  connect(&stepTimer_, &QTimer::timeout, this, [this] { StepScan(); });
+}
 
 TScanSession::~TScanSession() {
+  stepTimer_.stop();
+  // A scan still under way stops where it is, before the tree it walks goes.
+  scanner_.reset();
   // The drive records point into the tree; both go before the state stops being the active one.
   for (TDriveRecInfo* rec : state_.Drives) delete rec;
   state_.Drives.clear();
@@ -45,18 +54,65 @@ void TScanSession::RunScan(F&& scan) {
   emit ScanFinished(state_.AbortScan);
 }
 
-bool TScanSession::ScanDrive(const QString& driveText) {
-  if (driveText.isEmpty() || scanning_) return false;
-  const QChar letter = driveText[0].toUpper();
+template <typename F>
+void TScanSession::StartScan(F&& begin) {
+  scanning_ = true;
+  emit ScanStarted();
+  try {
+    begin();
+  } catch (const std::exception& e) {
+    EndSlicedScan(QString::fromUtf8(e.what()));
+    return;
+  }
+  stepTimer_.start(0);
+}
+
+void TScanSession::StepScan() {
+  QString error;
+  try {
+    if (!scanner_->Step(QDeadlineTimer(sliceMs_))) return;
+  } catch (const std::exception& e) {
+    error = QString::fromUtf8(e.what());
+  } catch (...) {
+    error = QStringLiteral("The scan failed.");
+  }
+  EndSlicedScan(error);
+}
+
+void TScanSession::EndSlicedScan(const QString& error) {
+  stepTimer_.stop();
+  scanning_ = false;
+  if (!error.isEmpty()) emit ScanFailed(error);
+  emit ScanFinished(!error.isEmpty() || state_.AbortScan);
+}
+
+TDriveRecInfo* TScanSession::PrepareDriveScan(QChar letter) {
   TDriveRecInfo* rec = Drive(letter);
-  if (rec && rec->Node) return false;  // in the tree already: a rescan takes it out first
+  if (rec && rec->Node) return nullptr;  // in the tree already: a rescan takes it out first
   if (!rec) {
     rec = new TDriveRecInfo();
     rec->Letter = static_cast<char>(letter.unicode());
     state_.Drives.push_back(rec);
   }
   scannedDrives_ += letter;
+  return rec;
+}
+
+bool TScanSession::ScanDrive(const QString& driveText) {
+  if (driveText.isEmpty() || scanning_) return false;
+  const QChar letter = driveText[0].toUpper();
+  TDriveRecInfo* rec = PrepareDriveScan(letter);
+  if (!rec) return false;
   RunScan([&] { scanner_->ScanDrive(letter + driveText.mid(1), rec); });
+  return true;
+}
+
+bool TScanSession::StartScanDrive(const QString& driveText) {
+  if (driveText.isEmpty() || scanning_) return false;
+  const QChar letter = driveText[0].toUpper();
+  TDriveRecInfo* rec = PrepareDriveScan(letter);
+  if (!rec) return false;
+  StartScan([&] { scanner_->BeginScanDrive(letter + driveText.mid(1), rec); });
   return true;
 }
 
@@ -99,6 +155,12 @@ bool TScanSession::RemoveDrive(QChar letter) {
 bool TScanSession::RescanFolder(TTreeNode* node) {
   if (!node || scanning_) return false;
   RunScan([&] { scanner_->RescanFolder(NodePath(node), node); });
+  return true;
+}
+
+bool TScanSession::StartRescanFolder(TTreeNode* node) {
+  if (!node || scanning_) return false;
+  StartScan([&] { scanner_->BeginRescanFolder(NodePath(node), node); });
   return true;
 }
 

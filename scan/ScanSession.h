@@ -8,6 +8,7 @@
 #include "scan/ScanState.h"
 
 #include <QObject>
+#include <QTimer>
 #include <QString>
 
 #include <memory>
@@ -49,6 +50,10 @@ public:
   // name. A record a cancelled rescan left without a node is used again rather than doubled.
   // False when refused (a scan runs, no text).
   bool ScanDrive(const QString& driveText);
+  // The same in short slices on the event loop, so that a window keeps answering: the scan has
+  // begun when this returns true, and ScanFinished says when it ended (ScanFailed before it when
+  // an error ended it).
+  bool StartScanDrive(const QString& driveText);
   // Takes the drive's node out of the tree; its record stays, so that ScanDrive can bring it back.
   // False when refused or the drive is not in the tree.
   bool RemoveDriveNode(QChar letter);
@@ -59,6 +64,10 @@ public:
   bool RemoveDrive(QChar letter);
   // Scans the folder of node again (or takes it out when it has gone). False when refused.
   bool RescanFolder(TTreeNode* node);
+  // The same in slices on the event loop (see StartScanDrive).
+  bool StartRescanFolder(TTreeNode* node);
+  // How long one slice of a scan runs before the event loop has its turn (15 ms by default).
+  void SetSliceMs(int ms) { sliceMs_ = ms; }
   // Takes a folder that has gone from the disk out of the tree, and its figures out of its
   // ancestors'. size: the figure to take off (the folder's total size). False when refused.
   bool RemoveFolder(TTreeNode* node, int64_t size);
@@ -91,11 +100,18 @@ signals:
   void ScanStarted();
   // aborted: the scan was stopped before it completed.
   void ScanFinished(bool aborted);
+  // A scan run in slices ended with an error (ScanFinished follows, as aborted).
+  void ScanFailed(const QString& message);
 
 private:
   // Runs one scan with the scanning state set and the signals sent, even when the walk throws.
   template <typename F>
   void RunScan(F&& scan);
+  template <typename F>
+  void StartScan(F&& begin);
+  void StepScan();
+  void EndSlicedScan(const QString& error);
+  TDriveRecInfo* PrepareDriveScan(QChar letter);
   void DeleteDriveNode(TDriveRecInfo* rec);
 
   TScanState state_;
@@ -104,4 +120,6 @@ private:
   std::unique_ptr<TFolderScanner> scanner_;
   QString scannedDrives_;
   bool scanning_ = false;
+  QTimer stepTimer_;
+  int sliceMs_ = 15;
 };

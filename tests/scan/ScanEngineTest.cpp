@@ -51,7 +51,7 @@ public:
     ++completed;
     if (completed == abortAfter) AbortScan = true;
   }
-  void ProcessMessages() override {}
+  void FolderStarting() override {}
 
   // Off for very deep trees, where every path is long.
   bool record = true;

@@ -20,7 +20,7 @@ public:
   void SetStatusText(const QString& text) override { status = text; }
   void SetBusy(bool) override {}
   void FolderCompleted(TTreeNode*) override {}
-  void ProcessMessages() override {
+  void FolderStarting() override {
     if (onFolder) onFolder(status);
   }
   QString status;

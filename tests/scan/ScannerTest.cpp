@@ -29,7 +29,7 @@ public:
   }
   void SetBusy(bool busy) override { busyChanges.push_back(busy); }
   void FolderCompleted(TTreeNode* node) override { completed.push_back({node, node->Data() != nullptr}); }
-  void ProcessMessages() override {
+  void FolderStarting() override {
     if (onFolder) onFolder(status);
   }
 

@@ -40,12 +40,22 @@ public:
   TAnsweredDialogs& operator=(const TAnsweredDialogs&) = delete;
 };
 
+// Pumps events until the window's scans and what waits for them have ended, for thirty seconds
+// at the most (the window runs its scans in slices on the event loop).
+inline void WaitForScans(TMainForm& form) {
+  QDeadlineTimer deadline(30000);
+  while (!form.ScansIdle() && !deadline.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 20);
+  QApplication::processEvents();
+  EXPECT_TRUE(form.ScansIdle()) << "the window's scans did not end";
+}
+
 // Shows the form and pumps events until its start-up work (the scans it was asked for) is done,
-// for ten seconds at the most.
+// for thirty seconds at the most.
 inline void StartMainForm(TMainForm& form) {
   form.show();
-  QDeadlineTimer deadline(10000);
-  while (!form.StartupDone() && !deadline.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 20);
+  QDeadlineTimer deadline(30000);
+  while (!(form.StartupDone() && form.ScansIdle()) && !deadline.hasExpired())
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
   QApplication::processEvents();
 }
 
@@ -60,6 +70,7 @@ inline void SetDrivesToAutoScan(const QString& letters) {
 // Makes path the current folder and shows it on page k (0 pie ... 4 free space).
 inline void ShowFolderOnPage(TMainForm& form, const QString& path, int k) {
   ASSERT_TRUE(form.GoToFolder(path)) << path.toStdString();
+  WaitForScans(form);
   form.SelectPage(k);
   ASSERT_EQ(form.Current().Path(), path);
 }

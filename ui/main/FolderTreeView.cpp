@@ -185,7 +185,7 @@ void TMainForm::FolderTreeChange(TTreeNode* node) {
   current_.SetFolder(node, NodePath(node));
   // While a scan runs its walk holds nodes of the tree, so nothing is taken out of it then; a
   // vanished folder is noticed again when it is selected after the scan.
-  if (node->Parent() && !scanning_ && !IsDirectory(current_.Path())) {
+  if (node->Parent() && !Scanning() && !IsDirectory(current_.Path())) {
     PreparePages(nullptr);
     session_->RemoveFolder(node, node->Data() ? node->Data()->TotalSize : 0);
     InvalidateAll(true);
@@ -195,7 +195,7 @@ void TMainForm::FolderTreeChange(TTreeNode* node) {
   SetStatusText(0, current_.Path());
   toolLevelUp->setEnabled(node->Parent() != nullptr);
   toolExplore->setEnabled(true);
-  if (!scanning_) toolRescanDir->setEnabled(true);
+  if (!Scanning()) toolRescanDir->setEnabled(true);
   if (!node->Parent() || current_.Path().at(0) != current_.Drive()) UpdateDriveInfo();
   if (PreparePages(node)) {
     if (!node->Parent() && currentPage_ == 4) SelectPage(0);
@@ -270,7 +270,7 @@ void TMainForm::ShowItemContextMenu(const QString& path, TTreeNode* node, int64_
   // Looked at before the menu can delete it: what the scan counted of it.
   const TScanSession::TCountedFile counted = node ? TScanSession::TCountedFile{} : session_->CountedFile(parent, path, size);
   ShowShellContextMenu(this, global, path, node ? node->Data() : nullptr);
-  if (PathExists(path) || !parent || scanning_) return;
+  if (PathExists(path) || !parent || Scanning()) return;
   if (node) {
     PreparePages(nullptr);
     session_->RemoveFolder(node, size);

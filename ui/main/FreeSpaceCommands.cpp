@@ -14,6 +14,7 @@
 #include "scan/FolderSize.h"
 #include "scan/Format.h"
 #include "scan/PathFunctions.h"
+#include "scan/ScanQueue.h"
 #include "scan/ScanSession.h"
 #include "shell/FileOps.h"
 #include "shell/MessageBoxes.h"
@@ -56,9 +57,9 @@ void TMainForm::BuildFreeSpacePage() {
 void TMainForm::FreeSpaceCommand(int command) {
   // A drive root has no such commands, and nothing may change the tree while a scan runs.
   TTreeNode* node = current_.Node();
-  if (!node || !node->Parent() || scanning_ || session_->Scanning()) return;
+  if (!node || !node->Parent() || session_->Scanning()) return;
   const QString path = current_.Path();
-  Guarded([&] {
+  scans_->Run([&] {
     bool changed = false;
     QStringList alsoChanged;
     switch (command) {
@@ -81,21 +82,26 @@ void TMainForm::FreeSpaceCommand(int command) {
         return;
     }
     AfterFreeSpaceOperation(path, node, changed);
-    // The other side of the operation (the move's target, a restore's folder) follows too.
-    RefreshFolders(alsoChanged);
+    // The other side of the operation (the move's target, a restore's folder) follows too, once
+    // the folder's own rescan has ended.
+    scans_->Then([this, alsoChanged] { RefreshFolders(alsoChanged); });
   });
 }
 
 void TMainForm::RefreshFolders(const QStringList& drivePaths) {
-  for (const QString& drivePath : drivePaths) {
-    if (scanning_ || session_->Scanning()) return;
-    TTreeNode* nearest = session_->NearestFolder(drivePath);
-    if (!nearest) continue;
-    const QString shown = current_.Path();
-    SelectNode(nearest);
-    RescanCurrentFolder();
-    if (TTreeNode* back = session_->FindFolder(shown)) SelectNode(back);
-  }
+  scans_->Sequence(
+      static_cast<int>(drivePaths.size()),
+      [this, drivePaths](int i) {
+        TTreeNode* nearest = session_->NearestFolder(drivePaths[i]);
+        if (!nearest) return;
+        const QString shown = current_.Path();
+        SelectNode(nearest);
+        RescanCurrentFolder();
+        scans_->Then([this, shown] {
+          if (TTreeNode* back = session_->FindFolder(shown)) SelectNode(back);
+        });
+      },
+      [this] { return !session_->Aborted(); });
 }
 
 bool TMainForm::MoveCurrentFolder(const QString& path, TTreeNode* node, bool* changed, QString* movedTo) {

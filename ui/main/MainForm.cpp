@@ -7,6 +7,7 @@
 #include "charts/PaletteColors.h"
 #include "config/Options.h"
 #include "scan/FolderSize.h"
+#include "scan/ScanQueue.h"
 #include "scan/ScanSession.h"
 #include "scan/VolumeInfo.h"
 #include "shell/Help.h"
@@ -54,8 +55,12 @@ QString LongHint(const QString& hint) { return hint.contains(QLatin1Char('|')) ?
 // Creation and destruction
 
 TMainForm::TMainForm(QStringList arguments, QWidget* parent)
-    : QMainWindow(parent), session_(std::make_unique<TScanSession>(*this)), arguments_(std::move(arguments)) {
+    : QMainWindow(parent),
+      session_(std::make_unique<TScanSession>(*this)),
+      scans_(std::make_unique<TScanQueue>(*session_)),
+      arguments_(std::move(arguments)) {
   setObjectName(QStringLiteral("MainForm"));
+  scans_->SetErrorHandler([this](const QString& message) { ShowError(message, 2, this); });
   connect(&settings_, &TSettings::Changed, this, &TMainForm::FollowSettings);
   // The settings are saved when the window closes, or when the program is ended without that.
   connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] { FormDestroy(); });
@@ -66,6 +71,11 @@ TMainForm::TMainForm(QStringList arguments, QWidget* parent)
     BuildMenus();
     BuildLayout();
     FormCreate();
+    // The commands that need a scan wait for it on the event loop; the window's controls
+    // follow the session's scanning state.
+    connect(session_.get(), &TScanSession::ScanStarted, this, [this] { SetScanning(true); });
+    connect(session_.get(), &TScanSession::ScanFinished, this, [this] { SetScanning(false); });
+    connect(session_.get(), &TScanSession::ScanFailed, this, [this](const QString& message) { ShowError(message, 2, this); });
   } catch (...) {
     // The destructor does not run: let the tree go without the view watching it.
     if (FolderTree) FolderTree->setModel(nullptr);

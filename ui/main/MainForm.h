@@ -32,6 +32,7 @@ class QToolBar;
 class QTreeView;
 class TFolderScanner;
 class TScanSession;
+class TScanQueue;
 class TFolderTreeModel;
 class TPiePage;
 class TSectionSizeBox;
@@ -79,7 +80,11 @@ public:
   const QString& ScannedDrives() const;
   // The page chosen (TPageIndex), also while the not-ready page is on show instead.
   int CurrentPage() const { return currentPage_; }
-  bool Scanning() const { return scanning_; }
+  // A scan is under way; ScansIdle: nor is any scan command waiting for one to end.
+  bool Scanning() const;
+  bool ScansIdle() const;
+  // The scan commands' sequencer: a command that needs a scan runs through it (see ScanQueue.h).
+  TScanQueue& Scans() { return *scans_; }
   bool StartupDone() const { return startupDone_; }
   bool NotReady() const override { return notReady_; }
 
@@ -150,13 +155,13 @@ private:
   void SetStatusText(const QString& text) override;
   void SetBusy(bool busy) override;
   void FolderCompleted(TTreeNode* node) override;
-  void ProcessMessages() override;
 
   // Start-up and end (MainFormStartup.cpp).
   void FormCreate();
   void FormShow();
   void FormActivate();
   void RunStartupScans();
+  void OpenStartupArgument(const QString& argument);
 
   // Actions, menus, layout and view commands (MainForm.cpp).
   void BuildActions();
@@ -217,6 +222,10 @@ private:
   bool ScanDriveCommand(const QString& driveText, TDriveRecInfo* driveRec);
   void ScanSelectedDrive();
   void ScanDrivesDialog();
+  // Scans (or rescans) the drives one after the other until one is stopped; then done.
+  void ScanDriveTexts(const QStringList& texts, std::function<void()> done = {});
+  // Selects the folder of a drive path in the tree, bringing in a folder made since the scan.
+  void ShowFolderAt(const QString& path);
   void MapNetworkDrive();
   void DisconnectNetworkDrive();
   void FlushStatusText();
@@ -318,13 +327,15 @@ private:
   QAction* cmdFileExportTreemap = nullptr;
 
   std::unique_ptr<TScanSession> session_;
+  // After the session: it goes first.
+  std::unique_ptr<TScanQueue> scans_;
   TFolderTreeModel* model_ = nullptr;
   QStringList arguments_;
   int currentPage_ = 0;
-  bool scanning_ = false;
   bool notReady_ = false;
   bool shown_ = false;
   bool activated_ = false;
+  bool startupBegun_ = false;
   bool startupDone_ = false;
   bool destroyed_ = false;
   bool closing_ = false;
@@ -333,7 +344,6 @@ private:
   bool selectionMoved_ = false;
   QString pendingStatus_;
   bool statusPending_ = false;
-  QElapsedTimer pumpTimer_;
   // The pages by their number.
   IFolderPage* pages_[PageCount] = {};
 };

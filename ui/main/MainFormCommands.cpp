@@ -75,7 +75,7 @@ void TMainForm::CreateToolWindows() {
 
 void TMainForm::cmdViewBarChartClick() {
   // Ctrl+T works without the menu being opened: check the folder again.
-  if (!current_.Node() || !current_.Node()->Data() || scanning_) return;
+  if (!current_.Node() || !current_.Node()->Data() || Scanning()) return;
   // The program makes the window at start; a main window made alone makes it when first asked.
   if (!BarChartBox) BarChartBox = new TBarChartBox(this, &settings_);
   BarChartBox->ShowFor(current_.Node());

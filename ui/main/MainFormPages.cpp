@@ -64,7 +64,7 @@ void TMainForm::FillNotReadyText() {
                           "toolbar and press the 'Scan' toolbar button.");
   } else {
     caption = QStringLiteral("Folder not scanned");
-    text = scanning_ ? QStringLiteral("Korvane has not finished gathering information about this %1.\n\nYou may wait until the "
+    text = Scanning() ? QStringLiteral("Korvane has not finished gathering information about this %1.\n\nYou may wait until the "
                                      "%1 is completely scanned\n\nor\n\nyou may select another drive or folder from the left "
                                      "folder tree view.")
                     : QStringLiteral("The scanning process was interrupted before Korvane had finished scanning this "

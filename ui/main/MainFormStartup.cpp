@@ -11,6 +11,7 @@
 #include "scan/FolderSize.h"
 #include "scan/Format.h"
 #include "scan/PathFunctions.h"
+#include "scan/ScanQueue.h"
 #include "scan/ScanSession.h"
 #include "shell/MessageBoxes.h"
 #include "ui/controls/DriveComboBox.h"
@@ -179,30 +180,40 @@ void TMainForm::closeEvent(QCloseEvent* e) {
 }
 
 void TMainForm::RunStartupScans() {
-  if (startupDone_) return;
-  startupDone_ = true;
+  if (startupBegun_) return;
+  startupBegun_ = true;
   if (!arguments_.isEmpty() && arguments_.first().toUpper().startsWith(QStringLiteral("/R"))) {
-    RunReportRequest(*this, arguments_);
+    RunReportRequest(*this, arguments_, [this] { startupDone_ = true; });
     return;
   }
   if (const QString text = TakeSettingsWarningMessage(); !text.isEmpty()) ShowMessage({this, text, ProgramName, TMessageIcon::Warning});
-  const QString autoScan = settings_->DrivesToAutoScan.toUpper();
-  for (const QChar letter : autoScan) {
-    ScanOrRescanDrive(DriveText(letter));
-    if (session_->Aborted()) break;
+  // The drives to scan at every start, then the folders and drives given on the command line,
+  // each after the scans of the one before have ended; a stopped scan ends each list.
+  QStringList drives;
+  for (const QChar letter : settings_->DrivesToAutoScan.toUpper()) drives << DriveText(letter);
+  const bool ran = scans_->Run([this, drives] {
+    ScanDriveTexts(drives, [this] {
+      scans_->Sequence(
+          static_cast<int>(arguments_.size()), [this](int i) { OpenStartupArgument(arguments_[i]); },
+          [this] { return !session_->Aborted(); },
+          [this] {
+            if (ScannedDrives().isEmpty() && !closing_) ScanDrivesDialog();
+            scans_->Then([this] { startupDone_ = true; });
+          });
+    });
+  });
+  if (!ran) startupDone_ = true;
+}
+
+void TMainForm::OpenStartupArgument(const QString& argument) {
+  const QString path = ToDrivePath(argument);
+  if (argument.isEmpty()) {
+    ShowError(QStringLiteral("An empty path was given: it names no folder or drive."), 2, this);
+  } else if (path.isEmpty()) {
+    ShowError(QStringLiteral("%1 is not on any drive.").arg(argument), 2, this);
+  } else if (IsDriveRoot(path)) {
+    ScanOrRescanDrive(DriveText(path[0]));
+  } else {
+    GoToFolder(path);
   }
-  for (const QString& argument : arguments_) {
-    const QString path = ToDrivePath(argument);
-    if (argument.isEmpty()) {
-      ShowError(QStringLiteral("An empty path was given: it names no folder or drive."), 2, this);
-    } else if (path.isEmpty()) {
-      ShowError(QStringLiteral("%1 is not on any drive.").arg(argument), 2, this);
-    } else if (IsDriveRoot(path)) {
-      ScanOrRescanDrive(DriveText(path[0]));
-    } else {
-      GoToFolder(path);
-    }
-    if (session_->Aborted()) break;
-  }
-  if (ScannedDrives().isEmpty() && !closing_) ScanDrivesDialog();
 }

@@ -7,6 +7,7 @@
 #include "reports/ReportView.h"
 #include "reports/UnattendedReport.h"
 #include "reports/print/ReportProgram.h"
+#include "scan/ScanQueue.h"
 #include "scan/ScanSession.h"
 #include "scan/Format.h"
 #include "scan/PathFunctions.h"
@@ -37,54 +38,79 @@ void SetWindowView(TMainForm& form, const TSubfolderView& view) {
   form.InvalidateAll(true);
 }
 
-// Scans or selects the report's folder in the window's tree and writes its report from what the
-// window shows for it. The view is put back however it ends.
-TReportOutcome RunInWindow(TMainForm& form, const TReportRequest& request, const TReportContext& context) {
-  TSimpleDataBackUp backup;
-  TSubfolderView view = WindowView(form);
-  backup.Push(view);
+// The report of the folder the window shows now, when it is the report's folder.
+TReportOutcome ReportOfShownFolder(TMainForm& form, const TReportRequest& request, const TReportContext& context,
+                                   const QString& path) {
+  TReportOutcome outcome;
+  outcome.ExitCode = 1;
+  // Only the folder itself: when it could not be found the window shows another one.
+  TTreeNode* node = form.Current().Node();
+  if (node && node->Data() && RemoveBackslash(form.Current().Path()) == RemoveBackslash(path)) {
+    const TFolderInfoReport info =
+        request.Kind == TReportKind::FolderInformation
+            ? BuildFolderInfoReport(*node, form.Current().Path(), form.Current().DriveClusterSize(),
+                                    context.Now.isValid() ? context.Now : QDateTime::currentDateTime())
+            : TFolderInfoReport{};
+    const TSubfolderListReport list =
+        BuildSubfolderListReport(*node, form.Current().Path(), form.findChild<TSubfoldersPage*>()->CurrentSettings());
+    outcome = DeliverReport(request, form.Current().Path(), info, list, context);
+  } else if (form.Session().Aborted()) {
+    outcome.Message = QStringLiteral("The scan of %1 was stopped: no report was written.").arg(path);
+  } else {
+    outcome.Message = QStringLiteral("The folder %1 was not found.").arg(request.Folder);
+  }
+  return outcome;
+}
+
+// Scans or selects the report's folder in the window's tree and, once its scan has ended, writes
+// its report from what the window shows for it. The view is put back however it ends.
+void RunInWindow(TMainForm& form, const TReportRequest& request, const TReportContext& context,
+                 const std::function<void(const TReportOutcome&)>& deliver) {
+  const TSubfolderView saved = WindowView(form);
+  TSubfolderView view = saved;
   ApplyReportOptions(request, view);
   SetWindowView(form, view);
 
-  TReportOutcome outcome;
-  outcome.ExitCode = 1;
   const QString path = ReportFolderPath(request.Folder, context.StartFolder);
+  auto finish = [&form, request, context, path, saved, deliver] {
+    TReportOutcome outcome;
+    try {
+      outcome = ReportOfShownFolder(form, request, context, path);
+    } catch (...) {
+      SetWindowView(form, saved);
+      throw;
+    }
+    SetWindowView(form, saved);
+    deliver(outcome);
+  };
   if (path.isEmpty()) {
+    SetWindowView(form, saved);
+    TReportOutcome outcome;
+    outcome.ExitCode = 1;
     outcome.Message = QStringLiteral("%1 is not on any drive.").arg(request.Folder);
-  } else {
+    deliver(outcome);
+    return;
+  }
+  const bool ran = form.Scans().Run([&] {
     if (IsDriveRoot(path))
       form.ScanOrRescanDrive(MainFormInternal::DriveText(path[0]));
     else
       form.GoToFolder(path);
-    // Only the folder itself: when it could not be found the window shows another one.
-    TTreeNode* node = form.Current().Node();
-    if (node && node->Data() && RemoveBackslash(form.Current().Path()) == RemoveBackslash(path)) {
-      const TFolderInfoReport info =
-          request.Kind == TReportKind::FolderInformation
-              ? BuildFolderInfoReport(*node, form.Current().Path(), form.Current().DriveClusterSize(),
-                                      context.Now.isValid() ? context.Now : QDateTime::currentDateTime())
-              : TFolderInfoReport{};
-      const TSubfolderListReport list =
-          BuildSubfolderListReport(*node, form.Current().Path(),
-                                   form.findChild<TSubfoldersPage*>()->CurrentSettings());
-      outcome = DeliverReport(request, form.Current().Path(), info, list, context);
-    } else if (form.Session().Aborted()) {
-      outcome.Message = QStringLiteral("The scan of %1 was stopped: no report was written.").arg(path);
-    } else {
-      outcome.Message = QStringLiteral("The folder %1 was not found.").arg(request.Folder);
-    }
-  }
-  SetWindowView(form, backup.Pop());
-  return outcome;
+    form.Scans().Then(finish);
+  });
+  if (!ran) finish();
 }
 
 }  // namespace
 
-void RunReportRequest(TMainForm& form, const QStringList& arguments) {
+void RunReportRequest(TMainForm& form, const QStringList& arguments, const std::function<void()>& done) {
   const TReportParse parse = ParseReportCommandLine(arguments);
   PrintIgnoredReportOptions(parse);
   // An unknown kind or too few arguments: no report, as before.
-  if (parse.Status != TReportParseStatus::Ok) return;
+  if (parse.Status != TReportParseStatus::Ok) {
+    if (done) done();
+    return;
+  }
 
   TReportContext context;
   context.StartFolder = StartFolder();
@@ -98,16 +124,19 @@ void RunReportRequest(TMainForm& form, const QStringList& arguments) {
     if (outcome.ExitCode != 0) std::fprintf(stderr, "korvane: %s\n", outcome.Message.toLocal8Bit().constData());
     form.close();
     QApplication::exit(outcome.ExitCode);
+    if (done) done();
     return;
   }
-  const TReportOutcome outcome = RunInWindow(form, parse.Request, context);
-  // A window closed while the folder was scanned has no one left to tell.
-  if (outcome.ExitCode != 0 && form.isVisible()) {
-    TMessageRequest request;
-    request.Parent = &form;
-    request.Text = outcome.Message;
-    request.Caption = ProgramName;
-    request.Icon = TMessageIcon::Error;
-    ShowMessage(request);
-  }
+  RunInWindow(form, parse.Request, context, [&form, done](const TReportOutcome& outcome) {
+    // A window closed while the folder was scanned has no one left to tell.
+    if (outcome.ExitCode != 0 && form.isVisible()) {
+      TMessageRequest request;
+      request.Parent = &form;
+      request.Text = outcome.Message;
+      request.Caption = ProgramName;
+      request.Icon = TMessageIcon::Error;
+      ShowMessage(request);
+    }
+    if (done) done();
+  });
 }

@@ -7,6 +7,9 @@
 
 #include <QStringList>
 
+#include <functional>
+
 class TMainForm;
 
-void RunReportRequest(TMainForm& form, const QStringList& arguments);
+// done: called when the report has been written or has failed (at once when there is none).
+void RunReportRequest(TMainForm& form, const QStringList& arguments, const std::function<void()>& done = {});

@@ -8,6 +8,7 @@
 #include "scan/FolderSize.h"
 #include "scan/Format.h"
 #include "scan/PathFunctions.h"
+#include "scan/ScanQueue.h"
 #include "scan/ScanSession.h"
 #include "scan/Scanner.h"
 #include "scan/VolumeInfo.h"
@@ -19,10 +20,10 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QStatusBar>
+#include <QTimer>
 #include <QTreeView>
 
 #include <unistd.h>
@@ -42,8 +43,12 @@ const QString NotAccessibleText = QStringLiteral(
 // Scanner host
 
 void TMainForm::SetStatusText(const QString& text) {
+  // The status line is repainted once per slice of the scan, not once per folder.
   pendingStatus_ = text;
-  statusPending_ = true;
+  if (!statusPending_) {
+    statusPending_ = true;
+    QTimer::singleShot(0, this, [this] { FlushStatusText(); });
+  }
 }
 
 void TMainForm::FlushStatusText() {
@@ -52,29 +57,16 @@ void TMainForm::FlushStatusText() {
   StatusPanel0->setText(pendingStatus_);
 }
 
-void TMainForm::SetBusy(bool busy) {
-  SetScanning(busy);
-  if (busy) pumpTimer_.invalidate();
-}
+void TMainForm::SetBusy(bool) {}
 
 void TMainForm::FolderCompleted(TTreeNode* node) {
   if (node && node == current_.Node()) Guarded([this] { SelectPage(currentPage_); });
-}
-
-void TMainForm::ProcessMessages() {
-  // Repainting the status line and the growing tree costs far more than the walk of one folder,
-  // so the queue is pumped at most every 20 ms.
-  if (pumpTimer_.isValid() && pumpTimer_.elapsed() < 20) return;
-  FlushStatusText();
-  QCoreApplication::processEvents();
-  pumpTimer_.start();
 }
 
 // =============================================================================================
 // Scan commands
 
 void TMainForm::SetScanning(bool on) {
-  scanning_ = on;
   for (QAction* a : {cmdFileScanDrives, toolRescanDir, toolScan}) a->setEnabled(!on);
   cmdFileRescan->setEnabled(!on);
   cmdFileRemove->setEnabled(!on);
@@ -88,6 +80,10 @@ void TMainForm::SetScanning(bool on) {
   // The not-ready text depends on whether a scan runs.
   if (notReady_) FillNotReadyText();
 }
+
+bool TMainForm::Scanning() const { return session_->Scanning(); }
+
+bool TMainForm::ScansIdle() const { return scans_->Idle(); }
 
 bool TMainForm::CheckDriveAccessible(QChar letter) {
   for (;;) {
@@ -118,22 +114,20 @@ QString DoneText(int unreadable) {
 
 bool TMainForm::ScanDriveCommand(const QString& driveText, TDriveRecInfo*) {
   // One scan at a time: a folder dropped or chosen while a scan runs starts no second one.
-  if (driveText.isEmpty() || scanning_ || session_->Scanning()) return false;
-  const QChar letter = driveText[0].toUpper();
-  if (!CheckDriveAccessible(letter)) return false;
-  try {
-    session_->ScanDrive(letter + driveText.mid(1));
-  } catch (...) {
-    AfterDriveScan();
-    throw;
-  }
-  AfterDriveScan();
-  return true;
+  if (driveText.isEmpty() || session_->Scanning()) return false;
+  bool started = false;
+  scans_->Run([&] {
+    const QChar letter = driveText[0].toUpper();
+    if (!CheckDriveAccessible(letter)) return;
+    started = session_->StartScanDrive(letter + driveText.mid(1));
+    if (started) scans_->Then([this] { AfterDriveScan(); });
+  });
+  return started;
 }
 
 void TMainForm::AfterDriveScan() {
-  SetStatusText(0, DoneText(Scanner().UnreadableFolders()));
   statusPending_ = false;
+  SetStatusText(0, DoneText(Scanner().UnreadableFolders()));
   InvalidateAll(session_->Aborted());
   if (!SelectedNode() && Nodes().TopCount() > 0) SelectNode(Nodes().Top(0));
 }
@@ -148,25 +142,30 @@ void TMainForm::ScanOrRescanDrive(const QString& driveText) {
 }
 
 void TMainForm::RescanDrives(const QString& letters) {
-  if (scanning_) return;
-  InvalidateAll(false);
-  for (const QChar c : letters) {
-    const QChar letter = c.toUpper();
-    TDriveRecInfo* rec = session_->Drive(letter);
-    if (!session_->IsScanned(letter) || !rec) continue;
-    const QString shown = current_.Path();
-    // The drive goes out of the tree first; it stays out when it cannot be reached now.
-    session_->RemoveDriveNode(letter);
-    if (!SelectedNode()) PreparePages(nullptr);
-    // Back to the folder shown before, unless the drive could not be reached (then it is out
-    // of the tree, and going to the folder would only ask again).
-    if (ScanDriveCommand(rec->Name, rec) && !shown.isEmpty()) GoToFolder(shown);
-    if (session_->Aborted()) break;
-  }
+  if (session_->Scanning()) return;
+  scans_->Run([this, letters] {
+    InvalidateAll(false);
+    scans_->Sequence(
+        static_cast<int>(letters.size()),
+        [this, letters](int i) {
+          const QChar letter = letters[i].toUpper();
+          TDriveRecInfo* rec = session_->Drive(letter);
+          if (!session_->IsScanned(letter) || !rec) return;
+          const QString shown = current_.Path();
+          // The drive goes out of the tree first; it stays out when it cannot be reached now.
+          session_->RemoveDriveNode(letter);
+          if (!SelectedNode()) PreparePages(nullptr);
+          // Back to the folder shown before, unless the drive could not be reached (then it is
+          // out of the tree, and going to the folder would only ask again).
+          if (!ScanDriveCommand(rec->Name, rec) || shown.isEmpty()) return;
+          scans_->Then([this, shown] { GoToFolder(shown); });
+        },
+        [this] { return !session_->Aborted(); });
+  });
 }
 
 void TMainForm::RemoveDrive(QChar letter) {
-  if (letter.isNull() || scanning_) return;
+  if (letter.isNull() || session_->Scanning()) return;
   if (!session_->RemoveDrive(letter)) return;
   if (!SelectedNode()) PreparePages(nullptr);
 }
@@ -174,53 +173,70 @@ void TMainForm::RemoveDrive(QChar letter) {
 bool TMainForm::GoToFolder(const QString& path) {
   if (path.size() <= 2 || path[1] != QLatin1Char(':') || path[2] != QLatin1Char('\\')) return false;
   const QChar letter = path[0].toUpper();
-  TDriveRecInfo* rec = session_->Drive(letter);
-  if (!rec || !rec->Node) ScanOrRescanDrive(DriveText(letter));
-  rec = session_->Drive(letter);
-  if (!rec || !rec->Node) return rec != nullptr;
-  TTreeNode* target = session_->FindFolder(path);
-  if (!target && !scanning_ && IsDirectory(path)) {
-    // A folder made after the scan: its nearest scanned ancestor is read again, which brings it in.
-    QString up = RemoveBackslash(path);
-    TTreeNode* ancestor = nullptr;
-    while (!ancestor && !IsDriveRoot(up)) {
-      up = RemoveBackslash(ParentFolder(up));
-      ancestor = session_->FindFolder(up);
+  bool known = true;
+  const bool ran = scans_->Run([&] {
+    TDriveRecInfo* rec = session_->Drive(letter);
+    if (rec && rec->Node) {
+      ShowFolderAt(path);
+      return;
     }
-    if (ancestor) {
-      SelectNode(ancestor);
-      RescanCurrentFolder();
-      target = session_->FindFolder(path);
+    ScanOrRescanDrive(DriveText(letter));
+    if (session_->Scanning()) {
+      scans_->Then([this, path] { ShowFolderAt(path); });
+      return;
     }
-  }
-  if (target) {
+    rec = session_->Drive(letter);
+    if (!rec || !rec->Node) {
+      known = rec != nullptr;
+      return;
+    }
+    ShowFolderAt(path);
+  });
+  return ran && known;
+}
+
+void TMainForm::ShowFolderAt(const QString& path) {
+  const QChar letter = path[0].toUpper();
+  const TDriveRecInfo* rec = session_->Drive(letter);
+  if (!rec || !rec->Node) return;
+  auto reveal = [this](TTreeNode* target) {
     SelectNode(target);
     FolderTree->expand(model_->IndexOf(target));
     FolderTree->setFocus();
+  };
+  if (TTreeNode* target = session_->FindFolder(path)) {
+    reveal(target);
+    return;
   }
-  return true;
+  if (session_->Scanning() || !IsDirectory(path)) return;
+  // A folder made after the scan: its nearest scanned ancestor is read again, which brings it in.
+  QString up = RemoveBackslash(path);
+  TTreeNode* ancestor = nullptr;
+  while (!ancestor && !IsDriveRoot(up)) {
+    up = RemoveBackslash(ParentFolder(up));
+    ancestor = session_->FindFolder(up);
+  }
+  if (!ancestor) return;
+  SelectNode(ancestor);
+  RescanCurrentFolder();
+  scans_->Then([this, path, reveal] {
+    if (TTreeNode* target = session_->FindFolder(path)) reveal(target);
+  });
 }
 
 void TMainForm::RescanCurrentFolder() {
   TTreeNode* node = SelectedNode();
-  if (!current_.Node() || !node || scanning_) return;
-  SetScanning(true);
-  PreparePages(nullptr);
-  pumpTimer_.invalidate();
-  const auto after = [this] {
-    InvalidateAll(false);
-    SetScanning(false);
-    statusPending_ = false;
-    SetStatusText(0, DoneText(Scanner().UnreadableFolders()));
-    FolderTreeChange(SelectedNode());
-  };
-  try {
-    session_->RescanFolder(node);
-  } catch (...) {
-    after();
-    throw;
-  }
-  after();
+  if (!current_.Node() || !node || session_->Scanning()) return;
+  scans_->Run([this, node] {
+    PreparePages(nullptr);
+    if (!session_->StartRescanFolder(node)) return;
+    scans_->Then([this] {
+      InvalidateAll(false);
+      statusPending_ = false;
+      SetStatusText(0, DoneText(Scanner().UnreadableFolders()));
+      FolderTreeChange(SelectedNode());
+    });
+  });
 }
 
 void TMainForm::AbortScanning() { session_->Abort(); }
@@ -230,6 +246,7 @@ void TMainForm::ScanSelectedDrive() {
 }
 
 void TMainForm::ScanDrivesDialog() {
+  if (session_->Scanning()) return;
   QStringList texts;
   {
     TDrivesSelectBox box(this);
@@ -237,10 +254,13 @@ void TMainForm::ScanDrivesDialog() {
     texts = box.CheckedTexts();
   }
   RebuildDriveBox();
-  for (const QString& text : texts) {
-    ScanOrRescanDrive(text);
-    if (session_->Aborted()) break;
-  }
+  ScanDriveTexts(texts);
+}
+
+void TMainForm::ScanDriveTexts(const QStringList& texts, std::function<void()> done) {
+  scans_->Sequence(
+      static_cast<int>(texts.size()), [this, texts](int i) { ScanOrRescanDrive(texts[i]); },
+      [this] { return !session_->Aborted(); }, std::move(done));
 }
 
 void TMainForm::MapNetworkDrive() {
@@ -251,7 +271,7 @@ void TMainForm::MapNetworkDrive() {
 void TMainForm::DisconnectNetworkDrive() {
   const bool done = RunNetworkDriveDialog(this, false);
   RebuildDriveBox();
-  if (!done || scanning_) return;
+  if (!done || session_->Scanning()) return;
   // A drive whose mapping went leaves the tree too, as Remove from Tree would take it out.
   const QString scanned = ScannedDrives();
   for (const QChar letter : scanned)

@@ -160,6 +160,7 @@ TEST(FreeSpacePage, AMoveOnAScannedDriveLeavesTheTargetAndItsAncestorsAsARescanW
     return int(QDialog::Rejected);
   });
   form.FreeSpaceCommand(ccMove);
+  WaitForScans(form);
   ASSERT_TRUE(PathExists(QStringLiteral("T:\\Data\\Keep\\Old\\Inner\\b.bin")));
   EXPECT_EQ(form.Session().FindFolder(QStringLiteral("T:\\Data\\Old")), nullptr);
   ASSERT_NE(form.Session().FindFolder(QStringLiteral("T:\\Data\\Keep\\Old\\Inner")), nullptr);

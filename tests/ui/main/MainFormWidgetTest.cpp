@@ -354,6 +354,7 @@ TEST(ScanCommandWidget, RescanningADriveAppendsItAndShowsTheSameFolderAgain) {
   ASSERT_EQ(form.Current().Path(), QStringLiteral("C:\\Users"));
   env.c.File("Users/b.txt", 2000);
   form.ScanOrRescanDrive(QStringLiteral("Cwhatever"));
+  WaitForScans(form);
   EXPECT_EQ(TopTexts(form), (QStringList{QStringLiteral("T"), QStringLiteral("C")}));
   EXPECT_EQ(form.ScannedDrives(), QStringLiteral("TC"));
   EXPECT_EQ(form.Current().Path(), QStringLiteral("C:\\Users"));
@@ -394,6 +395,7 @@ TEST(ScanCommandWidget, RemovingDrivesOfAnEmptyTreeOrDuringAScanAndDroppingDurin
   EXPECT_EQ(form.ScannedDrives(), QStringLiteral("C")) << "a folder dropped during a scan starts no second scan";
   EXPECT_TRUE(form.Nodes().Top(0)->Data());
   form.ScanOrRescanDrive(QStringLiteral("T"));
+  WaitForScans(form);
   EXPECT_TRUE(tried);
   EXPECT_EQ(form.ScannedDrives(), QStringLiteral("CT"));
   EXPECT_EQ(TopTexts(form), (QStringList{QStringLiteral("C"), QStringLiteral("T")}));
@@ -491,6 +493,7 @@ TEST(FolderTreeViewWidget, UpOneLevelSelectsTheParentAndDoesNothingOnARoot) {
   ASSERT_EQ(form.Current().Path(), QStringLiteral("T:\\Data\\Sub\\Deep"));
   env.t.Dir("Data/Sub/Deep/Deeper");
   form.RescanCurrentFolder();
+  WaitForScans(form);
   Child<QTreeView>(form, "FolderTree")->expand(form.Model().IndexOf(form.Current().Node()));
   ASSERT_TRUE(Child<QTreeView>(form, "FolderTree")->isExpanded(form.Model().IndexOf(form.Current().Node())));
   EXPECT_TRUE(Child<QAction>(form, "toolLevelUp")->isEnabled());
@@ -523,6 +526,7 @@ TEST(FolderTreeViewWidget, ModelFollowsTheTreeWhileItFillsAndSorts) {
   Child<QTreeView>(form, "FolderTree")->expandAll();
   StartMainForm(form);
   form.ScanOrRescanDrive(QStringLiteral("T"));
+  WaitForScans(form);
   ASSERT_GT(checks, 5);
   ASSERT_TRUE(zeta.isValid());
   EXPECT_EQ(TFolderTreeModel::NodeOf(zeta)->Text(), QStringLiteral("zeta"));
@@ -533,6 +537,7 @@ TEST(FolderTreeViewWidget, ModelFollowsTheTreeWhileItFillsAndSorts) {
   ASSERT_TRUE(form.GoToFolder(QStringLiteral("T:\\Data")));
   env.t.Dir("Data/New");
   form.RescanCurrentFolder();
+  WaitForScans(form);
   EXPECT_TRUE(Node(QStringLiteral("T:\\Data\\New")));
   EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Data"));
   EXPECT_FALSE(form.NotReady());
@@ -576,6 +581,7 @@ TEST(FolderTreeViewWidget, SelectFolderScansAnUnscannedDriveThenSelectsTheFolder
     return QString::fromLocal8Bit(env.t.Path("Data/Other"));
   });
   Child<QAction>(form, "cmdFileSelectFolder")->trigger();
+  WaitForScans(form);
   TFolderBrowse::SetChooser(nullptr);
   EXPECT_EQ(title, QStringLiteral("Select the folder you want to analyze. If the folder has not been scanned, Korvane will scan it now."));
   EXPECT_EQ(form.ScannedDrives(), QStringLiteral("CT"));
@@ -590,6 +596,7 @@ TEST(FolderTreeViewWidget, SelectFolderScansAnUnscannedDriveThenSelectsTheFolder
     return QString::fromLocal8Bit(env.t.Path("Data/Sub/New/Inner"));
   });
   Child<QAction>(form, "cmdFileSelectFolder")->trigger();
+  WaitForScans(form);
   TFolderBrowse::SetChooser(nullptr);
   EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Data\\Sub\\New\\Inner"));
   ASSERT_NE(Node(QStringLiteral("T:\\Data\\Sub")), nullptr);
@@ -674,6 +681,7 @@ TEST(ScanCommandWidget, MapAndDisconnectADriveLetter) {
   ASSERT_TRUE(TDriveTable::Instance().Find(QLatin1Char('M')));
   EXPECT_GE(Child<TShExDriveComboBox>(form, "DriveBox")->findText(QStringLiteral("M"), Qt::MatchStartsWith), 0);
   ASSERT_TRUE(form.GoToFolder(QStringLiteral("M:\\")));
+  WaitForScans(form);
   EXPECT_TRUE(form.ScannedDrives().contains(QLatin1Char('M')));
 
   env.dialogAnswer = [&](QDialog& d) {
