@@ -74,13 +74,14 @@ int main(int argc, char** argv) {
     form->resize(900, 640);
     form->show();
     QDeadlineTimer deadline(10000);
-    while (!form->StartupDone() && !deadline.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    while (!(form->StartupDone() && form->ScansIdle()) && !deadline.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 20);
     failures += !Save(*form, out, QStringLiteral("00-empty"));
 
     if (!form->GoToFolder(QStringLiteral("T:\\Data"))) {
       std::fputs("T:\\Data could not be shown\n", stderr);
       return 1;
     }
+    while (!form->ScansIdle()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     const auto pages = [&](const QString& prefix) {
       for (int k = 0; k < 5; ++k) {
         form->SelectPage(k);

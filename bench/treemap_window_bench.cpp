@@ -82,11 +82,12 @@ int main(int argc, char** argv) {
   form->resize(size);
   form->show();
   QDeadlineTimer deadline(10000);
-  while (!form->StartupDone() && !deadline.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 20);
+  while (!(form->StartupDone() && form->ScansIdle()) && !deadline.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 20);
   QApplication::processEvents();
 
   const int64_t beforeScan = RssBytes();
   form->ScanOrRescanDrive(QStringLiteral("T"));
+  while (!form->ScansIdle()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
   QApplication::processEvents();
   const int64_t treeBytes = RssBytes() - beforeScan;
   if (!form->GoToFolder(QStringLiteral("T:\\")) || !form->Current().Node() || !form->Current().Node()->Data()) {

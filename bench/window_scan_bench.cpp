@@ -93,6 +93,8 @@ TWindowRun ScanThroughWindow(TMainForm& form) {
   ticker.start();
   clock.start();
   form.ScanOrRescanDrive(QString(QLatin1Char(Letter)));
+  // The scan runs in slices on the event loop: the run ends when it and what follows it have.
+  while (!form.ScansIdle()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
   // The view's pending layout and painting of the filled tree belong to the scan.
   QApplication::processEvents();
   const qint64 end = clock.nsecsElapsed();
@@ -147,7 +149,8 @@ int main(int argc, char** argv) {
   if (!form) return 1;
   form->show();
   QDeadlineTimer deadline(10000);
-  while (!form->StartupDone() && !deadline.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 20);
+  while (!(form->StartupDone() && form->ScansIdle()) && !deadline.hasExpired())
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
   QApplication::processEvents();
 
   // Warm the cache and both code paths.
