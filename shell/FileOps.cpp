@@ -1,6 +1,7 @@
 #include "shell/FileOps.h"
 
 #include "cleanup/DeleteOperation.h"
+#include "cleanup/OperationRunner.h"
 #include "cleanup/Trash.h"
 #include "cleanup/TrashBin.h"
 #include "platform/DriveTable.h"
@@ -11,13 +12,12 @@
 #include "scan/PathFunctions.h"
 #include "shell/MessageBoxes.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProgressDialog>
 
 #include <algorithm>
 #include <functional>
+#include <stdexcept>
 
 #include <cerrno>
 #include <cstring>
@@ -77,28 +77,31 @@ bool LocateItem(const QString& drivePath, const QString& verb, THostLocation& lo
   return true;
 }
 
-// Runs a free-space operation on the user-interface thread with a progress window that appears
+// Runs a free-space operation on a thread of its own with a progress window that appears (modal)
 // when the work takes longer than a moment and whose Cancel stops it between entries.
 TOpResult RunWithProgress(const QString& label, QWidget* parent, const std::function<TOpResult(TOpContext&)>& run) {
   QProgressDialog dialog(label, QStringLiteral("Cancel"), 0, 1000, parent);
   dialog.setWindowTitle(ProgramName);
   dialog.setWindowModality(Qt::WindowModal);
-  dialog.setMinimumDuration(500);
+  dialog.setMinimumDuration(0);
   dialog.setAutoClose(false);
   dialog.setAutoReset(false);
-  TOpContext context;
-  QElapsedTimer sinceEvents;
-  sinceEvents.start();
-  context.onProgress = [&](const TOpProgress& p) {
-    if (sinceEvents.elapsed() < 30) return;
-    sinceEvents.restart();
+  dialog.hide();
+  TOperationRunner runner;
+  TOpResult result;
+  QObject::connect(&runner, &TOperationRunner::Progress, &dialog, [&dialog](const TOpProgress& p) {
     const int64_t total = p.bytesTotal > 0 ? p.bytesTotal : p.entriesTotal;
     const int64_t done = p.bytesTotal > 0 ? p.bytesDone : p.entriesDone;
     if (total > 0) dialog.setValue(static_cast<int>(std::min<int64_t>(999, done * 1000 / total)));
-    QCoreApplication::processEvents();
-    if (dialog.wasCanceled()) context.Cancel();
-  };
-  return run(context);
+  });
+  QObject::connect(&dialog, &QProgressDialog::canceled, &runner, [&runner] { runner.Cancel(); });
+  QObject::connect(&runner, &TOperationRunner::Finished, &dialog, [&dialog] { dialog.done(0); });
+  runner.Start([&result, &run](TOpContext& context) { result = run(context); });
+  if (!runner.WaitForEnd(500)) dialog.exec();
+  // Cancel closes the window at once; the work stops at its next entry.
+  while (runner.Running()) runner.WaitForEnd(50);
+  if (runner.Failed()) throw std::runtime_error(runner.FailureText().toStdString());
+  return result;
 }
 
 TFileOpResult Outcome(const TOpResult& result) {

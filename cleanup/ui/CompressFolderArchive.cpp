@@ -18,6 +18,7 @@
 #include <QStringList>
 
 #include <exception>
+#include <memory>
 
 namespace {
 
@@ -104,29 +105,31 @@ void TCleanUpCompressFolderBox::cmdCompressClick() {
   request.Move = chkDeleteAfterCompressing->isChecked();
   request.Encrypt = chkPasswordProtect->isChecked();
   const QChar archiveDrive = request.Drive.isNull() ? folderPath_.at(0) : request.Drive;
-  request.Password = [this](TZipPasswordPurpose purpose) { return AskPassword(purpose, folderPath_); };
-  request.OnMessage = [this](int code, const QString& text) { EngineMessage(code, text); };
+  request.Password = [this](TZipPasswordPurpose purpose) { return AskPasswordFromWork(purpose, folderPath_); };
+  request.OnMessage = [this](int code, const QString& text) { EngineMessageFromWork(code, text); };
 
-  TArchiveOutcome outcome;
-  const bool fatal = !RunOperation([&](TOpContext& context) { outcome = ArchiveFolder(request, context); });
-  // The next archive starts on the drive of this one's folder.
-  RememberArchiveDrive(folderPath_.at(0));
-  if (fatal) ShowError(QStringLiteral("A fatal error encountered while compressing to the ZIP archive"), ekProgram, this);
-
-  if (!fatal && !outcome.Key.isEmpty()) {
-    archiveKey_ = outcome.Key;
-    folderChanged_ = request.Move;
-    QString note;
-    if (outcome.Result.status == TOpStatus::PartlyDone)
-      note = outcome.Message + QLatin1Char('\n') + FailureLines(outcome.Result);
-    ShowArchiveResults(outcome.ArchiveBytes, archiveDrive, note);
-  } else {
-    QString message = QStringLiteral("The folder %1 was not archived.").arg(folderPath_);
-    const QString reasons = Reasons(outcome.Result);
-    if (!reasons.isEmpty()) message += QLatin1Char('\n') + reasons;
-    ShowArchiveFailure(message);
-  }
-  if (closeRequested_) QDialog::reject();
+  auto outcome = std::make_shared<TArchiveOutcome>();
+  RunOperation([request, outcome](TOpContext& context) { *outcome = ArchiveFolder(request, context); },
+               [this, request, outcome, archiveDrive](bool fatal) {
+                 // The next archive starts on the drive of this one's folder.
+                 RememberArchiveDrive(folderPath_.at(0));
+                 if (fatal)
+                   ShowError(QStringLiteral("A fatal error encountered while compressing to the ZIP archive"), ekProgram, this);
+                 if (!fatal && !outcome->Key.isEmpty()) {
+                   archiveKey_ = outcome->Key;
+                   folderChanged_ = request.Move;
+                   QString note;
+                   if (outcome->Result.status == TOpStatus::PartlyDone)
+                     note = outcome->Message + QLatin1Char('\n') + FailureLines(outcome->Result);
+                   ShowArchiveResults(outcome->ArchiveBytes, archiveDrive, note);
+                 } else {
+                   QString message = QStringLiteral("The folder %1 was not archived.").arg(folderPath_);
+                   const QString reasons = Reasons(outcome->Result);
+                   if (!reasons.isEmpty()) message += QLatin1Char('\n') + reasons;
+                   ShowArchiveFailure(message);
+                 }
+                 if (closeRequested_) QDialog::reject();
+               });
 }
 
 void TCleanUpCompressFolderBox::ShowArchiveResults(int64_t archiveBytes, QChar archiveDrive, const QString& note) {

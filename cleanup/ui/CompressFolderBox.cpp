@@ -13,7 +13,6 @@
 #include "ui/controls/CenterOverForm.h"
 #include "ui/controls/DriveComboBox.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -240,51 +239,43 @@ void TCleanUpCompressFolderBox::ShowProgress(const TOpProgress& p) {
   }
 }
 
-bool TCleanUpCompressFolderBox::RunOperation(const std::function<void(TOpContext&)>& operation) {
-  TOpContext context;
-  context_ = &context;
+void TCleanUpCompressFolderBox::RunOperation(std::function<void(TOpContext&)> operation,
+                                             std::function<void(bool fatal)> then) {
   started_ = true;
   closeRequested_ = false;
   cmdStop->setEnabled(true);
-  sincePaint_.start();
-  TOpProgress last;
-  context.onProgress = [this, &last](const TOpProgress& p) {
-    last = p;
-    // Repainting for every entry would cost more than small entries take: about 30 times a second.
-    if (sincePaint_.elapsed() < 33) return;
-    sincePaint_.restart();
-    ShowProgress(p);
-    QApplication::processEvents();
-  };
-  // Work without progress (listing the folder, reading the archive back) still lets Stop through.
-  context.onBusy = [this] {
-    if (sincePaint_.elapsed() < 33) return;
-    sincePaint_.restart();
-    QApplication::processEvents();
-  };
-  struct TEnd {
-    TCleanUpCompressFolderBox* box;
-    ~TEnd() { box->context_ = nullptr; }
-  } end{this};
-  bool fatal = false;
-  try {
-    operation(context);
-  } catch (const std::exception&) {
-    fatal = true;
-  }
-  ShowProgress(last);
-  return !fatal;
+  // The work runs on a thread of its own; the dialog (modal already) keeps its event loop, shows
+  // the progress and takes Stop meanwhile, and what follows the work runs when it has ended.
+  auto progress = std::make_shared<QMetaObject::Connection>();
+  auto finished = std::make_shared<QMetaObject::Connection>();
+  *progress = connect(&runner_, &TOperationRunner::Progress, this, [this](const TOpProgress& p) { ShowProgress(p); });
+  *finished = connect(&runner_, &TOperationRunner::Finished, this, [this, progress, finished, then](bool failed) {
+    disconnect(*progress);
+    disconnect(*finished);
+    then(failed);
+  });
+  runner_.Start(std::move(operation));
+}
+
+std::optional<QByteArray> TCleanUpCompressFolderBox::AskPasswordFromWork(TZipPasswordPurpose purpose, const QString& what) {
+  std::optional<QByteArray> answer;
+  runner_.OnOwnerThread([&] { answer = AskPassword(purpose, what); });
+  return answer;
+}
+
+void TCleanUpCompressFolderBox::EngineMessageFromWork(int code, const QString& text) {
+  runner_.OnOwnerThread([&] { EngineMessage(code, text); });
 }
 
 void TCleanUpCompressFolderBox::cmdStopClick() {
-  if (!context_) return;
-  context_->Cancel();
+  if (!runner_.Running()) return;
+  runner_.Cancel();
   cmdStop->setEnabled(false);
 }
 
 void TCleanUpCompressFolderBox::reject() {
   // Closing while an operation works stops it; the dialog goes once it has stopped.
-  if (context_) {
+  if (runner_.Running()) {
     closeRequested_ = true;
     cmdStopClick();
     return;

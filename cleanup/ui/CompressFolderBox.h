@@ -8,6 +8,8 @@
 
 #include "cleanup/ArchiveCatalogue.h"
 #include "cleanup/FreeOperation.h"
+#include "cleanup/OperationRunner.h"
+#include "cleanup/RestoreArchive.h"
 #include "cleanup/ZipMaster.h"
 
 #include <QDialog>
@@ -58,7 +60,7 @@ public:
   int64_t FolderSize() const { return folderSize_; }
   // Whether an operation ran (the other pages cannot be reached any more).
   bool OperationStarted() const { return started_; }
-  bool Working() const { return context_ != nullptr; }
+  bool Working() const { return runner_.Running(); }
   // The catalogue key of the archive the dialog made, when it made one.
   const QString& ArchiveKey() const { return archiveKey_; }
 
@@ -145,9 +147,15 @@ private:
   // The progress page with a title; the other pages' tabs go.
   void ShowProgressPage(const QString& title);
   void SetProgressPosition(int percent);
-  // Runs operation with a context whose progress the page shows and whose cancel flag Stop sets;
-  // false when it ended in an exception (the caller says that a fatal error was met).
-  bool RunOperation(const std::function<void(TOpContext&)>& operation);
+  // Starts operation on a thread of its own with a context whose progress the page shows and
+  // whose cancel flag Stop sets; then runs here once it has ended, fatal when it ended in an
+  // exception (the caller says that a fatal error was met).
+  void RunOperation(std::function<void(TOpContext&)> operation, std::function<void(bool fatal)> then);
+  // The engine's questions and messages, asked from the work's thread and answered on this one.
+  std::optional<QByteArray> AskPasswordFromWork(TZipPasswordPurpose purpose, const QString& what);
+  void EngineMessageFromWork(int code, const QString& text);
+  void FinishRestore(bool fatal, const TRestoreRequest& request, const TRestoreOutcome& outcome, const QString& archiveText,
+                     const QString& restoredText, const std::optional<QString>& targetDrive);
   void ShowArchiveResults(int64_t archiveBytes, QChar archiveDrive, const QString& note);
   void ShowArchiveFailure(const QString& message);
   void EngineMessage(int code, const QString& text);
@@ -165,8 +173,7 @@ private:
   bool closeRequested_ = false;
   bool restoring_ = false;
   bool passwordRefused_ = false;
-  TOpContext* context_ = nullptr;
-  QElapsedTimer sincePaint_;
+  TOperationRunner runner_;
   TShadowTitle* titleCompress_ = nullptr;
   TShadowTitle* titleRestore_ = nullptr;
 };

@@ -12,6 +12,8 @@
 #include "shell/ShBrowse.h"
 #include "ui/controls/DriveComboBox.h"
 
+#include <memory>
+
 #include <QCheckBox>
 #include <QFile>
 #include <QHeaderView>
@@ -257,11 +259,19 @@ void TCleanUpCompressFolderBox::cmdRestoreClick() {
   request.Key = key;
   request.Target = *target;
   request.DeleteArchive = chkDeleteArchive->isChecked();
-  request.Password = [this, archiveText](TZipPasswordPurpose purpose) { return AskPassword(purpose, archiveText); };
-  request.OnMessage = [this](int code, const QString& text) { EngineMessage(code, text); };
+  request.Password = [this, archiveText](TZipPasswordPurpose purpose) { return AskPasswordFromWork(purpose, archiveText); };
+  request.OnMessage = [this](int code, const QString& text) { EngineMessageFromWork(code, text); };
 
-  TRestoreOutcome outcome;
-  const bool fatal = !RunOperation([&](TOpContext& context) { outcome = RestoreArchive(request, context); });
+  auto outcome = std::make_shared<TRestoreOutcome>();
+  RunOperation([request, outcome](TOpContext& context) { *outcome = RestoreArchive(request, context); },
+               [this, request, outcome, archiveText, restoredText, targetDrive](bool fatal) {
+                 FinishRestore(fatal, request, *outcome, archiveText, restoredText, targetDrive);
+               });
+}
+
+void TCleanUpCompressFolderBox::FinishRestore(bool fatal, const TRestoreRequest& request, const TRestoreOutcome& outcome,
+                                              const QString& archiveText, const QString& restoredText,
+                                              const std::optional<QString>& targetDrive) {
   if (fatal) ShowError(QStringLiteral("A fatal error encountered while restoring from the ZIP archive"), ekProgram, this);
 
   const bool restored = !fatal && (outcome.Result.status == TOpStatus::Done ||

@@ -2,7 +2,6 @@
 
 #include "scan/Format.h"
 
-#include <QApplication>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QProgressBar>
@@ -10,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <stdexcept>
 
 TOperationProgressBox::TOperationProgressBox(const QString& caption, const QString& what, QWidget* parent)
     : QDialog(parent) {
@@ -61,8 +61,8 @@ void TOperationProgressBox::ShowProgress(const TOpProgress& p) {
 
 void TOperationProgressBox::reject() {
   // Cancel stops the operation between entries; the window closes when it has stopped.
-  if (context_) {
-    context_->Cancel();
+  if (runner_.Running()) {
+    runner_.Cancel();
     cmdCancel_->setEnabled(false);
     txtWhat_->setText(QStringLiteral("Cancelling..."));
     return;
@@ -71,22 +71,19 @@ void TOperationProgressBox::reject() {
 }
 
 TOpResult TOperationProgressBox::Run(const std::function<TOpResult(TOpContext&)>& operation) {
-  TOpContext context;
-  context_ = &context;
-  sinceStart_.start();
-  sincePaint_.start();
-  context.ask = [this](const TOpQuestion& q) { return ask_ ? ask_(q) : TOpAnswer::No; };
-  context.onProgress = [this](const TOpProgress& p) {
-    // Repainting per entry would cost more than small entries take: about 30 times a second.
-    if (sincePaint_.elapsed() < 33) return;
-    sincePaint_.restart();
-    if (!isVisible() && sinceStart_.elapsed() >= showDelay_) show();
-    if (isVisible()) ShowProgress(p);
-    QApplication::processEvents();
-  };
-  if (showDelay_ == 0) show();
-  const TOpResult result = operation(context);
-  context_ = nullptr;
+  TOpResult result;
+  runner_.SetAsk([this](const TOpQuestion& q) { return ask_ ? ask_(q) : TOpAnswer::No; });
+  const QMetaObject::Connection progress =
+      connect(&runner_, &TOperationRunner::Progress, this, [this](const TOpProgress& p) { ShowProgress(p); });
+  const QMetaObject::Connection finished =
+      connect(&runner_, &TOperationRunner::Finished, this, [this] { QDialog::done(QDialog::Accepted); });
+  runner_.Start([&result, &operation](TOpContext& context) { result = operation(context); });
+  // The work runs on a thread of its own; the window shows (modal, with its own event loop) only
+  // when it takes longer than a moment or asks something first.
+  if (!runner_.WaitForEnd(showDelay_)) exec();
+  disconnect(progress);
+  disconnect(finished);
   hide();
+  if (runner_.Failed()) throw std::runtime_error(runner_.FailureText().toStdString());
   return result;
 }

@@ -1,13 +1,13 @@
 #pragma once
 // The progress window of a free-space operation: what is being done, the entry at hand, a bar,
-// entries and bytes done of the total with the percentage, and Cancel. The operation runs on the
-// user-interface thread; the window keeps answering between entries and between chunks of a long
-// copy, and appears only when the work takes longer than a moment.
+// entries and bytes done of the total with the percentage, and Cancel. The operation runs on a
+// thread of its own (TOperationRunner); the window appears, modal, only when the work takes longer
+// than a moment, and its Cancel stops the work between entries and between chunks of a copy.
 
 #include "cleanup/FreeOperation.h"
+#include "cleanup/OperationRunner.h"
 
 #include <QDialog>
-#include <QElapsedTimer>
 
 #include <functional>
 
@@ -21,7 +21,8 @@ public:
   TOperationProgressBox(const QString& caption, const QString& what, QWidget* parent = nullptr);
 
   // Runs the operation with a context whose progress this window shows and whose cancel flag its
-  // Cancel button (or closing the window) sets; questions go to the callback given to SetAsk.
+  // Cancel button (or closing the window) sets; questions go to the callback given to SetAsk, on
+  // this thread. Returns when the operation has ended; what it throws is passed on.
   TOpResult Run(const std::function<TOpResult(TOpContext&)>& operation);
 
   // How long the work must take before the window shows; 0 shows it at once.
@@ -45,9 +46,7 @@ private:
   QLabel* txtCounts_ = nullptr;
   QProgressBar* bar_ = nullptr;
   QPushButton* cmdCancel_ = nullptr;
-  TOpContext* context_ = nullptr;
+  TOperationRunner runner_;
   std::function<TOpAnswer(const TOpQuestion&)> ask_;
-  QElapsedTimer sinceStart_;
-  QElapsedTimer sincePaint_;
   int showDelay_ = 400;
 };

@@ -15,6 +15,7 @@
 #include "tests/config/RegistryScope.h"
 #include "tests/shell/MessageAnswers.h"
 #include "tests/support/Fixture.h"
+#include "tests/support/OperationWait.h"
 #include "ui/controls/DriveComboBox.h"
 
 #include <QCheckBox>
@@ -152,6 +153,7 @@ TEST(CompressFolderBox, ArchivesWithTheOptionsShowsTheResultsAndKeepsTheOptions)
       box.chkIncludeHidden->setChecked(false);
       box.ediCompressionLevel->setValue(3);
       box.cmdCompress->click();
+      WaitForOperation(box);
 
       EXPECT_EQ(answers.Errors(), 0) << (answers.Asked.empty() ? "" : answers.Asked[0].Text.toStdString());
       EXPECT_TRUE(box.ThePages->isTabVisible(2));
@@ -249,6 +251,7 @@ TEST(CompressFolderBox, AFailedArchiveLeavesTheFolderAndSaysSo) {
   box.chkDeleteAfterCompressing->setChecked(true);
   box.chkPasswordProtect->setChecked(false);
   box.cmdCompress->click();
+  WaitForOperation(box);
   EXPECT_EQ(finished, 0) << "the dialog closed without saying what happened";
   EXPECT_EQ(box.txtProgressTitle->Text(), QStringLiteral("Folder not archived."));
   EXPECT_TRUE(box.panResults->isHidden());
@@ -284,6 +287,7 @@ TEST(CompressFolderBox, StopCloseOrNoPasswordLeaveTheFolderAndNoArchive) {
     box.chkDeleteAfterCompressing->setChecked(true);
     box.chkPasswordProtect->setChecked(true);
     box.cmdCompress->click();
+    WaitForOperation(box);
 
     EXPECT_EQ(passwords.Asked, 1);
     EXPECT_FALSE(box.Working());
@@ -425,6 +429,7 @@ TEST(CompressFolderBox, RestoresWithOrWithoutTheArchiveAndAsksForARescanOnlyOfAS
     if (*c.to) box.ediRestorePath->setText(QString::fromLatin1(c.to));
     box.chkDeleteArchive->setChecked(c.deleteArchive);
     box.cmdRestore->click();
+    WaitForOperation(box);
 
     EXPECT_EQ(finished, 1) << "a restore is the dialog's last act";
     EXPECT_EQ(Snapshot(env.t.Path(c.restored), false), before);
@@ -485,6 +490,7 @@ TEST(CompressFolderBox, ThePasswordIsAskedTwiceForANewArchiveAndOnceToRestoreIt)
     box.chkPasswordProtect->setChecked(true);
     box.chkDeleteAfterCompressing->setChecked(true);
     box.cmdCompress->click();
+    WaitForOperation(box);
     EXPECT_EQ(passwords.Confirming, std::vector<bool>{true});
     EXPECT_EQ(box.txtProgressTitle->Text(), QStringLiteral("Folder compressed OK."));
     key = box.ArchiveKey();
@@ -514,6 +520,7 @@ TEST(CompressFolderBox, ThePasswordIsAskedTwiceForANewArchiveAndOnceToRestoreIt)
     SelectRow(box, 0);
     box.chkDeleteArchive->setChecked(true);
     box.cmdRestore->click();
+    WaitForOperation(box);
     ASSERT_GE(passwords.Confirming.size(), 1u);
     EXPECT_FALSE(passwords.Confirming[0]) << "a restore asks once, without a confirmation";
     ASSERT_FALSE(answers.Asked.empty());

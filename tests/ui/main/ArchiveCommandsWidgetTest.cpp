@@ -10,6 +10,7 @@
 #include "scan/ScanSession.h"
 #include "tests/config/RegistryScope.h"
 #include "tests/support/Fixture.h"
+#include "tests/support/OperationWait.h"
 #include "tests/support/MainFormEnv.h"
 #include "ui/controls/DriveComboBox.h"
 #include "ui/main/CleanUpPage.h"
@@ -51,6 +52,7 @@ public:
         box->chkDeleteAfterCompressing->setChecked(true);
         box->chkPasswordProtect->setChecked(false);
         box->cmdCompress->click();
+        WaitForOperation(*box);
         results = box->txtCResults1->text();
         outcome = box->txtProgressTitle->Text();
       }
