@@ -176,8 +176,8 @@ int main(int argc, char** argv) {
                 w.Seconds, k, w.Seconds / k, w.LongestGapMs, w.Ticks);
     std::fflush(stdout);
   }
-  std::printf("median ratio window scan / korvane-scan: %.3f (target: at most 1.3)\n", Median(ratios));
-  std::printf("longest event wait: %.1f ms, median of runs %.1f ms (target: at most 50 ms)\n",
+  std::printf("median ratio window scan / korvane-scan: %.3f (target: at most 1.1)\n", Median(ratios));
+  std::printf("longest event wait: %.1f ms, median of runs %.1f ms (target: at most 30 ms)\n",
               *std::max_element(gaps.begin(), gaps.end()), Median(gaps));
 
   SetMessageAnswerer(nullptr);

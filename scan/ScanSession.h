@@ -66,7 +66,7 @@ public:
   bool RescanFolder(TTreeNode* node);
   // The same in slices on the event loop (see StartScanDrive).
   bool StartRescanFolder(TTreeNode* node);
-  // How long one slice of a scan runs before the event loop has its turn (15 ms by default).
+  // How long one slice of a scan runs before the event loop has its turn (10 ms by default).
   void SetSliceMs(int ms) { sliceMs_ = ms; }
   // Takes a folder that has gone from the disk out of the tree, and its figures out of its
   // ancestors'. size: the figure to take off (the folder's total size). False when refused.
@@ -121,5 +121,5 @@ private:
   QString scannedDrives_;
   bool scanning_ = false;
   QTimer stepTimer_;
-  int sliceMs_ = 15;
+  int sliceMs_ = 10;
 };
