@@ -167,6 +167,8 @@ TSubfoldersPage::TSubfoldersPage(IPageHost& host, QWidget* page, const QIcon& le
   TheFilesList->header()->setStretchLastSection(false);
   TheFilesList->viewport()->installEventFilter(this);
   TheFilesList->setColumnHidden(colChange, true);
+  // Shown beside Size, where it is read with it; its number stays the last.
+  TheFilesList->header()->moveSection(TheFilesList->header()->visualIndex(colChange), colSize + 1);
   layout->addWidget(TheFilesList, 1);
 
   connect(TheFilesList->header(), &QHeaderView::sectionClicked, this, [this](int c) { TheFilesListColumnClick(c); });

@@ -154,7 +154,7 @@ TOptionsBox::TOptionsBox(TSettings& settings, QWidget* owner) : QDialog(owner), 
   chkSaveSnapshotAfterScan->setObjectName(QStringLiteral("chkSaveSnapshotAfterScan"));
   chkSaveSnapshotAfterScan->setChecked(settings_->SaveSnapshotAfterScan);
   historyLayout->addWidget(chkSaveSnapshotAfterScan, 0, 0, 1, 2);
-  auto* storeCaption = new QLabel(QStringLiteral("S&tore:"), history);
+  auto* storeCaption = new QLabel(QStringLiteral("St&ore:"), history);
   ediHistoryStore = new QLineEdit(settings_->HistoryStore, history);
   ediHistoryStore->setObjectName(QStringLiteral("ediHistoryStore"));
   ediHistoryStore->setPlaceholderText(QStringLiteral("the default file"));
