@@ -54,7 +54,9 @@ TSnapshotListBox::TSnapshotListBox(TMode mode, THistoryJobs& jobs, const QString
   const QFontMetrics fm = lstSnapshots->fontMetrics();
   lstSnapshots->setColumnWidth(colTime, fm.horizontalAdvance(QStringLiteral("0000-00-00 00:00:00")) + 24);
   lstSnapshots->setColumnWidth(colHost, fm.horizontalAdvance(QStringLiteral("hostname-of-some")) + 16);
-  lstSnapshots->setColumnWidth(colBytes, fm.horizontalAdvance(QStringLiteral("999.99 GB (999,999,999,999 bytes)")) / 2 + 24);
+  lstSnapshots->setColumnWidth(colBytes, fm.horizontalAdvance(QStringLiteral("9,999.99 GB")) + 24);
+  // Paths keep both ends readable; the whole one is in the tooltip.
+  lstSnapshots->setTextElideMode(Qt::ElideMiddle);
   lstSnapshots->setMinimumWidth(fm.horizontalAdvance(QLatin1Char('x')) * 80);
   layout->addWidget(lstSnapshots, 1);
 
