@@ -140,7 +140,8 @@ void TSnapshotListBox::Fill(const std::vector<TSnapshotInfo>& list) {
     item->setTextAlignment(colBytes, Qt::AlignRight | Qt::AlignVCenter);
     item->setData(colTime, IdRole, static_cast<qlonglong>(info.Id));
   }
-  if (lstSnapshots->topLevelItemCount() > 0) lstSnapshots->setCurrentItem(lstSnapshots->topLevelItem(0));
+  // The newest is offered for comparing; for deleting nothing is chosen until the user does.
+  if (mode_ == Pick && lstSnapshots->topLevelItemCount() > 0) lstSnapshots->setCurrentItem(lstSnapshots->topLevelItem(0));
 }
 
 void TSnapshotListBox::Refresh() {

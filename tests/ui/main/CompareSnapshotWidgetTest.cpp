@@ -238,7 +238,8 @@ TEST_F(CompareSnapshotTest, ManageDeletesAfterAskingSaveAfterScanAndUnusableStor
     EXPECT_TRUE(PumpUntil([&] { return !box.Busy(); }));
     EXPECT_EQ(box.lstSnapshots->topLevelItemCount(), 2);
     Shot(box, "manage");
-    box.lstSnapshots->setCurrentItem(box.lstSnapshots->topLevelItem(1));
+    EXPECT_TRUE(box.lstSnapshots->selectedItems().isEmpty()) << "nothing is chosen for deleting before the user does";
+    box.lstSnapshots->topLevelItem(1)->setSelected(true);
     box.DeleteSelected();
     EXPECT_FALSE(box.Busy()) << "No: nothing to do";
     answer = mbYes;
