@@ -15,7 +15,8 @@ namespace {
 class TOptionBinding {
 public:
   explicit TOptionBinding(const TSettingValues& v)
-      : program_(RegistryKeyPath, OptionsSection), desktop_(RegistryKeyPath, DesktopSection) {
+      : program_(RegistryKeyPath, OptionsSection), desktop_(RegistryKeyPath, DesktopSection),
+        history_(RegistryKeyPath, HistorySection) {
     namespace N = SettingNames;
     Bool(program_, N::IncludeWastedInformation, v.IncludeWastedInformation, &TSettingValues::IncludeWastedInformation);
     Bool(program_, N::ShowFileNames, v.ShowFileNames, &TSettingValues::ShowFileNames);
@@ -36,10 +37,14 @@ public:
     Bool(desktop_, N::ViewFolderTree, v.ViewFolderTree, &TSettingValues::ViewFolderTree);
     Bool(desktop_, N::PieSectionSizeWindow, v.PieSectionSizeWindow, &TSettingValues::PieSectionSizeWindow);
     Bool(desktop_, N::ShowSurvey, v.ShowSurvey, &TSettingValues::ShowSurvey);
+
+    Bool(history_, N::SaveSnapshotAfterScan, v.SaveSnapshotAfterScan, &TSettingValues::SaveSnapshotAfterScan);
+    strs_.push_back({history_.AddStr(N::HistoryStore, v.HistoryStore), &TSettingValues::HistoryStore});
   }
 
   TOptions& Program() { return program_; }
   TOptions& Desktop() { return desktop_; }
+  TOptions& History() { return history_; }
 
   // Copies what the option objects hold now into values.
   void CopyTo(TSettingValues& values) const {
@@ -61,6 +66,7 @@ private:
 
   TOptions program_;
   TOptions desktop_;
+  TOptions history_;
   TBound<TBoolOption, bool> bools_;
   TBound<TIntOption, int32_t> ints_;
   TBound<TStrOption, QString> strs_;
@@ -105,6 +111,7 @@ TSettingGroups ChangedGroups(const TSettingValues& a, const TSettingValues& b) {
   if (a.ViewToolbar != b.ViewToolbar || a.ViewStatusBar != b.ViewStatusBar || a.ViewFolderTree != b.ViewFolderTree ||
       a.PieSectionSizeWindow != b.PieSectionSizeWindow || a.ShowSurvey != b.ShowSurvey)
     groups |= sgDesktop;
+  if (a.SaveSnapshotAfterScan != b.SaveSnapshotAfterScan || a.HistoryStore != b.HistoryStore) groups |= sgHistory;
   return groups;
 }
 
@@ -145,6 +152,17 @@ void TSettings::Load() {
     // A bad stored value ends the loading; what is not read yet keeps its default.
     if (!copied) options.CopyTo(loaded);
   }
+  // A section of its own, read apart: a file written before it existed loads as before, and a bad
+  // value here costs only this section's values.
+  try {
+    TOptionBinding history(defaults);
+    history.History().LoadAll();
+    TSettingValues read;
+    history.CopyTo(read);
+    loaded.SaveSnapshotAfterScan = read.SaveSnapshotAfterScan;
+    loaded.HistoryStore = read.HistoryStore;
+  } catch (const std::exception&) {
+  }
   Replace(loaded);
 }
 
@@ -152,6 +170,7 @@ void TSettings::Save() const {
   TOptionBinding options(values_);
   options.Program().SaveAll();
   options.Desktop().SaveAll();
+  options.History().SaveAll();
   TBinRegIniFile regIni(RegistryKeyPath);
   const QByteArray colors = PieColorsToBytes(values_.PieColors);
   regIni.WriteBinary(OptionsSection, SettingNames::Colors, PieColorBytes, colors.constData());

@@ -21,6 +21,7 @@ inline constexpr QLatin1String OptionsSection("Options");
 inline constexpr QLatin1String DesktopSection("Desktop");
 inline constexpr QLatin1String PopUpBoxSection("PopUpBox");
 inline constexpr QLatin1String BarChartBoxSection("BarChartBox");
+inline constexpr QLatin1String HistorySection("History");
 
 // Values of "BarChartBox" besides the placement (read and written by the tree bar chart window).
 inline constexpr QLatin1String BarChartGraphWidthName("GraphWidth");
@@ -54,6 +55,9 @@ inline constexpr QLatin1String ViewStatusBar("ViewStatusBar");
 inline constexpr QLatin1String ViewFolderTree("ViewFolderTree");
 inline constexpr QLatin1String PieSectionSizeWindow("PieSectionSizeWindow");
 inline constexpr QLatin1String ShowSurvey("ShowSurvey");
+// "History"
+inline constexpr QLatin1String SaveSnapshotAfterScan("SaveSnapshotAfterScan");
+inline constexpr QLatin1String HistoryStore("HistoryStore");
 }  // namespace SettingNames
 
 constexpr double DefaultMinFileSectionAngle = 2.0;
@@ -91,6 +95,10 @@ struct TSettingValues {
   bool PieSectionSizeWindow = true;
   bool ShowSurvey = true;  // kept, not used
 
+  // "History"
+  bool SaveSnapshotAfterScan = false;  // after every whole-drive scan that completed
+  QString HistoryStore;  // the scan history: empty for the default, else a file or a postgresql:// URL
+
   bool operator==(const TSettingValues&) const = default;
 };
 
@@ -103,6 +111,7 @@ enum TSettingGroup : unsigned {
   sgAutoScan = 1u << 4,     // DrivesToAutoScan
   sgArchive = 1u << 5,      // the ZIP values
   sgDesktop = 1u << 6,      // the values of "Desktop"
+  sgHistory = 1u << 7,      // the values of "History"
 };
 using TSettingGroups = unsigned;
 

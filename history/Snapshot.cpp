@@ -18,7 +18,8 @@ QString HistoryHostName() {
   return name.isEmpty() ? QStringLiteral("localhost") : name;
 }
 
-TSnapshot SnapshotOfTree(const TTreeNode* root) {
+TSnapshot SnapshotOfTree(const TTreeNode* root, std::vector<const TTreeNode*>* nodes) {
+  if (nodes) nodes->clear();
   TSnapshot snap;
   snap.Info.Time = QDateTime::currentDateTimeUtc();
   snap.Info.Host = HistoryHostName();
@@ -44,6 +45,7 @@ TSnapshot SnapshotOfTree(const TTreeNode* root) {
     f.LatestChange = rec->LastChange;
     const auto self = static_cast<int32_t>(snap.Folders.size());
     snap.Folders.push_back(std::move(f));
+    if (nodes) nodes->push_back(node);
     // Children pushed in reverse so that they come out in the tree's order.
     for (int i = node->Count() - 1; i >= 0; --i) pending.emplace_back(node->Child(i), self);
   }

@@ -43,8 +43,9 @@ struct TSnapshot {
 
 // The snapshot of a scanned subtree (root's record and those below it). Folders without a record
 // (an interrupted scan) are left out with their subtrees. Info.Time is now, Info.Host this
-// machine's name; the caller sets HostRoot, DrivePath and ClusterSize.
-TSnapshot SnapshotOfTree(const TTreeNode* root);
+// machine's name; the caller sets HostRoot, DrivePath and ClusterSize. nodes, when given,
+// receives the tree node of every folder, in the order of Folders.
+TSnapshot SnapshotOfTree(const TTreeNode* root, std::vector<const TTreeNode*>* nodes = nullptr);
 
 // The program version written into new snapshots.
 QString HistoryProgramVersion();

@@ -69,12 +69,14 @@ TSnapshotComparison CompareSnapshots(const TSnapshot& older, const TSnapshot& ne
   for (size_t i = 0; i < newer.Folders.size(); ++i) {
     const int64_t size = newer.Folders[i].Size;
     if (match[i] < 0) {
-      out.Changes.push_back({TFolderChange::New, size, 0, size, PathOf(newer.Folders, i, newer.Info.DrivePath)});
+      out.Changes.push_back({TFolderChange::New, size, 0, size, PathOf(newer.Folders, i, newer.Info.DrivePath),
+                             static_cast<int32_t>(i)});
       continue;
     }
     const int64_t before = older.Folders[static_cast<size_t>(match[i])].Size;
     if (before != size) out.Changes.push_back(
-          {TFolderChange::Changed, size - before, before, size, PathOf(newer.Folders, i, newer.Info.DrivePath)});
+          {TFolderChange::Changed, size - before, before, size, PathOf(newer.Folders, i, newer.Info.DrivePath),
+           static_cast<int32_t>(i)});
   }
   // Gone folders are named under the newer root's drive path, like the others.
   for (size_t i = 0; i < older.Folders.size(); ++i)

@@ -17,6 +17,7 @@ struct TFolderChange {
   int64_t OldSize = 0;
   int64_t NewSize = 0;
   QString Path;           // drive path, below the newer snapshot's root path (the older's for gone ones)
+  int32_t NewIndex = -1;  // the folder's index in the newer snapshot; -1 for a gone one
 };
 
 struct TSnapshotComparison {

@@ -100,7 +100,7 @@ TEST(Settings, AFirstStartRunsOnDefaultsAndWritesEverySettingAtExit) {
   settings.Save();
 
   const TRegIniFile regIni(QStringLiteral("Software\\Morvell\\Korvane 3"));
-  EXPECT_EQ(regIni.ReadSections(), QStringList({"Options", "Desktop"}));
+  EXPECT_EQ(regIni.ReadSections(), QStringList({"Options", "Desktop", "History"}));
   EXPECT_EQ(regIni.ReadSection("Options"),
             QStringList({"IncludeWastedInformation", "ShowFileNames", "ShowPercentInPie", "AutoExpand", "AutoCollapse",
                          "SortAscending", "DrivesToAutoScan", "ZIPAddSubfolders", "ZIPAddHiddenFiles",
@@ -108,6 +108,7 @@ TEST(Settings, AFirstStartRunsOnDefaultsAndWritesEverySettingAtExit) {
                          "Colors", "MinFileSectionAngle", "MinFolderSectionAngle", "MinTextSectionAngle"}));
   EXPECT_EQ(regIni.ReadSection("Desktop"),
             QStringList({"ViewToolbar", "ViewStatusBar", "ViewFolderTree", "PieSectionSizeWindow", "ShowSurvey"}));
+  EXPECT_EQ(regIni.ReadSection("History"), QStringList({"SaveSnapshotAfterScan", "HistoryStore"}));
   const QByteArray text = *scope.HiveText();
   EXPECT_TRUE(text.contains("\"IncludeWastedInformation\"=\"1\"\n\"ShowFileNames\"=\"1\"\n\"ShowPercentInPie\"=\"1\"\n"))
       << text.toStdString();

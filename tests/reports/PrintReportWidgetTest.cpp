@@ -2,6 +2,7 @@
 // as a script would run it.
 #include "config/AtomicFile.h"
 #include "reports/ReportWriters.h"
+#include "reports/print/ChangeReportCommands.h"
 #include "reports/print/PrinterSink.h"
 #include "tests/support/Fixture.h"
 
@@ -113,6 +114,30 @@ TEST_F(PrintedReport, ALongListBreaksIntoLandscapePages) {
   for (const QSizeF& page : pages) EXPECT_GT(page.width(), page.height());
   const QString text = RunTool(QStringLiteral("pdftotext"), {"-layout", pdf, "-"});
   for (int i = 1; i < 200; ++i) EXPECT_TRUE(text.contains(QStringLiteral("folder%1 ").arg(i))) << i;
+}
+
+TEST_F(PrintedReport, WhatChangedPrintsEveryRowInLandscapeAndFailsClearly) {
+  TChangeReport report;
+  report.ReportDate = QStringLiteral("12/11/2026 7:00:00 AM");
+  report.Path = QStringLiteral("T:\\");
+  report.SnapshotLine = QStringLiteral("Compared with snapshot 3");
+  report.Captions = {"Change", "Bytes", "%", "State", "Folder"};
+  for (int i = 0; i < 120; ++i)
+    report.Rows.push_back({"+1 KB", "+1,000", "+10.0%", "grown", QStringLiteral("T:\\changed%1").arg(i)});
+  const QString pdf = Pdf("changed.pdf");
+  QString error;
+  ASSERT_TRUE(PrintChangeReportJob(printer_, report, &error)) << error.toStdString();
+  const std::vector<QSizeF> pages = PageSizes(pdf);
+  ASSERT_GE(pages.size(), 3u);
+  for (const QSizeF& page : pages) EXPECT_GT(page.width(), page.height());
+  const QString text = RunTool(QStringLiteral("pdftotext"), {"-layout", pdf, "-"});
+  EXPECT_TRUE(text.contains(QStringLiteral("What changed in T:\\")));
+  for (int i = 0; i < 120; ++i) EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("changed%1\\b").arg(i)))) << i;
+
+  printer_.setOutputFileName(dir_.filePath("no/such/folder/x.pdf"));
+  error.clear();
+  EXPECT_FALSE(PrintChangeReportJob(printer_, report, &error));
+  EXPECT_FALSE(error.isEmpty());
 }
 
 TEST_F(PrintedReport, APrinterThatCannotStartIsAFailure) {

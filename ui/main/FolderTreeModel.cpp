@@ -1,6 +1,10 @@
 #include "ui/main/FolderTreeModel.h"
 
+#include "history/TreeComparison.h"
+
+#include <QApplication>
 #include <QFileIconProvider>
+#include <QStyle>
 
 TFolderTreeModel::TFolderTreeModel(TFolderTree& tree, QObject* parent)
     : QAbstractItemModel(parent), tree_(tree) {
@@ -8,6 +12,11 @@ TFolderTreeModel::TFolderTreeModel(TFolderTree& tree, QObject* parent)
   folderIcon_ = icons.icon(QFileIconProvider::Folder);
   openFolderIcon_ = folderIcon_;
   driveIcon_ = icons.icon(QFileIconProvider::Drive);
+  // The style's own pictures, so that the marks follow the theme and its palette.
+  QStyle* style = QApplication::style();
+  grownIcon_ = style->standardIcon(QStyle::SP_ArrowUp);
+  shrunkIcon_ = style->standardIcon(QStyle::SP_ArrowDown);
+  newIcon_ = style->standardIcon(QStyle::SP_FileDialogNewFolder);
   tree_.SetObserver(this);
 }
 
@@ -54,11 +63,28 @@ bool TFolderTreeModel::hasChildren(const QModelIndex& parent) const {
 QVariant TFolderTreeModel::data(const QModelIndex& index, int role) const {
   const TTreeNode* node = NodeOf(index);
   if (!node) return {};
+  const TNodeChange* change = comparison_ && role != Qt::DisplayRole ? comparison_->ChangeOf(node) : nullptr;
   switch (role) {
     case Qt::DisplayRole:
       return node->Text();
     case Qt::DecorationRole:
+      if (change) switch (change->Mark) {
+          case TChangeMark::Grown:
+            return grownIcon_;
+          case TChangeMark::Shrunk:
+            return shrunkIcon_;
+          case TChangeMark::New:
+            return newIcon_;
+          case TChangeMark::Same:
+            break;
+        }
       return node->Parent() ? folderIcon_ : driveIcon_;
+    case Qt::ToolTipRole:
+      if (!change) return {};
+      if (change->Mark == TChangeMark::New) return QStringLiteral("New since the snapshot: %1").arg(SignedSizeText(change->Delta));
+      if (change->Mark == TChangeMark::Same) return QStringLiteral("Unchanged since the snapshot");
+      return QStringLiteral("%1 (%2) since the snapshot")
+          .arg(SignedSizeText(change->Delta), ChangePercentText(change->Delta, change->OldSize));
     default:
       return {};
   }
@@ -67,6 +93,12 @@ QVariant TFolderTreeModel::data(const QModelIndex& index, int role) const {
 Qt::ItemFlags TFolderTreeModel::flags(const QModelIndex& index) const {
   if (!index.isValid()) return Qt::NoItemFlags;
   return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+}
+
+void TFolderTreeModel::SetComparison(const TTreeComparison* comparison) {
+  comparison_ = comparison;
+  // The view asks again for what it draws when its viewport is updated (see THistoryCommands).
+  if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::DecorationRole, Qt::ToolTipRole});
 }
 
 void TFolderTreeModel::BeforeInsert(TTreeNode* parent, int row) {

@@ -12,12 +12,17 @@
 
 #include <utility>
 
+class TTreeComparison;
+
 class TFolderTreeModel : public QAbstractItemModel, public ITreeObserver {
 public:
   explicit TFolderTreeModel(TFolderTree& tree, QObject* parent = nullptr);
   ~TFolderTreeModel() override;
 
   TFolderTree& Tree() { return tree_; }
+  // Marks grown, shrunk and new folders of a comparison with the style's arrows (null: none). The
+  // comparison must outlive its use here or be replaced first.
+  void SetComparison(const TTreeComparison* comparison);
 
   QModelIndex IndexOf(const TTreeNode* node) const;
   static TTreeNode* NodeOf(const QModelIndex& index);
@@ -44,6 +49,10 @@ private:
   QIcon folderIcon_;
   QIcon openFolderIcon_;
   QIcon driveIcon_;
+  QIcon grownIcon_;
+  QIcon shrunkIcon_;
+  QIcon newIcon_;
+  const TTreeComparison* comparison_ = nullptr;
   // The persistent indexes among the children of the level being sorted, with their nodes.
   QList<std::pair<QPersistentModelIndex, TTreeNode*>> sorting_;
 };

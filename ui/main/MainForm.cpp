@@ -316,7 +316,7 @@ void TMainForm::BuildMenus() {
   mnuFile->addSeparator();
   mnuFile->addAction(cmdFileSelectFolder);
   mnuFile->addAction(cmdFileRestoreCompressedFolders);
-  new THistoryCommands(*this, mnuFile);
+  new THistoryCommands(*this, mnuFile, cmdFileReports, cmdFilePrint);
   mnuFile->addSeparator();
   mnuFile->addAction(cmdFileExit);
   connect(mnuFile, &QMenu::aboutToShow, this, [this] { FileMenuOpening(); });

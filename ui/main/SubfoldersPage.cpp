@@ -2,6 +2,7 @@
 
 #include "config/FoldersDisplay.h"
 #include "config/Options.h"
+#include "history/TreeComparison.h"
 #include "reports/SubfolderRows.h"
 #include "scan/FolderSize.h"
 #include "scan/Format.h"
@@ -32,12 +33,20 @@
 
 namespace {
 
-const int Widths[TSubfoldersPage::ColumnCount] = {150, 80, 80, 80, 70, 70, 80, 80, 80};
+const int Widths[TSubfoldersPage::ColumnCount] = {150, 80, 80, 80, 70, 70, 80, 80, 80, 130};
 const QString Marker = QStringLiteral("-> ");
 // Item data role of the packed date-time of the date columns.
 constexpr int PackedRole = Qt::UserRole + 1;
 // The figure a column sorts by (its text is rounded).
 constexpr int FigureRole = Qt::UserRole + 2;
+// The change in bytes of the Change column, by which it sorts (rows without one come last).
+constexpr int ChangeRole = Qt::UserRole + 3;
+// The sort code of the Change column and the one that stands for it where only the report's
+// columns count (size, largest first).
+constexpr int ChangeSortCode = TSubfoldersPage::colChange + 1;
+constexpr int SizeDescendingCode = -(TSubfoldersPage::colSize + 1);
+
+int ReportSortCode(int code) { return std::abs(code) == ChangeSortCode ? SizeDescendingCode : code; }
 
 }  // namespace
 
@@ -142,7 +151,8 @@ TSubfoldersPage::TSubfoldersPage(IPageHost& host, QWidget* page, const QIcon& le
                                              "border-bottom: 1px solid palette(midlight); }"));
   QTreeWidgetItem* headerItem = TheFilesList->headerItem();
   for (int c = 0; c < ColumnCount; ++c) {
-    headerItem->setText(c, QLatin1String(SubfolderColumnCaptions[static_cast<size_t>(c)]));
+    headerItem->setText(c, c < SubfolderColumnCount ? QLatin1String(SubfolderColumnCaptions[static_cast<size_t>(c)])
+                                                    : QStringLiteral("Change"));
     headerItem->setTextAlignment(c, c == colName ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignRight | Qt::AlignVCenter);
     TheFilesList->setColumnWidth(c, Widths[c]);
   }
@@ -156,6 +166,9 @@ TSubfoldersPage::TSubfoldersPage(IPageHost& host, QWidget* page, const QIcon& le
   TheFilesList->header()->setSectionsClickable(true);
   TheFilesList->header()->setStretchLastSection(false);
   TheFilesList->viewport()->installEventFilter(this);
+  TheFilesList->setColumnHidden(colChange, true);
+  // Shown beside Size, where it is read with it; its number stays the last.
+  TheFilesList->header()->moveSection(TheFilesList->header()->visualIndex(colChange), colSize + 1);
   layout->addWidget(TheFilesList, 1);
 
   connect(TheFilesList->header(), &QHeaderView::sectionClicked, this, [this](int c) { TheFilesListColumnClick(c); });
@@ -195,7 +208,7 @@ TFoldersDisplaySettings TSubfoldersPage::SavedValues() const {
   values.TopX = values_[1];
   values.LargerThan = values_[2];
   values.LargerThanUnit = values_[3];
-  values.Sort = values_[4];
+  values.Sort = ReportSortCode(values_[4]);
   return values;
 }
 
@@ -206,7 +219,7 @@ TSubfolderView TSubfoldersPage::View() {
   view.TopText = cbFoldersTop->currentText();
   view.LargerThanUnit = cbFoldersLargerThanBytes->currentIndex();
   view.LargerThanText = QString::number(udFoldersLargerThan->value());
-  view.Sort = SubfolderSort();
+  view.Sort = ReportSortCode(SubfolderSort());
   return view;
 }
 
@@ -270,7 +283,7 @@ TSubfolderSettings TSubfoldersPage::CurrentSettings() const {
   settings.Threshold = Threshold();
   settings.IncludeWasted = host_.Settings()->IncludeWastedInformation;
   settings.ClusterIndex = host_.Session().SelectedClusterIndex();
-  settings.Sort = SubfolderSort();
+  settings.Sort = ReportSortCode(SubfolderSort());
   return settings;
 }
 
@@ -302,7 +315,13 @@ void TSubfoldersPage::FillSubfolderList(TTreeNode* node) {
   rows.reserve(static_cast<qsizetype>(list.Rows.size()));
   for (const TSubfolderRow& row : list.Rows) {
     auto* item = new QTreeWidgetItem;
-    for (int c = 0; c < ColumnCount; ++c) item->setText(c, row.Texts[static_cast<size_t>(c)]);
+    for (int c = 0; c < SubfolderColumnCount; ++c) item->setText(c, row.Texts[static_cast<size_t>(c)]);
+    if (const TNodeChange* change = comparison_ ? comparison_->ChangeOf(row.Node) : nullptr) {
+      const QString share = change->Mark == TChangeMark::New ? QStringLiteral("new")
+                                                             : ChangePercentText(change->Delta, change->OldSize);
+      item->setText(colChange, SignedSizeText(change->Delta) + QStringLiteral(" (") + share + QLatin1Char(')'));
+      item->setData(colChange, ChangeRole, static_cast<qlonglong>(change->Delta));
+    }
     item->setIcon(colName, folderIcon);
     item->setData(colLastAccess, PackedRole, row.LastAccess);
     item->setData(colLastChange, PackedRole, row.LastChange);
@@ -312,7 +331,8 @@ void TSubfoldersPage::FillSubfolderList(TTreeNode* node) {
     rows << item;
   }
   TheFilesList->addTopLevelItems(rows);
-  values_[4] = list.Sort;
+  if (SortedByChange()) SortRows();
+  else values_[4] = list.Sort;
   SetSortMarker(std::abs(SubfolderSort()) - 1);
   if (settings.Display == dtTop) {
     const int32_t n = settings.TopCount;
@@ -335,9 +355,18 @@ void TSubfoldersPage::SetSortMarker(int column) {
 }
 
 int TSubfoldersPage::TheFilesListCompare(const QTreeWidgetItem* item1, const QTreeWidgetItem* item2, int code) {
+  if (std::abs(code) == ChangeSortCode) {
+    const QVariant a = item1->data(colChange, ChangeRole);
+    const QVariant b = item2->data(colChange, ChangeRole);
+    if (!a.isValid() || !b.isValid()) return int(!a.isValid()) - int(!b.isValid());
+    const qlonglong x = a.toLongLong();
+    const qlonglong y = b.toLongLong();
+    const int order = x < y ? -1 : x > y ? 1 : 0;
+    return code < 0 ? -order : order;
+  }
   const auto rowOf = [](const QTreeWidgetItem* item) {
     TSubfolderRow row;
-    for (int c = 0; c < ColumnCount; ++c) row.Texts[static_cast<size_t>(c)] = item->text(c);
+    for (int c = 0; c < SubfolderColumnCount; ++c) row.Texts[static_cast<size_t>(c)] = item->text(c);
     row.LastAccess = item->data(colLastAccess, PackedRole).toUInt();
     row.LastChange = item->data(colLastChange, PackedRole).toUInt();
     for (int c = colSize; c < colLastAccess; ++c)
@@ -357,11 +386,24 @@ void TSubfoldersPage::SortRows() {
   TheFilesList->addTopLevelItems(rows);
 }
 
+bool TSubfoldersPage::SortedByChange() const { return std::abs(values_[4]) == ChangeSortCode; }
+
+void TSubfoldersPage::SetComparison(const TTreeComparison* comparison) {
+  comparison_ = comparison;
+  TheFilesList->setColumnHidden(colChange, !comparison);
+  // Without a comparison the list goes back to its own order.
+  if (!comparison && SortedByChange()) values_[4] = SizeDescendingCode;
+  Forget();
+  host_.RefillIfCurrent(pgSubfolders);
+}
+
 void TSubfoldersPage::TheFilesListColumnClick(int column) {
   if (column < 0 || column >= ColumnCount) return;
   SetSortMarker(column);
   int& sort = values_[4];
-  sort = column + 1 == sort ? -sort : column + 1;
+  // The first click on Change puts the largest growth first; the next one reverses it.
+  if (column == colChange && std::abs(sort) != ChangeSortCode) sort = -ChangeSortCode;
+  else sort = column + 1 == sort ? -sort : column + 1;
   SortRows();
 }
 

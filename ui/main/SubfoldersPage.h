@@ -17,6 +17,7 @@ class QLineEdit;
 class QSpinBox;
 class QTreeWidget;
 class QTreeWidgetItem;
+class TTreeComparison;
 class TTreeNode;
 
 class TSubfoldersPage : public QWidget, public IFolderPage {
@@ -41,7 +42,9 @@ public:
   TSubfolderView View();
   void SetView(const TSubfolderView& view);
 
-  enum { colName, colSize, colAllocated, colWasted, colShare, colObjects, colLastAccess, colLastChange, colOnDisk, ColumnCount };
+  // colChange is shown only while a comparison with a snapshot is (see SetComparison).
+  enum { colName, colSize, colAllocated, colWasted, colShare, colObjects, colLastAccess, colLastChange, colOnDisk, colChange,
+         ColumnCount };
   enum { dtTop, dtLargerThan, dtAll };
 
   // Fills the list for node unless it already is the one listed.
@@ -56,6 +59,11 @@ public:
   // descending): below 0, 0 or above 0.
   static int TheFilesListCompare(const QTreeWidgetItem* item1, const QTreeWidgetItem* item2, int code);
   void TheFilesListColumnClick(int column);
+  // The comparison whose changes the Change column shows (null: the column is hidden). The
+  // comparison must outlive its use here or be replaced first.
+  void SetComparison(const TTreeComparison* comparison);
+  // True when the list is sorted by the Change column.
+  bool SortedByChange() const;
   void TheFilesListDblClick();
   void cbFoldersDisplayTypeChange();
   void ediFoldersLargerThanChange();
@@ -98,4 +106,5 @@ private:
   // Set while the controls are being set from the saved values: no refills then.
   bool applying_ = false;
   QString pathText_;
+  const TTreeComparison* comparison_ = nullptr;
 };

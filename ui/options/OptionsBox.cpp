@@ -7,6 +7,7 @@
 #include "config/OptionsValues.h"
 #include "config/Settings.h"
 #include "config/ShellVerb.h"
+#include "history/StoreLocation.h"
 #include "platform/DriveTable.h"
 #include "scan/Format.h"
 #include "scan/VolumeInfo.h"
@@ -146,6 +147,27 @@ TOptionsBox::TOptionsBox(TSettings& settings, QWidget* owner) : QDialog(owner), 
   chkExplorerMenu->setChecked(ShellVerbRegistered().value_or(true));
   grid->addWidget(chkExplorerMenu, 2, 1, Qt::AlignTop);
 
+  // The scan history: where it is kept and whether every whole-drive scan adds to it.
+  auto* history = new QGroupBox(QStringLiteral(" Scan &history "), this);
+  auto* historyLayout = new QGridLayout(history);
+  chkSaveSnapshotAfterScan = new QCheckBox(QStringLiteral("Save a snapshot after every scan of a whole drive"), history);
+  chkSaveSnapshotAfterScan->setObjectName(QStringLiteral("chkSaveSnapshotAfterScan"));
+  chkSaveSnapshotAfterScan->setChecked(settings_->SaveSnapshotAfterScan);
+  historyLayout->addWidget(chkSaveSnapshotAfterScan, 0, 0, 1, 2);
+  auto* storeCaption = new QLabel(QStringLiteral("St&ore:"), history);
+  ediHistoryStore = new QLineEdit(settings_->HistoryStore, history);
+  ediHistoryStore->setObjectName(QStringLiteral("ediHistoryStore"));
+  ediHistoryStore->setPlaceholderText(QStringLiteral("the default file"));
+  ediHistoryStore->setToolTip(QStringLiteral("Empty: %1 (or KORVANE_HISTORY when set).\n"
+                                             "A file name, or postgresql://user@host/database for a server;\n"
+                                             "the password comes from ~/.pgpass or PGPASSWORD, never from here.")
+                                  .arg(DefaultHistoryPath()));
+  storeCaption->setBuddy(ediHistoryStore);
+  historyLayout->addWidget(storeCaption, 1, 0);
+  historyLayout->addWidget(ediHistoryStore, 1, 1);
+  historyLayout->setColumnStretch(1, 1);
+  grid->addWidget(history, 3, 0, 1, 2);
+
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
   cmdOK = new QPushButton(QStringLiteral("OK"), this);
@@ -155,7 +177,7 @@ TOptionsBox::TOptionsBox(TSettings& settings, QWidget* owner) : QDialog(owner), 
   buttons->addWidget(cmdOK);
   buttons->addWidget(cmdCancel);
   buttons->addWidget(cmdHelp);
-  grid->addLayout(buttons, 3, 0, 1, 2);
+  grid->addLayout(buttons, 4, 0, 1, 2);
 
   connect(lbColors, &QListWidget::currentRowChanged, this, [this] { lbColorsClick(); });
   connect(lbColors, &QListWidget::itemDoubleClicked, this, [this] { TheColorButtonClick(); });
@@ -245,6 +267,23 @@ void TOptionsBox::cmdOKClick() {
     return;
   }
 
+  // A store name that cannot be used (a password in it, an unknown scheme) is said now.
+  const QString store = ediHistoryStore->text().trimmed();
+  if (!store.isEmpty()) {
+    QString error;
+    if (!ParseStoreLocation(store, &error)) {
+      TMessageRequest request;
+      request.Parent = this;
+      request.Caption = ProgramName;
+      request.Icon = TMessageIcon::Error;
+      request.Text = QStringLiteral("The scan history's store cannot be used: ") + error;
+      ShowMessage(request);
+      ediHistoryStore->setFocus();
+      ediHistoryStore->selectAll();
+      return;
+    }
+  }
+
   if (chkExplorerMenu->isChecked()) {
     try {
       RegisterShellVerb(ProgramPath);
@@ -265,6 +304,10 @@ void TOptionsBox::cmdOKClick() {
   values.DrivesToAutoScan = MergeAutoScanLetters(settings_->DrivesToAutoScan, ListedLetters(), CheckedLetters());
   values.Angles = *check.Angles;
   StoreOptionsValues(values, settings_);
+  settings_.Change([this, &store](TSettingValues& v) {
+    v.SaveSnapshotAfterScan = chkSaveSnapshotAfterScan->isChecked();
+    v.HistoryStore = store;
+  });
   FolderColorsSetting().SetColorEachFolder(chkColorEachFolder->isChecked());
   Accepted = true;
   accept();

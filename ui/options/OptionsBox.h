@@ -1,6 +1,7 @@
 #pragma once
 // The Options dialog: the 18 colours, four preferences, the three minimum pie angles as
-// percentages, the drives scanned at start-up and the file-manager verb for folders. Every value
+// percentages, the drives scanned at start-up, the file-manager verb for folders and the scan
+// history (its store, and whether a whole-drive scan saves a snapshot). Every value
 // is checked before any is stored: a rejected value leaves all settings as they were.
 
 #include "config/PieColors.h"
@@ -50,6 +51,8 @@ public:
   QPushButton* cmdDefaultValues = nullptr;
   QListWidget* TheDrivesBox = nullptr;
   QCheckBox* chkExplorerMenu = nullptr;
+  QCheckBox* chkSaveSnapshotAfterScan = nullptr;
+  QLineEdit* ediHistoryStore = nullptr;
   QPushButton* cmdOK = nullptr;
   QPushButton* cmdCancel = nullptr;
   QPushButton* cmdHelp = nullptr;

@@ -83,8 +83,9 @@ TEST(MenuCommands, AboutAndTheReportItemsAreThere) {
   Child<QAction>(form, "cmdHelpAbout")->trigger();
   ASSERT_EQ(env.dialogs.size(), 1u);
   EXPECT_EQ(env.dialogs[0], QStringLiteral("TAboutBox"));
-  EXPECT_EQ(Child<QMenu>(form, "cmdFileReports")->actions().size(), 2);
-  EXPECT_EQ(Child<QMenu>(form, "cmdFilePrint")->actions().size(), 2);
+  // Folder Information, Subfolder List and What Changed (the scan history's comparison).
+  EXPECT_EQ(Child<QMenu>(form, "cmdFileReports")->actions().size(), 3);
+  EXPECT_EQ(Child<QMenu>(form, "cmdFilePrint")->actions().size(), 3);
   for (QAction* a : {Child<QAction>(form, "cmdFileReportFolderInformation"), Child<QAction>(form, "cmdFileReportFolderContents"),
                      Child<QAction>(form, "cmdFilePrintFolderInformation"), Child<QAction>(form, "cmdFilePrintSubfolderlist"), Child<QAction>(form, "cmdFilePieAsMetafile"),
                      Child<QAction>(form, "cmdFilePieAsBitmap"), Child<QAction>(form, "cmdFilePieToFile")})

@@ -1,0 +1,158 @@
+// A snapshot set against the scanned tree: every folder's change, the comparison made again after
+// the tree changed, and the What Changed report's text.
+
+#include "history/TreeComparison.h"
+#include "reports/ChangeReport.h"
+#include "scan/FolderSize.h"
+#include "scan/PathFunctions.h"
+#include "scan/ScanHost.h"
+#include "scan/ScanSession.h"
+#include "scan/VolumeInfo.h"
+#include "tests/support/Fixture.h"
+
+#include <QFile>
+#include <QLocale>
+#include <QTimeZone>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class TreeComparisonTest : public ::testing::Test {
+protected:
+  TreeComparisonTest() {
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    fx.File("grows/a", 1000);
+    fx.File("shrinks/a", 4000);
+    fx.File("shrinks/b", 4000);
+    fx.File("same/a", 500);
+    fx.File("goes/deep/a", 300);
+    Scan();
+    older = SnapshotOfTree(Root());
+    older.Info.Id = 7;
+    older.Info.DrivePath = QStringLiteral("T:\\");
+    older.Info.HostRoot = QFile::decodeName(fx.Root());
+    older.Info.Time = QDateTime(QDate(2026, 12, 1), QTime(8, 30), Qt::UTC);
+    // What happened since.
+    fx.File("grows/b", 3000);
+    fx.Remove("shrinks/b");
+    fx.Remove("goes/deep/a");
+    fx.Remove("goes/deep");
+    fx.Remove("goes");
+    fx.File("came/x", 2000);
+    session.RemoveDrive(QLatin1Char('T'));
+    Scan();
+  }
+  void Scan() { session.ScanDrive(QStringLiteral("T") + DriveDisplayName(QStringLiteral("T:\\"))); }
+  TTreeNode* Root() { return session.FindFolder(QStringLiteral("T:\\")); }
+  TTreeNode* Folder(const char* name) { return session.FindFolder(QStringLiteral("T:\\") + QLatin1String(name)); }
+
+  TFixtureTree fx;
+  TDriveScope drives{{{'T', fx.Root()}}};
+  THeadlessHost host;
+  TScanSession session{host};
+  TSnapshot older;
+};
+
+TEST_F(TreeComparisonTest, EveryFolderOfTheTreeGetsItsChangeAndGoneFoldersAreListed) {
+  ASSERT_TRUE(Root() && Root()->Data());
+  const TTreeComparison cmp(older, Root(), QStringLiteral("T:\\"));
+  struct TCase {
+    const char* folder;
+    TChangeMark mark;
+    int64_t delta;
+    int64_t oldSize;
+  };
+  const TCase cases[] = {{"grows", TChangeMark::Grown, 3000, 1000},
+                         {"shrinks", TChangeMark::Shrunk, -4000, 8000},
+                         {"same", TChangeMark::Same, 0, 500},
+                         {"came", TChangeMark::New, 2000, 0}};
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.folder);
+    TTreeNode* node = Folder(c.folder);
+    ASSERT_NE(node, nullptr);
+    const TNodeChange* change = cmp.ChangeOf(node);
+    ASSERT_NE(change, nullptr);
+    EXPECT_EQ(change->Mark, c.mark);
+    EXPECT_EQ(change->Delta, c.delta);
+    EXPECT_EQ(change->OldSize, c.oldSize);
+    EXPECT_EQ(change->NewSize, node->Data()->TotalSize);
+  }
+  const TNodeChange* root = cmp.ChangeOf(Root());
+  ASSERT_NE(root, nullptr);
+  EXPECT_EQ(root->Delta, 3000 - 4000 + 2000 - 300);
+  EXPECT_EQ(cmp.Result().TotalChange, root->Delta);
+  EXPECT_EQ(cmp.OlderBytes(), 9800);
+  EXPECT_EQ(cmp.NewerBytes(), 10500);
+
+  const TTreeComparison::TCounts counts = cmp.Counts();
+  EXPECT_EQ(counts.Grown, 2);  // grows and the root
+  EXPECT_EQ(counts.Shrunk, 1);
+  EXPECT_EQ(counts.New, 1);
+  EXPECT_EQ(counts.Gone, 2);  // goes and goes\deep
+  // Only folders of the compared subtree have a change: not an unrelated node.
+  EXPECT_EQ(cmp.ChangeOf(nullptr), nullptr);
+}
+
+TEST_F(TreeComparisonTest, ComparedAgainAfterTheTreeChangedAndBelowTheRoot) {
+  TTreeComparison cmp(older, Root(), QStringLiteral("T:\\"));
+  TTreeNode* grows = Folder("grows");
+  ASSERT_TRUE(grows && grows->Data());
+  ASSERT_TRUE(session.RemoveFolder(grows, grows->Data()->TotalSize));
+  cmp.Rebuild(Root());
+  EXPECT_EQ(cmp.Result().TotalChange, -4000 + 2000 - 300 - 1000);
+  EXPECT_EQ(cmp.Counts().Gone, 3);
+  EXPECT_EQ(cmp.Result().Changes.front().Path, QStringLiteral("T:\\shrinks"));
+
+  // A snapshot of a folder set against that folder of the tree: its paths are the tree's.
+  TSnapshot sub = SnapshotOfTree(Folder("shrinks"));
+  sub.Info.DrivePath = QStringLiteral("Q:\\elsewhere");
+  fx.File("shrinks/c", 100);
+  session.RescanFolder(Folder("shrinks"));
+  const TTreeComparison below(sub, Folder("shrinks"), QStringLiteral("T:\\shrinks"));
+  ASSERT_EQ(below.Result().Changes.size(), 1u);
+  EXPECT_EQ(below.Result().Changes[0].Path, QStringLiteral("T:\\shrinks"));
+  EXPECT_EQ(below.Result().Changes[0].Delta, 100);
+  EXPECT_EQ(below.ChangeOf(Folder("same")), nullptr) << "outside the compared folder";
+}
+
+TEST_F(TreeComparisonTest, WhatChangedReportListsLargestChangeFirstWithGoneFolders) {
+  const TTreeComparison cmp(older, Root(), QStringLiteral("T:\\"));
+  const TChangeReport report = BuildChangeReport(cmp, QDateTime(QDate(2026, 12, 11), QTime(9, 0)));
+  const QStringList lines = QString::fromUtf8(ChangeReportData(report)).split(QStringLiteral("\r\n"));
+  ASSERT_GT(lines.size(), 15);
+  EXPECT_EQ(lines[0], QStringLiteral("Report generated by Korvane"));
+  EXPECT_EQ(lines[1], QStringLiteral("What changed in T:\\"));
+  EXPECT_TRUE(lines.contains(QStringLiteral("Compared with snapshot 7 of 2026-12-01 08:30:00 UTC, taken on ") +
+                             older.Info.Host + QStringLiteral(" of ") + QFile::decodeName(fx.Root())))
+      << lines.join(QLatin1Char('\n')).toStdString();
+  EXPECT_TRUE(lines.contains(QStringLiteral("Total change: +700 bytes (+700 bytes, +7.1%): 10 KB then, 10 KB now")))
+      << lines.join(QLatin1Char('\n')).toStdString();
+  EXPECT_TRUE(lines.contains(QStringLiteral("Folders grown: 2, shrunk: 1, new: 1, gone: 2")));
+  const qsizetype header = lines.indexOf(QStringLiteral("      Change   Bytes        %  State   Folder"));
+  ASSERT_GE(header, 0) << lines.join(QLatin1Char('\n')).toStdString();
+  const QStringList expected = {
+      QStringLiteral("       -4 KB  -4,000   -50.0%  shrunk  T:\\shrinks"),
+      QStringLiteral("       +3 KB  +3,000  +300.0%  grown   T:\\grows"),
+      QStringLiteral("       +2 KB  +2,000      new  new     T:\\came"),
+      QStringLiteral("  +700 bytes    +700    +7.1%  grown   T:\\"),
+      QStringLiteral("  -300 bytes    -300  -100.0%  gone    T:\\goes"),
+      QStringLiteral("  -300 bytes    -300  -100.0%  gone    T:\\goes\\deep"),
+  };
+  EXPECT_EQ(lines.mid(header + 1, expected.size()), expected);
+}
+
+TEST(ChangeTexts, SignsAndSharesReadAsTheProgramsSizes) {
+  QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+  EXPECT_EQ(SignedSizeText(0), QStringLiteral("0 bytes"));
+  EXPECT_EQ(SignedSizeText(-5), QStringLiteral("-5 bytes"));
+  EXPECT_EQ(SignedSizeText(3 * 1048576), QStringLiteral("+3.0 MB"));
+  EXPECT_EQ(SignedSizeText(INT64_MIN).left(1), QStringLiteral("-"));
+  EXPECT_EQ(ChangePercentText(0, 100), QStringLiteral("0.0%"));
+  EXPECT_EQ(ChangePercentText(1, 1000000), QStringLiteral("+0.0%")) << "a tiny growth keeps its sign";
+  EXPECT_EQ(ChangePercentText(-50, 200), QStringLiteral("-25.0%"));
+  EXPECT_EQ(ChangePercentText(10, 0), QStringLiteral("new"));
+  EXPECT_EQ(ChangePercentText(-10, 10, true), QStringLiteral("gone"));
+}
+
+}  // namespace
