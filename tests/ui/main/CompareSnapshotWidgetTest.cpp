@@ -113,6 +113,7 @@ TEST_F(CompareSnapshotTest, ComparisonMarksTheTreeFillsTheChangeColumnAndWritesT
   t.Remove("shrinks/b");
   t.File("came/x", 20000);
   form.RescanDrives(QStringLiteral("T"));
+  WaitForScans(form);
   ASSERT_TRUE(form.GoToFolder(QStringLiteral("T:\\")));
   THistoryCommands* commands = Child<THistoryCommands>(form);
   emit Child<QMenu>(form, "cmdFileReports")->aboutToShow();
@@ -198,6 +199,7 @@ TEST_F(CompareSnapshotTest, ComparisonMarksTheTreeFillsTheChangeColumnAndWritesT
   EXPECT_EQ(commands->Comparison()->Counts().Grown, 1) << "the drive's total now shrank";
   // A rescan of the drive keeps the comparison, made again with the new tree.
   form.RescanDrives(QStringLiteral("T"));
+  WaitForScans(form);
   QApplication::processEvents();
   ASSERT_NE(commands->Comparison(), nullptr);
   EXPECT_EQ(commands->Comparison()->Counts().New, 1) << "came is back";
@@ -212,15 +214,19 @@ TEST_F(CompareSnapshotTest, ManageDeletesAfterAskingSaveAfterScanAndUnusableStor
   // Off by default: a rescan saves nothing.
   EXPECT_FALSE(form.Settings()->SaveSnapshotAfterScan);
   form.RescanDrives(QStringLiteral("T"));
+  WaitForScans(form);
   EXPECT_TRUE(PumpUntil([&] { return Child<THistoryCommands>(form)->Running() == 0; }));
   EXPECT_TRUE(Stored().empty());
   form.Settings().Change([](TSettingValues& v) { v.SaveSnapshotAfterScan = true; });
   form.RescanDrives(QStringLiteral("T"));
+  WaitForScans(form);
   EXPECT_TRUE(PumpUntil([&] { return Child<THistoryCommands>(form)->Running() == 0; }));
   // A folder rescan is no whole-drive scan.
   form.RescanCurrentFolder();
+  WaitForScans(form);
   EXPECT_TRUE(PumpUntil([&] { return Child<THistoryCommands>(form)->Running() == 0; }));
   form.RescanDrives(QStringLiteral("T"));
+  WaitForScans(form);
   EXPECT_TRUE(PumpUntil([&] { return Child<THistoryCommands>(form)->Running() == 0; }));
   ASSERT_EQ(Stored().size(), 2u);
 
