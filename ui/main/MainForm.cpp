@@ -18,6 +18,7 @@
 #include "ui/main/FolderInfoPage.h"
 #include "ui/main/SubfoldersPage.h"
 #include "ui/main/WastedPage.h"
+#include "ui/main/WindowPlacement.h"
 #include "ui/main/FolderTreeModel.h"
 
 #include <QApplication>
@@ -523,6 +524,12 @@ void TMainForm::BuildLayout() {
   MainSplitter->setStretchFactor(0, 0);
   MainSplitter->setStretchFactor(1, 1);
   MainSplitter->setSizes({165, 372});
+  // A move of the handle by hand sets the tree's share; a resize of the window keeps it.
+  connect(MainSplitter, &QSplitter::splitterMoved, this, [this] {
+    const QList<int> sizes = MainSplitter->sizes();
+    if (sizes.size() == 2 && sizes[0] > 0) treeShare_ = TreeShareOf(sizes[0], sizes[1]);
+  });
+  MainSplitter->installEventFilter(this);
   TheRightPanel->installEventFilter(this);
   column->addWidget(MainSplitter, 1);
   setCentralWidget(central);
@@ -547,6 +554,8 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
   if (e->type() == QEvent::Resize) {
     if (watched == ToolbarSupport) ToolbarSupportResize();
     if (watched == TheRightPanel) LayoutCurrentPage();
+    // The splitter has its new width already; sizes set now are kept by its own resize handling.
+    if (watched == MainSplitter) FitTreeToShare();
     if (watched == panNotReadyRight && ThePages) {
       LayoutNotReadyText();
       FillNotReadyText();
@@ -614,6 +623,7 @@ void TMainForm::ShowDesktopViews() {
   statusBar()->setVisible(s.ViewStatusBar);
   cmdViewStatusBar->setChecked(s.ViewStatusBar);
   TheLeftPanel->setVisible(s.ViewFolderTree);
+  FitTreeToShare();
   // The splitter's handle goes with the panel.
   if (MainSplitter->handle(1)) MainSplitter->handle(1)->setVisible(s.ViewFolderTree);
   cmdViewFolderTree->setChecked(s.ViewFolderTree);

@@ -78,8 +78,9 @@ TSimplePieGauge* MakeGauge(QWidget* parent, const char* name, int left, int top)
 }  // namespace
 
 TSectionSizeBox::TSectionSizeBox(QWidget* owner)
-    : QWidget(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                         Qt::WindowStaysOnTopHint) {
+    // A tool window of the main window: above it (the window manager keeps tool windows over their
+    // owner) but never above the modal dialogs, which a stays-on-top window would cover.
+    : QWidget(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
   setObjectName(QStringLiteral("SectionSizeBox"));
   setWindowTitle(QStringLiteral("Wasted & Drive Info"));
   QFont boxFont = font();

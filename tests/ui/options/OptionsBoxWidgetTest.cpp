@@ -16,6 +16,8 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
+#include <QScreen>
 
 #include "tests/support/LoadedSettings.h"
 
@@ -191,4 +193,22 @@ TEST(OptionsBoxWidget, ColourEachFolderIsStoredOnOkOnly) {
   EXPECT_FALSE(stored.ColorEachFolder()) << "kept in the settings file";
   EXPECT_EQ((*env.Settings)->PieColors, DefaultPieColors) << "the colour table is not touched";
   FolderColorsSetting().SetColorEachFolder(true);
+}
+
+// Opened from a window low on the screen, the dialog opens wholly on the available area, its
+// buttons included (it used to be placed at a size it did not show at, its bottom off the screen).
+TEST(OptionsBoxWidget, OpensWhollyOnTheAvailableArea) {
+  TOptionsEnv env;
+  QWidget owner;
+  QScreen* screen = owner.screen();
+  ASSERT_NE(screen, nullptr);
+  const QRect avail = screen->availableGeometry();
+  owner.setGeometry(avail.x() + 10, avail.y() + avail.height() - 120, 500, 100);
+  TOptionsBox box(*env.Settings, &owner);
+  box.show();
+  EXPECT_TRUE(avail.contains(box.frameGeometry())) << box.frameGeometry().y() << "+" << box.frameGeometry().height();
+  for (QWidget* button : {static_cast<QWidget*>(box.cmdOK), static_cast<QWidget*>(box.cmdHelp)}) {
+    const QRect onScreen(button->mapToGlobal(QPoint(0, 0)), button->size());
+    EXPECT_TRUE(avail.contains(onScreen));
+  }
 }
