@@ -397,6 +397,7 @@ void TMainForm::BuildLayout() {
   ToolbarSupport->setFixedHeight(26);
   DriveBox = new TShExDriveComboBox(ToolbarSupport);
   DriveBox->setObjectName(QStringLiteral("DriveBox"));
+  DriveBox->setAccessibleName(QStringLiteral("Drive"));
   DriveBox->setGeometry(0, 1, 169, 24);
   DriveBox->setToolTip(QStringLiteral("Drives List Box"));
   DriveBox->setStatusTip(QStringLiteral("Select a drive and press the Scan button to scan it"));
@@ -421,6 +422,7 @@ void TMainForm::BuildLayout() {
   TheToolbar->setGeometry(169, 0, std::max(247, TheToolbar->sizeHint().width()), 26);
   ClustersBox = new QComboBox(ToolbarSupport);
   ClustersBox->setObjectName(QStringLiteral("ClustersBox"));
+  ClustersBox->setAccessibleName(QStringLiteral("Cluster size"));
   ClustersBox->addItems({QStringLiteral("Drive cluster size"), QStringLiteral("0.5 K (high density floppy disks)"),
                          QStringLiteral("2 K (CD-ROM)"), QStringLiteral("4 K (FAT 128 MB - 255 MB, FAT32)"),
                          QStringLiteral("8 K (FAT 256 MB - 511 MB)"), QStringLiteral("16 K (FAT 512 MB - 1023 MB)"),
@@ -448,6 +450,7 @@ void TMainForm::BuildLayout() {
   rightLayout->setContentsMargins(8, 0, 0, 0);
   ThePages = new QTabWidget(TheRightPanel);
   ThePages->setObjectName(QStringLiteral("ThePages"));
+  ThePages->setAccessibleName(QStringLiteral("Pages"));
   pageNotScanned = new QWidget;
   pageNotScanned->setObjectName(QStringLiteral("pageNotScanned"));
   panNotReady = new QWidget(pageNotScanned);
@@ -515,6 +518,8 @@ void TMainForm::BuildLayout() {
   ThePages->addTab(pageWastedSpace, QStringLiteral("Wasted Space"));
   ThePages->addTab(pageCleanUp, QStringLiteral("Free Some Space"));
   ThePages->addTab(pageTreemap, QStringLiteral("Treemap"));
+  // Each page is named as its tab reads.
+  for (int tab = 0; tab < ThePages->count(); ++tab) ThePages->widget(tab)->setAccessibleName(ThePages->tabText(tab));
   connect(ThePages, &QTabWidget::tabBarClicked, this, [this](int tab) {
     if (notReady_ || tab < 1) return;
     if (tab - 1 != currentPage_) Guarded([this, tab] { SelectPage(tab - 1); });

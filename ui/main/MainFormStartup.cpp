@@ -97,7 +97,7 @@ void TMainForm::FormShow() {
   // A first start opens at two thirds of the screen, centred; later starts where the last ended.
   if (!WindowSizeStored(RegistryKeyPath, DesktopSection)) {
     QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
-    if (screen) setGeometry(FirstStartGeometry(screen->availableGeometry()));
+    if (screen) setGeometry(FirstStartGeometry(screen->availableGeometry(), minimumSizeHint()));
   }
   LoadFormPlacement(placement, RegistryKeyPath, DesktopSection);
   treeShare_ = LoadTreeShare(RegistryKeyPath, DesktopSection);

@@ -5,9 +5,11 @@
 
 #include <algorithm>
 
-QRect FirstStartGeometry(const QRect& available) {
-  const int width = available.width() * 2 / 3;
-  const int height = available.height() * 2 / 3;
+QRect FirstStartGeometry(const QRect& available, const QSize& minimum) {
+  const QSize size =
+      QSize(available.width() * 2 / 3, available.height() * 2 / 3).expandedTo(minimum).boundedTo(available.size());
+  const int width = size.width();
+  const int height = size.height();
   return {available.x() + (available.width() - width) / 2, available.y() + (available.height() - height) / 2, width,
           height};
 }

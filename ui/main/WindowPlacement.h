@@ -14,8 +14,9 @@ constexpr int DefaultTreeShare = 300;
 constexpr int MinTreeShare = 50;
 constexpr int MaxTreeShare = 900;
 
-// Two thirds of the available area each way, centred on it.
-QRect FirstStartGeometry(const QRect& available);
+// Two thirds of the available area each way (never below the window's minimum, never above the
+// area), centred on it.
+QRect FirstStartGeometry(const QRect& available, const QSize& minimum = QSize());
 
 // Whether the window's size was stored by an earlier run.
 bool WindowSizeStored(const QString& keyPath, const QString& section);

@@ -74,7 +74,9 @@ TEST(CenterOverForm, MovesTheDialogOverTheVisiblePartOfItsOwner) {
   ASSERT_NE(screen, nullptr);
   const QRect avail = screen->availableGeometry();
   // The owner hangs 300 pixels off the right edge.
-  owner.setGeometry(avail.x() + avail.width() - 300, avail.y() + 50, 600, 400);
+  // Half the screen's height, so that the dialog (and the frame it will have) fits below at any
+  // scale.
+  owner.setGeometry(avail.x() + avail.width() - 300, avail.y() + 20, 600, avail.height() / 2);
   QDialog dialog(&owner);
   dialog.resize(200, 100);
   CenterOverForm(&owner, &dialog);
