@@ -39,7 +39,10 @@ void CenterOverForm(QWidget* owner, QWidget* dialog) {
   const QRect avail = screen->availableGeometry();
   // A dialog laid out but never given a size opens at its size hint: take it now, so that the
   // placement below works with the size it will show at.
-  if (!dialog->isVisible() && !dialog->testAttribute(Qt::WA_Resized) && dialog->layout()) dialog->adjustSize();
+  // (Not adjustSize: that stops a window at two thirds of the screen, where the fitting below
+  // lets it have the whole available area.)
+  if (!dialog->isVisible() && !dialog->testAttribute(Qt::WA_Resized) && dialog->layout())
+    dialog->resize(dialog->sizeHint().expandedTo(dialog->minimumSizeHint()));
   // The frame of a window not shown yet is unknown: leave room for a title bar and borders.
   QSize frameExtra = dialog->frameGeometry().size() - dialog->size();
   if (!dialog->isVisible() && frameExtra.isNull())

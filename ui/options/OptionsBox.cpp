@@ -38,6 +38,17 @@ namespace {
 
 constexpr int OptionsHelpContext = HelpContext::OptionsDialog;
 
+// A scroll area that asks for the whole of its contents (QScrollArea's own hint stops at a few
+// dozen lines of text), so that the dialog scrolls only where the screen is too small for it.
+class TFittingScrollArea : public QScrollArea {
+public:
+  using QScrollArea::QScrollArea;
+  QSize sizeHint() const override {
+    const int frame = 2 * frameWidth();
+    return widget() ? widget()->sizeHint() + QSize(frame, frame) : QScrollArea::sizeHint();
+  }
+};
+
 TOptionsBox::TColorPicker& Picker() {
   static TOptionsBox::TColorPicker picker;
   return picker;
@@ -57,13 +68,12 @@ TOptionsBox::TOptionsBox(TSettings& settings, QWidget* owner) : QDialog(owner), 
 
   // The choices scroll when the screen is too small for them all; the buttons stay in view.
   auto* outer = new QVBoxLayout(this);
-  auto* scroll = new QScrollArea(this);
+  auto* scroll = new TFittingScrollArea(this);
   scroll->setObjectName(QStringLiteral("OptionsScroll"));
   scroll->setFrameShape(QFrame::NoFrame);
   // Tab goes to the choices inside (the area scrolls to the one with the focus), not to the area.
   scroll->setFocusPolicy(Qt::NoFocus);
   scroll->setWidgetResizable(true);
-  scroll->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
   auto* content = new QWidget(scroll);
   auto* grid = new QGridLayout(content);
   grid->setContentsMargins(0, 0, 0, 0);
