@@ -1,5 +1,7 @@
 #include "charts/HPieChart.h"
 
+#include "charts/PieLabels.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -7,6 +9,10 @@
 #include <utility>
 
 namespace {
+
+// The frame around a label's text, each side.
+constexpr int LabelPadX = 4;
+constexpr int LabelPadY = 2;
 
 double Radians(double degrees) { return degrees * std::numbers::pi / 180.0; }
 
@@ -193,6 +199,10 @@ void THPieChart::DrawSections() {
     canvas.LineTo(top.x(), top.y());
   }
 
+  // The labels are placed once every section is drawn, so that they keep clear of each other and
+  // of the picture's edges, and drawn over the sections.
+  std::vector<TPieLabelBox> labels;
+  std::vector<std::pair<int, QPoint>> labelled;  // section index, end of its leader
   double cumulative = 0;
   double previous = 0;
   QPoint start = PointAt(0, radius_);
@@ -227,29 +237,55 @@ void THPieChart::DrawSections() {
       canvas.LineTo(leader.x(), leader.y());
       int x = leader.x();
       int y = leader.y();
-      if (middle < 180) x -= canvas.TextWidth(section.Caption);
-      if (middle < 90 || middle > 270) y -= canvas.TextHeight(section.Caption);
-      canvas.MoveTo(x, y);
-      section.LabelPos = canvas.PenPos();
-      DrawLabel(static_cast<int>(i), false);
+      const int textWidth = canvas.TextWidth(section.Caption);
+      const int textHeight = canvas.TextHeight(section.Caption);
+      if (middle < 180) x -= textWidth;
+      if (middle < 90 || middle > 270) y -= textHeight;
+      TPieLabelBox label;
+      label.Wanted = QRect(x - LabelPadX, y - LabelPadY, textWidth + 2 * LabelPadX, textHeight + 2 * LabelPadY);
+      label.LeftSide = middle < 180;
+      label.Angle = section.Angle;
+      labels.push_back(label);
+      labelled.push_back({static_cast<int>(i), leader});
     }
 
     previous = cumulative;
     start = end;
     if (cumulative >= 360) break;
   }
+
+  PlacePieLabels(labels, width_, height_);
+  for (size_t k = 0; k < labels.size(); ++k) {
+    TPieSection& section = *sections_[static_cast<size_t>(labelled[k].first)];
+    section.LabelShown = labels[k].Shown;
+    if (!labels[k].Shown) continue;
+    const QRect& box = labels[k].Box;
+    if (box != labels[k].Wanted) {
+      // Moved away from its leader: a line from the leader's end to the nearest point of the box.
+      const QPoint leader = labelled[k].second;
+      const int x = std::clamp(leader.x(), box.left(), box.right());
+      const int y = std::clamp(leader.y(), box.top(), box.bottom());
+      canvas.Pen.Color = lineColor_;
+      canvas.Pen.Style = TPenStyle::Solid;
+      canvas.MoveTo(leader.x(), leader.y());
+      canvas.LineTo(x, y);
+    }
+    canvas.MoveTo(box.left() + LabelPadX, box.top() + LabelPadY);
+    section.LabelPos = canvas.PenPos();
+    DrawLabel(labelled[k].first, false);
+  }
 }
 
 void THPieChart::DrawLabel(int index, bool hot) {
   const TPieSection* section = SectionAt(index);
   if (!section || !canvas_ || updateCount_ != 0) return;
-  if (section->Caption.isEmpty() || section->Angle < MinTextAngle) return;
+  if (section->Caption.isEmpty() || section->Angle < MinTextAngle || !section->LabelShown) return;
   TCanvas& canvas = *canvas_;
   const int x = section->LabelPos.x();
   const int y = section->LabelPos.y();
   canvas.MoveTo(x, y);
-  const TRect box{x - 4, y - 2, x + canvas.TextWidth(section->Caption) + 4,
-                  y + canvas.TextHeight(section->Caption) + 2};
+  const TRect box{x - LabelPadX, y - LabelPadY, x + canvas.TextWidth(section->Caption) + LabelPadX,
+                  y + canvas.TextHeight(section->Caption) + LabelPadY};
   // The box goes to the visible control at once, so that a highlighted label shows without a
   // repaint of the whole pie.
   TryFinally(

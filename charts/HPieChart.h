@@ -55,6 +55,8 @@ public:
   int32_t InfoIndex = 0;
   // Top-left corner of the label text, written by the last redraw.
   QPoint LabelPos;
+  // Whether the last redraw found room for the label (a section too small for one has none).
+  bool LabelShown = true;
 };
 
 class THPieChart {

@@ -3,7 +3,6 @@
 #include "shell/AboutBox.h"
 
 #include "shell/Help.h"
-#include "shell/URL.h"
 
 #include <QFile>
 #include <QFontDatabase>
@@ -125,10 +124,6 @@ TAboutBox::TAboutBox(QWidget* owner) : QDialog(owner) {
   setObjectName(QStringLiteral("AboutBox"));
   setWindowTitle(QStringLiteral("About Korvane"));
   setFixedSize(468, 310);
-  ProductURL = new TURL(this);
-  ProductURL->SetURLType(utHttps);
-  ProductURL->SetURL(QStringLiteral("www.example.org/korvane/"));
-
   auto* column = new QVBoxLayout(this);
   Notebook = new QStackedWidget(this);
   column->addWidget(Notebook);
@@ -143,7 +138,8 @@ TAboutBox::TAboutBox(QWidget* owner) : QDialog(owner) {
   productFont.setBold(true);
   txtProduct->setFont(productFont);
   txtProduct->setCursor(Qt::PointingHandCursor);
-  txtProduct->setToolTip(ProductURL->Address());
+  // There is no web page to visit: the product name opens the help the program carries.
+  txtProduct->setToolTip(QStringLiteral("Open the Korvane help"));
   txtProduct->installEventFilter(this);
   p1->addWidget(txtProduct);
   VersionLabel1 = new TVersionLabel(page1);
@@ -204,7 +200,7 @@ void TAboutBox::cmdLicenseClick() {
   license_->activateWindow();
 }
 
-void TAboutBox::txtProductClick() { ProductURL->Open(); }
+void TAboutBox::txtProductClick() { ShowHelpContents(this); }
 
 void TAboutBox::Button1Click() { Notebook->setCurrentIndex(0); }
 

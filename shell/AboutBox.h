@@ -12,7 +12,6 @@ class QPlainTextEdit;
 class QPushButton;
 class QStackedWidget;
 class QTextBrowser;
-class TURL;
 
 class TVersionLabel : public QLabel {
   Q_OBJECT
@@ -61,7 +60,6 @@ public:
   QPushButton* cmdSupport = nullptr;
   QPlainTextEdit* txtCredits = nullptr;
   QPushButton* Button1 = nullptr;
-  TURL* ProductURL = nullptr;
 
   void cmdOKClick() { accept(); }
   void cmdSupportClick();

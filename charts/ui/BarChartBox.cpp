@@ -106,9 +106,11 @@ int TBarChartModel::rowCount(const QModelIndex& parent) const {
 
 QVariant TBarChartModel::data(const QModelIndex& index, int role) const {
   const TBarChartRow* row = Row(index.row());
-  // The path serves screen readers; the delegate draws everything else.
-  if (!row || role != Qt::AccessibleTextRole) return {};
-  return NodePath(row->Node);
+  // The path and the figure serve screen readers; the delegate draws everything else.
+  if (!row) return {};
+  if (role == Qt::AccessibleTextRole) return NodePath(row->Node);
+  if (role == Qt::AccessibleDescriptionRole && Figure) return Figure(index.row());
+  return {};
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -168,8 +170,13 @@ TBarChartBox::TBarChartBox(QWidget* owner, const TSettings* settings)
   column->addWidget(TheHeader);
 
   model_ = new TBarChartModel(this);
+  model_->Figure = [this](int row) {
+    const std::optional<int64_t> value = RowValue(row);
+    return value ? FormatSize(*value) : QStringLiteral("not scanned");
+  };
   BarList = new QListView(this);
   BarList->setObjectName(QStringLiteral("BarList"));
+  BarList->setAccessibleName(QStringLiteral("Folders and their sizes"));
   BarList->setModel(model_);
   BarList->setUniformItemSizes(true);
   BarList->setItemDelegate(new TBarDelegate(this));

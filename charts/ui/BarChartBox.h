@@ -10,6 +10,7 @@
 #include <QDialog>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -30,6 +31,8 @@ public:
   const TBarChartRow* Row(int row) const;
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role) const override;
+  // The figure a row's bar stands for, as an accessibility client reads it beside the path.
+  std::function<QString(int row)> Figure;
 
 private:
   std::vector<TBarChartRow> rows_;

@@ -44,7 +44,10 @@ QString RangeMessage(int64_t low, int64_t high) {
 TSimplePieGauge::TSimplePieGauge(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   resize(100, 100);
+  InstallChartAccessibility();
 }
+
+QString TSimplePieGauge::AccessibleChartFigure() const { return QString::number(PercentDone()) + QLatin1Char('%'); }
 
 void TSimplePieGauge::SetMinValue(int v) {
   if (v == minValue_) return;
@@ -70,7 +73,10 @@ void TSimplePieGauge::SetProgress(int v) {
   if (v == progress_) return;
   const int before = PercentDone();
   progress_ = v;
-  if (PercentDone() != before) update();
+  if (PercentDone() != before) {
+    update();
+    NotifyAccessibleFigureChange(this);
+  }
 }
 
 void TSimplePieGauge::SetShowText(bool show) {

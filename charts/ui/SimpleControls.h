@@ -3,6 +3,7 @@
 
 #include "charts/BitmapCanvas.h"
 #include "charts/Canvas.h"
+#include "charts/ui/ChartAccessible.h"
 
 #include <QString>
 #include <QWidget>
@@ -33,7 +34,7 @@ enum class TBorderStyle { None, Single };
 // A percentage shown as a pie that fills clockwise from 12 o'clock, with the figure written across
 // it in inverted colours. A new gauge is 100 x 100 pixels, range 0..100, black on white, with a
 // one-pixel border.
-class TSimplePieGauge : public QWidget {
+class TSimplePieGauge : public QWidget, public IAccessibleItems {
   Q_OBJECT
 
 public:
@@ -50,6 +51,13 @@ public:
   int Progress() const { return progress_; }
   // Clamped into the range; repaints only when the percentage shown changes.
   void SetProgress(int v);
+  // An accessibility client reads the percentage shown as the chart's figure ("37%").
+  int AccessibleItemCount() const override { return 0; }
+  QString AccessibleItemName(int) const override { return {}; }
+  QString AccessibleItemFigure(int) const override { return {}; }
+  QRect AccessibleItemRect(int) const override { return {}; }
+  int AccessibleFocusItem() const override { return -1; }
+  QString AccessibleChartFigure() const override;
   bool ShowText() const { return showText_; }
   void SetShowText(bool show);
   TBorderStyle BorderStyle() const { return borderStyle_; }

@@ -79,6 +79,10 @@ TEST(BarChartBoxWidget, RowsBarsAndTexts) {
   const int bars[] = {200, 50, 50, 20, 0};
   for (int row = 0; row < 5; ++row) EXPECT_EQ(box.RowBarLength(row), bars[row]) << "row " << row;
   EXPECT_EQ(box.RowValue(4), std::nullopt);  // the folder without a record
+  // What an accessibility client reads of a row: its path and the figure of its bar.
+  const QModelIndex big = box.BarList->model()->index(1, 0);
+  EXPECT_EQ(big.data(Qt::AccessibleTextRole).toString(), QStringLiteral("C:\\Data\\Big"));
+  EXPECT_EQ(big.data(Qt::AccessibleDescriptionRole).toString(), FormatSize(*box.RowValue(1)));
 
   box.chkIncludeSubfolders->setChecked(false);
   const int ownFiles[] = {130, 0, 50, 20, 0};
@@ -93,11 +97,16 @@ TEST(BarChartBoxWidget, RowsBarsAndTexts) {
   box.chkIncludeSubfolders->setChecked(true);
   QApplication::processEvents();
   const QImage picture = box.BarList->viewport()->grab().toImage();
+  // Read in the view's pixels whatever the device pixel ratio (QT_SCALE_FACTOR) of the grab.
+  const auto at = [&picture](int x, int y) {
+    const qreal ratio = picture.devicePixelRatio();
+    return picture.pixelColor(static_cast<int>((x + 0.5) * ratio), static_cast<int>((y + 0.5) * ratio));
+  };
   const QColor barColor = ColorToQColor(settings->PieColors[pcBarChartBars]);
-  EXPECT_EQ(picture.pixelColor(100, TBarChartBox::RowHeight / 2), barColor);
-  EXPECT_EQ(picture.pixelColor(25, TBarChartBox::RowHeight + TBarChartBox::RowHeight / 2), barColor);  // Big: 50 px
-  EXPECT_NE(picture.pixelColor(100, TBarChartBox::RowHeight + TBarChartBox::RowHeight / 2), barColor);
-  EXPECT_NE(picture.pixelColor(100, 4 * TBarChartBox::RowHeight + TBarChartBox::RowHeight / 2), barColor);  // Cut
+  EXPECT_EQ(at(100, TBarChartBox::RowHeight / 2), barColor);
+  EXPECT_EQ(at(25, TBarChartBox::RowHeight + TBarChartBox::RowHeight / 2), barColor);  // Big: 50 px
+  EXPECT_NE(at(100, TBarChartBox::RowHeight + TBarChartBox::RowHeight / 2), barColor);
+  EXPECT_NE(at(100, 4 * TBarChartBox::RowHeight + TBarChartBox::RowHeight / 2), barColor);  // Cut
   if (qEnvironmentVariableIsSet("KORVANE_GRAB_DIR"))
     box.grab().save(qEnvironmentVariable("KORVANE_GRAB_DIR") + QStringLiteral("/bar-chart.png"));
 }

@@ -1,11 +1,15 @@
 // The About box: the build line from the version information, the placeholder texts through the
 // test seam, F2 and Close between the pages, and the licence shown in a window of ours.
 #include "shell/AboutBox.h"
+#include "shell/Help.h"
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QStackedWidget>
+
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -59,4 +63,19 @@ TEST(AboutBoxWidget, PagesAndLicense) {
     KeyClick(&box, Qt::Key_F2);
     box.grab().save(dir + QStringLiteral("/about-credits.png"));
   }
+}
+
+// The product name is a link to the help the program carries (there is no web page), never to
+// an address of the network.
+TEST(AboutBoxWidget, ProductNameOpensTheHelpContents) {
+  std::vector<int> requests;
+  SetHelpSink([&requests](int context, const QString&) { requests.push_back(context); });
+  TAboutBox box(nullptr);
+  EXPECT_FALSE(box.txtProduct->toolTip().contains(QStringLiteral("example")));
+  QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::NoButton,
+                      Qt::NoModifier);
+  QApplication::sendEvent(box.txtProduct, &release);
+  SetHelpSink(nullptr);
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0], HelpContext::Contents);
 }

@@ -16,6 +16,11 @@ QPoint CenterOverForm(const QRect& owner, const QSize& dialog, const QSize& scre
 // several screens): the arithmetic is done relative to its corner.
 QPoint CenterOverForm(const QRect& owner, const QSize& dialog, const QRect& screen);
 
-// Moves dialog over owner, on the available area of the owner's screen. Without an owner the
-// dialog stays where it is.
+// A window size that fits an available area together with its frame (frameExtra: what the
+// frame adds), never below the window's minimum.
+QSize FitOnScreen(const QSize& size, const QSize& minimum, const QSize& frameExtra, const QSize& available);
+
+// Moves dialog over owner, on the available area of the owner's screen, first bringing its size
+// down to what fits that area (never below its minimum size). A laid-out dialog nobody sized
+// takes its size hint. Without an owner the dialog stays where it is.
 void CenterOverForm(QWidget* owner, QWidget* dialog);

@@ -142,6 +142,7 @@ TFolderInfoPage::TFolderInfoPage(IPageHost& host, QWidget* page) : QWidget(page)
   // Grid of names, dates and attributes.
   gridFolderInfo = new QTableWidget(RowCount, 2, this);
   gridFolderInfo->setObjectName(QStringLiteral("gridFolderInfo"));
+  gridFolderInfo->setAccessibleName(QStringLiteral("Folder information"));
   gridFolderInfo->setFrameShape(QFrame::NoFrame);
   gridFolderInfo->horizontalHeader()->hide();
   gridFolderInfo->verticalHeader()->hide();

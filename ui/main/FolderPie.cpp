@@ -137,6 +137,73 @@ TFolderPieBox::TFolderPieBox(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("FolderPie"));
   setMouseTracking(true);
   setAttribute(Qt::WA_OpaquePaintEvent);
+  setFocusPolicy(Qt::StrongFocus);
+  setAccessibleName(QStringLiteral("Pie chart of the current folder"));
+  InstallChartAccessibility();
+}
+
+void TFolderPieBox::SetItems(std::vector<TItem> items) {
+  items_ = std::move(items);
+  if (focus_ >= static_cast<int>(items_.size())) focus_ = items_.empty() ? -1 : static_cast<int>(items_.size()) - 1;
+  update();
+}
+
+void TFolderPieBox::SetFocusItem(int item) {
+  if (items_.empty()) item = -1;
+  item = std::clamp(item, -1, static_cast<int>(items_.size()) - 1);
+  if (item == focus_) return;
+  focus_ = item;
+  update();
+  if (OnFocusItem) OnFocusItem(focus_);
+  NotifyAccessibleItemFocus(this, focus_);
+}
+
+QString TFolderPieBox::AccessibleItemName(int item) const {
+  return item >= 0 && item < AccessibleItemCount() ? items_[static_cast<size_t>(item)].Name : QString();
+}
+
+QString TFolderPieBox::AccessibleItemFigure(int item) const {
+  return item >= 0 && item < AccessibleItemCount() ? items_[static_cast<size_t>(item)].Figure : QString();
+}
+
+QRect TFolderPieBox::AccessibleItemRect(int item) const {
+  return item >= 0 && item < AccessibleItemCount() ? items_[static_cast<size_t>(item)].Box : QRect();
+}
+
+void TFolderPieBox::keyPressEvent(QKeyEvent* e) {
+  const int last = static_cast<int>(items_.size()) - 1;
+  switch (e->key()) {
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+      SetFocusItem(focus_ < last ? focus_ + 1 : 0);
+      return;
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+      SetFocusItem(focus_ > 0 ? focus_ - 1 : last);
+      return;
+    case Qt::Key_Home:
+      SetFocusItem(0);
+      return;
+    case Qt::Key_End:
+      SetFocusItem(last);
+      return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      if (focus_ >= 0 && OnOpenItem) OnOpenItem(focus_);
+      return;
+    default:
+      QWidget::keyPressEvent(e);
+  }
+}
+
+void TFolderPieBox::focusInEvent(QFocusEvent* e) {
+  QWidget::focusInEvent(e);
+  update();
+}
+
+void TFolderPieBox::focusOutEvent(QFocusEvent* e) {
+  QWidget::focusOutEvent(e);
+  update();
 }
 
 void TFolderPieBox::Painted(const TRect& rect) {
@@ -157,6 +224,13 @@ void TFolderPieBox::paintEvent(QPaintEvent* e) {
   const QRect r = e->rect();
   const qreal scale = screen_.Image().devicePixelRatio();
   p.drawImage(QRectF(r), screen_.Image(), QRectF(r.x() * scale, r.y() * scale, r.width() * scale, r.height() * scale));
+  // The focus section's mark, in the palette's highlight colour, while the pie has the focus.
+  if (hasFocus() && focus_ >= 0 && focus_ < static_cast<int>(items_.size())) {
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(palette().color(QPalette::Highlight), 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRectF(items_[static_cast<size_t>(focus_)].Box).adjusted(-1, -1, 1, 1));
+  }
 }
 
 void TFolderPieBox::mouseMoveEvent(QMouseEvent* e) {
@@ -219,6 +293,7 @@ TPiePage::TPiePage(IPageHost& host, QWidget* page) : QWidget(page), host_(host) 
   txtWebFolderSize->setObjectName(QStringLiteral("txtWebFolderSize"));
   gaugeWebSection = new TSimplePieGauge(panPieSectionSize);
   gaugeWebSection->setObjectName(QStringLiteral("gaugeWebSection"));
+  gaugeWebSection->setAccessibleName(QStringLiteral("Share of the drive"));
   gaugeWebSection->setGeometry(66 + sizeRoom, 4, 32, 32);
   gaugeWebSection->SetBorderStyle(TBorderStyle::None);
   gaugeWebSection->SetForeColor(clLime);
@@ -237,6 +312,10 @@ TPiePage::TPiePage(IPageHost& host, QWidget* page) : QWidget(page), host_(host) 
   FolderPie = new TFolderPieBox;
   FolderPie->OnMouseMove = [this](int x, int y) { FolderPieMouseMove(x, y); };
   FolderPie->OnMouseDown = [this](Qt::MouseButton button, int x, int y) { FolderPieMouseDown(button, x, y); };
+  FolderPie->OnFocusItem = [this](int item) {
+    if (!host_.NotReady()) HighlightSection(item);
+  };
+  FolderPie->OnOpenItem = [this](int item) { OpenSection(item); };
   // The pie follows its own size: the page's layout settles after the right panel's resize.
   FolderPie->OnResize = [this] {
     if (host_.PageShowing(pgPie)) LayoutPie();
@@ -293,6 +372,7 @@ void TPiePage::LayoutPie() {
   pieBitmap_.SetSize(width, height, FolderPie->devicePixelRatioF());
   FolderPie->SetScreenSize(width, height);
   chart_->EndUpdate();
+  UpdatePieItems();
 }
 
 void TPiePage::BuildFolderPie(TTreeNode* node) {
@@ -306,6 +386,7 @@ void TPiePage::BuildFolderPie(TTreeNode* node) {
     ~TEndUpdate() {
       Page->chart_->EndUpdate();
       Page->shownPath_ = Page->host_.Current().Path();
+      Page->UpdatePieItems();
     }
   } endUpdate{this};
 
@@ -346,7 +427,10 @@ void TPiePage::BuildFolderPie(TTreeNode* node) {
 
 void TPiePage::FolderPieMouseMove(int x, int y) {
   if (host_.NotReady()) return;
-  const int h = chart_->SectionIndexAt(x, y);
+  HighlightSection(chart_->SectionIndexAt(x, y));
+}
+
+void TPiePage::HighlightSection(int h) {
   if (h != PieHotSection) {
     chart_->DrawLabel(PieHotSection, false);
     PieHotSection = h;
@@ -363,6 +447,45 @@ void TPiePage::FolderPieMouseMove(int x, int y) {
   ShowPieItem(caption, info.Path, info.Kind, info.Wasted, info.Size);
 }
 
+void TPiePage::OpenSection(int h) {
+  const TPieSection* section = chart_->SectionAt(h);
+  if (!section || !section->Node) return;
+  host_.SelectNode(section->Node);
+  if (host_.Settings()->AutoExpand) {
+    if (TTreeNode* selected = host_.SelectedNode()) host_.ExpandNode(selected);
+  }
+}
+
+void TPiePage::UpdatePieItems() {
+  std::vector<TFolderPieBox::TItem> items;
+  const bool withWasted = host_.Settings()->IncludeWastedInformation;
+  double cumulative = 0;
+  for (int k = 0; k < chart_->SectionCount(); ++k) {
+    const TPieSection& section = *chart_->SectionAt(k);
+    const double middle = cumulative + section.Angle / 2;
+    cumulative += section.Angle;
+    const int i = section.InfoIndex;
+    const TSectionInfo* info = i >= 0 && i < static_cast<int>(SectionInfos.size()) ? SectionInfos[static_cast<size_t>(i)].get() : nullptr;
+    TFolderPieBox::TItem item;
+    item.Name = i != 0 && !section.Caption.isEmpty() ? section.Caption : info ? info->Name : section.Caption;
+    // The caption may carry the figure ("Photos (38%)"); the name is what comes before it.
+    if (const int cut = item.Name.lastIndexOf(QStringLiteral(" (")); cut > 0 && item.Name.endsWith(QLatin1Char(')')))
+      item.Name.truncate(cut);
+    const int64_t shown = info ? (withWasted ? info->Size + info->Wasted : info->Size) : 0;
+    item.Figure = FormatSize(shown) + QStringLiteral(", %1% of the pie").arg(qRound(section.Angle * 100 / 360));
+    const bool labelled = !section.Caption.isEmpty() && section.Angle >= chart_->MinTextAngle && section.LabelShown;
+    if (labelled) {
+      const QSize text(pieBitmap_.Canvas().TextWidth(section.Caption), pieBitmap_.Canvas().TextHeight(section.Caption));
+      item.Box = QRect(section.LabelPos - QPoint(4, 2), text + QSize(8, 4));
+    } else {
+      const QPoint inside = chart_->PointAt(middle, chart_->Radius() * 2 / 3);
+      item.Box = QRect(inside - QPoint(5, 5), QSize(11, 11));
+    }
+    items.push_back(item);
+  }
+  FolderPie->SetItems(std::move(items));
+}
+
 void TPiePage::FolderPieMouseDown(Qt::MouseButton button, int x, int y) {
   if (button == Qt::RightButton && CurrentPieItem.Info && CurrentPieItem.Info->Kind != TSectionKind::Summary) {
     // A copy: the menu may change the tree, and a rebuild replaces the section records.
@@ -371,14 +494,8 @@ void TPiePage::FolderPieMouseDown(Qt::MouseButton button, int x, int y) {
   }
   if (button != Qt::LeftButton) return;
   const int h = chart_->SectionIndexAt(x, y);
-  const TPieSection* section = chart_->SectionAt(h);
-  if (section) {
-    TTreeNode* node = section->Node;
-    if (!node) return;
-    host_.SelectNode(node);
-    if (host_.Settings()->AutoExpand) {
-      if (TTreeNode* selected = host_.SelectedNode()) host_.ExpandNode(selected);
-    }
+  if (chart_->SectionAt(h)) {
+    OpenSection(h);
     return;
   }
   TTreeNode* selected = host_.SelectedNode();

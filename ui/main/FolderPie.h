@@ -5,6 +5,7 @@
 #include "charts/BitmapCanvas.h"
 #include "charts/FolderPieSections.h"
 #include "charts/HPieChart.h"
+#include "charts/ui/ChartAccessible.h"
 #include "ui/main/PageHost.h"
 
 #include <QPixmap>
@@ -32,11 +33,35 @@ struct TCurrentPieItem {
 
 // The paint box the pie is shown in. It keeps what the engine sends it (the whole picture after a
 // rebuild, single label boxes while the mouse moves) and repaints just the reported rectangles.
-class TFolderPieBox : public QWidget, public TPaintTarget {
+// It also tells accessibility clients what the sections are, and lets the keyboard step through
+// them: arrow keys move the focus section (marked in the palette's highlight colour), Home and
+// End go to the first and last, Enter opens a folder's section as a click does.
+class TFolderPieBox : public QWidget, public TPaintTarget, public IAccessibleItems {
   Q_OBJECT
 
 public:
   explicit TFolderPieBox(QWidget* parent = nullptr);
+
+  struct TItem {
+    QString Name;
+    QString Figure;
+    // The label's box, or a mark inside the section when it has no label.
+    QRect Box;
+  };
+  // The sections as last drawn; the focus stays on its index where it still exists.
+  void SetItems(std::vector<TItem> items);
+  const std::vector<TItem>& Items() const { return items_; }
+  int FocusItem() const { return focus_; }
+  void SetFocusItem(int item);
+
+  int AccessibleItemCount() const override { return static_cast<int>(items_.size()); }
+  QString AccessibleItemName(int item) const override;
+  QString AccessibleItemFigure(int item) const override;
+  QRect AccessibleItemRect(int item) const override;
+  int AccessibleFocusItem() const override { return focus_; }
+
+  std::function<void(int item)> OnFocusItem;
+  std::function<void(int item)> OnOpenItem;
 
   TCanvas& Canvas() override { return screen_.Canvas(); }
   void Painted(const TRect& rect) override;
@@ -60,9 +85,14 @@ protected:
   void mouseMoveEvent(QMouseEvent* e) override;
   void mousePressEvent(QMouseEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  void focusInEvent(QFocusEvent* e) override;
+  void focusOutEvent(QFocusEvent* e) override;
 
 private:
   TBitmap screen_;
+  std::vector<TItem> items_;
+  int focus_ = -1;
   int32_t cursor_ = PieCursorArrow;
 };
 
@@ -90,6 +120,12 @@ public:
   void ApplyPieSettings();
 
   void FolderPieMouseMove(int x, int y);
+  // Highlights section h (-1: none) and shows it in the header, as the mouse over it does.
+  void HighlightSection(int h);
+  // What a click on section h does: its folder is selected.
+  void OpenSection(int h);
+  // Hands the paint box the sections as drawn, for the keyboard and accessibility clients.
+  void UpdatePieItems();
   void FolderPieMouseDown(Qt::MouseButton button, int x, int y);
   void ShowPieItem(const QString& caption, const QString& path, TSectionKind kind, int64_t wasted, int64_t size);
   void imgIconClick();

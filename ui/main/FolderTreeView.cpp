@@ -82,6 +82,7 @@ private:
 void TMainForm::BuildFolderTree() {
   FolderTree = new QTreeView(TheLeftPanel);
   FolderTree->setObjectName(QStringLiteral("FolderTree"));
+  FolderTree->setAccessibleName(QStringLiteral("Folder tree"));
   FolderTree->setHeaderHidden(true);
   FolderTree->setIndentation(19);
   FolderTree->setUniformRowHeights(true);

@@ -68,6 +68,7 @@ TLargestFilesBox::TLargestFilesBox(IPageHost& host, QWidget* window) : QWidget(w
   row->addWidget(new QLabel(QStringLiteral("Files listed:"), this));
   edtCount = new QSpinBox(this);
   edtCount->setObjectName(QStringLiteral("edtCount"));
+  edtCount->setAccessibleName(QStringLiteral("Files listed"));
   edtCount->setRange(1, MaxLargestFiles);
   edtCount->setValue(DefaultLargestFiles);
   row->addWidget(edtCount);

@@ -19,6 +19,7 @@
 #include "ui/main/FolderInfoPage.h"
 #include "ui/main/SubfoldersPage.h"
 #include "ui/main/WastedPage.h"
+#include "ui/main/WindowPlacement.h"
 #include "ui/main/FolderTreeModel.h"
 
 #include <QApplication>
@@ -406,6 +407,7 @@ void TMainForm::BuildLayout() {
   ToolbarSupport->setFixedHeight(26);
   DriveBox = new TShExDriveComboBox(ToolbarSupport);
   DriveBox->setObjectName(QStringLiteral("DriveBox"));
+  DriveBox->setAccessibleName(QStringLiteral("Drive"));
   DriveBox->setGeometry(0, 1, 169, 24);
   DriveBox->setToolTip(QStringLiteral("Drives List Box"));
   DriveBox->setStatusTip(QStringLiteral("Select a drive and press the Scan button to scan it"));
@@ -430,6 +432,7 @@ void TMainForm::BuildLayout() {
   TheToolbar->setGeometry(169, 0, std::max(247, TheToolbar->sizeHint().width()), 26);
   ClustersBox = new QComboBox(ToolbarSupport);
   ClustersBox->setObjectName(QStringLiteral("ClustersBox"));
+  ClustersBox->setAccessibleName(QStringLiteral("Cluster size"));
   ClustersBox->addItems({QStringLiteral("Drive cluster size"), QStringLiteral("0.5 K (high density floppy disks)"),
                          QStringLiteral("2 K (CD-ROM)"), QStringLiteral("4 K (FAT 128 MB - 255 MB, FAT32)"),
                          QStringLiteral("8 K (FAT 256 MB - 511 MB)"), QStringLiteral("16 K (FAT 512 MB - 1023 MB)"),
@@ -457,6 +460,7 @@ void TMainForm::BuildLayout() {
   rightLayout->setContentsMargins(8, 0, 0, 0);
   ThePages = new QTabWidget(TheRightPanel);
   ThePages->setObjectName(QStringLiteral("ThePages"));
+  ThePages->setAccessibleName(QStringLiteral("Pages"));
   pageNotScanned = new QWidget;
   pageNotScanned->setObjectName(QStringLiteral("pageNotScanned"));
   panNotReady = new QWidget(pageNotScanned);
@@ -524,6 +528,8 @@ void TMainForm::BuildLayout() {
   ThePages->addTab(pageWastedSpace, QStringLiteral("Wasted Space"));
   ThePages->addTab(pageCleanUp, QStringLiteral("Free Some Space"));
   ThePages->addTab(pageTreemap, QStringLiteral("Treemap"));
+  // Each page is named as its tab reads.
+  for (int tab = 0; tab < ThePages->count(); ++tab) ThePages->widget(tab)->setAccessibleName(ThePages->tabText(tab));
   connect(ThePages, &QTabWidget::tabBarClicked, this, [this](int tab) {
     if (notReady_ || tab < 1) return;
     if (tab - 1 != currentPage_) Guarded([this, tab] { SelectPage(tab - 1); });
@@ -533,6 +539,12 @@ void TMainForm::BuildLayout() {
   MainSplitter->setStretchFactor(0, 0);
   MainSplitter->setStretchFactor(1, 1);
   MainSplitter->setSizes({165, 372});
+  // A move of the handle by hand sets the tree's share; a resize of the window keeps it.
+  connect(MainSplitter, &QSplitter::splitterMoved, this, [this] {
+    const QList<int> sizes = MainSplitter->sizes();
+    if (sizes.size() == 2 && sizes[0] > 0) treeShare_ = TreeShareOf(sizes[0], sizes[1]);
+  });
+  MainSplitter->installEventFilter(this);
   TheRightPanel->installEventFilter(this);
   column->addWidget(MainSplitter, 1);
   setCentralWidget(central);
@@ -557,6 +569,8 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
   if (e->type() == QEvent::Resize) {
     if (watched == ToolbarSupport) ToolbarSupportResize();
     if (watched == TheRightPanel) LayoutCurrentPage();
+    // The splitter has its new width already; sizes set now are kept by its own resize handling.
+    if (watched == MainSplitter) FitTreeToShare();
     if (watched == panNotReadyRight && ThePages) {
       LayoutNotReadyText();
       FillNotReadyText();
@@ -624,6 +638,7 @@ void TMainForm::ShowDesktopViews() {
   statusBar()->setVisible(s.ViewStatusBar);
   cmdViewStatusBar->setChecked(s.ViewStatusBar);
   TheLeftPanel->setVisible(s.ViewFolderTree);
+  FitTreeToShare();
   // The splitter's handle goes with the panel.
   if (MainSplitter->handle(1)) MainSplitter->handle(1)->setVisible(s.ViewFolderTree);
   cmdViewFolderTree->setChecked(s.ViewFolderTree);

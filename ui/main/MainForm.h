@@ -168,6 +168,8 @@ private:
   void BuildMenus();
   void BuildLayout();
   void ToolbarSupportResize();
+  // Gives the folder tree its share of the splitter (when the tree is shown).
+  void FitTreeToShare();
   void StatusBarResize();
   void ViewToggle(QAction* action, bool on);
   // The toolbar buttons, menu checks and views that show a setting follow its changes.
@@ -339,6 +341,9 @@ private:
   bool startupDone_ = false;
   bool destroyed_ = false;
   bool closing_ = false;
+  // The folder tree's share of the splitter's width, in thousandths: kept as the window resizes
+  // (so a maximised window widens the tree too) and across starts.
+  int treeShare_ = 300;
   // Removal of tree rows in progress, and whether the selection moved meanwhile.
   int removing_ = 0;
   bool selectionMoved_ = false;

@@ -19,11 +19,15 @@
 #include "ui/main/MainFormInternal.h"
 #include "ui/main/ReportEntry.h"
 #include "ui/main/SubfoldersPage.h"
+#include "ui/main/WindowPlacement.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
 #include <QWidget>
@@ -91,7 +95,14 @@ void TMainForm::FormCreate() {
 
 void TMainForm::FormShow() {
   TWidgetPlacement placement(*this);
+  // A first start opens at two thirds of the screen, centred; later starts where the last ended.
+  if (!WindowSizeStored(RegistryKeyPath, DesktopSection)) {
+    QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (screen) setGeometry(FirstStartGeometry(screen->availableGeometry(), minimumSizeHint()));
+  }
   LoadFormPlacement(placement, RegistryKeyPath, DesktopSection);
+  treeShare_ = LoadTreeShare(RegistryKeyPath, DesktopSection);
+  FitTreeToShare();
   FollowSettings(sgWasted | sgPieContents);
   ShowDesktopViews();
 }
@@ -129,6 +140,7 @@ void TMainForm::FormDestroy(bool report) {
     TWidgetPlacement placement(*this);
     SaveWindowState(placement, RegistryKeyPath, DesktopSection);
     if (placement.WindowState() == wsNormal) SaveFormPlacement(placement, RegistryKeyPath, DesktopSection);
+    SaveTreeShare(treeShare_, RegistryKeyPath, DesktopSection);
   });
   if (SubfoldersPage && SubfoldersPage->HasSavedValues())
     attempt([this] { WriteFoldersDisplaySettings(SubfoldersPage->SavedValues()); });
@@ -148,6 +160,12 @@ void TMainForm::FormDestroy(bool report) {
     } catch (...) {
     }
   }
+}
+
+void TMainForm::FitTreeToShare() {
+  if (!MainSplitter || !TheLeftPanel->isVisibleTo(this)) return;
+  const int handle = MainSplitter->handle(1) ? MainSplitter->handleWidth() : 0;
+  MainSplitter->setSizes(SplitByTreeShare(MainSplitter->width() - handle, treeShare_));
 }
 
 bool TMainForm::event(QEvent* e) {

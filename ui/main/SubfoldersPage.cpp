@@ -88,6 +88,7 @@ TSubfoldersPage::TSubfoldersPage(IPageHost& host, QWidget* page, const QIcon& le
 
   cbFoldersDisplayType = new QComboBox(header);
   cbFoldersDisplayType->setObjectName(QStringLiteral("cbFoldersDisplayType"));
+  cbFoldersDisplayType->setAccessibleName(QStringLiteral("Folders shown"));
   cbFoldersDisplayType->addItems({QStringLiteral("Top Large Folders"), QStringLiteral("Folders Larger Than"),
                                   QStringLiteral("All Folders")});
   cbFoldersDisplayType->setCurrentIndex(dtAll);
@@ -97,6 +98,7 @@ TSubfoldersPage::TSubfoldersPage(IPageHost& host, QWidget* page, const QIcon& le
   headerLayout->addWidget(txtFoldersTop);
   cbFoldersTop = new QComboBox(header);
   cbFoldersTop->setObjectName(QStringLiteral("cbFoldersTop"));
+  cbFoldersTop->setAccessibleName(QStringLiteral("Number of top folders"));
   cbFoldersTop->setEditable(true);
   cbFoldersTop->setInsertPolicy(QComboBox::NoInsert);
   cbFoldersTop->addItems({QStringLiteral("5"), QStringLiteral("10"), QStringLiteral("15"), QStringLiteral("20"),
@@ -108,6 +110,7 @@ TSubfoldersPage::TSubfoldersPage(IPageHost& host, QWidget* page, const QIcon& le
   // The threshold: the spin box's own edit takes digits only and stays within 0..32767.
   udFoldersLargerThan = new QSpinBox(header);
   udFoldersLargerThan->setObjectName(QStringLiteral("udFoldersLargerThan"));
+  udFoldersLargerThan->setAccessibleName(QStringLiteral("Folders larger than"));
   udFoldersLargerThan->setRange(0, 32767);
   udFoldersLargerThan->setValue(0);
   ediFoldersLargerThan = udFoldersLargerThan->findChild<QLineEdit*>();
@@ -115,6 +118,7 @@ TSubfoldersPage::TSubfoldersPage(IPageHost& host, QWidget* page, const QIcon& le
   headerLayout->addWidget(udFoldersLargerThan);
   cbFoldersLargerThanBytes = new QComboBox(header);
   cbFoldersLargerThanBytes->setObjectName(QStringLiteral("cbFoldersLargerThanBytes"));
+  cbFoldersLargerThanBytes->setAccessibleName(QStringLiteral("Unit of the size"));
   cbFoldersLargerThanBytes->addItems({QStringLiteral("bytes"), QStringLiteral("KB"), QStringLiteral("MB")});
   cbFoldersLargerThanBytes->setCurrentIndex(0);
   headerLayout->addWidget(cbFoldersLargerThanBytes);
@@ -139,6 +143,7 @@ TSubfoldersPage::TSubfoldersPage(IPageHost& host, QWidget* page, const QIcon& le
 
   TheFilesList = new QTreeWidget(this);
   TheFilesList->setObjectName(QStringLiteral("TheFilesList"));
+  TheFilesList->setAccessibleName(QStringLiteral("Subfolders and files"));
   TheFilesList->setColumnCount(ColumnCount);
   TheFilesList->setRootIsDecorated(false);
   TheFilesList->setUniformRowHeights(true);

@@ -78,8 +78,9 @@ TSimplePieGauge* MakeGauge(QWidget* parent, const char* name, int left, int top)
 }  // namespace
 
 TSectionSizeBox::TSectionSizeBox(QWidget* owner)
-    : QWidget(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                         Qt::WindowStaysOnTopHint) {
+    // A tool window of the main window: above it (the window manager keeps tool windows over their
+    // owner) but never above the modal dialogs, which a stays-on-top window would cover.
+    : QWidget(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
   setObjectName(QStringLiteral("SectionSizeBox"));
   setWindowTitle(QStringLiteral("Wasted & Drive Info"));
   QFont boxFont = font();
@@ -98,6 +99,7 @@ TSectionSizeBox::TSectionSizeBox(QWidget* owner)
   txtWasted = MakeLabel(panWasted, "txtWasted", QString(), 17, 12, true);
   txtWasted->move(0, 17);
   gaugeWasted = MakeGauge(panWasted, "gaugeWasted", 36, 38);
+  gaugeWasted->setAccessibleName(QStringLiteral("Wasted share of the section"));
   Label1 = new QLabel(QStringLiteral("of used space"), panWasted);
   Label1->setObjectName(QStringLiteral("Label1"));
   Label1->setAlignment(Qt::AlignCenter);
@@ -121,6 +123,7 @@ TSectionSizeBox::TSectionSizeBox(QWidget* owner)
   panFreeSpace->setObjectName(QStringLiteral("panFreeSpace"));
   panFreeSpace->setFixedHeight(43);
   gaugeDriveFreeSpace = MakeGauge(panFreeSpace, "gaugeDriveFreeSpace", 36, 6);
+  gaugeDriveFreeSpace->setAccessibleName(QStringLiteral("Free space of the drive"));
   txtDriveFreeSpace = MakeLabel(panDrive, "txtDriveFreeSpace", QString(), 15, 12, false);
   txtDriveCapacity = MakeLabel(panDrive, "txtDriveCapacity", QString(), 15, 12, false);
   for (QWidget* w : std::initializer_list<QWidget*>{txtDrive, Label4, panFreeSpace, txtDriveFreeSpace, txtDriveCapacity})

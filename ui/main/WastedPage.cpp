@@ -45,6 +45,7 @@ void SetBackground(QWidget* w, QPalette::ColorRole role) {
 
 TWastedPage::TWastedPage(QWidget* parent, IPageHost* host) : QScrollArea(parent), host_(host) {
   setObjectName(QStringLiteral("panWastedSupport"));
+  setAccessibleName(QStringLiteral("Wasted space at each cluster size"));
   setFrameShape(QFrame::NoFrame);
   setWidgetResizable(false);
   panWastedSupport = new QWidget;
@@ -107,6 +108,7 @@ TWastedPage::TWastedPage(QWidget* parent, IPageHost* host) : QScrollArea(parent)
     caption->setGeometry(1, 4, PanelWidth - 2, 16);
     auto* gauge = new TSimplePieGauge(panel);
     gauge->setObjectName(QStringLiteral("WastedInd%1").arg(n));
+    gauge->setAccessibleName(QStringLiteral("Wasted at ") + texts.Caption);
     gauge->SetBorderStyle(TBorderStyle::None);
     gauge->SetForeColor(clLime);
     const QColor back = panel->palette().color(QPalette::Window);

@@ -29,6 +29,7 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include <array>
@@ -37,6 +38,17 @@
 namespace {
 
 constexpr int OptionsHelpContext = HelpContext::OptionsDialog;
+
+// A scroll area that asks for the whole of its contents (QScrollArea's own hint stops at a few
+// dozen lines of text), so that the dialog scrolls only where the screen is too small for it.
+class TFittingScrollArea : public QScrollArea {
+public:
+  using QScrollArea::QScrollArea;
+  QSize sizeHint() const override {
+    const int frame = 2 * frameWidth();
+    return widget() ? widget()->sizeHint() + QSize(frame, frame) : QScrollArea::sizeHint();
+  }
+};
 
 TOptionsBox::TColorPicker& Picker() {
   static TOptionsBox::TColorPicker picker;
@@ -55,13 +67,24 @@ TOptionsBox::TOptionsBox(TSettings& settings, QWidget* owner) : QDialog(owner), 
   const TOptionsValues values = CurrentOptionsValues(settings_);
   WorkColors = values.Colors;
 
-  auto* grid = new QGridLayout(this);
+  // The choices scroll when the screen is too small for them all; the buttons stay in view.
+  auto* outer = new QVBoxLayout(this);
+  auto* scroll = new TFittingScrollArea(this);
+  scroll->setObjectName(QStringLiteral("OptionsScroll"));
+  scroll->setFrameShape(QFrame::NoFrame);
+  // Tab goes to the choices inside (the area scrolls to the one with the focus), not to the area.
+  scroll->setFocusPolicy(Qt::NoFocus);
+  scroll->setWidgetResizable(true);
+  auto* content = new QWidget(scroll);
+  auto* grid = new QGridLayout(content);
+  grid->setContentsMargins(0, 0, 0, 0);
 
   // Colours.
   auto* colors = new QGroupBox(QStringLiteral(" Co&lors "), this);
   auto* colorsLayout = new QGridLayout(colors);
   lbColors = new QListWidget(colors);
   lbColors->setObjectName(QStringLiteral("lbColors"));
+  lbColors->setAccessibleName(QStringLiteral("Colors"));
   for (const char* name : PieColorNames) lbColors->addItem(QString::fromLatin1(name));
   lbColors->setMinimumWidth(lbColors->sizeHintForColumn(0) + 2 * lbColors->frameWidth() + 24);
   colorsLayout->addWidget(lbColors, 0, 0, 1, 3);
@@ -126,6 +149,7 @@ TOptionsBox::TOptionsBox(TSettings& settings, QWidget* owner) : QDialog(owner), 
   auto* drivesLayout = new QVBoxLayout(drives);
   TheDrivesBox = new QListWidget(drives);
   TheDrivesBox->setObjectName(QStringLiteral("TheDrivesBox"));
+  TheDrivesBox->setAccessibleName(QStringLiteral("Drives scanned on start-up"));
   TheDrivesBox->setUniformItemSizes(true);
   const QIcon driveIcon = QFileIconProvider().icon(QFileIconProvider::Drive);
   const std::optional<QString> ownPath = HostToDrive(QFile::encodeName(ProgramPath));
@@ -177,7 +201,9 @@ TOptionsBox::TOptionsBox(TSettings& settings, QWidget* owner) : QDialog(owner), 
   buttons->addWidget(cmdOK);
   buttons->addWidget(cmdCancel);
   buttons->addWidget(cmdHelp);
-  grid->addLayout(buttons, 4, 0, 1, 2);
+  scroll->setWidget(content);
+  outer->addWidget(scroll, 1);
+  outer->addLayout(buttons);
 
   connect(lbColors, &QListWidget::currentRowChanged, this, [this] { lbColorsClick(); });
   connect(lbColors, &QListWidget::itemDoubleClicked, this, [this] { TheColorButtonClick(); });

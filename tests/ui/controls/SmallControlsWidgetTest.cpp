@@ -7,6 +7,8 @@
 #include <QEnterEvent>
 #include <QMainWindow>
 #include <QScreen>
+#include <QSpacerItem>
+#include <QVBoxLayout>
 
 #include <gtest/gtest.h>
 
@@ -72,7 +74,9 @@ TEST(CenterOverForm, MovesTheDialogOverTheVisiblePartOfItsOwner) {
   ASSERT_NE(screen, nullptr);
   const QRect avail = screen->availableGeometry();
   // The owner hangs 300 pixels off the right edge.
-  owner.setGeometry(avail.x() + avail.width() - 300, avail.y() + 50, 600, 400);
+  // Half the screen's height, so that the dialog (and the frame it will have) fits below at any
+  // scale.
+  owner.setGeometry(avail.x() + avail.width() - 300, avail.y() + 20, 600, avail.height() / 2);
   QDialog dialog(&owner);
   dialog.resize(200, 100);
   CenterOverForm(&owner, &dialog);
@@ -81,6 +85,46 @@ TEST(CenterOverForm, MovesTheDialogOverTheVisiblePartOfItsOwner) {
   EXPECT_EQ(dialog.frameGeometry().topLeft(),
             QPoint(frame.left() + (visible - dialog.frameGeometry().width()) / 2,
                    frame.top() + (frame.height() - dialog.frameGeometry().height()) / 2));
+}
+
+// A laid-out dialog nobody sized is placed at the size it will show at, and brought down to the
+// available area (with room for its frame) when its size hint is taller or wider than that.
+TEST(CenterOverForm, ALaidOutDialogTakesItsHintAndFitsTheAvailableArea) {
+  QMainWindow owner;
+  QScreen* screen = owner.screen();
+  ASSERT_NE(screen, nullptr);
+  const QRect avail = screen->availableGeometry();
+  owner.setGeometry(avail.x() + 20, avail.y() + avail.height() - 150, 400, 120);
+
+  struct TCase {
+    const char* What;
+    QSize Hint;
+  };
+  const TCase cases[] = {
+      {"smaller than the area: its hint, wholly on the area", {300, 260}},
+      {"taller than the area: fitted", {300, avail.height() * 2}},
+      {"wider and taller: fitted both ways", {avail.width() * 2, avail.height() * 2}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.What);
+    QDialog dialog(&owner);
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* body = new QWidget(&dialog);
+    body->setMinimumSize(100, 80);
+    layout->addWidget(body);
+    // A widget's size hint cannot be set directly: a spacer item carries it.
+    layout->addSpacerItem(new QSpacerItem(c.Hint.width(), c.Hint.height(), QSizePolicy::Ignored, QSizePolicy::Ignored));
+    CenterOverForm(&owner, &dialog);
+    const QRect g = dialog.geometry();
+    EXPECT_TRUE(avail.contains(g)) << g.x() << "," << g.y() << " " << g.width() << "x" << g.height();
+    EXPECT_GE(g.width(), 100);
+    EXPECT_GE(g.height(), 80);
+    if (c.Hint.height() < avail.height() / 2) {
+      EXPECT_EQ(g.size(), dialog.sizeHint());
+    } else {
+      EXPECT_LT(g.height(), avail.height());
+    }
+  }
 }
 
 }  // namespace

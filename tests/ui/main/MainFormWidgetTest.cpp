@@ -17,6 +17,9 @@
 #include "ui/main/DrivesSelectBox.h"
 #include "ui/main/FolderTreeModel.h"
 #include "ui/main/MainForm.h"
+#include "ui/main/WindowPlacement.h"
+
+#include <QScreen>
 #include "ui/main/Startup.h"
 #include "ui/main/SubfoldersPage.h"
 
@@ -131,6 +134,12 @@ TEST(StartupWidget, FirstStartWithoutSettingsOpensTheScanDrivesDialogOnceShown) 
   EXPECT_EQ(Child<QTabWidget>(form, "ThePages")->tabText(0), QStringLiteral("No scanned items"));
 
   StartMainForm(form);
+  // (A window whose minimum is larger than the screen, as at a large scale on a small screen,
+  // keeps its minimum.)
+  EXPECT_EQ(form.size(), FirstStartGeometry(form.screen()->availableGeometry(), form.minimumSizeHint())
+                             .size()
+                             .expandedTo(form.minimumSize()))
+      << "shown at its first-start size";
   ASSERT_EQ(env.dialogs.size(), 1u);
   EXPECT_EQ(env.dialogs[0], QStringLiteral("DrivesSelectBox"));
   EXPECT_TRUE(Child<QWidget>(form, "ToolbarSupport")->isVisible());

@@ -37,7 +37,9 @@ TEST(SectionSizeBoxWidget, StartsWithUnknownDriveAndShowsWhatItIsGiven) {
   EXPECT_EQ(box.txtDriveCapacity->text(), QString());
   EXPECT_EQ(box.txtWasted->text(), QString());
   EXPECT_EQ(box.gaugeWasted->Progress(), 0);
-  EXPECT_TRUE(box.windowFlags() & Qt::WindowStaysOnTopHint);
+  // A tool window of its owner, not one that stays above every window (it covered modal dialogs).
+  EXPECT_TRUE((box.windowFlags() & Qt::WindowType_Mask) == Qt::Tool);
+  EXPECT_FALSE(box.windowFlags() & Qt::WindowStaysOnTopHint);
 
   box.ShowDrive(QLatin1Char('T'), 37, QStringLiteral("3.5 GB"), QStringLiteral("9.4 GB"));
   box.ShowWasted(12, QStringLiteral("4 KB"));

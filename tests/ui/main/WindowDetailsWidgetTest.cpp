@@ -14,6 +14,7 @@
 #include "ui/main/MainForm.h"
 #include "ui/main/SubfoldersPage.h"
 #include "ui/main/ToolWindows.h"
+#include "ui/main/WindowPlacement.h"
 
 #include <QAction>
 #include <QApplication>
@@ -23,6 +24,7 @@
 #include <QLineEdit>
 #include <QScreen>
 #include <QSpinBox>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTreeView>
@@ -173,3 +175,47 @@ TEST_F(WindowDetailsWidget, CtrlCAndCtrlAInATextFieldActOnTheText) {
 }
 
 }  // namespace
+
+// A first start opens at two thirds of the available area, centred. The tree's share of the
+// splitter, set by moving the handle, is kept as the window grows and across starts.
+TEST_F(WindowDetailsWidget, FirstStartSizeAndTheTreesShareKeptAcrossResizesAndStarts) {
+  int treeWidth = 0;
+  {
+    TMainForm form;
+    StartMainForm(form);
+    QScreen* screen = form.screen();
+    ASSERT_NE(screen, nullptr);
+    const QRect avail = screen->availableGeometry();
+    const QRect first = FirstStartGeometry(avail, form.minimumSizeHint());
+    if (form.minimumSize().width() <= avail.width() && form.minimumSize().height() <= avail.height()) {
+      EXPECT_EQ(form.geometry(), first);
+    }
+    if (form.minimumSizeHint().width() <= avail.width() * 2 / 3 && form.minimumSizeHint().height() <= avail.height() * 2 / 3) {
+      EXPECT_NEAR(form.width(), avail.width() * 2 / 3, 1);
+      EXPECT_NEAR(form.height(), avail.height() * 2 / 3, 1);
+    }
+
+    if (form.minimumSizeHint().width() > first.width() - 100)
+      GTEST_SKIP() << "the screen (" << avail.width() << " pixels at this scale) leaves the splitter no room to share";
+    auto* splitter = Child<QSplitter>(form, "MainSplitter");
+    const int width = splitter->sizes()[0] + splitter->sizes()[1];
+    EXPECT_NEAR(splitter->sizes()[0], width * DefaultTreeShare / 1000, 1) << "a first start gives the tree its default share";
+    // Half the width, as far as the pages' minimum width lets the tree have it.
+    splitter->setSizes({width / 2, width - width / 2});
+    const QList<int> moved = splitter->sizes();
+    ASSERT_GT(moved[0], width * DefaultTreeShare / 1000 + 10);
+    emit splitter->splitterMoved(moved[0], 1);  // as a drag of the handle ends
+    const double share = double(moved[0]) / (moved[0] + moved[1]);
+    form.resize(form.width() + 300, form.height());
+    QApplication::processEvents();
+    const QList<int> grown = splitter->sizes();
+    EXPECT_NEAR(grown[0], share * (grown[0] + grown[1]), 2) << "the tree keeps its share of a wider window";
+    EXPECT_GT(grown[0], moved[0] + 60);
+    treeWidth = grown[0];
+    form.close();
+  }
+  TMainForm again;
+  StartMainForm(again);
+  auto* splitter = Child<QSplitter>(again, "MainSplitter");
+  EXPECT_NEAR(splitter->sizes()[0], treeWidth, 2) << "the stored size and share come back";
+}

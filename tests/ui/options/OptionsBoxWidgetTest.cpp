@@ -17,6 +17,8 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
+#include <QScreen>
 
 #include "tests/support/LoadedSettings.h"
 
@@ -231,4 +233,22 @@ TEST(OptionsBoxWidget, ScanHistoryChoicesAreCheckedStoredAndKept) {
   reread.Load();
   EXPECT_TRUE(reread->SaveSnapshotAfterScan);
   EXPECT_EQ(reread->HistoryStore, QStringLiteral("postgresql://ann@db.example/korvane"));
+}
+
+// Opened from a window low on the screen, the dialog opens wholly on the available area, its
+// buttons included (it used to be placed at a size it did not show at, its bottom off the screen).
+TEST(OptionsBoxWidget, OpensWhollyOnTheAvailableArea) {
+  TOptionsEnv env;
+  QWidget owner;
+  QScreen* screen = owner.screen();
+  ASSERT_NE(screen, nullptr);
+  const QRect avail = screen->availableGeometry();
+  owner.setGeometry(avail.x() + 10, avail.y() + avail.height() - 120, 500, 100);
+  TOptionsBox box(*env.Settings, &owner);
+  box.show();
+  EXPECT_TRUE(avail.contains(box.frameGeometry())) << box.frameGeometry().y() << "+" << box.frameGeometry().height();
+  for (QWidget* button : {static_cast<QWidget*>(box.cmdOK), static_cast<QWidget*>(box.cmdHelp)}) {
+    const QRect onScreen(button->mapToGlobal(QPoint(0, 0)), button->size());
+    EXPECT_TRUE(avail.contains(onScreen));
+  }
 }
