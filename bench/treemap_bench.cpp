@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
     layout.push_back(Ms(t));
     layoutCpu.push_back(CpuMs() - cpu);
     tiles = picture.Map.Tiles.size();
-    fileTiles = static_cast<size_t>(std::count_if(picture.Map.Tiles.begin(), picture.Map.Tiles.end(), [](const TTreemapTile& t) { return t.File; }));
+    fileTiles = static_cast<size_t>(std::count_if(picture.Map.Tiles.begin(), picture.Map.Tiles.end(), [](const TTreemapTile& tile) { return tile.File; }));
     listings = reader.Reads();
     t.restart();
     cpu = CpuMs();
