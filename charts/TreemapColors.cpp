@@ -5,6 +5,8 @@
 
 #include <QHash>
 
+#include <cstdint>
+
 #include <algorithm>
 #include <array>
 
@@ -35,7 +37,9 @@ QColor TDepthColoring::TypeColor(const QString& type) {
   if (type == QLatin1String(NoExtensionText)) return QColor(qRgb(170, 170, 170));
   // A hue from the type's name (stable across runs and maps), in the strong colours that set
   // files apart from the soft folder colours.
-  const size_t hash = qHash(type, 0x4b6f72u);
+  // FNV-1a over the UTF-16 units: the same in every run (qHash is seeded per process).
+  uint64_t hash = 1469598103934665603ull;
+  for (const QChar c : type) hash = (hash ^ c.unicode()) * 1099511628211ull;
   const int hue = static_cast<int>(hash % 360);
   const int saturation = 150 + static_cast<int>((hash / 360) % 80);
   const int value = 190 + static_cast<int>((hash / 28800) % 50);

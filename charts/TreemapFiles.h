@@ -38,7 +38,7 @@ public:
 class TTreemapFileReader : public ITreemapFileSource {
 public:
   // Keeps at most cached listings, each of at most maxFiles files.
-  explicit TTreemapFileReader(size_t cached = 64, size_t maxFiles = 512) : cached_(cached), maxFiles_(maxFiles) {}
+  explicit TTreemapFileReader(size_t cached = 256, size_t maxFiles = 512) : cached_(cached), maxFiles_(maxFiles) {}
 
   std::shared_ptr<const TTreemapListing> Listing(const TTreeNode& folder) override;
   // Forgets every listing (the folders may have changed).
