@@ -1,6 +1,7 @@
 #include "app/TreemapOption.h"
 
 #include "charts/TreemapExport.h"
+#include "charts/TreemapFiles.h"
 #include "config/AtomicFile.h"
 
 #include <QFile>
@@ -104,7 +105,12 @@ int WriteTreemapRequest(const TTreemapRequest& request, TTreeNode& node) {
   std::unique_ptr<QGuiApplication> app;
   if (!QGuiApplication::instance()) app = std::make_unique<QGuiApplication>(appArgc, appArgv);
 
-  const TTreemapPicture picture = MakeTreemapPicture(node, request.Size);
+  // The files of a folder get tiles of their own where there is room, as on the page (each
+  // folder is read once: nothing to keep).
+  TTreemapFileReader files(0);
+  TTreemapSettings settings;
+  settings.FileSource = &files;
+  const TTreemapPicture picture = MakeTreemapPicture(node, request.Size, settings);
   TDepthColoring coloring;
   QString error;
   if (!ExportTreemapToFile(picture, QFile::decodeName(request.OutFile), coloring, &error)) {

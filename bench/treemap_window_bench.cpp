@@ -6,7 +6,9 @@
 // it). Runs on the offscreen platform; settings go to a temporary folder.
 
 #include "charts/ui/TreemapView.h"
+#include "charts/TreemapFiles.h"
 #include "platform/DriveTable.h"
+#include "platform/UserPath.h"
 #include "scan/FolderSize.h"
 #include "scan/FolderTree.h"
 #include "scan/PathFunctions.h"
@@ -56,7 +58,14 @@ int main(int argc, char** argv) {
     std::fputs("usage: korvane-treemap-window-bench HOSTFOLDER [SHOT.png [WIDTHxHEIGHT]]\n", stderr);
     return 2;
   }
-  const QByteArray folder = CleanHostPath(QFile::encodeName(QFileInfo(QFile::decodeName(argv[1])).absoluteFilePath()));
+  // The argument's bytes as they are (a name that is not UTF-8 is benchmarked all the same).
+  QString error;
+  const std::optional<QByteArray> given = CleanGivenHostPath(QByteArray(argv[1]), QByteArray(), &error);
+  if (!given) {
+    std::fprintf(stderr, "treemap-window-bench: %s: %s\n", argv[1], HostPathBytes(error).constData());
+    return 1;
+  }
+  const QByteArray folder = *given;
   const QString shot = argc > 2 ? QFileInfo(QFile::decodeName(argv[2])).absoluteFilePath() : QString();
   QSize size(1280, 800);
   if (argc > 3) {
@@ -122,6 +131,9 @@ int main(int argc, char** argv) {
   std::printf("folders: %d\n", root->Data()->TotalFolders);
   std::printf("view: %dx%d at scale %.1f\n", view->width(), view->height(), view->devicePixelRatioF());
   std::printf("tiles: %zu\n", view->Picture().Map.Tiles.size());
+  const auto& tiles = view->Picture().Map.Tiles;
+  std::printf("file-tiles: %zu\n", static_cast<size_t>(std::count_if(tiles.begin(), tiles.end(), [](const TTreemapTile& t) { return t.File; })));
+  std::printf("cached-listings: %zu\n", form->findChild<TTreemapPage*>()->Files().CachedCount());
   std::printf("longest-go-in-or-out-ms: %.1f\n", longest);
   std::printf("longest-treemap-layout-and-render-ms: %.1f\n", longestView);
   std::printf("tree-rss-bytes: %lld\n", static_cast<long long>(treeBytes));

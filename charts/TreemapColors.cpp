@@ -1,6 +1,11 @@
 #include "charts/TreemapColors.h"
 
 #include "charts/FolderPieSections.h"
+#include "scan/FileCensus.h"
+
+#include <QHash>
+
+#include <cstdint>
 
 #include <algorithm>
 #include <array>
@@ -23,7 +28,26 @@ QColor TDepthColoring::DepthColor(int depth) {
 
 QColor TDepthColoring::FilesColor() { return QColor(qRgb(200, 200, 196)); }
 
+QString TDepthColoring::FileType(const QString& name) {
+  const QByteArray utf8 = name.toUtf8();
+  return FileExtensionOf(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
+}
+
+QColor TDepthColoring::TypeColor(const QString& type) {
+  if (type == QLatin1String(NoExtensionText)) return QColor(qRgb(170, 170, 170));
+  // A hue from the type's name (stable across runs and maps), in the strong colours that set
+  // files apart from the soft folder colours.
+  // FNV-1a over the UTF-16 units: the same in every run (qHash is seeded per process).
+  uint64_t hash = 1469598103934665603ull;
+  for (const QChar c : type) hash = (hash ^ c.unicode()) * 1099511628211ull;
+  const int hue = static_cast<int>(hash % 360);
+  const int saturation = 150 + static_cast<int>((hash / 360) % 80);
+  const int value = 190 + static_cast<int>((hash / 28800) % 50);
+  return QColor::fromHsv(hue, saturation, value);
+}
+
 QColor TDepthColoring::TileColor(const TTreemap&, const TTreemapTile& tile) const {
+  if (tile.File) return TypeColor(FileType(tile.FileName));
   return tile.Files ? FilesColor() : DepthColor(tile.Depth);
 }
 
@@ -37,6 +61,18 @@ std::vector<TTreemapLegendEntry> TDepthColoring::Legend(const TTreemap& map) con
       text += QStringLiteral(", %1").arg(again);
     legend.push_back({DepthColor(d), text});
   }
-  if (!map.Empty()) legend.push_back({FilesColor(), QString::fromLatin1(FilesInThisFolderText)});
+  const bool filesTiles = std::any_of(map.Tiles.begin(), map.Tiles.end(), [](const TTreemapTile& t) { return t.Files; });
+  const bool fileTiles = std::any_of(map.Tiles.begin(), map.Tiles.end(), [](const TTreemapTile& t) { return t.File; });
+  if (!map.Empty() && (filesTiles || !fileTiles)) legend.push_back({FilesColor(), QString::fromLatin1(FilesInThisFolderText)});
+  // The types of the files shown one by one, largest area first.
+  QHash<QString, double> areas;
+  for (const TTreemapTile& t : map.Tiles)
+    if (t.File) areas[FileType(t.FileName)] += t.Area.width() * t.Area.height();
+  std::vector<std::pair<QString, double>> types;
+  for (auto it = areas.cbegin(); it != areas.cend(); ++it) types.emplace_back(it.key(), it.value());
+  std::sort(types.begin(), types.end(), [](const auto& a, const auto& b) { return a.second != b.second ? a.second > b.second : a.first < b.first; });
+  for (size_t k = 0; k < types.size() && k < static_cast<size_t>(LegendTypeCount); ++k)
+    legend.push_back({TypeColor(types[k].first), types[k].first});
+  if (types.size() > static_cast<size_t>(LegendTypeCount)) legend.push_back({QColor(qRgb(150, 150, 150)), QStringLiteral("%1 other types").arg(types.size() - LegendTypeCount)});
   return legend;
 }

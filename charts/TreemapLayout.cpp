@@ -1,6 +1,7 @@
 #include "charts/TreemapLayout.h"
 
 #include "charts/FolderPieSections.h"
+#include "charts/TreemapFiles.h"
 #include "scan/FolderSize.h"
 #include "scan/FolderTree.h"
 #include "scan/PathFunctions.h"
@@ -33,6 +34,8 @@ struct TItem {
   int64_t Bytes = 0;
   TTreeNode* Node = nullptr;
   bool Files = false;
+  // A file's tile: its name's index in the builder's names.
+  int32_t FileName = -1;
 };
 
 class TBuilder {
@@ -50,7 +53,7 @@ public:
   // Lays out the children of tile i inside its frame, when there is room and something to show.
   void Divide(size_t i) {
     const TTreemapTile parent = map_.Tiles[i];
-    if (parent.Files || !parent.Node || !parent.Node->Data()) return;
+    if (parent.File || !parent.Node || !parent.Node->Data()) return;
     const TFolderSize& rec = *parent.Node->Data();
     const int frame = std::max(1, s_.Frame);
     QRect content = parent.Pixels.adjusted(frame, frame, -frame, -frame);
@@ -62,15 +65,52 @@ public:
     if (content.width() < s_.MinDivide || content.height() < s_.MinDivide) return;
 
     items_.clear();
+    names_.clear();
+    if (parent.Files) {
+      FileItems(parent, content);
+      Place(i, content, header);
+      return;
+    }
     for (int c = 0; c < parent.Node->Count(); ++c) {
       TTreeNode* child = parent.Node->Child(c);
       // A folder the scan has not finished counts as empty, as in the pie.
       if (const TFolderSize* childRec = child->Data())
         if (const int64_t v = FolderValue(*childRec); v > 0) items_.push_back({v, childRec->TotalSize, child, false});
     }
-    // A folder of files alone is one tile: the folder's own.
+    if (items_.empty()) {
+      // A folder of files alone is one tile, the folder's own, unless its files are shown.
+      FileItems(parent, content);
+    } else if (const int64_t v = FilesValue(rec); v > 0) {
+      items_.push_back({v, rec.FilesSize, parent.Node, true});
+    }
+    Place(i, content, header);
+  }
+
+private:
+  // The items of the files of parent's folder, when they get tiles of their own: the parent's
+  // figure shared out in proportion to the files' bytes.
+  void FileItems(const TTreemapTile& parent, const QRect& content) {
+    if (!s_.FileSource || content.width() < s_.MinFilesDivide || content.height() < s_.MinFilesDivide) return;
+    const std::shared_ptr<const TTreemapListing> listing = s_.FileSource->Listing(*parent.Node);
+    if (!listing) return;
+    double total = static_cast<double>(listing->MoreBytes);
+    for (const TTreemapFile& f : listing->Files) total += static_cast<double>(f.Bytes);
+    if (total <= 0) return;
+    const double scale = static_cast<double>(parent.Value) / total;
+    auto add = [&](const QString& name, int64_t bytes) {
+      if (bytes <= 0) return;
+      const auto value = static_cast<int64_t>(std::llround(static_cast<double>(bytes) * scale));
+      names_.push_back(name);
+      items_.push_back({std::max<int64_t>(value, 1), bytes, parent.Node, false, static_cast<int32_t>(names_.size() - 1)});
+    };
+    for (const TTreemapFile& f : listing->Files) add(f.Name, f.Bytes);
+    if (listing->MoreBytes > 0) add(QStringLiteral("(%1 more files)").arg(listing->MoreFiles), listing->MoreBytes);
+  }
+
+  // Lays items_ out inside content as the children of tile i.
+  void Place(size_t i, const QRect& content, bool header) {
     if (items_.empty()) return;
-    if (const int64_t v = FilesValue(rec); v > 0) items_.push_back({v, rec.FilesSize, parent.Node, true});
+    const TTreemapTile parent = map_.Tiles[i];
     std::stable_sort(items_.begin(), items_.end(), [](const TItem& a, const TItem& b) { return a.Value > b.Value; });
 
     sizes_.clear();
@@ -92,6 +132,10 @@ public:
       tile.Parent = static_cast<int32_t>(i);
       tile.Depth = static_cast<int16_t>(parent.Depth + 1);
       tile.Files = items_[k].Files;
+      if (items_[k].FileName >= 0) {
+        tile.File = true;
+        tile.FileName = names_[static_cast<size_t>(items_[k].FileName)];
+      }
       map_.Tiles.push_back(tile);
       ++count;
     }
@@ -101,14 +145,15 @@ public:
     divided.ChildCount = count;
     divided.Content = content;
     divided.HasHeader = header;
-    map_.MaxDepth = std::max(map_.MaxDepth, parent.Depth + 1);
+    // The depth colours count folders only.
+    if (items_.front().FileName < 0) map_.MaxDepth = std::max(map_.MaxDepth, parent.Depth + 1);
   }
 
-private:
   const TTreemapSettings& s_;
   TTreemap& map_;
   const int minTile_;
   std::vector<TItem> items_;
+  std::vector<QString> names_;
   std::vector<double> sizes_;
 };
 
@@ -231,11 +276,13 @@ std::vector<int> TTreemap::Ancestry(int i) const {
 
 QString TreemapTilePath(const TTreemapTile& tile) {
   const QString path = NodePath(tile.Node);
+  if (tile.File) return path.endsWith(QLatin1Char('\\')) ? path + tile.FileName : path + QLatin1Char('\\') + tile.FileName;
   if (!tile.Files) return path;
   return path + QStringLiteral(" (") + QLatin1String(FilesInThisFolderText) + QLatin1Char(')');
 }
 
 QString TreemapTileName(const TTreemapTile& tile) {
+  if (tile.File) return tile.FileName;
   if (tile.Files) return QString::fromLatin1(FilesInThisFolderText);
   return tile.Node ? tile.Node->Text() : QString();
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The treemap of a folder: its subtree as nested rectangles, each subfolder a rectangle whose area
 // is its share of its parent's size (the figure the pie uses), the files of each folder one tile
-// of their own. Squarified layout (Bruls, Huizing and van Wijk, 2000): each row of rectangles is
+// of their own, or (when a file source is given and the folder's rectangle is large enough) one
+// tile per file, read from the disk on demand. Squarified layout (Bruls, Huizing and van Wijk, 2000): each row of rectangles is
 // laid along the shorter side of what is left, and a rectangle joins the row only while that
 // does not worsen the row's worst aspect ratio. Widget-free: the page, the pictures and the tests
 // use the same tiles.
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <vector>
 
+class ITreemapFileSource;
 class TTreeNode;
 
 // The squarified rectangles of sizes (sorted largest first by the caller, all > 0) in rect; the
@@ -36,6 +38,11 @@ struct TTreemapSettings {
   // A tile needs at least this many whole pixels in both directions to be shown; what is
   // smaller leaves its parent's colour (at least 1).
   int MinTile = 2;
+  // Where the files of a folder are read from when its files get tiles of their own; null: the
+  // files of a folder are always one tile.
+  ITreemapFileSource* FileSource = nullptr;
+  // The room a folder's files need (both directions, in pixels) to be shown one by one.
+  int MinFilesDivide = 24;
 };
 
 struct TTreemapTile {
@@ -49,14 +56,18 @@ struct TTreemapTile {
   // The figure the area stands for, and the bytes alone.
   int64_t Value = 0;
   int64_t Bytes = 0;
-  // The folder, or for a files tile the folder whose own files it stands for.
+  // The folder, or for a files tile (and a file's tile) the folder whose own files it stands for.
   TTreeNode* Node = nullptr;
+  // A file's tile: the file's name (for the files a listing left out: how many they are).
+  QString FileName;
   int32_t Parent = -1;
   // The children follow one another in Tiles.
   int32_t FirstChild = -1;
   int32_t ChildCount = 0;
   int16_t Depth = 0;
   bool Files = false;
+  // One file of Node (or the rest of its files, see FileName).
+  bool File = false;
   bool HasHeader = false;
 };
 
@@ -83,7 +94,7 @@ inline constexpr char TreemapNotScannedNote[] = "This folder has not been scanne
 TTreemap BuildTreemap(TTreeNode& node, QSize size, const TTreemapSettings& settings = {});
 
 // The drive path a tile stands for: the folder's path, for a files tile followed by the files
-// caption ("C:\usr (Files in this folder)").
+// caption ("C:\usr (Files in this folder)"), for a file's tile the file's path.
 QString TreemapTilePath(const TTreemapTile& tile);
-// The name written on a tile: the folder's name, or the files caption.
+// The name written on a tile: the folder's or the file's name, or the files caption.
 QString TreemapTileName(const TTreemapTile& tile);

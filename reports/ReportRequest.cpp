@@ -9,7 +9,7 @@ const char* const ReportUsage =
     "  INF folder information, CSV comma-separated, TAB tab-separated, TXT space-aligned subfolder list;\n"
     "  DESTINATION is a file (relative to the current folder) or PRINTER;\n"
     "  /A all subfolders, /T:N the N largest, /H:U:N those larger than N (0 to 32767) bytes, KB or MB\n"
-    "  (U = B, K or M); /S:C or /SA:C sort by column C (1 Name ... 8 Last Change), /SD:C descending;\n"
+    "  (U = B, K or M); /S:C or /SA:C sort by column C (1 Name ... 8 Last Change, 9 On Disk), /SD:C descending;\n"
     "  /W:T or /W:F with or without wasted space; /Q no message boxes, errors to stderr, exit status 1.\n"
     "  /TOP:N and /HT:U:N are read as /T:N and /H:U:N. Options are not case-sensitive.\n";
 
@@ -68,7 +68,7 @@ TReportParse ParseReportCommandLine(const QStringList& arguments) {
   }
   static const QRegularExpression top(QStringLiteral("\\A/T(?:OP)?:(.*)\\z"));
   static const QRegularExpression larger(QStringLiteral("\\A/HT?:([BKM]):(.*)\\z"));
-  static const QRegularExpression sort(QStringLiteral("\\A/S([AD]?):([1-8])\\z"));
+  static const QRegularExpression sort(QStringLiteral("\\A/S([AD]?):([1-9])\\z"));
   for (int i = 3; i < arguments.size(); ++i) {
     const QString option = arguments[i].toUpper();
     QRegularExpressionMatch m;

@@ -5,7 +5,7 @@
 //   /A             all subfolders
 //   /T:N           the top N subfolders (also /TOP:N); N from 0 to 32767
 //   /H:U:N         subfolders larger than N (0 to 32767) in unit U: B, K or M (also /HT:U:N)
-//   /S:C, /SA:C    sort by column C (1 = Name ... 8 = Last Change); /SD:C descending
+//   /S:C, /SA:C    sort by column C (1 = Name ... 8 = Last Change, 9 = On Disk); /SD:C descending
 //   /W:T, /W:F     include wasted space or not
 //   /Q             quiet: no message box; errors go to stderr and the program ends after the report
 // Any other argument is ignored and named in TReportParse::Ignored, which the programs print on

@@ -103,6 +103,8 @@ void TTreemapView::LayOutNow() {
                                    : nullptr;
   const TTreeNode* focusNode = before ? before->Node : nullptr;
   const bool focusFiles = before && before->Files;
+  const bool focusFile = before && before->File;
+  const QString focusName = before ? before->FileName : QString();
   // Laid out and drawn in device pixels: frames stay one pixel thin at any scaling, and the
   // painter needs no transformation.
   dpr_ = devicePixelRatioF();
@@ -112,7 +114,9 @@ void TTreemapView::LayOutNow() {
   focused_ = hovered_ = -1;
   const auto& tiles = picture_.Map.Tiles;
   for (size_t i = 0; focusNode && i < tiles.size(); ++i)
-    if (tiles[i].Node == focusNode && tiles[i].Files == focusFiles) focused_ = static_cast<int>(i);
+    if (tiles[i].Node == focusNode && tiles[i].Files == focusFiles && tiles[i].File == focusFile &&
+        tiles[i].FileName == focusName)
+      focused_ = static_cast<int>(i);
   if (focused_ < 0 && !tiles.empty()) focused_ = tiles[0].ChildCount > 0 ? tiles[0].FirstChild : 0;
   lastLayout_ = QDateTime::currentMSecsSinceEpoch();
   ++layouts_;

@@ -195,11 +195,11 @@ TEST(ReportProgram, QuietReportsRunWithoutADisplayAndSayWhatFailed) {
   EXPECT_EQ(csv.count("\r\n"), 2);
 
   // The short forms of the help work; anything else is named, not dropped silently.
-  const TProgramRun shortForms = RunKorvane({"/RCSV", "data", "short", "/q", "/T:1", "/X9", "/S:9"}, drives, folder);
+  const TProgramRun shortForms = RunKorvane({"/RCSV", "data", "short", "/q", "/T:1", "/X9", "/S:10"}, drives, folder);
   ASSERT_EQ(shortForms.ExitCode, 0) << shortForms.Err.constData();
   EXPECT_EQ(ReadWholeFile(fx.Path("short.csv")).value_or(QByteArray()).count("\r\n"), 2);
   EXPECT_TRUE(shortForms.Err.contains("korvane: ignored option /X9\n") &&
-              shortForms.Err.contains("korvane: ignored option /S:9\n"))
+              shortForms.Err.contains("korvane: ignored option /S:10\n"))
       << shortForms.Err.constData();
 
   const TProgramRun unwritable = RunKorvane({"/RINF", "T:\\data", "no/such/folder/info", "/Q"}, drives, folder);

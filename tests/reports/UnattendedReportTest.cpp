@@ -91,6 +91,32 @@ TEST_F(UnattendedReport, SortsBySizeInBytesWhereTheTextsAreAlike) {
   }
 }
 
+TEST_F(UnattendedReport, SortsByTheOnDiskColumnWhereItDisagreesWithTheSize) {
+  // A sparse file is large but takes almost nothing; a written one takes its size.
+  fx_.Dir("holes/dense");
+  QFile dense(QString::fromLocal8Bit(fx_.Path("holes/dense/f")));
+  ASSERT_TRUE(dense.open(QIODevice::WriteOnly));
+  ASSERT_EQ(dense.write(QByteArray(200000, 'x')), 200000);
+  dense.close();
+  fx_.Dir("holes/sparse");
+  QFile sparse(QString::fromLocal8Bit(fx_.Path("holes/sparse/f")));
+  ASSERT_TRUE(sparse.open(QIODevice::WriteOnly));
+  ASSERT_TRUE(sparse.resize(50'000'000));
+  sparse.close();
+  const struct {
+    const char* sort;
+    QList<QByteArray> names;
+  } cases[] = {{"/SD:9", {"dense", "sparse"}}, {"/SA:9", {"sparse", "dense"}}, {"/SD:2", {"sparse", "dense"}}};
+  for (const auto& c : cases) {
+    const TReportOutcome outcome = Run(Args({"/RCSV", "T:\\holes", "holes", "/A", c.sort}));
+    ASSERT_EQ(outcome.ExitCode, 0) << outcome.Message.toStdString();
+    const QList<QByteArray> lines = Lines("holes.csv");
+    ASSERT_EQ(lines.size(), 3) << c.sort;
+    for (qsizetype i = 0; i < 2; ++i)
+      EXPECT_TRUE(lines[i + 1].startsWith(c.names[i] + ",")) << c.sort << ": " << lines[i + 1].constData();
+  }
+}
+
 TEST_F(UnattendedReport, FolderInformationOfAHostFolderGivenRelativeToTheStartFolder) {
   const TReportOutcome outcome = Run(Args({"/RINF", "data", "sub dir/info"}));
   // The destination's folder does not exist: nothing is written.

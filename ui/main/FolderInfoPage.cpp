@@ -97,12 +97,12 @@ TFolderInfoPage::TFolderInfoPage(IPageHost& host, QWidget* page) : QWidget(page)
   // Figures: the whole tree on the left, the folder alone on the right.
   panWebFolderInfoSizeSupport = new QWidget(this);
   panWebFolderInfoSizeSupport->setObjectName(QStringLiteral("panWebFolderInfoSizeSupport"));
-  panWebFolderInfoSizeSupport->setFixedHeight(110);
+  panWebFolderInfoSizeSupport->setFixedHeight(128);
   auto* centring = new QHBoxLayout(panWebFolderInfoSizeSupport);
   centring->setContentsMargins(0, 0, 0, 0);
   panWebFolderInfoSizeSupport2 = new QWidget(panWebFolderInfoSizeSupport);
   panWebFolderInfoSizeSupport2->setObjectName(QStringLiteral("panWebFolderInfoSizeSupport2"));
-  panWebFolderInfoSizeSupport2->setFixedSize(345, 110);
+  panWebFolderInfoSizeSupport2->setFixedSize(345, 128);
   centring->addStretch(1);
   centring->addWidget(panWebFolderInfoSizeSupport2);
   centring->addStretch(1);
@@ -135,6 +135,17 @@ TFolderInfoPage::TFolderInfoPage(IPageHost& host, QWidget* page) : QWidget(page)
       value->setCursor(Qt::PointingHandCursor);
       *values[col][r] = value;
     }
+    // The blocks the files really occupy, below the figures of the cluster sizes.
+    auto* caption = new QLabel(QLatin1String(FolderInfoOnDiskLabel) + QLatin1Char(':'), panWebFolderInfoSizeSupport2);
+    caption->setFont(ArialFont(9));
+    caption->setGeometry(left + 4, 103, 62, 18);
+    auto* value = new QLabel(panWebFolderInfoSizeSupport2);
+    value->setObjectName(QLatin1String(col == 0 ? "txtWebTreeInfoOnDisk" : "txtWebFolderInfoOnDisk"));
+    value->setFont(ArialFont(10, true));
+    value->setForegroundRole(QPalette::Text);
+    value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    value->setGeometry(left + 66, 103, 88, 18);
+    (col == 0 ? txtWebTreeInfoOnDisk : txtWebFolderInfoOnDisk) = value;
   }
   layout->addWidget(panWebFolderInfoSizeSupport);
   layout->addWidget(BottomLine(this));
@@ -216,6 +227,8 @@ void TFolderInfoPage::FillFolderInfo(TTreeNode* node) {
     SetFigure(tree[f], info.Tree[static_cast<size_t>(f)].Text, info.Tree[static_cast<size_t>(f)].Hint);
     SetFigure(folder[f], info.Folder[static_cast<size_t>(f)].Text, info.Folder[static_cast<size_t>(f)].Hint);
   }
+  SetFigure(txtWebTreeInfoOnDisk, info.TreeOnDisk.Text, info.TreeOnDisk.Hint);
+  SetFigure(txtWebFolderInfoOnDisk, info.FolderOnDisk.Text, info.FolderOnDisk.Hint);
 }
 
 void TFolderInfoPage::imgWebFolderInfoClick() {

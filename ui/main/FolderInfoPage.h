@@ -47,6 +47,9 @@ public:
   QLabel* txtWebFolderInfoAllocated = nullptr;
   QLabel* txtWebFolderInfoWasted = nullptr;
   QLabel* txtWebFolderInfoObjects = nullptr;
+  // "On disk": the blocks the files occupy (of the tree, of the folder alone).
+  QLabel* txtWebTreeInfoOnDisk = nullptr;
+  QLabel* txtWebFolderInfoOnDisk = nullptr;
   QTableWidget* gridFolderInfo = nullptr;
 
   // The grid's value in a row.

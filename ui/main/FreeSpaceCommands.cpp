@@ -49,7 +49,7 @@ void TMainForm::BuildFreeSpacePage() {
     auto* shortcut = new QShortcut(QKeySequence(key), this);
     shortcut->setContext(Qt::WindowShortcut);
     connect(shortcut, &QShortcut::activated, this, [this, command = command] {
-      if (!notReady_ && ThePages->isTabVisible(pgFreeSpace + 1)) FreeSpaceCommand(command);
+      if (!notReady_ && ThePages->isTabVisible(TabOfPage(pgFreeSpace))) FreeSpaceCommand(command);
     });
   }
 }

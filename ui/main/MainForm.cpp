@@ -223,7 +223,7 @@ void TMainForm::BuildActions() {
            {toolMB, "toolMB"},
        })
     action->setObjectName(QLatin1String(name));
-  for (int i = 0; i < 5; ++i) cmdViewPage[i]->setObjectName(QStringLiteral("cmdViewPage%1").arg(i));
+  for (int i = 0; i < PageCount; ++i) cmdViewPage[i]->setObjectName(QStringLiteral("cmdViewPage%1").arg(i));
 
   connect(cmdFileScanDrives, &QAction::triggered, this, [this] { Guarded([this] { ScanDrivesDialog(); }); });
   connect(cmdFileRescanCurrentDirectory, &QAction::triggered, this, [this] { Guarded([this] { RescanCurrentFolder(); }); });
@@ -327,7 +327,7 @@ void TMainForm::BuildMenus() {
   mnuView->addAction(cmdViewStatusBar);
   mnuView->addAction(cmdViewFolderTree);
   mnuView->addSeparator();
-  for (QAction* a : cmdViewPage) mnuView->addAction(a);
+  for (const TPageIndex page : PagesInTabOrder) mnuView->addAction(cmdViewPage[page]);
   mnuView->addSeparator();
   mnuView->addAction(cmdViewPieSectionSizeWindow);
   mnuView->addAction(cmdViewTreeBarChart);
@@ -519,20 +519,23 @@ void TMainForm::BuildLayout() {
   pages_[pgSubfolders] = SubfoldersPage;
   pages_[pgWasted] = WastedPage;
   pageTreemap = new QWidget;
+  pageTreemap->setObjectName(QStringLiteral("pageTreemap"));
   TreemapPage = new TTreemapPage(*this, pageTreemap);
   pages_[pgTreemap] = TreemapPage;
+  // In the order TabOfPage gives.
   ThePages->addTab(pageNotScanned, QStringLiteral("No scanned items"));
   ThePages->addTab(pagePieChart, QStringLiteral("Pie Chart"));
+  ThePages->addTab(pageTreemap, QStringLiteral("Treemap"));
   ThePages->addTab(pageFolderInfo, QStringLiteral("Folder Info"));
   ThePages->addTab(pageSubfolders, QStringLiteral("Subfolders"));
   ThePages->addTab(pageWastedSpace, QStringLiteral("Wasted Space"));
   ThePages->addTab(pageCleanUp, QStringLiteral("Free Some Space"));
-  ThePages->addTab(pageTreemap, QStringLiteral("Treemap"));
   // Each page is named as its tab reads.
   for (int tab = 0; tab < ThePages->count(); ++tab) ThePages->widget(tab)->setAccessibleName(ThePages->tabText(tab));
   connect(ThePages, &QTabWidget::tabBarClicked, this, [this](int tab) {
-    if (notReady_ || tab < 1) return;
-    if (tab - 1 != currentPage_) Guarded([this, tab] { SelectPage(tab - 1); });
+    const int page = PageOfTab(tab);
+    if (notReady_ || page < 0) return;
+    if (page != currentPage_) Guarded([this, page] { SelectPage(page); });
   });
   rightLayout->addWidget(ThePages);
   MainSplitter->addWidget(TheRightPanel);
@@ -664,7 +667,7 @@ void TMainForm::ViewMenuOpening() {
   cmdViewPieSectionSizeWindow->setEnabled(ready);
   cmdViewTreeBarChart->setEnabled(ready);
   cmdViewPage[currentPage_]->setChecked(true);
-  if (ready) cmdViewPage[4]->setEnabled(ThePages->isTabVisible(5));
+  if (ready) cmdViewPage[pgFreeSpace]->setEnabled(ThePages->isTabVisible(TabOfPage(pgFreeSpace)));
 }
 
 void TMainForm::RebuildDriveBox() {

@@ -48,9 +48,9 @@ void TMainForm::SetNotReady(bool on) {
     for (int i = 1; i <= PageCount; ++i) ThePages->setTabVisible(i, false);
   } else {
     for (int i = 1; i <= PageCount; ++i)
-      ThePages->setTabVisible(i, i != pgFreeSpace + 1 || (current_.Node() && current_.Node()->Parent()));
+      ThePages->setTabVisible(i, PageOfTab(i) != pgFreeSpace || (current_.Node() && current_.Node()->Parent()));
     ThePages->setTabVisible(0, false);
-    ThePages->setCurrentIndex(currentPage_ + 1);
+    ThePages->setCurrentIndex(TabOfPage(currentPage_));
   }
 }
 

@@ -28,7 +28,22 @@ public:
 };
 
 // The pages' numbers, as the page actions and SelectPage count them.
+// They are stored (the page on show) and name the page actions (cmdViewPageN): a new page gets the
+// next number wherever its tab stands.
 enum TPageIndex { pgPie, pgFolderInfo, pgSubfolders, pgWasted, pgFreeSpace, pgTreemap, PageCount };
+
+// The window's tabs: tab 0 is the not-ready page, then the pie, the treemap beside it, and the
+// other pages in their order.
+constexpr int TabOfPage(int page) { return page == pgPie ? 1 : page == pgTreemap ? 2 : page + 2; }
+// The page behind a tab; -1 for the not-ready tab.
+constexpr int PageOfTab(int tab) { return tab <= 0 ? -1 : tab == 1 ? int(pgPie) : tab == 2 ? int(pgTreemap) : tab - 2; }
+// The pages in the order of their tabs.
+inline constexpr TPageIndex PagesInTabOrder[PageCount] = {pgPie, pgTreemap, pgFolderInfo, pgSubfolders, pgWasted, pgFreeSpace};
+static_assert([] {
+  for (int i = 0; i < PageCount; ++i)
+    if (TabOfPage(PagesInTabOrder[i]) != i + 1 || PageOfTab(i + 1) != PagesInTabOrder[i]) return false;
+  return true;
+}());
 
 class IPageHost {
 public:

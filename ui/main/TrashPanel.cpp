@@ -1,6 +1,6 @@
 #include "ui/main/TrashPanel.h"
 
-#include "cleanup/TrashBin.h"
+#include "cleanup/FreeOperation.h"
 #include "platform/DriveTable.h"
 #include "scan/Format.h"
 #include "scan/ScanSession.h"
@@ -11,6 +11,21 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+
+namespace {
+
+TTrashContents MeasureDriveTrash(const QByteArray& hostRoot, const TOpContext& context) {
+  return MeasureTrash(TrashFoldersFor(hostRoot), &context);
+}
+
+TTrashPanel::TMeasure& Measure() {
+  static TTrashPanel::TMeasure measure = MeasureDriveTrash;
+  return measure;
+}
+
+}  // namespace
+
+void TTrashPanel::SetMeasureForTests(TMeasure measure) { Measure() = measure ? std::move(measure) : MeasureDriveTrash; }
 
 TTrashPanel::TTrashPanel(IPageHost& host, QWidget* parent) : QWidget(parent), host_(host) {
   setObjectName(QStringLiteral("panTrash"));
@@ -29,12 +44,20 @@ TTrashPanel::TTrashPanel(IPageHost& host, QWidget* parent) : QWidget(parent), ho
   });
 }
 
+TTrashPanel::~TTrashPanel() {
+  // The worker posts its result to this panel: it must be over before the panel goes.
+  if (running_) running_->Cancel();
+  pool_.waitForDone();
+}
+
 void TTrashPanel::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   Refresh();
 }
 
 void TTrashPanel::Refresh() {
+  if (running_) running_->Cancel();
+  running_.reset();
   measured_ = host_.Current().Drive();
   const std::optional<QByteArray> host =
       measured_.isNull() ? std::nullopt : DriveToHost(QString(measured_) + QStringLiteral(":\\"));
@@ -43,11 +66,32 @@ void TTrashPanel::Refresh() {
     btnEmptyTrash->setEnabled(false);
     return;
   }
-  const TTrashContents contents = MeasureTrash(TrashFoldersFor(*host));
+  txtTrashContents->setText(QStringLiteral("Measuring the trash of drive %1:...").arg(QString(measured_)));
+  btnEmptyTrash->setEnabled(false);
+  auto context = std::make_shared<TOpContext>();
+  running_ = context;
+  const TMeasure measure = Measure();
+  pool_.start([this, context, measure, root = *host] {
+    auto contents = std::make_shared<TTrashContents>(measure(root, *context));
+    QMetaObject::invokeMethod(
+        this,
+        [this, context, contents] {
+          // Only the measurement last started is shown: an earlier one is about a drive (or a
+          // moment) no longer shown.
+          if (context != running_) return;
+          running_.reset();
+          Show(*contents);
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+void TTrashPanel::Show(const TTrashContents& contents) {
   txtTrashContents->setText(
       QStringLiteral("Trash of drive %1: %2 item(s), %3. Items in the trash keep their space until it is emptied.")
           .arg(QString(measured_), FormatCount64(contents.Items), FormatSize(contents.Bytes)));
   btnEmptyTrash->setEnabled(contents.Items > 0);
+  emit Measured();
 }
 
 void TTrashPanel::EmptyTrashClick() {

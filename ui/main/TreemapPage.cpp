@@ -1,19 +1,23 @@
 #include "ui/main/TreemapPage.h"
 
 #include "charts/TreemapExport.h"
+#include "charts/TreemapFiles.h"
 #include "charts/ui/TreemapView.h"
 #include "config/Options.h"
+#include "config/Settings.h"
 #include "reports/print/ReportCommands.h"
 #include "scan/FolderTree.h"
 #include "scan/Format.h"
 #include "scan/PathFunctions.h"
 #include "scan/ScanSession.h"
+#include "shell/ItemProp.h"
 #include "shell/MessageBoxes.h"
 #include "ui/main/CurrentFolder.h"
 
 #include <QVBoxLayout>
 
-TTreemapPage::TTreemapPage(IPageHost& host, QWidget* page) : QWidget(page), host_(host) {
+TTreemapPage::TTreemapPage(IPageHost& host, QWidget* page)
+    : QWidget(page), host_(host), files_(std::make_unique<TTreemapFileReader>()) {
   setObjectName(QStringLiteral("TreemapPage"));
   auto* outer = new QVBoxLayout(page);
   outer->setContentsMargins(0, 0, 0, 0);
@@ -30,6 +34,12 @@ TTreemapPage::TTreemapPage(IPageHost& host, QWidget* page) : QWidget(page), host
     if (shown_ && shown_->Parent()) host_.GoUpOneLevel();
   };
   view_->OnContextMenu = [this](int tile, QPoint at) { ContextMenu(tile, at); };
+  // The areas are the pie's figure: with the wasted space or without, as the setting says.
+  connect(&host_.Settings(), &TSettings::Changed, this, [this](TSettingGroups groups) {
+    if (!(groups & sgWasted)) return;
+    Forget();
+    host_.RefillIfCurrent(pgTreemap);
+  });
 }
 
 TTreemapPage::~TTreemapPage() = default;
@@ -38,6 +48,7 @@ TTreemapSettings TTreemapPage::Settings() const {
   TTreemapSettings s;
   s.IncludeWasted = host_.Settings()->IncludeWastedInformation;
   s.ClusterIndex = host_.Session().SelectedClusterIndex();
+  s.FileSource = files_.get();
   return s;
 }
 
@@ -54,6 +65,8 @@ void TTreemapPage::Forget() {
   // The tiles point into the tree, which may be about to change: nothing of them is kept.
   shown_ = nullptr;
   view_->Clear();
+  // The folders' files may have changed too.
+  files_->Clear();
 }
 
 void TTreemapPage::LayOut() {
@@ -84,6 +97,7 @@ void TTreemapPage::Click(int tile) {
 
 void TTreemapPage::Activate(int tile) {
   const TTreemapTile t = view_->Picture().Map.Tiles[static_cast<size_t>(tile)];
+  // A file goes into the folder that holds it (when that is not the one shown).
   if (t.Files || t.Node == shown_ || !t.Node) return;
   host_.SelectNode(t.Node);
 }
@@ -92,7 +106,22 @@ void TTreemapPage::ContextMenu(int tile, QPoint globalPos) {
   const TTreemapTile t = view_->Picture().Map.Tiles[static_cast<size_t>(tile)];
   TTreeNode* node = t.Node;
   if (!node) return;
-  host_.ShowItemContextMenu(NodePath(node), node, t.Bytes, view_->mapFromGlobal(globalPos), view_);
+  if (!t.File) {
+    host_.ShowItemContextMenu(NodePath(node), node, t.Bytes, view_->mapFromGlobal(globalPos), view_);
+    return;
+  }
+  if (t.FileName.startsWith(QLatin1Char('(')) && !PathExists(TreemapTilePath(t))) return;  // "(N more files)"
+  const QString path = TreemapTilePath(t);
+  if (node == host_.SelectedNode()) {
+    // A file of the folder shown: the window's own item menu, which keeps the tree right.
+    host_.ShowItemContextMenu(path, nullptr, t.Bytes, view_->mapFromGlobal(globalPos), view_);
+    return;
+  }
+  TScanSession& session = host_.Session();
+  const TScanSession::TCountedFile counted = session.CountedFile(node, path, t.Bytes);
+  ShowShellContextMenu(host_.Window(), globalPos, path, nullptr);
+  // Gone: out of its folder's figures, and that folder is shown, as after any removal.
+  if (!PathExists(path) && session.RemoveFile(node, path.at(0), counted)) host_.SelectNode(node);
 }
 
 bool TTreemapPage::ExportTo(const QString& fileName, QString* error) {

@@ -8,6 +8,9 @@
 
 #include <QWidget>
 
+#include <memory>
+
+class TTreemapFileReader;
 class TTreemapView;
 struct TTreemapSettings;
 
@@ -24,6 +27,8 @@ public:
   void LayOut() override;
 
   TTreemapView* View() const { return view_; }
+  // The listings of the folders whose files have tiles of their own (the last few read).
+  const TTreemapFileReader& Files() const { return *files_; }
   // File > Export Treemap: the save dialog (PNG or SVG), then the picture of the current folder
   // at the page's size (1600 by 1000 while the page has never been shown). False when cancelled
   // or failed (the failure is shown).
@@ -39,6 +44,7 @@ private:
   void ContextMenu(int tile, QPoint globalPos);
 
   IPageHost& host_;
+  std::unique_ptr<TTreemapFileReader> files_;
   TTreemapView* view_ = nullptr;
   TTreeNode* shown_ = nullptr;
 };

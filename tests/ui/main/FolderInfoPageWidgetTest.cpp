@@ -71,6 +71,10 @@ void ExpectPageShows(TMainForm& form, const QString& path) {
     EXPECT_EQ(folder[f]->text(), info.Folder[static_cast<size_t>(f)].Text) << "figure " << f;
     EXPECT_EQ(folder[f]->toolTip(), info.Folder[static_cast<size_t>(f)].Hint) << "figure " << f;
   }
+  EXPECT_EQ(page.txtWebTreeInfoOnDisk->text(), info.TreeOnDisk.Text);
+  EXPECT_EQ(page.txtWebTreeInfoOnDisk->toolTip(), info.TreeOnDisk.Hint);
+  EXPECT_EQ(page.txtWebFolderInfoOnDisk->text(), info.FolderOnDisk.Text);
+  EXPECT_EQ(page.txtWebFolderInfoOnDisk->toolTip(), info.FolderOnDisk.Hint);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The "Free Some Space" page in the main window: its panels and hints, its keys, and the tree
 // after sending a folder to the trash or deleting it.
 
+#include "cleanup/FreeOperation.h"
 #include "cleanup/ui/MoveFolderBox.h"
 #include "scan/FolderSize.h"
 #include "scan/FolderTree.h"
@@ -14,6 +15,7 @@
 #include "ui/controls/SensitivePanel.h"
 #include "ui/main/CleanUpPage.h"
 #include "ui/main/MainForm.h"
+#include "ui/main/TrashPanel.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -23,9 +25,11 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -100,7 +104,7 @@ TEST(FreeSpacePage, KeysRunTheCommandsOnlyWithExactlyCtrlAndNotOnADriveRoot) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.folder.toStdString() + " " + std::to_string(int(c.modifiers)));
     ShowFolderOnPage(form, c.folder, 0);
-    EXPECT_EQ(Child<QTabWidget>(form, "ThePages")->isTabVisible(5), c.folder != QStringLiteral("T:\\"));
+    EXPECT_EQ(Child<QTabWidget>(form, "ThePages")->isTabVisible(TabOfPage(pgFreeSpace)), c.folder != QStringLiteral("T:\\"));
     env.questions.clear();
     QTest::keyClick(&form, Qt::Key_D, c.modifiers);
     EXPECT_EQ(env.questions.size(), c.asks ? 1u : 0u);
@@ -177,6 +181,14 @@ TEST(FreeSpacePage, AMoveOnAScannedDriveLeavesTheTargetAndItsAncestorsAsARescanW
   EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Data"));
 }
 
+// Lets the trash panel's measurement come back (it runs on a thread of its own).
+void WaitForTrash(TMainForm& form) {
+  auto* panel = form.findChild<TTrashPanel*>();
+  ASSERT_TRUE(panel);
+  for (int i = 0; i < 500 && panel->Measuring(); ++i) QTest::qWait(10);
+  ASSERT_FALSE(panel->Measuring());
+}
+
 // The page shows what the drive's trash holds and empties it after asking.
 TEST(FreeSpacePage, ShowsTheTrashOfTheDriveAndEmptiesIt) {
   TFreeSpaceEnv env;
@@ -189,7 +201,7 @@ TEST(FreeSpacePage, ShowsTheTrashOfTheDriveAndEmptiesIt) {
   auto* text = form.findChild<QLabel*>(QStringLiteral("txtTrashContents"));
   auto* button = form.findChild<QPushButton*>(QStringLiteral("btnEmptyTrash"));
   ASSERT_TRUE(text && button);
-  QApplication::processEvents();
+  WaitForTrash(form);
   EXPECT_TRUE(text->text().startsWith(QStringLiteral("Trash of drive T: 1 item(s), ") + FormatSize(13000) + QLatin1Char('.')))
       << text->text().toStdString();
   EXPECT_TRUE(button->isEnabled());
@@ -199,13 +211,70 @@ TEST(FreeSpacePage, ShowsTheTrashOfTheDriveAndEmptiesIt) {
   ASSERT_EQ(env.questions.size(), 2u);
   EXPECT_TRUE(env.questions[1].contains(QStringLiteral("empty the trash of drive T:"))) << env.questions[1].toStdString();
   EXPECT_TRUE(PathExists(QStringLiteral("T:\\share\\Trash\\files\\Old")));
+  // Measured again meanwhile: the button waits for the figures.
+  WaitForTrash(form);
 
   env.answer = mbYes;
   button->click();
   EXPECT_FALSE(PathExists(QStringLiteral("T:\\share\\Trash\\files\\Old")));
   EXPECT_FALSE(PathExists(QStringLiteral("T:\\share\\Trash\\info\\Old.trashinfo")));
+  WaitForTrash(form);
   EXPECT_TRUE(text->text().startsWith(QStringLiteral("Trash of drive T: 0 item(s)"))) << text->text().toStdString();
   EXPECT_FALSE(button->isEnabled());
+}
+
+// The trash is measured off the window's thread: the window goes on while a measurement is
+// held up, and a measurement overtaken by a newer one (another drive, an emptied trash) is
+// stopped and its result never shown.
+TEST(FreeSpacePage, TrashIsMeasuredOffTheWindowThreadAndAStaleResultIsDropped) {
+  TFreeSpaceEnv env;
+  std::atomic<int> calls{0};
+  std::atomic<bool> release{false};
+  std::atomic<bool> firstSawCancel{false};
+  TTrashPanel::SetMeasureForTests([&](const QByteArray&, const TOpContext& context) {
+    TTrashContents contents;
+    if (++calls == 1) {
+      // Held until the test lets it go, like a huge trash.
+      while (!release) QThread::msleep(2);
+      firstSawCancel = context.Cancelled();
+      contents.Items = 111;
+    } else {
+      contents.Items = 222;
+    }
+    return contents;
+  });
+  struct TRestore {
+    ~TRestore() { TTrashPanel::SetMeasureForTests(nullptr); }
+  } restore;
+  TMainForm form({QStringLiteral("T:\\")});
+  // Whatever happens below, the held measurement ends before the window (which waits for it).
+  struct TRelease {
+    std::atomic<bool>& flag;
+    ~TRelease() { flag = true; }
+  } releaseAtEnd{release};
+  StartOn(form, QStringLiteral("T:\\Data\\Old"), pgFreeSpace);
+  auto* panel = form.findChild<TTrashPanel*>();
+  ASSERT_TRUE(panel);
+  for (int i = 0; i < 200 && calls == 0; ++i) QTest::qWait(5);
+  ASSERT_EQ(calls, 1);
+  // The first measurement is held: the window still answers and says what it is doing.
+  QApplication::processEvents();
+  EXPECT_TRUE(panel->Measuring());
+  EXPECT_EQ(panel->txtTrashContents->text(), QStringLiteral("Measuring the trash of drive T:..."));
+  EXPECT_FALSE(panel->btnEmptyTrash->isEnabled());
+
+  panel->Refresh();
+  for (int i = 0; i < 500 && panel->Measuring(); ++i) QTest::qWait(10);
+  ASSERT_FALSE(panel->Measuring());
+  EXPECT_TRUE(panel->txtTrashContents->text().startsWith(QStringLiteral("Trash of drive T: 222 item(s)")))
+      << panel->txtTrashContents->text().toStdString();
+
+  release = true;
+  for (int i = 0; i < 50; ++i) QTest::qWait(10);
+  EXPECT_TRUE(firstSawCancel);
+  EXPECT_TRUE(panel->txtTrashContents->text().startsWith(QStringLiteral("Trash of drive T: 222 item(s)")))
+      << "the overtaken measurement must not show: " << panel->txtTrashContents->text().toStdString();
+  EXPECT_TRUE(panel->btnEmptyTrash->isEnabled());
 }
 
 TEST(FreeSpacePage, PanelsLightUpOneAtATimeAndExplainThemselves) {

@@ -518,7 +518,7 @@ TEST(FolderTreeViewWidget, UpOneLevelSelectsTheParentAndDoesNothingOnARoot) {
   form.GoUpOneLevel();
   EXPECT_EQ(form.Current().Node(), root);
   EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\"));
-  EXPECT_FALSE(Child<QTabWidget>(form, "ThePages")->isTabVisible(5)) << "a drive root has no free-space page";
+  EXPECT_FALSE(Child<QTabWidget>(form, "ThePages")->isTabVisible(TabOfPage(pgFreeSpace))) << "a drive root has no free-space page";
 }
 
 TEST(FolderTreeViewWidget, ModelFollowsTheTreeWhileItFillsAndSorts) {
@@ -629,14 +629,52 @@ TEST(FolderTreeViewWidget, ExploreOpensTheHostFolder) {
   EXPECT_EQ(opened[0], QUrl::fromLocalFile(QString::fromLocal8Bit(env.t.Path("Data"))));
 }
 
+// The treemap's tab stands beside the pie's; the page numbers (stored, and in the page actions'
+// names) keep meaning the pages they meant before it moved there.
+TEST(MainFormWidget, TreemapTabStandsBesideThePieAndPageNumbersKeepTheirMeaning) {
+  TFormEnv env;
+  TMainForm form({QStringLiteral("T:\\Data")});
+  StartMainForm(form);
+  auto* tabs = Child<QTabWidget>(form, "ThePages");
+  const char* widgets[] = {"pageNotScanned", "pagePieChart", "pageTreemap", "pageFolderInfo", "pageSubfolders",
+                           "pageWastedSpace", "pageCleanUp"};
+  const char* captions[] = {"No scanned items", "Pie Chart", "Treemap", "Folder Info", "Subfolders", "Wasted Space",
+                            "Free Some Space"};
+  ASSERT_EQ(tabs->count(), PageCount + 1);
+  for (int tab = 0; tab <= PageCount; ++tab) {
+    EXPECT_EQ(tabs->widget(tab), Child<QWidget>(form, widgets[tab])) << tab;
+    // The not-ready tab's caption says why it is shown.
+    if (tab > 0) {
+      EXPECT_EQ(tabs->tabText(tab), QLatin1String(captions[tab])) << tab;
+    }
+  }
+  // Each action and page number goes to the page it always meant.
+  const char* byPage[PageCount] = {"pagePieChart", "pageFolderInfo", "pageSubfolders", "pageWastedSpace", "pageCleanUp",
+                                   "pageTreemap"};
+  for (int page = PageCount - 1; page >= 0; --page) {
+    Child<QAction>(form, QStringLiteral("cmdViewPage%1").arg(page).toLatin1().constData())->trigger();
+    EXPECT_EQ(form.CurrentPage(), page);
+    EXPECT_EQ(tabs->currentWidget(), Child<QWidget>(form, byPage[page])) << page;
+  }
+  emit tabs->tabBarClicked(2);
+  EXPECT_EQ(form.CurrentPage(), int(pgTreemap));
+  EXPECT_EQ(tabs->currentWidget(), Child<QWidget>(form, "pageTreemap"));
+  // The View menu lists them in the order of the tabs.
+  QStringList menu;
+  for (QAction* a : Child<QMenu>(form, "mnuView")->actions())
+    if (a->objectName().startsWith(QLatin1String("cmdViewPage"))) menu << a->objectName();
+  EXPECT_EQ(menu, (QStringList{"cmdViewPage0", "cmdViewPage5", "cmdViewPage1", "cmdViewPage2", "cmdViewPage3",
+                               "cmdViewPage4"}));
+}
+
 TEST(MainFormWidget, PagesTabsAndMenuStatesFollowTheCurrentFolder) {
   TFormEnv env;
   TMainForm form({QStringLiteral("T:\\Data")});
   StartMainForm(form);
   ASSERT_FALSE(form.NotReady());
   EXPECT_FALSE(Child<QTabWidget>(form, "ThePages")->isTabVisible(0));
-  for (int tab = 1; tab <= 5; ++tab) EXPECT_TRUE(Child<QTabWidget>(form, "ThePages")->isTabVisible(tab)) << tab;
-  emit Child<QTabWidget>(form, "ThePages")->tabBarClicked(5);
+  for (int tab = 1; tab <= PageCount; ++tab) EXPECT_TRUE(Child<QTabWidget>(form, "ThePages")->isTabVisible(tab)) << tab;
+  emit Child<QTabWidget>(form, "ThePages")->tabBarClicked(TabOfPage(pgFreeSpace));
   EXPECT_EQ(form.CurrentPage(), 4);
   EXPECT_EQ(Child<QTabWidget>(form, "ThePages")->currentWidget(), Child<QWidget>(form, "pageCleanUp"));
   emit Child<QMenu>(form, "mnuView")->aboutToShow();
@@ -648,7 +686,7 @@ TEST(MainFormWidget, PagesTabsAndMenuStatesFollowTheCurrentFolder) {
   ASSERT_EQ(form.Current().Path(), QStringLiteral("T:\\"));
   EXPECT_EQ(form.CurrentPage(), 0);
   EXPECT_EQ(Child<QTabWidget>(form, "ThePages")->currentWidget(), Child<QWidget>(form, "pagePieChart"));
-  EXPECT_FALSE(Child<QTabWidget>(form, "ThePages")->isTabVisible(5));
+  EXPECT_FALSE(Child<QTabWidget>(form, "ThePages")->isTabVisible(TabOfPage(pgFreeSpace)));
   emit Child<QMenu>(form, "mnuView")->aboutToShow();
   EXPECT_FALSE(Child<QAction>(form, "cmdViewPage4")->isEnabled());
   EXPECT_TRUE(Child<QAction>(form, "cmdViewPage0")->isChecked());

@@ -116,7 +116,7 @@ TEST(SectionSizeBoxWidget, HideAndTheViewItemFollowTheSettingAndTheBoxFollowsThe
 
     // The drive and folder figures come with the selection. (Over the pie the pie's own item is
     // shown, so look from another page.)
-    emit Child<QTabWidget>(form, "ThePages")->tabBarClicked(4);
+    emit Child<QTabWidget>(form, "ThePages")->tabBarClicked(TabOfPage(pgWasted));
     ASSERT_EQ(form.CurrentPage(), 3);
     EXPECT_EQ(box.txtDrive->text(), QStringLiteral("Drive T:"));
     EXPECT_EQ(form.Current().DriveTotal(), TotalSpace(QStringLiteral("T:\\")));

@@ -2,6 +2,10 @@
 // accessibility client reads, throttled layouts and export.
 
 #include "charts/TreemapExport.h"
+#include "charts/TreemapFiles.h"
+#include "config/Settings.h"
+#include "scan/FolderSize.h"
+#include "scan/ScanSession.h"
 #include "charts/ui/TreemapView.h"
 #include "scan/FolderTree.h"
 #include "tests/config/RegistryScope.h"
@@ -64,6 +68,15 @@ QPoint Middle(const TTreemapView& view, int tile) {
   return QPoint(r.left() + r.width() / 2, r.bottom() - 4);
 }
 
+// A point of the tile itself: its name strip when it is divided (its files or subfolders have
+// tiles of their own), else its middle.
+QPoint OwnPoint(const TTreemapView& view, int tile) {
+  const TTreemapTile& t = view.Picture().Map.Tiles[static_cast<size_t>(tile)];
+  if (t.ChildCount == 0) return Middle(view, tile);
+  EXPECT_TRUE(t.HasHeader);
+  return QPoint(t.Pixels.center().x(), t.Pixels.top() + 2);
+}
+
 void Mouse(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButton button = Qt::LeftButton) {
   QMouseEvent e(type, QPointF(pos), w->mapToGlobal(QPointF(pos)), type == QEvent::MouseMove ? Qt::NoButton : button,
                 type == QEvent::MouseMove ? Qt::NoButton : button, Qt::NoModifier);
@@ -95,7 +108,7 @@ TEST(TreemapPageWidget, MouseAndKeysMoveThroughTheTilesAndTheFolders) {
   Mouse(view, QEvent::MouseMove, QPoint(bRect.left(), bRect.center().y()));
   EXPECT_TRUE(Child<QLabel>(form, "StatusPanel0")->text().startsWith(QStringLiteral("T:\\b  —  "))) << Child<QLabel>(form, "StatusPanel0")->text().toStdString();
   // A click focuses the tile and leaves the page on its folder.
-  Mouse(view, QEvent::MouseButtonPress, Middle(*view, a));
+  Mouse(view, QEvent::MouseButtonPress, OwnPoint(*view, a));
   EXPECT_EQ(view->FocusedTile(), a);
   EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\"));
 
@@ -137,6 +150,53 @@ TEST(TreemapPageWidget, MouseAndKeysMoveThroughTheTilesAndTheFolders) {
   view = TTreemapEnv::Show(form, QStringLiteral("T:\\empty"));
   EXPECT_TRUE(view->Picture().Map.Empty());
   EXPECT_EQ(view->FocusedText(), QLatin1String(TreemapEmptyNote));
+}
+
+// Where a folder's rectangle is large enough its files have tiles of their own, read from the
+// disk when needed and kept for a few folders only; the hover names the file.
+TEST(TreemapPageWidget, FilesHaveTilesOfTheirOwnWhereThereIsRoom) {
+  TTreemapEnv env;
+  TMainForm form({QStringLiteral("T:\\")});
+  StartMainForm(form);
+  form.resize(1000, 700);
+  TTreemapView* view = TTreemapEnv::Show(form, QStringLiteral("T:\\"));
+  const auto& tiles = view->Picture().Map.Tiles;
+  int x = -1;
+  for (size_t i = 0; i < tiles.size(); ++i)
+    if (tiles[i].File && tiles[i].FileName == QLatin1String("x")) x = static_cast<int>(i);
+  ASSERT_GT(x, 0);
+  EXPECT_EQ(tiles[static_cast<size_t>(tiles[static_cast<size_t>(x)].Parent)].Node->Text(), QStringLiteral("a"));
+  EXPECT_EQ(tiles[static_cast<size_t>(x)].Bytes, 60000);
+  Mouse(view, QEvent::MouseMove, Middle(*view, x));
+  EXPECT_TRUE(Child<QLabel>(form, "StatusPanel0")->text().startsWith(QStringLiteral("T:\\a\\x  —  ")))
+      << Child<QLabel>(form, "StatusPanel0")->text().toStdString();
+  const TTreemapFileReader& files = Child<TTreemapPage>(form)->Files();
+  EXPECT_GT(files.CachedCount(), 0u);
+  // Laid out again (a resize, the same folder again): the listings come from the page's cache.
+  const int64_t reads = files.Reads();
+  form.resize(1001, 700);
+  view->LayOutNow();
+  EXPECT_EQ(files.Reads(), reads);
+  // A double click on a file goes into the folder that holds it.
+  Mouse(view, QEvent::MouseButtonDblClick, Middle(*view, x));
+  EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\a"));
+}
+
+// The areas follow the wasted-space setting as soon as it changes, whoever changes it.
+TEST(TreemapPageWidget, FollowsTheWastedSpaceSetting) {
+  TTreemapEnv env;
+  TMainForm form({QStringLiteral("T:\\")});
+  StartMainForm(form);
+  form.resize(1000, 700);
+  form.Settings().Change([](TSettingValues& v) { v.IncludeWastedInformation = false; });
+  TTreemapView* view = TTreemapEnv::Show(form, QStringLiteral("T:\\"));
+  const TTreeNode* root = form.Current().Node();
+  ASSERT_EQ(view->Picture().Map.Tiles[0].Value, root->Data()->TotalSize);
+  form.Settings().Change([](TSettingValues& v) { v.IncludeWastedInformation = true; });
+  view->LayOutNow();
+  EXPECT_EQ(view->Picture().Map.Tiles[0].Value,
+            root->Data()->TotalSize + TotalWastedAtIndex(*root->Data(), form.Session().SelectedClusterIndex()));
+  EXPECT_GT(view->Picture().Map.Tiles[0].Value, root->Data()->TotalSize);
 }
 
 TEST(TreemapPageWidget, RequestsDuringAScanAreThrottledAndAResizeLaysOutAgain) {

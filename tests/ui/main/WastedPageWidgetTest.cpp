@@ -73,7 +73,7 @@ bool Highlighted(const TWastedPage& page, int n) {
 }
 
 void ShowWastedPage(TMainForm& form) {
-  emit Child<QTabWidget>(form, "ThePages")->tabBarClicked(4);
+  emit Child<QTabWidget>(form, "ThePages")->tabBarClicked(TabOfPage(pgWasted));
   QApplication::processEvents();
 }
 
@@ -263,14 +263,14 @@ TEST(WastedPageWidget, ChoosingSixtyFourKChangesTheOtherFiguresButNotThisPage) {
   EXPECT_EQ(after, before);
 
   // The information page shows the tree's allocated and wasted space at 64 K.
-  emit Child<QTabWidget>(form, "ThePages")->tabBarClicked(2);
+  emit Child<QTabWidget>(form, "ThePages")->tabBarClicked(TabOfPage(pgFolderInfo));
   ASSERT_EQ(form.CurrentPage(), 1);
   auto* wasted = form.findChild<QLabel*>(QStringLiteral("txtWebTreeInfoWasted"));
   auto* allocated = form.findChild<QLabel*>(QStringLiteral("txtWebTreeInfoAllocated"));
   ASSERT_TRUE(wasted && allocated);
   EXPECT_EQ(wasted->text(), FormatSize(slack));
   EXPECT_EQ(allocated->text(), FormatSize(rec.TotalSize + slack));
-  emit Child<QTabWidget>(form, "ThePages")->tabBarClicked(4);
+  emit Child<QTabWidget>(form, "ThePages")->tabBarClicked(TabOfPage(pgWasted));
 
   Child<QComboBox>(form, "ClustersBox")->setCurrentIndex(0);
   emit Child<QComboBox>(form, "ClustersBox")->activated(0);
