@@ -8,8 +8,10 @@
 #include "platform/HostNames.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QSet>
 
 #include <algorithm>
 #include <cerrno>
@@ -127,13 +129,31 @@ void PrepareForWriting(const QByteArray& file) {
                                 .arg(Shown(file), error));
 }
 
-TArchiveRecord RecordFrom(const TIniDocument& doc, const QString& key) {
+// The catalogue's values, read in one pass over the document: each key of a section once, with
+// the value the first occurrence gives it (as TIniDocument::Value reads it). Keys compare exactly.
+struct TCatalogueValues {
+  std::vector<std::pair<QString, QString>> Descriptions;  // in catalogue order
+  QHash<QString, QString> FolderNames;
+  QHash<QString, QString> OriginalPaths;
+};
+
+QHash<QString, QString> ValuesOf(const TIniDocument& doc, const QString& section) {
+  QHash<QString, QString> values;
+  for (auto& [key, value] : doc.Entries(section)) values.insert(key, value);
+  return values;
+}
+
+TCatalogueValues ValuesOf(const TIniDocument& doc) {
+  return {doc.Entries(Descriptions), ValuesOf(doc, FolderNames), ValuesOf(doc, OriginalPaths)};
+}
+
+TArchiveRecord RecordFrom(const TCatalogueValues& values, const QString& key, const QString& description) {
   TArchiveRecord record;
   record.Key = key;
-  record.Description = doc.Value(Descriptions, key).value_or(QStringLiteral("No description"));
-  record.FolderName = doc.Value(FolderNames, key).value_or(QString());
-  const std::optional<QString> original = doc.Value(OriginalPaths, key);
-  record.HasOriginalPath = original && !original->trimmed().isEmpty();
+  record.Description = description;
+  record.FolderName = values.FolderNames.value(key);
+  const auto original = values.OriginalPaths.constFind(key);
+  record.HasOriginalPath = original != values.OriginalPaths.cend() && !original->trimmed().isEmpty();
   record.OriginalPath = record.HasOriginalPath ? *original : ProgramDriveRoot();
   return record;
 }
@@ -330,11 +350,12 @@ std::vector<TArchiveRecord> TArchiveCatalogue::List(QStringList* notes, bool* un
   std::set<QString> listed;
   qsizetype keysLeft = 0;
   if (catalogue.State == TCatalogueState::Read) {
-    const QStringList keys = catalogue.Doc.Keys(Descriptions);
-    keysLeft = keys.size();
+    const TCatalogueValues values = ValuesOf(catalogue.Doc);
+    keysLeft = qsizetype(values.Descriptions.size());
     std::set<QString> beingWritten;
     bool looked = false;
-    for (const QString& key : keys) {
+    QStringList stale;
+    for (const auto& [key, description] : values.Descriptions) {
       std::optional<QByteArray> path = ArchivePath(key);
       if (!path) continue;  // never a path to open or delete
       listed.insert(key);
@@ -343,11 +364,14 @@ std::vector<TArchiveRecord> TArchiveCatalogue::List(QStringList* notes, bool* un
         if (!looked) beingWritten = ArchivesBeingWritten(folder_);
         looked = true;
         if (beingWritten.count(key)) continue;
-        RemoveKeys(key);
-        --keysLeft;
+        stale << key;
         continue;
       }
-      records.push_back(RecordFrom(catalogue.Doc, key));
+      records.push_back(RecordFrom(values, key, description));
+    }
+    if (!stale.isEmpty()) {
+      TIniFile(file, true).DeleteKeys({Descriptions, FolderNames, OriginalPaths}, stale);
+      keysLeft -= stale.size();
     }
   }
   QStringList recovered;
@@ -357,16 +381,16 @@ std::vector<TArchiveRecord> TArchiveCatalogue::List(QStringList* notes, bool* un
     if (!IsRegularFile(path)) continue;
     std::optional<TArchiveRecord> record = RecoverRecord(path, key);
     if (!record) continue;
-    if (writable) {
-      try {
-        Add(*record);
-        ++keysLeft;
-      } catch (const EIniFileException& e) {
-        note(e.Message());
-      }
-    }
     records.push_back(*record);
     recovered << key;
+  }
+  if (writable && !recovered.isEmpty()) {
+    try {
+      AddAll(std::vector<TArchiveRecord>(records.end() - recovered.size(), records.end()));
+      keysLeft += recovered.size();
+    } catch (const EIniFileException& e) {
+      note(e.Message());
+    }
   }
   if (!recovered.isEmpty() && !explained)
     note(QStringLiteral("The catalogue did not list %1; %2 listed from the archive's own contents, without the "
@@ -393,11 +417,19 @@ std::optional<TArchiveRecord> TArchiveCatalogue::Find(const QString& key) const 
     if (near.size() == 1) return near.first();
     return std::nullopt;
   };
-  QStringList keys;
+  QSet<QString> keys;
   if (catalogue.State == TCatalogueState::Read) {
-    for (const QString& k : catalogue.Doc.Keys(Descriptions))
-      if (IsCatalogueKey(k)) keys << k;
-    if (std::optional<QString> found = pick(keys)) return RecordFrom(catalogue.Doc, *found);
+    const TCatalogueValues values = ValuesOf(catalogue.Doc);
+    QStringList candidates;
+    for (const auto& [k, description] : values.Descriptions)
+      if (IsCatalogueKey(k)) {
+        candidates << k;
+        keys.insert(k);
+      }
+    if (std::optional<QString> found = pick(candidates)) {
+      for (const auto& [k, description] : values.Descriptions)
+        if (k == *found) return RecordFrom(values, k, description);
+    }
   }
   QStringList files;
   for (const QString& name : ArchiveFilesIn(folder_))
@@ -409,12 +441,22 @@ std::optional<TArchiveRecord> TArchiveCatalogue::Find(const QString& key) const 
   return std::nullopt;
 }
 
-void TArchiveCatalogue::Add(const TArchiveRecord& record) {
+void TArchiveCatalogue::Add(const TArchiveRecord& record) { AddAll({record}); }
+
+void TArchiveCatalogue::AddAll(const std::vector<TArchiveRecord>& records) {
   PrepareForWriting(CatalogueFile());
-  TIniFile ini(CatalogueFile(), true);
-  ini.WriteString(Descriptions, record.Key, record.Description);
-  ini.WriteString(FolderNames, record.Key, record.FolderName);
-  if (record.HasOriginalPath) ini.WriteString(OriginalPaths, record.Key, record.OriginalPath);
+  std::vector<std::pair<QString, QString>> descriptions, folderNames, originalPaths;
+  for (const TArchiveRecord& record : records) {
+    descriptions.emplace_back(record.Key, record.Description);
+    folderNames.emplace_back(record.Key, record.FolderName);
+    if (record.HasOriginalPath) originalPaths.emplace_back(record.Key, record.OriginalPath);
+  }
+  TIniFile(CatalogueFile(), true).Change([&](TIniDocument& doc) {
+    bool changed = doc.SetValues(Descriptions, descriptions);
+    changed = doc.SetValues(FolderNames, folderNames) || changed;
+    if (!originalPaths.empty()) changed = doc.SetValues(OriginalPaths, originalPaths) || changed;
+    return changed;
+  });
 }
 
 void TArchiveCatalogue::SetDescription(const QString& key, const QString& description) {
@@ -424,10 +466,7 @@ void TArchiveCatalogue::SetDescription(const QString& key, const QString& descri
 }
 
 void TArchiveCatalogue::RemoveKeys(const QString& key) {
-  TIniFile ini(CatalogueFile(), true);
-  ini.DeleteKey(Descriptions, key);
-  ini.DeleteKey(FolderNames, key);
-  ini.DeleteKey(OriginalPaths, key);
+  TIniFile(CatalogueFile(), true).DeleteKeys({Descriptions, FolderNames, OriginalPaths}, {key});
 }
 
 bool TArchiveCatalogue::DeleteArchive(const QString& key, QString* error) {

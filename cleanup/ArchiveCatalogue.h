@@ -82,6 +82,8 @@ public:
   // only when the record has an original location). A damaged catalogue is set aside first.
   // Throws EIniFileException, also for a catalogue that cannot be read.
   void Add(const TArchiveRecord& record);
+  // Adds many records in one write.
+  void AddAll(const std::vector<TArchiveRecord>& records);
   void SetDescription(const QString& key, const QString& description);
   // Removes the key's values (an archive that could not be named after all).
   void RemoveKeys(const QString& key);

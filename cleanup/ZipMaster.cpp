@@ -5,6 +5,7 @@
 #include "platform/HostNames.h"
 
 #include <QFile>
+#include <QHash>
 #include <QRandomGenerator>
 
 #include <archive.h>
@@ -804,6 +805,45 @@ int OpenFolders(int baseFd, const QList<QByteArray>& parts, qsizetype count, boo
   return fd;
 }
 
+// The folders, files and links an archive's members make, each name once: a node per path, found
+// from its folder's node and its own name, so that a member is placed in time linear in its
+// name's length, however deep.
+class TMemberTree {
+public:
+  enum TKind : unsigned char { Implied, Dir, File, Link };  // Implied: a folder no member names
+
+  // The node of name in the folder node parent, made when missing.
+  int Child(int parent, const QByteArray& name) {
+    QByteArray key = QByteArray::number(parent);
+    key += '/';
+    key += name;
+    const auto found = children_.constFind(key);
+    if (found != children_.cend()) return *found;
+    const int node = int(parents_.size());
+    children_.insert(key, node);
+    parents_.push_back(parent);
+    kinds_.push_back(Implied);
+    return node;
+  }
+  TKind Kind(int node) const { return kinds_[size_t(node)]; }
+  void SetKind(int node, TKind kind) { kinds_[size_t(node)] = kind; }
+  // For each node: whether one of the folders above it is a link or a file. A node is made after
+  // its parent, so one pass in order does.
+  std::vector<bool> BelowLinkOrFile() const {
+    std::vector<bool> below(parents_.size(), false);
+    for (size_t node = 1; node < parents_.size(); ++node) {
+      const size_t parent = size_t(parents_[node]);
+      below[node] = below[parent] || kinds_[parent] == File || kinds_[parent] == Link;
+    }
+    return below;
+  }
+
+private:
+  QHash<QByteArray, int> children_;
+  std::vector<int> parents_{-1};  // node 0: the target folder
+  std::vector<TKind> kinds_{Dir};
+};
+
 QByteArray TempName(const QByteArray& name) {
   return "." + name.left(200) + ".korvane-" +
          QByteArray::number(QRandomGenerator::global()->generate(), 16);
@@ -823,45 +863,48 @@ bool TZipMaster::Extract() {
          QStringLiteral("Cannot read the archive %1: %2").arg(Shown(zipFilename_), error));
     return false;
   }
-  // Every member is checked before anything is written.
-  std::set<QByteArray> files, dirs, links;
+  // Every member is checked before anything is written, each in one walk down its folders.
+  TMemberTree tree;
+  std::vector<std::pair<int, const TZipContentEntry*>> accepted;  // node, member
   for (const TZipContentEntry& e : contents_) {
     QString why;
-    const QList<QByteArray> parts = SplitMember(e.Name);
-    const QByteArray path = parts.join('/');
-    if (!IsSafeMemberPath(e.Name)) {
+    if (e.Name.size() > MaxMemberNameBytes) {
+      why = QStringLiteral("its name is longer than %1 bytes").arg(MaxMemberNameBytes);
+    } else if (!IsSafeMemberPath(e.Name)) {
       why = QStringLiteral("its path leaves the target folder");
     } else if (e.Type != AE_IFREG && e.Type != AE_IFDIR && e.Type != AE_IFLNK) {
       why = QStringLiteral("it is no file, folder or link");
-    } else if (path.isEmpty() && e.Type != AE_IFDIR) {
-      why = QStringLiteral("it has no name");
-    } else if (e.Type == AE_IFDIR ? (files.count(path) || links.count(path))
-                                  : (files.count(path) || links.count(path) || dirs.count(path))) {
-      why = QStringLiteral("another member has the same name");
-    } else {
-      for (qsizetype i = 1; i < parts.size() && why.isEmpty(); ++i) {
-        const QByteArray prefix = parts.mid(0, i).join('/');
-        if (links.count(prefix)) why = QStringLiteral("it would be written through a link");
-        else if (files.count(prefix)) why = QStringLiteral("it would be written below a file");
-      }
+    }
+    const QList<QByteArray> parts = why.isEmpty() ? SplitMember(e.Name) : QList<QByteArray>();
+    if (why.isEmpty() && parts.isEmpty() && e.Type != AE_IFDIR) why = QStringLiteral("it has no name");
+    int node = 0;
+    for (qsizetype i = 0; i < parts.size() && why.isEmpty(); ++i) {
+      node = tree.Child(node, parts[i]);
+      if (i + 1 == parts.size()) break;
+      if (tree.Kind(node) == TMemberTree::Link) why = QStringLiteral("it would be written through a link");
+      else if (tree.Kind(node) == TMemberTree::File) why = QStringLiteral("it would be written below a file");
+    }
+    if (why.isEmpty() && !parts.isEmpty()) {
+      const TMemberTree::TKind kind = tree.Kind(node);
+      if (e.Type == AE_IFDIR ? (kind == TMemberTree::File || kind == TMemberTree::Link) : kind != TMemberTree::Implied)
+        why = QStringLiteral("another member has the same name");
     }
     if (!why.isEmpty()) {
-      Fail(ZipErrUnsafe, QStringLiteral("Refused member \"%1\": %2").arg(Shown(e.Name), why));
+      const bool tooLong = e.Name.size() > MaxMemberNameBytes;
+      Fail(ZipErrUnsafe, QStringLiteral("Refused member \"%1\": %2")
+                             .arg(tooLong ? Shown(e.Name.left(100)) + QStringLiteral("...") : Shown(e.Name), why));
       continue;
     }
-    if (e.Type == AE_IFDIR) dirs.insert(path);
-    else (e.Type == AE_IFLNK ? links : files).insert(path);
+    if (parts.isEmpty()) continue;  // "./": the target folder itself
+    tree.SetKind(node, e.Type == AE_IFDIR ? TMemberTree::Dir : e.Type == AE_IFLNK ? TMemberTree::Link : TMemberTree::File);
+    accepted.emplace_back(node, &e);
   }
-  // A folder member may come after a member below a link or file of the same name.
-  for (const QByteArray& d : dirs)
-    if (files.count(d) || links.count(d))
-      Fail(ZipErrUnsafe, QStringLiteral("Refused member \"%1\": another member has the same name").arg(Shown(d)));
-  for (const QByteArray& p : files)
-    for (qsizetype cut = p.lastIndexOf('/'); cut > 0; cut = p.lastIndexOf('/', cut - 1))
-      if (links.count(p.left(cut)) || files.count(p.left(cut))) {
-        Fail(ZipErrUnsafe, QStringLiteral("Refused member \"%1\": it would be written through a link or below a file").arg(Shown(p)));
-        break;
-      }
+  // A member that comes before the link or file it would lie below.
+  const std::vector<bool> below = tree.BelowLinkOrFile();
+  for (const auto& [node, e] : accepted)
+    if (below[size_t(node)])
+      Fail(ZipErrUnsafe, QStringLiteral("Refused member \"%1\": it would be written through a link or below a file")
+                             .arg(Shown(e->Name)));
   if (errCode_ != ZipOk) return false;
 
   if (ExtrBaseDir.isEmpty()) {

@@ -145,6 +145,8 @@ public:
   // Whether a member path is one Extract would write: relative, no drive letter, no ".."
   // component with either separator. Empty or "." components are allowed and skipped.
   static bool IsSafeMemberPath(const QByteArray& name);
+  // Members with longer names are refused (no path that long can be opened).
+  static constexpr qsizetype MaxMemberNameBytes = 4096;
 
   struct TAdded;  // what Add stored about each source (internal)
 

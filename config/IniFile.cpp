@@ -5,6 +5,7 @@
 #include "config/SettingsWarnings.h"
 #include "platform/HostNames.h"
 
+#include <QHash>
 #include <QSet>
 #include <QtEndian>
 
@@ -199,51 +200,85 @@ QStringList TIniDocument::Sections() const {
 
 bool TIniDocument::HasSection(QStringView section) const { return !Occurrences(section).empty(); }
 
-void TIniDocument::InsertLine(size_t at, const QByteArray& raw) {
+void TIniDocument::InsertLines(size_t at, const std::vector<QByteArray>& raws) {
+  if (raws.empty()) return;
   if (at > 0 && lines_[at - 1].End.isEmpty()) lines_[at - 1].End = newline_;
-  TLine line;
-  line.Raw = raw;
-  line.End = newline_;
-  Classify(line);
-  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
+  std::vector<TLine> inserted(raws.size());
+  for (size_t i = 0; i < raws.size(); ++i) {
+    inserted[i].Raw = raws[i];
+    inserted[i].End = newline_;
+    Classify(inserted[i]);
+  }
+  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), std::make_move_iterator(inserted.begin()),
+                std::make_move_iterator(inserted.end()));
 }
 
 bool TIniDocument::SetValue(QStringView section, QStringView key, QStringView value) {
+  return SetValues(section, {{key.toString(), value.toString()}});
+}
+
+bool TIniDocument::SetValues(QStringView section, const std::vector<std::pair<QString, QString>>& values) {
   const QStringView sec = section.trimmed();
-  const QStringView name = key.trimmed();
   if (sec.isEmpty() || HasLineBreak(sec))
     throw EIniFileException(QStringLiteral("Invalid section name \"%1\"").arg(section));
-  if (name.isEmpty() || HasLineBreak(name) || name.contains(QLatin1Char('=')) || name.startsWith(QLatin1Char('[')) ||
-      name.startsWith(QLatin1Char(';')) || name.startsWith(QLatin1Char('#')))
-    throw EIniFileException(QStringLiteral("Invalid key name \"%1\"").arg(key));
-  const QString written = WrittenValue(value);
-  const QString wanted = EntryValue(QStringLiteral("k=") + written);
+  for (const auto& [key, value] : values) {
+    const QStringView name = QStringView(key).trimmed();
+    if (name.isEmpty() || HasLineBreak(name) || name.contains(QLatin1Char('=')) || name.startsWith(QLatin1Char('[')) ||
+        name.startsWith(QLatin1Char(';')) || name.startsWith(QLatin1Char('#')))
+      throw EIniFileException(QStringLiteral("Invalid key name \"%1\"").arg(key));
+  }
 
+  // Where each key of the section is now: the first line that holds it.
   const std::vector<std::pair<size_t, size_t>> occurrences = Occurrences(sec);
-  for (const auto& [begin, end] : occurrences) {
-    for (size_t i = begin + 1; i < end; ++i) {
-      TLine& line = lines_[i];
-      if (line.Kind != TKind::Entry || !SameKey(line.Name, name)) continue;
-      if (EntryValue(Decode(line.Raw)) == wanted) return false;
+  QHash<QString, size_t> at;
+  for (const auto& [begin, end] : occurrences)
+    for (size_t i = begin + 1; i < end; ++i)
+      if (lines_[i].Kind == TKind::Entry) {
+        const QString hashKey = KeyOf(lines_[i].Name);
+        if (!at.contains(hashKey)) at.insert(hashKey, i);
+      }
+
+  bool changed = false;
+  std::vector<QByteArray> added;
+  QHash<QString, std::pair<size_t, QString>> addedAt;  // where a new key is in added, and its name
+  for (const auto& [key, value] : values) {
+    const QStringView name = QStringView(key).trimmed();
+    const QString written = WrittenValue(value);
+    const QString hashKey = KeyOf(name);
+    if (const auto found = at.constFind(hashKey); found != at.cend()) {
+      TLine& line = lines_[*found];
+      if (EntryValue(Decode(line.Raw)) == EntryValue(QStringLiteral("k=") + written)) continue;
       // Keep the key as spelled and spaced in the file, and the blanks after "=".
       qsizetype cut = line.Raw.indexOf('=') + 1;
       while (cut < line.Raw.size() && (line.Raw[cut] == ' ' || line.Raw[cut] == '\t')) ++cut;
       line.Raw = line.Raw.left(cut) + Encode(written);
-      return true;
+      changed = true;
+      continue;
     }
+    // A key given twice keeps the spelling it was first given, as two SetValue calls would.
+    if (const auto again = addedAt.constFind(hashKey); again != addedAt.cend()) {
+      added[again->first] = Encode(again->second + QLatin1Char('=') + written);
+      continue;
+    }
+    addedAt.insert(hashKey, {added.size(), name.toString()});
+    added.push_back(Encode(name.toString() + QLatin1Char('=') + written));
   }
-  const QByteArray entry = Encode(name.toString() + QLatin1Char('=') + written);
+  if (added.empty()) return changed;
+
+  size_t where = lines_.size();
   if (!occurrences.empty()) {
     const auto [begin, end] = occurrences.front();
-    size_t at = begin + 1;
+    where = begin + 1;
     for (size_t i = begin + 1; i < end; ++i)
-      if (lines_[i].Kind == TKind::Entry) at = i + 1;
-    InsertLine(at, entry);
-    return true;
+      if (lines_[i].Kind == TKind::Entry) where = i + 1;
+  } else {
+    // A new section at the end, after a blank line.
+    std::vector<QByteArray> head;
+    if (!lines_.empty() && !Decode(lines_.back().Raw).trimmed().isEmpty()) head.emplace_back();
+    head.push_back(Encode(QLatin1Char('[') + sec.toString() + QLatin1Char(']')));
+    added.insert(added.begin(), head.begin(), head.end());
   }
-  if (!lines_.empty() && !Decode(lines_.back().Raw).trimmed().isEmpty()) InsertLine(lines_.size(), QByteArray());
-  InsertLine(lines_.size(), Encode(QLatin1Char('[') + sec.toString() + QLatin1Char(']')));
-  InsertLine(lines_.size(), entry);
+  InsertLines(where, added);
   return true;
 }
 
@@ -294,8 +329,8 @@ TIniDocument TIniFile::Read() const {
   return doc;
 }
 
-template <typename Change>
-void TIniFile::Modify(Change change) {
+template <typename Edit>
+void TIniFile::Modify(Edit change) {
   // Every writer of the file holds a lock on its folder from reading to replacing, so none erases
   // what another wrote in between; a temporary file found under it was left by a crash. The file
   // itself cannot carry the lock: each write replaces it. Without the folder (missing, or not
@@ -329,6 +364,8 @@ bool TIniFile::ValueExists(const QString& section, const QString& key) const {
 void TIniFile::WriteString(const QString& section, const QString& key, const QString& value) {
   Modify([&](TIniDocument& doc) { return doc.SetValue(section, key, value); });
 }
+
+void TIniFile::Change(const std::function<bool(TIniDocument&)>& change) { Modify(change); }
 
 void TIniFile::DeleteKey(const QString& section, const QString& key) {
   Modify([&](TIniDocument& doc) { return doc.RemoveKey(section, key); });

@@ -30,6 +30,7 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <vector>
@@ -68,6 +69,9 @@ public:
   // Each returns whether the document changed. SetValue throws EIniFileException for a section or
   // key name that cannot be written (empty, or one that would read back as something else).
   bool SetValue(QStringView section, QStringView key, QStringView value);
+  // Sets many keys of the section in one pass (a key given twice gets its later value); new keys
+  // go where SetValue puts them, in the order given. Throws before changing anything.
+  bool SetValues(QStringView section, const std::vector<std::pair<QString, QString>>& values);
   // Removes the key from every occurrence of the section (and duplicates of it).
   bool RemoveKey(QStringView section, QStringView key);
   // Removes those keys from every occurrence of the section, in one pass.
@@ -92,7 +96,7 @@ private:
   QByteArray Encode(QStringView text) const;
   // The line range [begin, end) of each occurrence of the section: header and body.
   std::vector<std::pair<size_t, size_t>> Occurrences(QStringView section) const;
-  void InsertLine(size_t at, const QByteArray& raw);
+  void InsertLines(size_t at, const std::vector<QByteArray>& raws);
 
   std::vector<TLine> lines_;
   QByteArray bom_;
@@ -123,14 +127,17 @@ public:
   // the file cannot be written, or exists but cannot be read (it is then left as it is).
   void WriteString(const QString& section, const QString& key, const QString& value);
   void DeleteKey(const QString& section, const QString& key);
+  // Makes any changes to the document in one write (when change returns true), under the same
+  // lock and re-reading as every other change.
+  void Change(const std::function<bool(TIniDocument&)>& change);
   // Deletes the keys from each of the sections, in one write.
   void DeleteKeys(const QStringList& sections, const QStringList& keys);
   void EraseSection(const QString& section);
 
 private:
   TIniDocument Read() const;
-  template <typename Change>
-  void Modify(Change change);
+  template <typename Edit>
+  void Modify(Edit change);
 
   QByteArray path_;
   bool exactKeys_ = false;

@@ -99,11 +99,17 @@ std::string_view View(const QByteArray& bytes) { return {bytes.constData(), stat
 
 using TChild = std::pair<QByteArray, std::unique_ptr<TMountsBelow::Node>>;
 
-// Sorts every node's children by name, so that Find can search them by halves.
-void SortChildren(TMountsBelow::Node& node) {
-  std::sort(node.Children.begin(), node.Children.end(),
-            [](const TChild& a, const TChild& b) { return View(a.first) < View(b.first); });
-  for (TChild& child : node.Children) SortChildren(*child.second);
+// Sorts every node's children by name, so that Find can search them by halves. Without recursion:
+// a mount point may lie thousands of folders deep.
+void SortChildren(TMountsBelow::Node& root) {
+  std::vector<TMountsBelow::Node*> pending{&root};
+  while (!pending.empty()) {
+    TMountsBelow::Node* node = pending.back();
+    pending.pop_back();
+    std::sort(node->Children.begin(), node->Children.end(),
+              [](const TChild& a, const TChild& b) { return View(a.first) < View(b.first); });
+    for (TChild& child : node->Children) pending.push_back(child.second.get());
+  }
 }
 
 }  // namespace
@@ -114,6 +120,19 @@ const TMountsBelow::Node* TMountsBelow::Node::Find(std::string_view name) const 
   const auto at = std::lower_bound(Children.begin(), Children.end(), name,
                                    [](const TChild& child, std::string_view n) { return View(child.first) < n; });
   return at != Children.end() && View(at->first) == name ? at->second.get() : nullptr;
+}
+
+// Takes the tree apart level by level, so that no node's destructor destroys a deep chain of them.
+TMountsBelow::~TMountsBelow() {
+  std::vector<std::unique_ptr<Node>> nodes;
+  for (TChild& child : root_.Children) nodes.push_back(std::move(child.second));
+  root_.Children.clear();
+  while (!nodes.empty()) {
+    std::unique_ptr<Node> node = std::move(nodes.back());
+    nodes.pop_back();
+    for (TChild& child : node->Children) nodes.push_back(std::move(child.second));
+    node->Children.clear();
+  }
 }
 
 TMountsBelow::TMountsBelow(const std::vector<TMountEntry>& table, const QByteArray& folder) {

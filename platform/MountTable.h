@@ -45,6 +45,9 @@ public:
 
   // folder: the real (link-free) host path of the folder walked.
   TMountsBelow(const std::vector<TMountEntry>& table, const QByteArray& folder);
+  ~TMountsBelow();
+  TMountsBelow(TMountsBelow&&) = default;
+  TMountsBelow& operator=(TMountsBelow&&) = default;
   // The names below the folder walked; null when no mount point lies below it.
   const Node* Root() const { return root_.Children.empty() ? nullptr : &root_; }
 

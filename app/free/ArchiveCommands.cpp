@@ -1,5 +1,6 @@
 // archive, archives, restore and delete-archive: the archive store of a drive from the command
 // line, on the same core as the archive dialog.
+#include "app/free/FreeArgs.h"
 #include "app/free/FreeCli.h"
 #include "app/free/FreeCommands.h"
 
@@ -54,15 +55,10 @@ int BadArguments(const QString& message) {
   return 2;
 }
 
-// "D:", "d:" or "D" naming a mapped drive.
-std::optional<QChar> DriveArgument(const QString& arg) {
-  QString text = arg.trimmed();
-  if (text.endsWith(QLatin1Char('\\')) || text.endsWith(QLatin1Char('/'))) text.chop(1);
-  if (text.endsWith(QLatin1Char(':'))) text.chop(1);
-  if (text.size() != 1 || !text[0].isLetter()) return std::nullopt;
-  const QChar letter = text[0].toUpper();
-  if (!TDriveTable::Instance().Find(letter)) return std::nullopt;
-  return letter;
+// The parse's error, printed; exit code 2.
+int BadArguments(const TFreeArgs& parsed) {
+  for (const QString& error : parsed.Errors) PrintSafe(error);
+  return 2;
 }
 
 // One line from standard input, without its line end; nullopt at the end of input.
@@ -123,48 +119,17 @@ void PrintEngineMessage(int code, const QString& text) {
 }  // namespace
 
 int RunArchive(const QStringList& args) {
+  const TFreeArgs parsed = ParseArchiveArguments(args);
+  if (!parsed.Errors.isEmpty()) return BadArguments(parsed);
   TArchiveRequest request;
-  request.Level = 9;
-  bool passwordStdin = false;
-  QString folderArg;
-  for (int i = 0; i < args.size(); ++i) {
-    const QString& a = args[i];
-    auto value = [&]() -> std::optional<QString> {
-      if (i + 1 >= args.size()) return std::nullopt;
-      return args[++i];
-    };
-    if (a == QLatin1String("--drive")) {
-      std::optional<QString> v = value();
-      std::optional<QChar> letter = v ? DriveArgument(*v) : std::nullopt;
-      if (!letter) return BadArguments(QStringLiteral("archive: --drive needs a drive letter such as T:"));
-      request.Drive = *letter;
-    } else if (a == QLatin1String("--description")) {
-      std::optional<QString> v = value();
-      if (!v) return BadArguments(QStringLiteral("archive: --description needs a text"));
-      request.Description = *v;
-    } else if (a == QLatin1String("--level")) {
-      std::optional<QString> v = value();
-      bool ok = false;
-      const int level = v ? v->toInt(&ok) : -1;
-      if (!ok || level < 0 || level > 9) return BadArguments(QStringLiteral("archive: --level needs 0 to 9"));
-      request.Level = level;
-    } else if (a == QLatin1String("--no-subfolders")) {
-      request.Subfolders = false;
-    } else if (a == QLatin1String("--no-hidden")) {
-      request.Hidden = false;
-    } else if (a == QLatin1String("--move")) {
-      request.Move = true;
-    } else if (a == QLatin1String("--password-stdin")) {
-      passwordStdin = true;
-    } else if (a.startsWith(QLatin1String("--"))) {
-      return BadArguments(QStringLiteral("archive: unknown option %1").arg(a));
-    } else if (folderArg.isNull()) {
-      folderArg = a;
-    } else {
-      return BadArguments(QStringLiteral("archive: one folder at a time"));
-    }
-  }
-  if (folderArg.isNull()) return BadArguments(QStringLiteral("archive: which folder?"));
+  request.Level = parsed.Level;
+  if (parsed.Drive) request.Drive = *parsed.Drive;
+  request.Description = parsed.Description;
+  request.Subfolders = parsed.Subfolders;
+  request.Hidden = parsed.Hidden;
+  request.Move = parsed.Move;
+  const bool passwordStdin = parsed.PasswordStdin;
+  const QString& folderArg = parsed.Paths[0];
   QString error;
   std::optional<QByteArray> folder = ResolveFreePath(folderArg, &error);
   if (!folder) return BadArguments(QStringLiteral("archive: %1").arg(error));
@@ -192,9 +157,9 @@ int RunArchive(const QStringList& args) {
 }
 
 int RunArchives(const QStringList& args) {
-  if (args.size() != 1) return BadArguments(QStringLiteral("archives: name one drive, such as T:"));
-  std::optional<QChar> letter = DriveArgument(args[0]);
-  if (!letter) return BadArguments(QStringLiteral("archives: %1 is no drive").arg(args[0]));
+  const TFreeArgs parsed = ParseArchivesArguments(args);
+  if (!parsed.Errors.isEmpty()) return BadArguments(parsed);
+  const std::optional<QChar> letter = parsed.Drive;
   std::optional<QByteArray> folder = ArchivesFolderOf(*letter);
   QStringList notes;
   bool unusable = false;
@@ -214,38 +179,19 @@ int RunArchives(const QStringList& args) {
 }
 
 int RunRestore(const QStringList& args) {
+  const TFreeArgs parsed = ParseRestoreArguments(args);
+  if (!parsed.Errors.isEmpty()) return BadArguments(parsed);
   TRestoreRequest request;
-  bool passwordStdin = false;
-  QStringList positional;
-  QString to;
-  for (int i = 0; i < args.size(); ++i) {
-    const QString& a = args[i];
-    if (a == QLatin1String("--to")) {
-      if (i + 1 >= args.size()) return BadArguments(QStringLiteral("restore: --to needs a folder"));
-      to = args[++i];
-    } else if (a == QLatin1String("--delete-archive")) {
-      request.DeleteArchive = true;
-    } else if (a == QLatin1String("--password-stdin")) {
-      passwordStdin = true;
-    } else if (a.startsWith(QLatin1String("--"))) {
-      return BadArguments(QStringLiteral("restore: unknown option %1").arg(a));
-    } else {
-      positional << a;
-    }
-  }
-  if (positional.size() != 2) return BadArguments(QStringLiteral("restore: name a drive and an archive"));
-  std::optional<QChar> letter = DriveArgument(positional[0]);
-  if (!letter) return BadArguments(QStringLiteral("restore: %1 is no drive").arg(positional[0]));
-  if (!IsCatalogueKey(positional[1]))
-    return BadArguments(QStringLiteral("restore: %1 is not an archive name").arg(positional[1]));
-  if (!to.isNull()) {
+  request.DeleteArchive = parsed.DeleteArchive;
+  const bool passwordStdin = parsed.PasswordStdin;
+  if (!parsed.To.isNull()) {
     QString error;
-    std::optional<QByteArray> target = ResolveFreePath(to, &error);
+    std::optional<QByteArray> target = ResolveFreePath(parsed.To, &error);
     if (!target) return BadArguments(QStringLiteral("restore: %1").arg(error));
     request.Target = *target;
   }
-  request.Drive = *letter;
-  request.Key = positional[1];
+  request.Drive = *parsed.Drive;
+  request.Key = parsed.Key;
   request.Password = PasswordSource(passwordStdin);
   request.OnMessage = PrintEngineMessage;
   TOpContext& context = RunContext();
@@ -261,20 +207,11 @@ int RunRestore(const QStringList& args) {
 }
 
 int RunDeleteArchive(const QStringList& args) {
-  bool yes = false;
-  QStringList positional;
-  for (const QString& a : args) {
-    if (a == QLatin1String("--yes")) yes = true;
-    else if (a.startsWith(QLatin1String("--")))
-      return BadArguments(QStringLiteral("delete-archive: unknown option %1").arg(a));
-    else positional << a;
-  }
-  if (positional.size() != 2)
-    return BadArguments(QStringLiteral("delete-archive: name a drive and an archive"));
-  std::optional<QChar> letter = DriveArgument(positional[0]);
-  if (!letter) return BadArguments(QStringLiteral("delete-archive: %1 is no drive").arg(positional[0]));
-  if (!IsCatalogueKey(positional[1]))
-    return BadArguments(QStringLiteral("delete-archive: %1 is not an archive name").arg(positional[1]));
+  const TFreeArgs parsed = ParseDeleteArchiveArguments(args);
+  if (!parsed.Errors.isEmpty()) return BadArguments(parsed);
+  const bool yes = parsed.Yes;
+  const std::optional<QChar> letter = parsed.Drive;
+  const QStringList positional{QString(*letter), parsed.Key};
   TArchiveCatalogue catalogue(*ArchivesFolderOf(*letter));
   std::optional<TArchiveRecord> record = catalogue.Find(positional[1]);
   if (!record) {

@@ -1,4 +1,5 @@
 // trash, delete and move: the file operations of korvane-free.
+#include "app/free/FreeArgs.h"
 #include "app/free/FreeCli.h"
 #include "app/free/FreeCommands.h"
 
@@ -17,29 +18,10 @@
 
 namespace {
 
-struct TParsed {
-  QStringList paths;
-  bool flag = false;  // --yes for delete, --replace for move
-  bool ok = true;
-};
-
-// Splits the arguments into paths and the one flag the verb knows; "--" ends the options.
-TParsed Parse(const char* verb, const QStringList& args, const QString& flag) {
-  TParsed parsed;
-  bool options = true;
-  for (const QString& arg : args) {
-    if (options && arg == QLatin1String("--")) {
-      options = false;
-    } else if (options && !flag.isEmpty() && arg == flag) {
-      parsed.flag = true;
-    } else if (options && arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
-      PrintError(QStringLiteral("%1: unknown option %2").arg(QLatin1String(verb), arg));
-      parsed.ok = false;
-    } else {
-      parsed.paths << arg;
-    }
-  }
-  return parsed;
+// Prints the parse's errors; true when there were none.
+bool Usable(const TFreeArgs& parsed) {
+  for (const QString& error : parsed.Errors) PrintError(error);
+  return parsed.Errors.isEmpty();
 }
 
 // Host paths of the arguments; false (after saying why) when one names no place or a folder no
@@ -72,29 +54,21 @@ int Finish(const char* verb, const TOpResult& result) {
 }  // namespace
 
 int RunTrash(const QStringList& args) {
-  const TParsed parsed = Parse("trash", args, {});
-  if (!parsed.ok) return 2;
-  if (parsed.paths.isEmpty()) {
-    PrintError(QStringLiteral("trash: no PATH was given"));
-    return 2;
-  }
+  const TFreeArgs parsed = ParseTrashArguments(args);
+  if (!Usable(parsed)) return 2;
   std::vector<QByteArray> paths;
-  if (!ResolveAll("trash", parsed.paths, paths)) return 2;
+  if (!ResolveAll("trash", parsed.Paths, paths)) return 2;
   TOpContext& context = RunContext();
   AttachTerminalProgress(context);
   return Finish("trash", TrashEntries(paths, context));
 }
 
 int RunDelete(const QStringList& args) {
-  const TParsed parsed = Parse("delete", args, QStringLiteral("--yes"));
-  if (!parsed.ok) return 2;
-  if (parsed.paths.isEmpty()) {
-    PrintError(QStringLiteral("delete: no PATH was given"));
-    return 2;
-  }
+  const TFreeArgs parsed = ParseDeleteArguments(args);
+  if (!Usable(parsed)) return 2;
   std::vector<QByteArray> paths;
-  if (!ResolveAll("delete", parsed.paths, paths)) return 2;
-  if (!parsed.flag) {
+  if (!ResolveAll("delete", parsed.Paths, paths)) return 2;
+  if (!parsed.Yes) {
     if (!::isatty(STDIN_FILENO)) {
       PrintError(QStringLiteral("delete: there is no terminal to ask on; give --yes to delete without a question"));
       return 2;
@@ -116,15 +90,11 @@ int RunDelete(const QStringList& args) {
 }
 
 int RunMove(const QStringList& args) {
-  const TParsed parsed = Parse("move", args, QStringLiteral("--replace"));
-  if (!parsed.ok) return 2;
-  if (parsed.paths.size() != 2) {
-    PrintError(QStringLiteral("move: give a SOURCE folder and a TARGET folder"));
-    return 2;
-  }
+  const TFreeArgs parsed = ParseMoveArguments(args);
+  if (!Usable(parsed)) return 2;
   std::vector<QByteArray> source;
   std::vector<QByteArray> target;
-  if (!ResolveAll("move", {parsed.paths[0]}, source) || !ResolveAll("move", {parsed.paths[1]}, target, false))
+  if (!ResolveAll("move", {parsed.Paths[0]}, source) || !ResolveAll("move", {parsed.Paths[1]}, target, false))
     return 2;
   const QString refusal = CheckMove(source[0], target[0]);
   if (!refusal.isEmpty()) {
@@ -132,7 +102,7 @@ int RunMove(const QStringList& args) {
     return 2;
   }
   TOpContext& context = RunContext();
-  const bool replace = parsed.flag;
+  const bool replace = parsed.Replace;
   context.ask = [replace](const TOpQuestion& q) {
     return q.kind == TOpQuestionKind::ReplaceExisting && replace ? TOpAnswer::YesToAll : TOpAnswer::NoToAll;
   };

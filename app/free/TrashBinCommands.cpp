@@ -1,5 +1,6 @@
 // trash-size and empty-trash: what the trash of a drive holds, and emptying it.
 
+#include "app/free/FreeArgs.h"
 #include "app/free/FreeCli.h"
 #include "app/free/FreeCommands.h"
 
@@ -21,24 +22,13 @@ struct TTrashArgs {
 // [--yes] D: (a drive, or a host path on the file system whose trash is meant). Exit code 2 after
 // saying why when the arguments are wrong, else 0.
 int ParseTrashArgs(const char* verb, const QStringList& args, bool yesAllowed, TTrashArgs& out) {
-  QStringList rest;
-  bool options = true;
-  for (const QString& arg : args) {
-    if (options && arg == QLatin1String("--")) {
-      options = false;
-    } else if (options && yesAllowed && arg == QLatin1String("--yes")) {
-      out.yes = true;
-    } else if (options && arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
-      PrintError(QStringLiteral("%1: unknown option %2").arg(QLatin1String(verb), arg));
-      return 2;
-    } else {
-      rest << arg;
-    }
-  }
-  if (rest.size() != 1) {
-    PrintError(QStringLiteral("%1: give one drive, such as D:").arg(QLatin1String(verb)));
+  const TFreeArgs parsed = yesAllowed ? ParseEmptyTrashArguments(args) : ParseTrashSizeArguments(args);
+  if (!parsed.Errors.isEmpty()) {
+    PrintError(parsed.Errors.first());
     return 2;
   }
+  out.yes = parsed.Yes;
+  const QStringList& rest = parsed.Paths;
   QString error;
   const std::optional<QByteArray> host = ResolveFreePath(rest[0], &error);
   if (!host) {

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <sys/file.h>
 
 namespace {
 
@@ -256,4 +257,75 @@ TEST(ArchiveCatalogue, ACatalogueThatCannotBeReadIsNeverRemovedAndItsArchivesAre
       EXPECT_EQ(rows[0].Description, QStringLiteral("mine"));
     }
   }
+}
+
+TEST(ArchiveCatalogue, ALargeCatalogueIsListedWithStaleEntriesRemovedPendingOnesKeptAndOrphansAdded) {
+  TArchiveDrive drive;
+  auto key = [](int i) { return QStringLiteral("T%1.ZIP").arg(i, 7, 16, QLatin1Char('0')).toUpper(); };
+  const int count = 1500;
+  QByteArray descriptions = "[Descriptions]\r\n", folders = "[FolderNames]\r\n", originals = "[OriginalPaths]\r\n";
+  for (int i = 0; i < count; ++i) {
+    const QByteArray k = key(i).toLatin1(), n = QByteArray::number(i);
+    descriptions += k + "=d" + n + "\r\n";
+    folders += k + "=f" + n + "\r\n";
+    if (i % 2 == 0) originals += k + "=T:\\o" + n + "\r\n";
+    if (i % 3 != 0) WriteBytes(drive.folder + '/' + k, "PK");  // every third archive is gone
+  }
+  // A second occurrence of a section: the first value of a key wins.
+  WriteBytes(drive.folder + "/archives.ini",
+             descriptions + folders + originals + "[Descriptions]\r\n" + key(1).toLatin1() + "=later\r\n");
+  // The archive of entry 3 is being written: its temporary file is locked by the archive run.
+  const QByteArray part = drive.folder + "/." + key(3).toLatin1() + ".part1234";
+  WriteBytes(part, "");
+  const int fd = ::open(part.constData(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+  // Two archives the catalogue does not list.
+  const QStringList orphans = {"U0000001.ZIP", "U0000002.ZIP"};
+  for (const QString& orphan : orphans)
+    ASSERT_TRUE(WriteZip(drive.folder + '/' + orphan.toLatin1(), {{"kept/", S_IFDIR, {}, {}}, {"kept/a", S_IFREG, "a", {}}}));
+
+  QStringList notes;
+  const std::vector<TArchiveRecord> rows = TArchiveCatalogue(drive.folder).List(&notes);
+  ::close(fd);
+  QStringList expected;
+  for (int i = 0; i < count; ++i)
+    if (i % 3 != 0) expected << key(i);
+  ASSERT_EQ(rows.size(), size_t(expected.size() + orphans.size()));
+  for (qsizetype r = 0; r < expected.size(); ++r) {
+    const int i = expected[r].mid(1, 7).toInt(nullptr, 16);
+    SCOPED_TRACE(expected[r].toStdString());
+    ASSERT_EQ(rows[r].Key, expected[r]);
+    EXPECT_EQ(rows[r].Description, QStringLiteral("d%1").arg(i));
+    EXPECT_EQ(rows[r].FolderName, QStringLiteral("f%1").arg(i));
+    EXPECT_EQ(rows[r].HasOriginalPath, i % 2 == 0);
+    EXPECT_EQ(rows[r].OriginalPath, i % 2 == 0 ? QStringLiteral("T:\\o%1").arg(i) : ProgramDriveRoot());
+    EXPECT_FALSE(rows[r].Recovered);
+  }
+  for (qsizetype o = 0; o < orphans.size(); ++o) {
+    EXPECT_EQ(rows[expected.size() + o].Key, orphans[o]);
+    EXPECT_EQ(rows[expected.size() + o].FolderName, QStringLiteral("kept"));
+    EXPECT_TRUE(rows[expected.size() + o].Recovered);
+  }
+  ASSERT_EQ(notes.size(), 1);
+  EXPECT_TRUE(notes[0].contains(orphans.join(QStringLiteral(", ")))) << notes[0].toStdString();
+
+  // The catalogue now holds what is there, the entry being written and the orphans, in that order.
+  QStringList kept = expected;
+  kept.insert(2, key(3));  // entries 1, 2, 3 (pending), 4, ...
+  EXPECT_EQ(drive.Keys("Descriptions"), kept + orphans);
+  EXPECT_EQ(drive.Keys("FolderNames"), kept + orphans);
+  QStringList withOriginal;
+  for (const QString& k : kept)
+    if (k.mid(1, 7).toInt(nullptr, 16) % 2 == 0) withOriginal << k;
+  EXPECT_EQ(drive.Keys("OriginalPaths"), withOriginal);
+
+  // Listed again, the orphans come from the catalogue; the entry whose run is over is removed.
+  notes.clear();
+  const std::vector<TArchiveRecord> again = TArchiveCatalogue(drive.folder).List(&notes);
+  EXPECT_TRUE(notes.isEmpty()) << notes.join('\n').toStdString();
+  ASSERT_EQ(again.size(), rows.size());
+  EXPECT_FALSE(again.back().Recovered);
+  EXPECT_EQ(again.back().Description, rows.back().Description);
+  EXPECT_EQ(drive.Keys("Descriptions"), expected + orphans);
 }

@@ -60,6 +60,9 @@ TEST(HostileArchive, RefusedMembersStopTheWholeArchiveBeforeAnythingIsWritten) {
       {"file then folder", {File("ok.txt"), File("x"), Dir("x/")}},
       {"below a file", {File("ok.txt"), File("x"), File("x/y")}},
       {"link then file", {File("ok.txt"), Link("x", "ok.txt"), File("x", "overwrite")}},
+      {"below a link given later", {File("ok.txt"), Link("a/l", "/tmp"), Link("a", "/tmp")}},
+      {"folder below a file given later", {File("ok.txt"), Dir("a/d/"), File("a")}},
+      {"name longer than a path can be", {File("ok.txt"), File(QByteArray(4095, 'n') + "/x")}},
   };
   for (const THostileCase& c : cases) {
     TFixtureTree tree;
@@ -150,5 +153,49 @@ TEST(HostileArchive, DamagedDataAndFalseSizesFailWithoutReplacingFiles) {
     const TSnapshot after = Snapshot(tree.Path("target"));
     EXPECT_EQ(after.size(), 1u) << c.what;  // no temporary file left
     EXPECT_EQ(after.at("/a.txt").Size, 19) << c.what;
+  }
+}
+
+TEST(HostileArchive, DeepMemberNamesAreCheckedUpToTheLongestPathAndRefusedBeyond) {
+  // "d/d/.../d/fx": 2047 folder levels, 4096 bytes; one byte more is refused with its reason.
+  QByteArray deep;
+  while (deep.size() < 4094) deep += "d/";
+  const QByteArray longest = deep + "fx";
+  ASSERT_EQ(longest.size(), TZipMaster::MaxMemberNameBytes);
+  for (const QByteArray& name : {longest, longest + "y"}) {
+    const bool refused = name.size() > TZipMaster::MaxMemberNameBytes;
+    SCOPED_TRACE(refused ? "too long" : "longest");
+    TFixtureTree tree;
+    tree.Dir("target");
+    const QByteArray zipPath = tree.Path("deep.zip");
+    ASSERT_TRUE(WriteZip(zipPath, {File(name, "deep"), File("top.txt", "top")}));
+    TZipMaster zip;
+    zip.SetZipFilename(zipPath);
+    zip.ExtrBaseDir = tree.Path("target");
+    EXPECT_EQ(zip.Extract(), !refused);
+    if (refused) {
+      EXPECT_EQ(zip.ErrCode(), ZipErrUnsafe);
+      ASSERT_FALSE(zip.Errors().isEmpty());
+      EXPECT_TRUE(zip.Errors().join('\n').contains(QStringLiteral("longer than 4096 bytes")))
+          << zip.Errors().join('\n').toStdString();
+      EXPECT_TRUE(Snapshot(tree.Path("target")).empty());
+      continue;
+    }
+    EXPECT_EQ(zip.SuccessCnt(), 2);
+    // Too deep for a path: read it back folder by folder.
+    int fd = ::open(tree.Path("target").constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int level = 0; level < 2047 && fd >= 0; ++level) {
+      const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      ::close(fd);
+      fd = next;
+    }
+    ASSERT_GE(fd, 0);
+    char data[8] = {};
+    const int file = ::openat(fd, "fx", O_RDONLY | O_CLOEXEC);
+    ::close(fd);
+    ASSERT_GE(file, 0);
+    EXPECT_EQ(::read(file, data, sizeof data), 4);
+    ::close(file);
+    EXPECT_EQ(QByteArray(data), QByteArray("deep"));
   }
 }

@@ -173,6 +173,35 @@ TEST_F(IniFileTest, ManyKeysAtOnceAndNamesThatDifferOnlyInCase) {
   EXPECT_EQ(Content(), "[\xC3\x84]\r\nx=3\r\n[\xC3\xA4]\r\n");
 }
 
+TEST_F(IniFileTest, ManyValuesSetInOneWrite) {
+  Put("; mine\n[A]\nk1 = old\nkeep=1\n\n; between\n[a]\nK1=second occurrence\nk2=x\n[B]\nb=1");
+  TIniFile ini(Path());
+  ini.Change([](TIniDocument& doc) {
+    bool changed = doc.SetValues(QStringLiteral(" A "), {{"K1", "new"}, {"n1", "first"}, {"k2", "x"},
+                                                         {"n2", " padded "}, {"N1", "later wins"}});
+    changed = doc.SetValues(QStringLiteral("C"), {{"c1", "1"}, {"c2", "2"}}) || changed;
+    return changed;
+  });
+  // The key found first is changed in place (spelling and spacing kept); new keys follow the last
+  // entry of the section's first occurrence in the order given; a new section comes at the end.
+  EXPECT_EQ(Content().toStdString(),
+            "; mine\n[A]\nk1 = new\nkeep=1\nn1=later wins\nn2=\" padded \"\n\n; between\n[a]\n"
+            "K1=second occurrence\nk2=x\n[B]\nb=1\n\n[C]\nc1=1\nc2=2\n");
+  EXPECT_EQ(ini.ReadString("a", "n2", ""), QStringLiteral(" padded "));
+
+  // A name that cannot be written stops the whole batch before anything changes.
+  const QByteArray before = Content();
+  EXPECT_THROW(ini.Change([](TIniDocument& doc) { return doc.SetValues(QStringLiteral("A"), {{"fine", "1"}, {"bad=name", "2"}}); }),
+               EIniFileException);
+  EXPECT_EQ(Content(), before);
+  struct stat st {};
+  ASSERT_EQ(::stat(Path().constData(), &st), 0);
+  ini.Change([](TIniDocument& doc) { return doc.SetValues(QStringLiteral("b"), {{"B", "1"}}); });
+  struct stat after {};
+  ASSERT_EQ(::stat(Path().constData(), &after), 0);
+  EXPECT_EQ(st.st_ino, after.st_ino) << "nothing changed, nothing written";
+}
+
 TEST_F(IniFileTest, NothingIsWrittenWhenNothingChanges) {
   TIniFile ini(Path());
   ini.DeleteKey("A", "B");

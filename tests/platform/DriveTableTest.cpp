@@ -497,4 +497,22 @@ TEST(MountTableBelow, TellsWhichSubfoldersAreMountPoints) {
   EXPECT_NE(TMountsBelow(table, "/").Root(), nullptr);
 }
 
+TEST(MountTableBelow, AMountPointHundredsOfThousandsOfFoldersDeepNeitherOverflowsTheStackNorIsLost) {
+  // Built, sorted and taken apart without recursion.
+  const int depth = 300000;
+  const QByteArray text = "1 0 8:1 / / rw - ext4 /dev/sda1 rw\n2 1 0:5 / /" + QByteArray("d/").repeated(depth) +
+                          "m rw - tmpfs tmpfs rw\n";
+  const std::vector<TMountEntry> table = ParseMountInfo(text);
+  ASSERT_EQ(table.size(), 2u);
+  const TMountsBelow below(table, "/");
+  const TMountsBelow::Node* node = below.Root();
+  for (int level = 0; level < depth && node; ++level) {
+    EXPECT_FALSE(node->MountPoint);
+    node = node->Find("d");
+  }
+  ASSERT_NE(node, nullptr);
+  ASSERT_NE(node->Find("m"), nullptr);
+  EXPECT_TRUE(node->Find("m")->MountPoint);
+}
+
 }  // namespace
