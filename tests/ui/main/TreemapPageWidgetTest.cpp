@@ -16,6 +16,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QtMath>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
@@ -63,9 +64,15 @@ int TileNamed(const TTreemapView& view, const QString& name) {
   return -1;
 }
 
+// The picture is laid out in the screen's pixels; events come in the widget's own units.
+QSize DevicePixels(const TTreemapView& view) { return (QSizeF(view.size()) * view.devicePixelRatioF()).toSize(); }
+QPoint ToWidget(const TTreemapView& view, QPoint devicePoint) {
+  return (QPointF(devicePoint) / view.devicePixelRatioF()).toPoint();
+}
+
 QPoint Middle(const TTreemapView& view, int tile) {
   const QRect r = view.Picture().Map.Tiles[static_cast<size_t>(tile)].Pixels;
-  return QPoint(r.left() + r.width() / 2, r.bottom() - 4);
+  return ToWidget(view, QPoint(r.left() + r.width() / 2, r.bottom() - 4));
 }
 
 // A point of the tile itself: its name strip when it is divided (its files or subfolders have
@@ -74,7 +81,7 @@ QPoint OwnPoint(const TTreemapView& view, int tile) {
   const TTreemapTile& t = view.Picture().Map.Tiles[static_cast<size_t>(tile)];
   if (t.ChildCount == 0) return Middle(view, tile);
   EXPECT_TRUE(t.HasHeader);
-  return QPoint(t.Pixels.center().x(), t.Pixels.top() + 2);
+  return ToWidget(view, QPoint(t.Pixels.center().x(), t.Pixels.top() + 2));
 }
 
 void Mouse(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButton button = Qt::LeftButton) {
@@ -97,7 +104,7 @@ TEST(TreemapPageWidget, MouseAndKeysMoveThroughTheTilesAndTheFolders) {
   form.resize(1000, 700);
   TTreemapView* view = TTreemapEnv::Show(form, QStringLiteral("T:\\"));
   ASSERT_TRUE(view->isVisible());
-  ASSERT_EQ(view->Picture().Size, view->size());
+  ASSERT_EQ(view->Picture().Size, DevicePixels(*view));
   const int a = TileNamed(*view, QStringLiteral("a"));
   const int b = TileNamed(*view, QStringLiteral("b"));
   const int files = TileNamed(*view, QStringLiteral("Files in this folder"));
@@ -105,7 +112,13 @@ TEST(TreemapPageWidget, MouseAndKeysMoveThroughTheTilesAndTheFolders) {
 
   // Hover: the tile's path and size in the status line (b's own frame, outside its children).
   const QRect bRect = view->Picture().Map.Tiles[static_cast<size_t>(b)].Pixels;
-  Mouse(view, QEvent::MouseMove, QPoint(bRect.left(), bRect.center().y()));
+  // A point in widget units on b's own pixels (its frame is a device pixel or two wide).
+  const qreal dpr = view->devicePixelRatioF();
+  QPoint onB(-1, -1);
+  for (int x = qFloor(bRect.left() / dpr); x <= qCeil(bRect.right() / dpr) && onB.x() < 0; ++x)
+    if (view->Picture().Map.TileAt((QPointF(x, qRound(bRect.center().y() / dpr)) * dpr).toPoint()) == b) onB = QPoint(x, qRound(bRect.center().y() / dpr));
+  ASSERT_GE(onB.x(), 0) << "b shows none of its own pixels";
+  Mouse(view, QEvent::MouseMove, onB);
   EXPECT_TRUE(Child<QLabel>(form, "StatusPanel0")->text().startsWith(QStringLiteral("T:\\b  —  "))) << Child<QLabel>(form, "StatusPanel0")->text().toStdString();
   // A click focuses the tile and leaves the page on its folder.
   Mouse(view, QEvent::MouseButtonPress, OwnPoint(*view, a));
@@ -220,8 +233,9 @@ TEST(TreemapPageWidget, RequestsDuringAScanAreThrottledAndAResizeLaysOutAgain) {
   QApplication::processEvents();
   QElapsedTimer wait;
   wait.start();
-  while (view->Picture().Size != view->size() && wait.elapsed() < 3000) QApplication::processEvents(QEventLoop::AllEvents, 20);
-  EXPECT_EQ(view->Picture().Size, view->size());
+  while (view->Picture().Size != DevicePixels(*view) && wait.elapsed() < 3000)
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  EXPECT_EQ(view->Picture().Size, DevicePixels(*view));
 }
 
 TEST(TreemapPageWidget, ExportWritesThePictureOfTheCurrentFolder) {
