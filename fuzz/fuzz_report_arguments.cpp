@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(parse.Ignored.size() <= args.size() - 3);
   if (r.DisplayType) FUZZ_CHECK(*r.DisplayType >= 0 && *r.DisplayType <= 2);
   if (r.LargerThanUnit) FUZZ_CHECK(*r.LargerThanUnit >= 0 && *r.LargerThanUnit <= 2);
-  if (r.Sort) FUZZ_CHECK(*r.Sort != 0 && std::abs(*r.Sort) <= 8);
+  if (r.Sort) FUZZ_CHECK(*r.Sort != 0 && std::abs(*r.Sort) <= 9);
 
   TSubfolderView view;
   ApplyReportOptions(r, view);
