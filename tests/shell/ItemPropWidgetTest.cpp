@@ -1,5 +1,5 @@
 // The properties of an item read from the host entry, and the dialog that shows them.
-#include "shell/ItemProp.h"
+#include "cleanup/ui/ItemMenu.h"
 #include "shell/PropertiesDialog.h"
 
 #include "scan/FolderSize.h"

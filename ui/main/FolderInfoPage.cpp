@@ -8,7 +8,7 @@
 #include "scan/PathFunctions.h"
 #include "scan/ScanSession.h"
 #include "scan/VolumeInfo.h"
-#include "shell/ItemProp.h"
+#include "cleanup/ui/ItemMenu.h"
 #include "ui/main/CurrentFolder.h"
 
 #include <QAction>

@@ -10,7 +10,7 @@
 #include "scan/Format.h"
 #include "scan/PathFunctions.h"
 #include "scan/Scanner.h"
-#include "shell/ItemProp.h"
+#include "cleanup/ui/ItemMenu.h"
 #include "shell/Launch.h"
 #include "shell/MessageBoxes.h"
 #include "shell/ShBrowse.h"

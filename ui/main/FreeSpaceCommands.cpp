@@ -16,7 +16,7 @@
 #include "scan/PathFunctions.h"
 #include "scan/ScanQueue.h"
 #include "scan/ScanSession.h"
-#include "shell/FileOps.h"
+#include "cleanup/ui/ItemOperations.h"
 #include "shell/MessageBoxes.h"
 #include "ui/main/CleanUpPage.h"
 

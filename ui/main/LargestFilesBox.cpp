@@ -4,7 +4,7 @@
 #include "scan/Format.h"
 #include "scan/PathFunctions.h"
 #include "scan/ScanSession.h"
-#include "shell/ItemProp.h"
+#include "cleanup/ui/ItemMenu.h"
 #include "ui/main/CurrentFolder.h"
 #include "ui/main/PageHost.h"
 

@@ -4,7 +4,7 @@
 #include "platform/DriveTable.h"
 #include "scan/Format.h"
 #include "scan/ScanSession.h"
-#include "shell/FileOps.h"
+#include "cleanup/ui/ItemOperations.h"
 #include "ui/main/CurrentFolder.h"
 #include "ui/main/PageHost.h"
 

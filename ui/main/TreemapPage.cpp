@@ -10,7 +10,7 @@
 #include "scan/Format.h"
 #include "scan/PathFunctions.h"
 #include "scan/ScanSession.h"
-#include "shell/ItemProp.h"
+#include "cleanup/ui/ItemMenu.h"
 #include "shell/MessageBoxes.h"
 #include "ui/main/CurrentFolder.h"
 

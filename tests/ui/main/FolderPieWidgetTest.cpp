@@ -9,7 +9,7 @@
 #include "scan/PathFunctions.h"
 #include "scan/Scanner.h"
 #include "scan/VolumeInfo.h"
-#include "shell/ItemProp.h"
+#include "cleanup/ui/ItemMenu.h"
 #include "shell/MessageBoxes.h"
 #include "tests/config/RegistryScope.h"
 #include "tests/support/Fixture.h"

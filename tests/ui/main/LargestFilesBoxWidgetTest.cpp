@@ -5,7 +5,7 @@
 #include "scan/FolderSize.h"
 #include "scan/PathFunctions.h"
 #include "scan/ScanSession.h"
-#include "shell/ItemProp.h"
+#include "cleanup/ui/ItemMenu.h"
 #include "shell/MessageBoxes.h"
 #include "tests/config/RegistryScope.h"
 #include "tests/support/Fixture.h"

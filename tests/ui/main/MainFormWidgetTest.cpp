@@ -6,7 +6,7 @@
 #include "scan/PathFunctions.h"
 #include "scan/Scanner.h"
 #include "scan/VolumeInfo.h"
-#include "shell/ItemProp.h"
+#include "cleanup/ui/ItemMenu.h"
 #include "shell/Launch.h"
 #include "shell/ShBrowse.h"
 #include "shell/MessageBoxes.h"

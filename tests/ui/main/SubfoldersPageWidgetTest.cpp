@@ -5,7 +5,7 @@
 #include "config/RegHelpers.h"
 #include "config/Settings.h"
 #include "scan/FolderSize.h"
-#include "shell/ItemProp.h"
+#include "cleanup/ui/ItemMenu.h"
 #include "shell/MessageBoxes.h"
 #include "tests/config/RegistryScope.h"
 #include "tests/support/Fixture.h"

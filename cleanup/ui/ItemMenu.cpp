@@ -1,4 +1,4 @@
-#include "shell/ItemProp.h"
+#include "cleanup/ui/ItemMenu.h"
 
 #include "platform/HostPath.h"
 #include "scan/Format.h"

@@ -1,4 +1,4 @@
-#include "shell/FileOps.h"
+#include "cleanup/ui/ItemOperations.h"
 
 #include "cleanup/DeleteOperation.h"
 #include "cleanup/OperationRunner.h"

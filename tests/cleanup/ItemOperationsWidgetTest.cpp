@@ -1,6 +1,6 @@
 // Delete and Move to Trash of the item context menu on fixture drives: the question first, links
 // never followed, failures reported and never taken for success; and the menu's other commands.
-#include "shell/ItemProp.h"
+#include "cleanup/ui/ItemMenu.h"
 #include "shell/Launch.h"
 
 #include "tests/shell/MessageAnswers.h"
@@ -30,10 +30,10 @@ bool Exists(const QByteArray& path) {
 
 // Drive T: on fixture folder "drive", with a folder Data holding files, a subfolder and a link
 // to a folder outside Data whose file must survive everything done to Data.
-struct ShellFileOps : ::testing::Test {
+struct ItemOperations : ::testing::Test {
   TFixtureTree fx;
   TDriveScope drives{{{'T', fx.Path("drive")}}};
-  ShellFileOps() {
+  ItemOperations() {
     fx.File("drive/Data/a.txt", 10);
     fx.File("drive/Data/Sub/b.bin", 5000);
     fx.Dir("drive/Data/Sub/Deeper/Deepest");
@@ -43,7 +43,7 @@ struct ShellFileOps : ::testing::Test {
   }
 };
 
-TEST_F(ShellFileOps, AnsweredNoChangesNothing) {
+TEST_F(ItemOperations, AnsweredNoChangesNothing) {
   for (auto op : {&DeleteItem, &TrashItem}) {
     TMessageAnswers answers({mbNo});
     bool changed = true;
@@ -56,7 +56,7 @@ TEST_F(ShellFileOps, AnsweredNoChangesNothing) {
   }
 }
 
-TEST_F(ShellFileOps, DeleteRemovesTheFolderWithoutFollowingLinks) {
+TEST_F(ItemOperations, DeleteRemovesTheFolderWithoutFollowingLinks) {
   TMessageAnswers answers({mbYes});
   EXPECT_EQ(DeleteItem(QStringLiteral("T:\\Data")), TFileOpResult::Done);
   EXPECT_EQ(answers.Errors(), 0);
@@ -66,7 +66,7 @@ TEST_F(ShellFileOps, DeleteRemovesTheFolderWithoutFollowingLinks) {
   EXPECT_TRUE(Exists(fx.Path("drive")));
 }
 
-TEST_F(ShellFileOps, DeleteOfALinkRemovesTheLinkOnly) {
+TEST_F(ItemOperations, DeleteOfALinkRemovesTheLinkOnly) {
   TMessageAnswers answers({mbYes});
   EXPECT_EQ(DeleteItem(QStringLiteral("T:\\Data\\Sub\\link-to-outside")), TFileOpResult::Done);
   EXPECT_FALSE(Exists(fx.Path("drive/Data/Sub/link-to-outside")));
@@ -74,7 +74,7 @@ TEST_F(ShellFileOps, DeleteOfALinkRemovesTheLinkOnly) {
   EXPECT_EQ(answers.Errors(), 0);
 }
 
-TEST_F(ShellFileOps, DeleteThroughALinkOnTheWayIsRefused) {
+TEST_F(ItemOperations, DeleteThroughALinkOnTheWayIsRefused) {
   // T:\Data\Sub\link-to-outside\keep.txt would reach the outside file through the link.
   TMessageAnswers answers({mbYes});
   EXPECT_EQ(DeleteItem(QStringLiteral("T:\\Data\\Sub\\link-to-outside\\keep.txt")), TFileOpResult::Failed);
@@ -82,7 +82,7 @@ TEST_F(ShellFileOps, DeleteThroughALinkOnTheWayIsRefused) {
   EXPECT_TRUE(Exists(fx.Path("outside/keep.txt")));
 }
 
-TEST_F(ShellFileOps, DriveRootsAndMissingItemsAreRefusedWithAMessage) {
+TEST_F(ItemOperations, DriveRootsAndMissingItemsAreRefusedWithAMessage) {
   for (const char* path : {"T:\\", "T:", "T:\\..", "T:\\Data\\..\\..", "T:\\Missing"}) {
     SCOPED_TRACE(path);
     for (auto op : {&DeleteItem, &TrashItem}) {
@@ -95,7 +95,7 @@ TEST_F(ShellFileOps, DriveRootsAndMissingItemsAreRefusedWithAMessage) {
   EXPECT_TRUE(Exists(fx.Path("drive/Data/Sub/b.bin")));
 }
 
-TEST_F(ShellFileOps, DeleteOfATreeDeeperThanTheDescriptorLimit) {
+TEST_F(ItemOperations, DeleteOfATreeDeeperThanTheDescriptorLimit) {
   // 1,500 nested folders with a file at the bottom, deleted with at most 256 descriptors.
   int fd = ::open(fx.Path("drive/Data").constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   ASSERT_GE(fd, 0);
@@ -163,7 +163,7 @@ private:
   bool immutable_ = false;
 };
 
-TEST_F(ShellFileOps, AFailureIsReportedAndNotTakenForSuccess) {
+TEST_F(ItemOperations, AFailureIsReportedAndNotTakenForSuccess) {
   TUndeletable locked(fx, "drive/Data/Sub/b.bin");
   if (!locked.Ok()) GTEST_SKIP() << "this file system cannot lock a file";
   TMessageAnswers answers({mbYes});
@@ -203,7 +203,7 @@ private:
   QByteArray saved_;
 };
 
-TEST_F(ShellFileOps, TrashMovesTheFolderIntoTheTrashWithItsLinksIntact) {
+TEST_F(ItemOperations, TrashMovesTheFolderIntoTheTrashWithItsLinksIntact) {
   // The test's trash is its own: the home folder and the data folder lie in the fixture, so the
   // trash is the home trash in the data folder, on the same file system as the drive.
   fx.Dir("home");
@@ -222,7 +222,7 @@ TEST_F(ShellFileOps, TrashMovesTheFolderIntoTheTrashWithItsLinksIntact) {
   EXPECT_TRUE(Exists(fx.Path("outside/keep.txt")));
 }
 
-TEST_F(ShellFileOps, MenuOffersRunsAndReportsTheCommands) {
+TEST_F(ItemOperations, MenuOffersRunsAndReportsTheCommands) {
   QList<QUrl> opened;
   SetUrlOpener([&](const QUrl& url) {
     opened.append(url);

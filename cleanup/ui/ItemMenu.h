@@ -3,7 +3,7 @@
 // Containing Folder, Copy Path, Move to Trash, Delete, Properties. It returns after the chosen
 // command has run and says what happened, so that the caller can bring its tree up to date.
 
-#include "shell/FileOps.h"
+#include "cleanup/ui/ItemOperations.h"
 #include "shell/PropertiesDialog.h"
 
 #include <QList>
