@@ -1,7 +1,7 @@
 #include "cleanup/ui/ItemOperations.h"
 
 #include "cleanup/DeleteOperation.h"
-#include "cleanup/OperationRunner.h"
+#include "cleanup/ui/OperationProgressBox.h"
 #include "cleanup/Trash.h"
 #include "cleanup/TrashBin.h"
 #include "platform/DriveTable.h"
@@ -13,11 +13,8 @@
 #include "shell/MessageBoxes.h"
 
 #include <QFile>
-#include <QProgressDialog>
 
-#include <algorithm>
 #include <functional>
-#include <stdexcept>
 
 #include <cerrno>
 #include <cstring>
@@ -77,31 +74,13 @@ bool LocateItem(const QString& drivePath, const QString& verb, THostLocation& lo
   return true;
 }
 
-// Runs a free-space operation on a thread of its own with a progress window that appears (modal)
-// when the work takes longer than a moment and whose Cancel stops it between entries.
+// Runs a free-space operation on a thread of its own in the free-space operations' progress
+// window, which appears (modal) when the work takes longer than a moment and whose Cancel stops it
+// between entries.
 TOpResult RunWithProgress(const QString& label, QWidget* parent, const std::function<TOpResult(TOpContext&)>& run) {
-  QProgressDialog dialog(label, QStringLiteral("Cancel"), 0, 1000, parent);
-  dialog.setWindowTitle(ProgramName);
-  dialog.setWindowModality(Qt::WindowModal);
-  dialog.setMinimumDuration(0);
-  dialog.setAutoClose(false);
-  dialog.setAutoReset(false);
-  dialog.hide();
-  TOperationRunner runner;
-  TOpResult result;
-  QObject::connect(&runner, &TOperationRunner::Progress, &dialog, [&dialog](const TOpProgress& p) {
-    const int64_t total = p.bytesTotal > 0 ? p.bytesTotal : p.entriesTotal;
-    const int64_t done = p.bytesTotal > 0 ? p.bytesDone : p.entriesDone;
-    if (total > 0) dialog.setValue(static_cast<int>(std::min<int64_t>(999, done * 1000 / total)));
-  });
-  QObject::connect(&dialog, &QProgressDialog::canceled, &runner, [&runner] { runner.Cancel(); });
-  QObject::connect(&runner, &TOperationRunner::Finished, &dialog, [&dialog] { dialog.done(0); });
-  runner.Start([&result, &run](TOpContext& context) { result = run(context); });
-  if (!runner.WaitForEnd(500)) dialog.exec();
-  // Cancel closes the window at once; the work stops at its next entry.
-  while (runner.Running()) runner.WaitForEnd(50);
-  if (runner.Failed()) throw std::runtime_error(runner.FailureText().toStdString());
-  return result;
+  TOperationProgressBox progress(ProgramName, label, parent);
+  progress.SetShowDelay(500);
+  return progress.Run(run);
 }
 
 TFileOpResult Outcome(const TOpResult& result) {

@@ -1,7 +1,8 @@
 #pragma once
 // Deleting an item for good and moving it to the trash, for the item context menu, on the
 // free-space operations' core. Both ask first, never follow links, never cross into another file
-// system, and report failures through ShowError; a long delete shows its progress with Cancel.
+// system, and report failures through ShowError; a long delete or emptying of the trash shows the
+// free-space operations' progress window with Cancel.
 
 #include <QByteArray>
 #include <QString>
