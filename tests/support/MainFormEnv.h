@@ -4,6 +4,8 @@
 #include "config/Options.h"
 #include "shell/MessageBoxes.h"
 #include "ui/main/MainForm.h"
+#include "ui/main/ScanCommands.h"
+#include "ui/main/FreeSpaceCommands.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -69,7 +71,7 @@ inline void SetDrivesToAutoScan(const QString& letters) {
 
 // Makes path the current folder and shows it on page k (0 pie ... 4 free space).
 inline void ShowFolderOnPage(TMainForm& form, const QString& path, int k) {
-  ASSERT_TRUE(form.GoToFolder(path)) << path.toStdString();
+  ASSERT_TRUE(form.ScanCommands().GoToFolder(path)) << path.toStdString();
   WaitForScans(form);
   form.SelectPage(k);
   ASSERT_EQ(form.Current().Path(), path);

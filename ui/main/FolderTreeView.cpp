@@ -16,6 +16,7 @@
 #include "shell/ShBrowse.h"
 #include "ui/main/FolderTreeModel.h"
 #include "ui/main/MainFormInternal.h"
+#include "ui/main/ScanCommands.h"
 #include "ui/main/SubfoldersPage.h"
 
 #include <QAction>
@@ -32,7 +33,6 @@
 #include <utility>
 #include <vector>
 
-using MainFormInternal::ToDrivePath;
 
 namespace {
 
@@ -172,7 +172,7 @@ bool TMainForm::FolderTreeChanging(TTreeNode* node) {
     if (path.at(0) == current_.Drive()) return true;
     letter = path.at(0);
   }
-  return DriveAccessible(letter);
+  return scanCommands_->CheckDriveAccessible(letter);
 }
 
 void TMainForm::FolderTreeChange(TTreeNode* node) {
@@ -247,19 +247,20 @@ void TMainForm::cmdFileSelectFolderClick() {
   browse.Title = QStringLiteral("Select the folder you want to analyze. If the folder has not been scanned, ") + ProgramName +
                  QStringLiteral(" will scan it now.");
   browse.Folder = current_.Path();
-  if (browse.Execute()) GoToFolder(browse.Folder);
+  if (browse.Execute()) scanCommands_->GoToFolder(browse.Folder);
 }
 
 void TMainForm::OpenDroppedPath(const QString& path) {
-  Guarded([&] {
-    const QString drivePath = ToDrivePath(path);
-    if (drivePath.isEmpty()) {
-      ShowError(QStringLiteral("%1 is not on any drive.").arg(path), 2, this);
-      return;
-    }
-    GoToFolder(drivePath);
-  });
+  Guarded([&] { scanCommands_->OpenPath(path); });
 }
+
+void TMainForm::RevealNode(TTreeNode* node) {
+  SelectNode(node);
+  FolderTree->expand(model_->IndexOf(node));
+  FolderTree->setFocus();
+}
+
+void TMainForm::ShowSelectionAgain() { FolderTreeChange(SelectedNode()); }
 
 void TMainForm::ShowItemContextMenu(const QString& path, TTreeNode* node, int64_t size, QPoint pos, QWidget* control) {
   const QPoint global = control ? control->mapToGlobal(pos) : pos;

@@ -1,11 +1,8 @@
-// The commands of the "Free Some Space" page for the current folder: send it to the trash, delete
-// it, move its contents elsewhere, archive it; then the tree follows what happened on disk. Also
-// the File menu's restore of archived folders.
-
-#include "ui/main/MainForm.h"
+#include "ui/main/FreeSpaceCommands.h"
 
 #include "cleanup/MoveOperation.h"
 #include "cleanup/ui/CompressFolderBox.h"
+#include "cleanup/ui/ItemOperations.h"
 #include "cleanup/ui/MoveFolderBox.h"
 #include "cleanup/ui/OperationProgressBox.h"
 #include "config/Settings.h"
@@ -16,13 +13,15 @@
 #include "scan/PathFunctions.h"
 #include "scan/ScanQueue.h"
 #include "scan/ScanSession.h"
-#include "cleanup/ui/ItemOperations.h"
 #include "shell/MessageBoxes.h"
+#include "shell/ModalDialogs.h"
 #include "ui/main/CleanUpPage.h"
+#include "ui/main/CurrentFolder.h"
+#include "ui/main/ScanCommands.h"
+#include "ui/main/WindowServices.h"
 
 #include <QDir>
 #include <QFile>
-#include <QShortcut>
 
 namespace {
 
@@ -36,77 +35,64 @@ std::optional<QByteArray> TargetHostPath(const QString& target) {
 
 }  // namespace
 
-void TMainForm::BuildFreeSpacePage() {
-  CleanUpPage = new TCleanUpPage(*this, pageCleanUp, [this](int command) { FreeSpaceCommand(command); });
-  pages_[pgFreeSpace] = CleanUpPage;
-  // Ctrl+B, Ctrl+D, Ctrl+M and Ctrl+R, with exactly Ctrl held, while the page's tab is visible
-  // (whichever page is on show).
-  const std::pair<QKeyCombination, int> keys[] = {{Qt::CTRL | Qt::Key_B, ccRecycle},
-                                                  {Qt::CTRL | Qt::Key_D, ccDelete},
-                                                  {Qt::CTRL | Qt::Key_M, ccMove},
-                                                  {Qt::CTRL | Qt::Key_R, ccArchive}};
-  for (const auto& [key, command] : keys) {
-    auto* shortcut = new QShortcut(QKeySequence(key), this);
-    shortcut->setContext(Qt::WindowShortcut);
-    connect(shortcut, &QShortcut::activated, this, [this, command = command] {
-      if (!notReady_ && ThePages->isTabVisible(TabOfPage(pgFreeSpace))) FreeSpaceCommand(command);
-    });
-  }
-}
+TFreeSpaceCommands::TFreeSpaceCommands(TScanSession& session, TScanQueue& scans, TCurrentFolder& current,
+                                       TSettings& settings, IWindowServices& window, TScanCommands& scanCommands)
+    : session_(session), scans_(scans), current_(current), settings_(settings), window_(window),
+      scanCommands_(scanCommands) {}
 
-void TMainForm::FreeSpaceCommand(int command) {
+void TFreeSpaceCommands::Run(int command) {
   // A drive root has no such commands, and nothing may change the tree while a scan runs.
   TTreeNode* node = current_.Node();
-  if (!node || !node->Parent() || session_->Scanning()) return;
+  if (!node || !node->Parent() || session_.Scanning()) return;
   const QString path = current_.Path();
-  scans_->Run([&] {
+  scans_.Run([&] {
     bool changed = false;
     QStringList alsoChanged;
     switch (command) {
       case ccRecycle:
-        TrashItem(path, this, &changed);
+        TrashItem(path, window_.Window(), &changed);
         break;
       case ccDelete:
-        DeleteItem(path, this, &changed);
+        DeleteItem(path, window_.Window(), &changed);
         break;
       case ccMove: {
         QString movedTo;
-        if (!MoveCurrentFolder(path, node, &changed, &movedTo)) return;
+        if (!MoveFolder(path, node, &changed, &movedTo)) return;
         if (changed && !movedTo.isEmpty()) alsoChanged << movedTo;
         break;
       }
       case ccArchive:
-        ArchiveCurrentFolder(path, node, &changed, &alsoChanged);
+        ArchiveFolder(path, node, &changed, &alsoChanged);
         break;
       default:
         return;
     }
-    AfterFreeSpaceOperation(path, node, changed);
+    AfterOperation(path, node, changed);
     // The other side of the operation (the move's target, a restore's folder) follows too, once
     // the folder's own rescan has ended.
-    scans_->Then([this, alsoChanged] { RefreshFolders(alsoChanged); });
+    scans_.Then([this, alsoChanged] { RefreshFolders(alsoChanged); });
   });
 }
 
-void TMainForm::RefreshFolders(const QStringList& drivePaths) {
-  scans_->Sequence(
+void TFreeSpaceCommands::RefreshFolders(const QStringList& drivePaths) {
+  scans_.Sequence(
       static_cast<int>(drivePaths.size()),
       [this, drivePaths](int i) {
-        TTreeNode* nearest = session_->NearestFolder(drivePaths[i]);
+        TTreeNode* nearest = session_.NearestFolder(drivePaths[i]);
         if (!nearest) return;
         const QString shown = current_.Path();
-        SelectNode(nearest);
-        RescanCurrentFolder();
-        scans_->Then([this, shown] {
-          if (TTreeNode* back = session_->FindFolder(shown)) SelectNode(back);
+        window_.SelectNode(nearest);
+        scanCommands_.RescanCurrentFolder();
+        scans_.Then([this, shown] {
+          if (TTreeNode* back = session_.FindFolder(shown)) window_.SelectNode(back);
         });
       },
-      [this] { return !session_->Aborted(); });
+      [this] { return !session_.Aborted(); });
 }
 
-bool TMainForm::MoveCurrentFolder(const QString& path, TTreeNode* node, bool* changed, QString* movedTo) {
+bool TFreeSpaceCommands::MoveFolder(const QString& path, TTreeNode* node, bool* changed, QString* movedTo) {
   if (!node->Data()) return false;
-  TCleanUpMoveFolderBox box(this);
+  TCleanUpMoveFolderBox box(window_.Window());
   box.Prepare(path, *node->Data());
   if (RunModalDialog(box) != QDialog::Accepted) return false;
   const QString target = box.Target().trimmed();
@@ -114,20 +100,20 @@ bool TMainForm::MoveCurrentFolder(const QString& path, TTreeNode* node, bool* ch
   const std::optional<QByteArray> targetHost = TargetHostPath(target);
   if (target.isEmpty()) return false;
   if (!source || !targetHost) {
-    ShowError(QStringLiteral("\"%1\" is not a folder on any drive.").arg(target), ekProgram, this);
+    ShowError(QStringLiteral("\"%1\" is not a folder on any drive.").arg(target), ekProgram, window_.Window());
     return false;
   }
   if (const QString refusal = CheckMove(*source, *targetHost); !refusal.isEmpty()) {
-    ShowError(refusal, ekProgram, this);
+    ShowError(refusal, ekProgram, window_.Window());
     return false;
   }
   TOperationProgressBox progress(QStringLiteral("Move Folder"), QStringLiteral("Moving \"%1\" to \"%2\"...").arg(path, target),
-                                 this);
+                                 window_.Window());
   bool replaceAll = false;
   progress.SetAsk([this, &replaceAll](const TOpQuestion& q) {
     if (replaceAll) return TOpAnswer::Yes;
     TMessageRequest request;
-    request.Parent = this;
+    request.Parent = window_.Window();
     request.Text = q.text.isEmpty() ? QStringLiteral("\"%1\" exists already. Replace it?").arg(q.path) : q.text;
     request.Caption = ProgramName;
     request.Icon = TMessageIcon::Question;
@@ -140,12 +126,12 @@ bool TMainForm::MoveCurrentFolder(const QString& path, TTreeNode* node, bool* ch
   *changed = result.changed;
   if (const std::optional<QString> movedDrivePath = HostToDrive(*targetHost)) *movedTo = *movedDrivePath;
   if (!result.failures.empty())
-    ShowError(QStringLiteral("\"%1\" could not be moved completely.\n\n%2").arg(path, FailureLines(result)), ekProgram, this);
+    ShowError(QStringLiteral("\"%1\" could not be moved completely.\n\n%2").arg(path, FailureLines(result)), ekProgram, window_.Window());
   return true;
 }
 
-void TMainForm::ArchiveCurrentFolder(const QString& path, TTreeNode* node, bool* changed, QStringList* alsoChanged) {
-  TCleanUpCompressFolderBox box(this, &settings_);
+void TFreeSpaceCommands::ArchiveFolder(const QString& path, TTreeNode* node, bool* changed, QStringList* alsoChanged) {
+  TCleanUpCompressFolderBox box(window_.Window(), &settings_);
   int64_t size = 0;
   int64_t occupied = 0;
   if (const TFolderSize* rec = node->Data()) {
@@ -154,35 +140,35 @@ void TMainForm::ArchiveCurrentFolder(const QString& path, TTreeNode* node, bool*
     if (settings_->IncludeWastedInformation) occupied += SelectedTotalWasted(*rec);
   }
   box.PrepareArchive(path, size, occupied);
-  box.SetScannedDrives(ScannedDrives());
+  box.SetScannedDrives(session_.ScannedDrives());
   RunModalDialog(box);
   *changed = box.FolderChanged();
   *alsoChanged = box.ChangedFolders();
 }
 
-void TMainForm::cmdFileRestoreCompressedFoldersClick() {
+void TFreeSpaceCommands::RestoreCompressedFolders() {
   QStringList restored;
   {
-    TCleanUpCompressFolderBox box(this, &settings_);
+    TCleanUpCompressFolderBox box(window_.Window(), &settings_);
     box.PrepareRestoreOnly();
-    box.SetScannedDrives(ScannedDrives());
+    box.SetScannedDrives(session_.ScannedDrives());
     RunModalDialog(box);
     restored = box.ChangedFolders();
   }
   RefreshFolders(restored);
 }
 
-void TMainForm::AfterFreeSpaceOperation(const QString& path, TTreeNode* node, bool changed) {
+void TFreeSpaceCommands::AfterOperation(const QString& path, TTreeNode* node, bool changed) {
   TTreeNode* parent = node->Parent();
   if (!PathExists(path)) {
     // Gone from the disk: out of the tree, and its figures out of its ancestors'.
-    PreparePages(nullptr);
-    session_->RemoveFolder(node, node->Data() ? node->Data()->TotalSize : 0);
-    SelectNode(parent);
-    InvalidateAll(true);
+    window_.PreparePages(nullptr);
+    session_.RemoveFolder(node, node->Data() ? node->Data()->TotalSize : 0);
+    window_.SelectNode(parent);
+    window_.InvalidateAll(true);
   } else if (changed) {
     // Still there but changed (partly done, or cancelled part of the way): scan it again so that
     // the figures match the disk.
-    RescanCurrentFolder();
+    scanCommands_.RescanCurrentFolder();
   }
 }

@@ -1,8 +1,6 @@
 // The main window: construction, the actions, menus and layout, and the view commands.
 
-#include "ui/main/HistoryCommands.h"
 #include "ui/main/MainForm.h"
-#include "ui/main/LargestFilesBox.h"
 
 #include "charts/PaletteColors.h"
 #include "config/Options.h"
@@ -14,13 +12,19 @@
 #include "shell/MessageBoxes.h"
 #include "shell/ToolsMenu.h"
 #include "ui/controls/DriveComboBox.h"
-#include "ui/main/FolderPie.h"
-#include "ui/main/TreemapPage.h"
 #include "ui/main/FolderInfoPage.h"
+#include "ui/main/FolderPie.h"
+#include "ui/main/FolderTreeModel.h"
+#include "ui/main/FreeSpaceCommands.h"
+#include "ui/main/HistoryCommands.h"
+#include "ui/main/LargestFilesBox.h"
+#include "ui/main/ScanCommands.h"
 #include "ui/main/SubfoldersPage.h"
+#include "ui/main/TreemapPage.h"
 #include "ui/main/WastedPage.h"
 #include "ui/main/WindowPlacement.h"
-#include "ui/main/FolderTreeModel.h"
+#include "ui/main/WindowReports.h"
+#include "ui/main/WindowScanHost.h"
 
 #include <QApplication>
 #include <QAction>
@@ -57,8 +61,11 @@ QString LongHint(const QString& hint) { return hint.contains(QLatin1Char('|')) ?
 
 TMainForm::TMainForm(QStringList arguments, QWidget* parent)
     : QMainWindow(parent),
-      session_(std::make_unique<TScanSession>(*this)),
+      scanHost_(std::make_unique<TWindowScanHost>(*this, current_, [this] { Guarded([this] { SelectPage(currentPage_); }); })),
+      session_(std::make_unique<TScanSession>(*scanHost_)),
       scans_(std::make_unique<TScanQueue>(*session_)),
+      scanCommands_(std::make_unique<TScanCommands>(*session_, *scans_, current_, *this, *scanHost_)),
+      freeSpace_(std::make_unique<TFreeSpaceCommands>(*session_, *scans_, current_, settings_, *this, *scanCommands_)),
       arguments_(std::move(arguments)) {
   setObjectName(QStringLiteral("MainForm"));
   scans_->SetErrorHandler([this](const QString& message) { ShowError(message, 2, this); });
@@ -71,6 +78,7 @@ TMainForm::TMainForm(QStringList arguments, QWidget* parent)
     BuildActions();
     BuildMenus();
     BuildLayout();
+    reports_ = std::make_unique<TWindowReports>(current_, *this, *SubfoldersPage, *PiePage);
     FormCreate();
     // The commands that need a scan wait for it on the event loop; the window's controls
     // follow the session's scanning state.
@@ -98,7 +106,24 @@ const QString& TMainForm::ScannedDrives() const { return session_->ScannedDrives
 
 TFolderTree& TMainForm::Nodes() { return session_->Tree(); }
 
-TFolderScanner& TMainForm::Scanner() { return session_->Scanner(); }
+bool TMainForm::Scanning() const { return session_->Scanning(); }
+
+bool TMainForm::ScansIdle() const { return scans_->Idle(); }
+
+void TMainForm::SetScanning(bool on) {
+  for (QAction* a : {cmdFileScanDrives, toolRescanDir, toolScan}) a->setEnabled(!on);
+  cmdFileRescan->setEnabled(!on);
+  cmdFileRemove->setEnabled(!on);
+  ClustersBox->setEnabled(!on);
+  cmdFileAbort->setEnabled(on);
+  toolStop->setEnabled(on);
+  // The Stop button's hint would stay over the status line: the button it belongs to is
+  // disabled under the mouse and never says that the mouse left.
+  if (!on) statusBar()->clearMessage();
+  if (!on) toolRescanDir->setEnabled(current_.Node() != nullptr);
+  // The not-ready text depends on whether a scan runs.
+  if (notReady_) FillNotReadyText();
+}
 
 void TMainForm::Guarded(const std::function<void()>& command) {
   try {
@@ -225,28 +250,30 @@ void TMainForm::BuildActions() {
     action->setObjectName(QLatin1String(name));
   for (int i = 0; i < PageCount; ++i) cmdViewPage[i]->setObjectName(QStringLiteral("cmdViewPage%1").arg(i));
 
-  connect(cmdFileScanDrives, &QAction::triggered, this, [this] { Guarded([this] { ScanDrivesDialog(); }); });
-  connect(cmdFileRescanCurrentDirectory, &QAction::triggered, this, [this] { Guarded([this] { RescanCurrentFolder(); }); });
-  connect(toolRescanDir, &QAction::triggered, this, [this] { Guarded([this] { RescanCurrentFolder(); }); });
+  connect(cmdFileScanDrives, &QAction::triggered, this, [this] { Guarded([this] { scanCommands_->ScanDrivesDialog(); }); });
+  connect(cmdFileRescanCurrentDirectory, &QAction::triggered, this, [this] { Guarded([this] { scanCommands_->RescanCurrentFolder(); }); });
+  connect(toolRescanDir, &QAction::triggered, this, [this] { Guarded([this] { scanCommands_->RescanCurrentFolder(); }); });
   connect(cmdFileRescanCurrentDrive, &QAction::triggered, this, [this] {
     Guarded([this] {
-      if (!current_.Drive().isNull()) RescanDrives(QString(current_.Drive()));
+      if (!current_.Drive().isNull()) scanCommands_->RescanDrives(QString(current_.Drive()));
     });
   });
-  connect(cmdFileRescanAllDrives, &QAction::triggered, this, [this] { Guarded([this] { RescanDrives(QString(ScannedDrives())); }); });
-  connect(cmdFileRemoveCurrentDrive, &QAction::triggered, this, [this] { RemoveDrive(current_.Drive()); });
+  connect(cmdFileRescanAllDrives, &QAction::triggered, this, [this] { Guarded([this] { scanCommands_->RescanDrives(QString(ScannedDrives())); }); });
+  connect(cmdFileRemoveCurrentDrive, &QAction::triggered, this, [this] { scanCommands_->RemoveDrive(current_.Drive()); });
   connect(cmdFileRemoveAllDrives, &QAction::triggered, this, [this] {
     const qsizetype n = ScannedDrives().size();
-    for (qsizetype i = 0; i < n && !ScannedDrives().isEmpty(); ++i) RemoveDrive(ScannedDrives()[0]);
+    for (qsizetype i = 0; i < n && !ScannedDrives().isEmpty(); ++i) scanCommands_->RemoveDrive(ScannedDrives()[0]);
   });
-  connect(cmdFileMapNetworkDrive, &QAction::triggered, this, [this] { MapNetworkDrive(); });
-  connect(cmdFileDisconnectNetworkDrive, &QAction::triggered, this, [this] { DisconnectNetworkDrive(); });
-  connect(cmdFileAbort, &QAction::triggered, this, [this] { AbortScanning(); });
-  connect(toolStop, &QAction::triggered, this, [this] { AbortScanning(); });
-  connect(toolScan, &QAction::triggered, this, [this] { Guarded([this] { ScanSelectedDrive(); }); });
+  connect(cmdFileMapNetworkDrive, &QAction::triggered, this, [this] { scanCommands_->MapNetworkDrive(); });
+  connect(cmdFileDisconnectNetworkDrive, &QAction::triggered, this, [this] { scanCommands_->DisconnectNetworkDrive(); });
+  connect(cmdFileAbort, &QAction::triggered, this, [this] { scanCommands_->Abort(); });
+  connect(toolStop, &QAction::triggered, this, [this] { scanCommands_->Abort(); });
+  connect(toolScan, &QAction::triggered, this, [this] { Guarded([this] {
+      if (!DriveBox->Drive().isNull()) scanCommands_->ScanOrRescanDrive(DriveBox->currentText());
+    }); });
   connect(cmdFileSelectFolder, &QAction::triggered, this, [this] { Guarded([this] { cmdFileSelectFolderClick(); }); });
   connect(cmdFileRestoreCompressedFolders, &QAction::triggered, this,
-          [this] { Guarded([this] { cmdFileRestoreCompressedFoldersClick(); }); });
+          [this] { Guarded([this] { freeSpace_->RestoreCompressedFolders(); }); });
   connect(cmdFileExit, &QAction::triggered, this, &QWidget::close);
   connect(toolLevelUp, &QAction::triggered, this, [this] { toolLevelUpClick(); });
   connect(toolExplore, &QAction::triggered, this, [this] { toolExploreClick(); });

@@ -1,14 +1,16 @@
 #pragma once
 // The main window: the folder tree on the left, the pages of the current folder on the right, the
-// scan commands, start-up and shut-down. It is the scanner's host while a scan runs.
+// menus and toolbar, start-up and shut-down. Its commands are carried out by controllers (scans,
+// free-space operations, reports) over the scan session, the current folder and the window's
+// services.
 
 #include "config/Settings.h"
 #include "scan/FolderTree.h"
-#include "scan/ScanHost.h"
 #include "shell/ModalDialogs.h"
 #include "ui/main/CurrentFolder.h"
 #include "ui/main/PageHost.h"
 #include "ui/main/ToolWindows.h"
+#include "ui/main/WindowServices.h"
 
 #include <QElapsedTimer>
 #include <QEvent>
@@ -30,7 +32,6 @@ class QSplitter;
 class QTabWidget;
 class QToolBar;
 class QTreeView;
-class TFolderScanner;
 class TScanSession;
 class TScanQueue;
 class TFolderTreeModel;
@@ -44,7 +45,10 @@ class TShExDriveComboBox;
 class TToolsMenu;
 class TCleanUpPage;
 class TTreemapPage;
-struct TDriveRecInfo;
+class TScanCommands;
+class TFreeSpaceCommands;
+class TWindowReports;
+class TWindowScanHost;
 
 // The private start-up event the main window posts itself at its first activation.
 inline constexpr QEvent::Type StartupEventType = static_cast<QEvent::Type>(QEvent::User + 3900);
@@ -55,7 +59,7 @@ inline constexpr char ApplicationTitle[] = "Korvane 3.0.1";
 // Called while the main window is created; tests make it throw to see the fatal-error path.
 void SetMainFormCreationHook(std::function<void()> hook);
 
-class TMainForm : public QMainWindow, public IScanHost, public IPageHost, public ISectionBoxOwner {
+class TMainForm : public QMainWindow, public IPageHost, public IWindowServices, public ISectionBoxOwner {
   Q_OBJECT
 
   // The folder shown in the pages and the figures of its drive.
@@ -93,27 +97,18 @@ public:
   void InvalidateAll(bool refresh);
   void InvalidatePie();
 
-  // Scan commands.
+  // The command controllers.
+  TScanCommands& ScanCommands() { return *scanCommands_; }
+  TFreeSpaceCommands& FreeSpaceCommands() { return *freeSpace_; }
+  TWindowReports& Reports() { return *reports_; }
+  // The scan commands' controls: enabled while no scan runs, Stop while one does.
   void SetScanning(bool on);
-  void ScanOrRescanDrive(const QString& driveText);
-  void RescanDrives(const QString& letters);
-  void RemoveDrive(QChar letter);
-  bool GoToFolder(const QString& path);
-  void RescanCurrentFolder();
-  void AbortScanning();
 
   // Folder tree. SelectNode selects through the tree control (with the drive guard); false when
   // refused.
   bool SelectNode(TTreeNode* node) override;
   TTreeNode* SelectedNode() const override;
   void GoUpOneLevel() override { toolLevelUpClick(); }
-  // A folder dropped on the window or given from outside: a host path or a drive path.
-  void OpenDroppedPath(const QString& path);
-
-  // Runs a command of the "Free Some Space" page (TCleanUpCommand) for the current folder;
-  // nothing for a drive root or while a scan runs.
-  void FreeSpaceCommand(int command);
-
   // Called when the window closes (or the program quits without that): placement, window state,
   // subfolder-list values, tool windows, settings; once. A failure to save is reported once: on
   // stderr, and in a message box when report is true.
@@ -131,8 +126,13 @@ protected:
   bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
-  // What the pages ask of the window (IPageHost).
+  // What the pages and the controllers ask of the window (IPageHost, IWindowServices).
   QWidget* Window() override { return this; }
+  void RevealNode(TTreeNode* node) override;
+  void ShowSelectionAgain() override;
+  int ShownPage() const override { return currentPage_; }
+  void ShowPage(int page) override { SelectPage(page); }
+  void RebuildDriveList() override { RebuildDriveBox(); }
   bool PageShowing(int k) const override { return currentPage_ == k && !notReady_; }
   void RefillIfCurrent(int k) override;
   bool PreparePages(TTreeNode* node) override;
@@ -150,11 +150,6 @@ private:
   // What the tool window tells the window (ISectionBoxOwner).
   void SectionBoxClosedByUser() override;
   bool ProgramEnding() const override { return closing_; }
-
-  // The scanner's host (IScanHost).
-  void SetStatusText(const QString& text) override;
-  void SetBusy(bool busy) override;
-  void FolderCompleted(TTreeNode* node) override;
 
   // Start-up and end (MainFormStartup.cpp).
   void FormCreate();
@@ -186,21 +181,9 @@ private:
   void ConnectMenuCommands();
   void cmdViewBarChartClick();
   void cmdViewOptionsClick();
-  void cmdFileReportClick(bool print, bool folderInformation);
-  void cmdFilePieExportClick(int how);
 
-  // The "Free Some Space" page and its commands (FreeSpaceCommands.cpp).
+  // The "Free Some Space" page and its keys (MainFormPages.cpp).
   void BuildFreeSpacePage();
-  // File > Restore Compressed Folders: the archive dialog on its restore page alone; the tree is
-  // left as it is.
-  void cmdFileRestoreCompressedFoldersClick();
-  // movedTo: the target's drive path when it is on a drive (its figures follow in the tree).
-  bool MoveCurrentFolder(const QString& path, TTreeNode* node, bool* changed, QString* movedTo);
-  void ArchiveCurrentFolder(const QString& path, TTreeNode* node, bool* changed, QStringList* alsoChanged);
-  void AfterFreeSpaceOperation(const QString& path, TTreeNode* node, bool changed);
-  // Brings folders that changed on disk elsewhere into the tree: the nearest scanned folder of each
-  // is read again; the folder shown stays shown.
-  void RefreshFolders(const QStringList& drivePaths);
   // Runs a command and shows what escaped from it in the program's error box.
   void Guarded(const std::function<void()>& command);
 
@@ -217,22 +200,8 @@ private:
   void UpdateDriveInfo();
   void FillPage(int k, TTreeNode* node);
 
-  // Scan commands and the scanner's host (ScanCommands.cpp).
-  TFolderScanner& Scanner();
-  bool CheckDriveAccessible(QChar letter);
-  bool DriveAccessible(QChar letter) { return CheckDriveAccessible(letter); }
-  bool ScanDriveCommand(const QString& driveText, TDriveRecInfo* driveRec);
-  void ScanSelectedDrive();
-  void ScanDrivesDialog();
-  // Scans (or rescans) the drives one after the other until one is stopped; then done.
-  void ScanDriveTexts(const QStringList& texts, std::function<void()> done = {});
-  // Selects the folder of a drive path in the tree, bringing in a folder made since the scan.
-  void ShowFolderAt(const QString& path);
-  void MapNetworkDrive();
-  void DisconnectNetworkDrive();
-  void FlushStatusText();
-  // What the window does after a drive's scan, whether it completed, was aborted or failed.
-  void AfterDriveScan();
+  // A folder dropped on the window: a host path or a drive path.
+  void OpenDroppedPath(const QString& path);
 
   // Folder tree view (FolderTreeView.cpp).
   void BuildFolderTree();
@@ -328,9 +297,14 @@ private:
   TTreemapPage* TreemapPage = nullptr;
   QAction* cmdFileExportTreemap = nullptr;
 
+  // The scanner's host goes after the session that holds it.
+  std::unique_ptr<TWindowScanHost> scanHost_;
   std::unique_ptr<TScanSession> session_;
   // After the session: it goes first.
   std::unique_ptr<TScanQueue> scans_;
+  std::unique_ptr<TScanCommands> scanCommands_;
+  std::unique_ptr<TFreeSpaceCommands> freeSpace_;
+  std::unique_ptr<TWindowReports> reports_;
   TFolderTreeModel* model_ = nullptr;
   QStringList arguments_;
   int currentPage_ = 0;
@@ -347,8 +321,6 @@ private:
   // Removal of tree rows in progress, and whether the selection moved meanwhile.
   int removing_ = 0;
   bool selectionMoved_ = false;
-  QString pendingStatus_;
-  bool statusPending_ = false;
   // The pages by their number.
   IFolderPage* pages_[PageCount] = {};
 };

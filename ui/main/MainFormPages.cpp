@@ -9,16 +9,20 @@
 #include "scan/ScanSession.h"
 #include "scan/VolumeInfo.h"
 #include "ui/controls/DriveComboBox.h"
-#include "ui/main/FolderPie.h"
+#include "ui/main/CleanUpPage.h"
 #include "ui/main/FolderInfoPage.h"
+#include "ui/main/FolderPie.h"
+#include "ui/main/FreeSpaceCommands.h"
 #include "ui/main/MainFormInternal.h"
 #include "ui/main/SubfoldersPage.h"
+#include "ui/main/TrashPanel.h"
 #include "ui/main/ToolWindows.h"
 #include "ui/main/WastedPage.h"
 
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QShortcut>
 #include <QTabWidget>
 #include <QVariant>
 
@@ -182,4 +186,30 @@ void TMainForm::UpdateDriveInfo() {
                     FreeSpace(RootOf(letter)));
   if (DriveBox->Drive() != letter) DriveBox->SetDrive(letter);
   SetStatusText(1, ClusterStatusText(current_.DriveClusterSize(), FileSystemName(RootOf(letter))));
+}
+
+void TMainForm::BuildFreeSpacePage() {
+  CleanUpPage = new TCleanUpPage(*this, pageCleanUp, [this](int command) { freeSpace_->Run(command); });
+  pages_[pgFreeSpace] = CleanUpPage;
+  // After the trash is emptied, its folders that lie in scanned drives are read again.
+  if (auto* trash = CleanUpPage->findChild<TTrashPanel*>())
+    connect(trash, &TTrashPanel::FoldersChanged, this, [this](const QStringList& paths) {
+      QStringList scanned;
+      for (const QString& path : paths)
+        if (session_->FindFolder(path)) scanned << path;
+      freeSpace_->RefreshFolders(scanned);
+    });
+  // Ctrl+B, Ctrl+D, Ctrl+M and Ctrl+R, with exactly Ctrl held, while the page's tab is visible
+  // (whichever page is on show).
+  const std::pair<QKeyCombination, int> keys[] = {{Qt::CTRL | Qt::Key_B, ccRecycle},
+                                                  {Qt::CTRL | Qt::Key_D, ccDelete},
+                                                  {Qt::CTRL | Qt::Key_M, ccMove},
+                                                  {Qt::CTRL | Qt::Key_R, ccArchive}};
+  for (const auto& [key, command] : keys) {
+    auto* shortcut = new QShortcut(QKeySequence(key), this);
+    shortcut->setContext(Qt::WindowShortcut);
+    connect(shortcut, &QShortcut::activated, this, [this, command = command] {
+      if (!notReady_ && ThePages->isTabVisible(TabOfPage(pgFreeSpace))) freeSpace_->Run(command);
+    });
+  }
 }

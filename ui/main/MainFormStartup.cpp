@@ -17,6 +17,7 @@
 #include "ui/controls/DriveComboBox.h"
 #include "ui/main/DrivesSelectBox.h"
 #include "ui/main/MainFormInternal.h"
+#include "ui/main/ScanCommands.h"
 #include "ui/main/ReportEntry.h"
 #include "ui/main/SubfoldersPage.h"
 #include "ui/main/WindowPlacement.h"
@@ -210,12 +211,12 @@ void TMainForm::RunStartupScans() {
   QStringList drives;
   for (const QChar letter : settings_->DrivesToAutoScan.toUpper()) drives << DriveText(letter);
   const bool ran = scans_->Run([this, drives] {
-    ScanDriveTexts(drives, [this] {
+    scanCommands_->ScanDriveTexts(drives, [this] {
       scans_->Sequence(
           static_cast<int>(arguments_.size()), [this](int i) { OpenStartupArgument(arguments_[i]); },
           [this] { return !session_->Aborted(); },
           [this] {
-            if (ScannedDrives().isEmpty() && !closing_) ScanDrivesDialog();
+            if (ScannedDrives().isEmpty() && !closing_) scanCommands_->ScanDrivesDialog();
             scans_->Then([this] { startupDone_ = true; });
           });
     });
@@ -230,8 +231,8 @@ void TMainForm::OpenStartupArgument(const QString& argument) {
   } else if (path.isEmpty()) {
     ShowError(QStringLiteral("%1 is not on any drive.").arg(argument), 2, this);
   } else if (IsDriveRoot(path)) {
-    ScanOrRescanDrive(DriveText(path[0]));
+    scanCommands_->ScanOrRescanDrive(DriveText(path[0]));
   } else {
-    GoToFolder(path);
+    scanCommands_->GoToFolder(path);
   }
 }

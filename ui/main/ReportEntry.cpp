@@ -14,6 +14,7 @@
 #include "shell/MessageBoxes.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/MainFormInternal.h"
+#include "ui/main/ScanCommands.h"
 #include "ui/main/SubfoldersPage.h"
 
 #include <QAction>
@@ -93,9 +94,9 @@ void RunInWindow(TMainForm& form, const TReportRequest& request, const TReportCo
   }
   const bool ran = form.Scans().Run([&] {
     if (IsDriveRoot(path))
-      form.ScanOrRescanDrive(MainFormInternal::DriveText(path[0]));
+      form.ScanCommands().ScanOrRescanDrive(MainFormInternal::DriveText(path[0]));
     else
-      form.GoToFolder(path);
+      form.ScanCommands().GoToFolder(path);
     form.Scans().Then(finish);
   });
   if (!ran) finish();

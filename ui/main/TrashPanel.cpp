@@ -3,7 +3,6 @@
 #include "cleanup/FreeOperation.h"
 #include "platform/DriveTable.h"
 #include "scan/Format.h"
-#include "scan/ScanSession.h"
 #include "cleanup/ui/ItemOperations.h"
 #include "ui/main/CurrentFolder.h"
 #include "ui/main/PageHost.h"
@@ -100,12 +99,12 @@ void TTrashPanel::EmptyTrashClick() {
   bool changed = false;
   EmptyDriveTrash(letter, host_.Window(), &changed);
   if (changed) {
-    // The trash folders that lie in a scanned drive show their new figures.
+    // The trash folders that lie in a scanned drive are to show their new figures.
+    QStringList drivePaths;
     const std::optional<QByteArray> root = DriveToHost(QString(letter) + QStringLiteral(":\\"));
-    for (const TTrashFolder& folder : root ? TrashFoldersFor(*root) : std::vector<TTrashFolder>{}) {
-      const std::optional<QString> drivePath = HostToDrive(folder.Path);
-      if (TTreeNode* node = drivePath ? host_.Session().FindFolder(*drivePath) : nullptr) host_.Session().RescanFolder(node);
-    }
+    for (const TTrashFolder& folder : root ? TrashFoldersFor(*root) : std::vector<TTrashFolder>{})
+      if (const std::optional<QString> drivePath = HostToDrive(folder.Path)) drivePaths << *drivePath;
+    if (!drivePaths.isEmpty()) emit FoldersChanged(drivePaths);
   }
   Refresh();
 }

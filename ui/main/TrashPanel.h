@@ -1,14 +1,15 @@
 #pragma once
 // The trash of the current folder's drive on the Free Some Space page: what it holds (items and
 // bytes; trashed folders keep their space until the trash is emptied) and an Empty Trash
-// command. Self-contained: it follows the current folder and, after emptying, rescans the trash
-// folder where it lies in a scanned drive. The trash is measured on a thread of its own (a trash
+// command. It follows the current folder and, after emptying, says which trash folders (drive
+// paths) changed, so that the window reads them again where they lie in a scanned drive. The trash is measured on a thread of its own (a trash
 // of many items takes a while to count) and the result comes back to the window's thread; a
 // result about a drive no longer shown is dropped.
 
 #include "cleanup/TrashBin.h"
 
 #include <QChar>
+#include <QStringList>
 #include <QThreadPool>
 #include <QWidget>
 
@@ -45,6 +46,8 @@ public:
 signals:
   // A measurement's result has been shown.
   void Measured();
+  // Emptying changed these trash folders (drive paths; on scanned drives or not).
+  void FoldersChanged(const QStringList& drivePaths);
 
 protected:
   void showEvent(QShowEvent* event) override;

@@ -12,6 +12,8 @@
 #include "tests/support/MainFormEnv.h"
 #include "ui/main/FolderPie.h"
 #include "ui/main/MainForm.h"
+#include "ui/main/ScanCommands.h"
+#include "ui/main/FreeSpaceCommands.h"
 #include "ui/main/PageHost.h"
 #include "ui/options/OptionsBox.h"
 
@@ -94,7 +96,7 @@ TEST_F(AccessibilityWidget, EveryControlReachedWithTabHasAName) {
 TEST_F(AccessibilityWidget, PieSectionsAreSteppedWithTheKeysAndToldWithTheirFigures) {
   TMainForm form({QStringLiteral("T:\\two")});
   Start(form);
-  ASSERT_TRUE(form.GoToFolder(QStringLiteral("T:\\two")));
+  ASSERT_TRUE(form.ScanCommands().GoToFolder(QStringLiteral("T:\\two")));
   form.SelectPage(0);
   form.InvalidatePie();
   QApplication::processEvents();

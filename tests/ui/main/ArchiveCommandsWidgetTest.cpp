@@ -15,6 +15,8 @@
 #include "ui/controls/DriveComboBox.h"
 #include "ui/main/CleanUpPage.h"
 #include "ui/main/MainForm.h"
+#include "ui/main/ScanCommands.h"
+#include "ui/main/FreeSpaceCommands.h"
 
 #include <QAction>
 #include <QApplication>
@@ -87,7 +89,7 @@ TEST(ArchiveCommands, CtrlRArchivesTheCurrentFolderAndTheTreeLetsItGo) {
   StartOn(form, QStringLiteral("T:\\"));
   // A drive root is never archived.
   QTest::keyClick(&form, Qt::Key_R, Qt::ControlModifier);
-  form.FreeSpaceCommand(ccArchive);
+  form.FreeSpaceCommands().Run(ccArchive);
   EXPECT_EQ(env.opened, 0);
 
   StartOn(form, QStringLiteral("T:\\Data\\Old"));

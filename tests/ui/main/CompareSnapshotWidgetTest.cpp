@@ -13,6 +13,8 @@
 #include "ui/main/FolderTreeModel.h"
 #include "ui/main/HistoryCommands.h"
 #include "ui/main/MainForm.h"
+#include "ui/main/ScanCommands.h"
+#include "ui/main/FreeSpaceCommands.h"
 #include "ui/main/SnapshotListBox.h"
 #include "ui/main/SubfoldersPage.h"
 
@@ -112,9 +114,9 @@ TEST_F(CompareSnapshotTest, ComparisonMarksTheTreeFillsTheChangeColumnAndWritesT
   t.File("grows/b", 30000);
   t.Remove("shrinks/b");
   t.File("came/x", 20000);
-  form.RescanDrives(QStringLiteral("T"));
+  form.ScanCommands().RescanDrives(QStringLiteral("T"));
   WaitForScans(form);
-  ASSERT_TRUE(form.GoToFolder(QStringLiteral("T:\\")));
+  ASSERT_TRUE(form.ScanCommands().GoToFolder(QStringLiteral("T:\\")));
   THistoryCommands* commands = Child<THistoryCommands>(form);
   emit Child<QMenu>(form, "cmdFileReports")->aboutToShow();
   EXPECT_FALSE(Child<QAction>(form, "cmdFileReportWhatChanged")->isEnabled()) << "no comparison yet";
@@ -158,7 +160,7 @@ TEST_F(CompareSnapshotTest, ComparisonMarksTheTreeFillsTheChangeColumnAndWritesT
   EXPECT_EQ(list->headerItem()->text(TSubfoldersPage::colChange).endsWith(QStringLiteral("Change")), true);
   page->TheFilesListColumnClick(TSubfoldersPage::colChange);
   form.resize(1100, 600);
-  ASSERT_TRUE(form.GoToFolder(QStringLiteral("T:\\")));
+  ASSERT_TRUE(form.ScanCommands().GoToFolder(QStringLiteral("T:\\")));
   Shot(form, "compare-window");
   QStringList rows;
   for (int i = 0; i < list->topLevelItemCount(); ++i)
@@ -198,12 +200,12 @@ TEST_F(CompareSnapshotTest, ComparisonMarksTheTreeFillsTheChangeColumnAndWritesT
   EXPECT_EQ(commands->Comparison()->Counts().New, 0);
   EXPECT_EQ(commands->Comparison()->Counts().Grown, 1) << "the drive's total now shrank";
   // A rescan of the drive keeps the comparison, made again with the new tree.
-  form.RescanDrives(QStringLiteral("T"));
+  form.ScanCommands().RescanDrives(QStringLiteral("T"));
   WaitForScans(form);
   QApplication::processEvents();
   ASSERT_NE(commands->Comparison(), nullptr);
   EXPECT_EQ(commands->Comparison()->Counts().New, 1) << "came is back";
-  form.RemoveDrive(QLatin1Char('T'));
+  form.ScanCommands().RemoveDrive(QLatin1Char('T'));
   EXPECT_TRUE(PumpUntil([&] { return commands->Comparison() == nullptr; }, 2000));
   EXPECT_TRUE(list->isColumnHidden(TSubfoldersPage::colChange));
 }
@@ -213,19 +215,19 @@ TEST_F(CompareSnapshotTest, ManageDeletesAfterAskingSaveAfterScanAndUnusableStor
   StartMainForm(form);
   // Off by default: a rescan saves nothing.
   EXPECT_FALSE(form.Settings()->SaveSnapshotAfterScan);
-  form.RescanDrives(QStringLiteral("T"));
+  form.ScanCommands().RescanDrives(QStringLiteral("T"));
   WaitForScans(form);
   EXPECT_TRUE(PumpUntil([&] { return Child<THistoryCommands>(form)->Running() == 0; }));
   EXPECT_TRUE(Stored().empty());
   form.Settings().Change([](TSettingValues& v) { v.SaveSnapshotAfterScan = true; });
-  form.RescanDrives(QStringLiteral("T"));
+  form.ScanCommands().RescanDrives(QStringLiteral("T"));
   WaitForScans(form);
   EXPECT_TRUE(PumpUntil([&] { return Child<THistoryCommands>(form)->Running() == 0; }));
   // A folder rescan is no whole-drive scan.
-  form.RescanCurrentFolder();
+  form.ScanCommands().RescanCurrentFolder();
   WaitForScans(form);
   EXPECT_TRUE(PumpUntil([&] { return Child<THistoryCommands>(form)->Running() == 0; }));
-  form.RescanDrives(QStringLiteral("T"));
+  form.ScanCommands().RescanDrives(QStringLiteral("T"));
   WaitForScans(form);
   EXPECT_TRUE(PumpUntil([&] { return Child<THistoryCommands>(form)->Running() == 0; }));
   ASSERT_EQ(Stored().size(), 2u);

@@ -17,6 +17,8 @@
 #include "ui/main/FolderPie.h"
 #include "ui/main/FolderTreeModel.h"
 #include "ui/main/MainForm.h"
+#include "ui/main/ScanCommands.h"
+#include "ui/main/FreeSpaceCommands.h"
 #include "ui/main/Startup.h"
 #include "ui/main/ToolWindows.h"
 
@@ -74,7 +76,7 @@ public:
   }
 
   static void Show(TMainForm& form, const QString& path) {
-    ASSERT_TRUE(form.GoToFolder(path));
+    ASSERT_TRUE(form.ScanCommands().GoToFolder(path));
     form.SelectPage(0);
     form.InvalidatePie();
     QApplication::processEvents();

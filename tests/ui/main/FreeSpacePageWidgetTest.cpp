@@ -15,6 +15,8 @@
 #include "ui/controls/SensitivePanel.h"
 #include "ui/main/CleanUpPage.h"
 #include "ui/main/MainForm.h"
+#include "ui/main/ScanCommands.h"
+#include "ui/main/FreeSpaceCommands.h"
 #include "ui/main/TrashPanel.h"
 
 #include <QApplication>
@@ -118,7 +120,7 @@ TEST(FreeSpacePage, KeysRunTheCommandsOnlyWithExactlyCtrlAndNotOnADriveRoot) {
   // A direct call for a drive root does nothing either.
   ShowFolderOnPage(form, QStringLiteral("T:\\"), 0);
   env.questions.clear();
-  form.FreeSpaceCommand(ccDelete);
+  form.FreeSpaceCommands().Run(ccDelete);
   EXPECT_TRUE(env.questions.empty());
 }
 
@@ -132,7 +134,7 @@ TEST(FreeSpacePage, TrashAndDeleteTakeExactlyTheFolderOutOfTheTree) {
     const TTotals before = TotalsOf(form, QStringLiteral("T:\\Data"));
     const TTotals old = TotalsOf(form, QStringLiteral("T:\\Data\\Old"));
     const TTotals rootBefore = TotalsOf(form, QStringLiteral("T:\\"));
-    form.FreeSpaceCommand(command);
+    form.FreeSpaceCommands().Run(command);
     ASSERT_EQ(env.questions.size(), 1u);
     EXPECT_FALSE(PathExists(QStringLiteral("T:\\Data\\Old")));
     EXPECT_EQ(form.Session().FindFolder(QStringLiteral("T:\\Data\\Old")), nullptr);
@@ -163,7 +165,7 @@ TEST(FreeSpacePage, AMoveOnAScannedDriveLeavesTheTargetAndItsAncestorsAsARescanW
     }
     return int(QDialog::Rejected);
   });
-  form.FreeSpaceCommand(ccMove);
+  form.FreeSpaceCommands().Run(ccMove);
   WaitForScans(form);
   ASSERT_TRUE(PathExists(QStringLiteral("T:\\Data\\Keep\\Old\\Inner\\b.bin")));
   EXPECT_EQ(form.Session().FindFolder(QStringLiteral("T:\\Data\\Old")), nullptr);
@@ -195,7 +197,7 @@ TEST(FreeSpacePage, ShowsTheTrashOfTheDriveAndEmptiesIt) {
   env.answer = mbYes;
   TMainForm form({QStringLiteral("T:\\")});
   StartOn(form, QStringLiteral("T:\\Data\\Old"), pgFreeSpace);
-  form.FreeSpaceCommand(ccRecycle);
+  form.FreeSpaceCommands().Run(ccRecycle);
   ASSERT_EQ(env.questions.size(), 1u);
   EXPECT_TRUE(env.questions[0].contains(QStringLiteral("only when the trash is emptied"))) << env.questions[0].toStdString();
   auto* text = form.findChild<QLabel*>(QStringLiteral("txtTrashContents"));

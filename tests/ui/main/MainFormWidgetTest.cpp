@@ -17,6 +17,8 @@
 #include "ui/main/DrivesSelectBox.h"
 #include "ui/main/FolderTreeModel.h"
 #include "ui/main/MainForm.h"
+#include "ui/main/ScanCommands.h"
+#include "ui/main/FreeSpaceCommands.h"
 #include "ui/main/WindowPlacement.h"
 
 #include <QScreen>
@@ -359,10 +361,10 @@ TEST(ScanCommandWidget, RescanningADriveAppendsItAndShowsTheSameFolderAgain) {
   TFormEnv env;
   TMainForm form({QStringLiteral("C:\\"), QStringLiteral("T:\\")});
   StartMainForm(form);
-  ASSERT_TRUE(form.GoToFolder(QStringLiteral("C:\\Users")));
+  ASSERT_TRUE(form.ScanCommands().GoToFolder(QStringLiteral("C:\\Users")));
   ASSERT_EQ(form.Current().Path(), QStringLiteral("C:\\Users"));
   env.c.File("Users/b.txt", 2000);
-  form.ScanOrRescanDrive(QStringLiteral("Cwhatever"));
+  form.ScanCommands().ScanOrRescanDrive(QStringLiteral("Cwhatever"));
   WaitForScans(form);
   EXPECT_EQ(TopTexts(form), (QStringList{QStringLiteral("T"), QStringLiteral("C")}));
   EXPECT_EQ(form.ScannedDrives(), QStringLiteral("TC"));
@@ -380,7 +382,7 @@ TEST(ScanCommandWidget, RemovingDrivesOfAnEmptyTreeOrDuringAScanAndDroppingDurin
     TMainForm form;
     StartMainForm(form);
     Child<QAction>(form, "cmdFileRemoveAllDrives")->trigger();
-    form.RemoveDrive(QLatin1Char('C'));
+    form.ScanCommands().RemoveDrive(QLatin1Char('C'));
     EXPECT_EQ(form.Nodes().TopCount(), 0);
     EXPECT_TRUE(form.NotReady());
   }
@@ -390,20 +392,20 @@ TEST(ScanCommandWidget, RemovingDrivesOfAnEmptyTreeOrDuringAScanAndDroppingDurin
   QObject::connect(&form.Model(), &QAbstractItemModel::rowsInserted, &form, [&] {
     if (form.Scanning() && form.ScannedDrives() == QStringLiteral("C") && !dropped) {
       dropped = true;
-      form.OpenDroppedPath(QString::fromLocal8Bit(env.t.Path("Data")));
+      form.ScanCommands().OpenPath(QString::fromLocal8Bit(env.t.Path("Data")));
     }
     if (form.Scanning() && form.ScannedDrives() == QStringLiteral("CT") && !tried) {
       tried = true;
-      form.RemoveDrive(QLatin1Char('C'));
+      form.ScanCommands().RemoveDrive(QLatin1Char('C'));
       Child<QAction>(form, "cmdFileRemoveAllDrives")->trigger();
-      form.RescanDrives(QStringLiteral("C"));
+      form.ScanCommands().RescanDrives(QStringLiteral("C"));
     }
   });
   StartMainForm(form);
   EXPECT_TRUE(dropped);
   EXPECT_EQ(form.ScannedDrives(), QStringLiteral("C")) << "a folder dropped during a scan starts no second scan";
   EXPECT_TRUE(form.Nodes().Top(0)->Data());
-  form.ScanOrRescanDrive(QStringLiteral("T"));
+  form.ScanCommands().ScanOrRescanDrive(QStringLiteral("T"));
   WaitForScans(form);
   EXPECT_TRUE(tried);
   EXPECT_EQ(form.ScannedDrives(), QStringLiteral("CT"));
@@ -501,7 +503,7 @@ TEST(FolderTreeViewWidget, UpOneLevelSelectsTheParentAndDoesNothingOnARoot) {
   StartMainForm(form);
   ASSERT_EQ(form.Current().Path(), QStringLiteral("T:\\Data\\Sub\\Deep"));
   env.t.Dir("Data/Sub/Deep/Deeper");
-  form.RescanCurrentFolder();
+  form.ScanCommands().RescanCurrentFolder();
   WaitForScans(form);
   Child<QTreeView>(form, "FolderTree")->expand(form.Model().IndexOf(form.Current().Node()));
   ASSERT_TRUE(Child<QTreeView>(form, "FolderTree")->isExpanded(form.Model().IndexOf(form.Current().Node())));
@@ -534,7 +536,7 @@ TEST(FolderTreeViewWidget, ModelFollowsTheTreeWhileItFillsAndSorts) {
   });
   Child<QTreeView>(form, "FolderTree")->expandAll();
   StartMainForm(form);
-  form.ScanOrRescanDrive(QStringLiteral("T"));
+  form.ScanCommands().ScanOrRescanDrive(QStringLiteral("T"));
   WaitForScans(form);
   ASSERT_GT(checks, 5);
   ASSERT_TRUE(zeta.isValid());
@@ -543,9 +545,9 @@ TEST(FolderTreeViewWidget, ModelFollowsTheTreeWhileItFillsAndSorts) {
   ExpectModelMirrorsTree(form.Model(), {}, nullptr, form.Nodes());
 
   // A rescan of a folder replaces its rows.
-  ASSERT_TRUE(form.GoToFolder(QStringLiteral("T:\\Data")));
+  ASSERT_TRUE(form.ScanCommands().GoToFolder(QStringLiteral("T:\\Data")));
   env.t.Dir("Data/New");
-  form.RescanCurrentFolder();
+  form.ScanCommands().RescanCurrentFolder();
   WaitForScans(form);
   EXPECT_TRUE(Node(QStringLiteral("T:\\Data\\New")));
   EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Data"));
@@ -727,7 +729,7 @@ TEST(ScanCommandWidget, MapAndDisconnectADriveLetter) {
   Child<QAction>(form, "cmdFileMapNetworkDrive")->trigger();
   ASSERT_TRUE(TDriveTable::Instance().Find(QLatin1Char('M')));
   EXPECT_GE(Child<TShExDriveComboBox>(form, "DriveBox")->findText(QStringLiteral("M"), Qt::MatchStartsWith), 0);
-  ASSERT_TRUE(form.GoToFolder(QStringLiteral("M:\\")));
+  ASSERT_TRUE(form.ScanCommands().GoToFolder(QStringLiteral("M:\\")));
   WaitForScans(form);
   EXPECT_TRUE(form.ScannedDrives().contains(QLatin1Char('M')));
 
@@ -771,7 +773,7 @@ TEST(ScanCommandWidget, CancelledRescanTakesTheDriveOutAndALaterScanKeepsOneReco
   EXPECT_TRUE(form.ScannedDrives().isEmpty());
   EXPECT_TRUE(form.NotReady());
 
-  ASSERT_TRUE(form.GoToFolder(QStringLiteral("T:\\Data")));
+  ASSERT_TRUE(form.ScanCommands().GoToFolder(QStringLiteral("T:\\Data")));
   EXPECT_EQ(form.Current().Path(), QStringLiteral("T:\\Data"));
   EXPECT_EQ(form.ScannedDrives(), QStringLiteral("T"));
   ASSERT_EQ(DriveList().size(), 1u);

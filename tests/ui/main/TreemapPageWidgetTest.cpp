@@ -12,6 +12,8 @@
 #include "tests/support/Fixture.h"
 #include "tests/support/MainFormEnv.h"
 #include "ui/main/MainForm.h"
+#include "ui/main/ScanCommands.h"
+#include "ui/main/FreeSpaceCommands.h"
 #include "ui/main/TreemapPage.h"
 
 #include <QAccessible>
@@ -43,7 +45,7 @@ public:
 
   // Shows path on the treemap page of a window of a fixed size, laid out.
   static TTreemapView* Show(TMainForm& form, const QString& path) {
-    EXPECT_TRUE(form.GoToFolder(path));
+    EXPECT_TRUE(form.ScanCommands().GoToFolder(path));
     form.SelectPage(pgTreemap);
     QApplication::processEvents();
     TTreemapView* view = Child<TTreemapPage>(form)->View();

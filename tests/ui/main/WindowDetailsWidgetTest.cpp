@@ -12,6 +12,8 @@
 #include "ui/controls/CenterOverForm.h"
 #include "ui/main/DrivesSelectBox.h"
 #include "ui/main/MainForm.h"
+#include "ui/main/ScanCommands.h"
+#include "ui/main/FreeSpaceCommands.h"
 #include "ui/main/SubfoldersPage.h"
 #include "ui/main/ToolWindows.h"
 #include "ui/main/WindowPlacement.h"
@@ -130,7 +132,7 @@ TEST_F(WindowDetailsWidget, TheStopButtonsHintGoesWhenTheScanEnds) {
   QStatusTipEvent tip(QStringLiteral("Abort the scanning process"));
   QApplication::sendEvent(&form, &tip);
   ASSERT_EQ(form.statusBar()->currentMessage(), QStringLiteral("Abort the scanning process"));
-  form.AbortScanning();
+  form.ScanCommands().Abort();
   form.SetScanning(false);
   EXPECT_TRUE(form.statusBar()->currentMessage().isEmpty());
   form.SelectNode(form.Nodes().Top(0));
