@@ -5,7 +5,6 @@
 #include "shell/MessageBoxes.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/ScanCommands.h"
-#include "ui/main/FreeSpaceCommands.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>

@@ -13,7 +13,6 @@
 #include "ui/main/FolderPie.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/ScanCommands.h"
-#include "ui/main/FreeSpaceCommands.h"
 #include "ui/main/PageHost.h"
 #include "ui/options/OptionsBox.h"
 

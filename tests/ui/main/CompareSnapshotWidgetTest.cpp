@@ -14,7 +14,6 @@
 #include "ui/main/HistoryCommands.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/ScanCommands.h"
-#include "ui/main/FreeSpaceCommands.h"
 #include "ui/main/SnapshotListBox.h"
 #include "ui/main/SubfoldersPage.h"
 

@@ -18,7 +18,6 @@
 #include "ui/main/FolderTreeModel.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/ScanCommands.h"
-#include "ui/main/FreeSpaceCommands.h"
 #include "ui/main/Startup.h"
 #include "ui/main/ToolWindows.h"
 

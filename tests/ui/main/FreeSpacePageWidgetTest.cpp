@@ -15,7 +15,6 @@
 #include "ui/controls/SensitivePanel.h"
 #include "ui/main/CleanUpPage.h"
 #include "ui/main/MainForm.h"
-#include "ui/main/ScanCommands.h"
 #include "ui/main/FreeSpaceCommands.h"
 #include "ui/main/TrashPanel.h"
 

@@ -13,7 +13,6 @@
 #include "tests/support/MainFormEnv.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/ScanCommands.h"
-#include "ui/main/FreeSpaceCommands.h"
 #include "ui/main/TreemapPage.h"
 
 #include <QAccessible>

@@ -13,7 +13,6 @@
 #include "ui/main/DrivesSelectBox.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/ScanCommands.h"
-#include "ui/main/FreeSpaceCommands.h"
 #include "ui/main/SubfoldersPage.h"
 #include "ui/main/ToolWindows.h"
 #include "ui/main/WindowPlacement.h"
