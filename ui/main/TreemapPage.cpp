@@ -38,7 +38,7 @@ TTreemapPage::TTreemapPage(IPageHost& host, QWidget* page)
   // asked for are at hand (which folders need their files does not depend on the files).
   files_->SetBackground(true);
   files_->OnArrived = [this] {
-    if (files_->Waiting() == 0 && shown_) view_->ShowFolder(shown_, Settings());
+    if (files_->Waiting() == 0 && shown_ && view_->isVisible()) view_->ShowFolder(shown_, Settings());
   };
   // The areas are the pie's figure: with the wasted space or without, as the setting says.
   connect(&host_.Settings(), &TSettings::Changed, this, [this](TSettingGroups groups) {
