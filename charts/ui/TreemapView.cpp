@@ -178,13 +178,18 @@ void TTreemapView::Slice() {
     builder_->Step(LayoutSliceNs);
     FinishLayout();
   }
+  bool painted = false;
   if (isVisible() && PaintingLeft()) {
+    const uint64_t before = paints_;
     continuing_ = true;
     repaint();
     continuing_ = false;
+    // Nothing is painted while the window is not on the screen (minimised, say): the window
+    // asks for a paint of its own when it comes back, so there is nothing to go on with.
+    painted = paints_ != before;
   }
   longestSliceMs_ = std::max(longestSliceMs_, static_cast<double>(clock.nsecsElapsed()) / 1e6);
-  if (builder_ || (isVisible() && PaintingLeft())) slice_.start(0);
+  if (builder_ || (painted && PaintingLeft())) slice_.start(0);
 }
 
 QSize TTreemapView::DeviceSize() const { return (QSizeF(size()) * dpr_).toSize(); }
@@ -205,6 +210,7 @@ void TTreemapView::UpdateOutline(int tile) {
 }
 
 void TTreemapView::paintEvent(QPaintEvent* e) {
+  ++paints_;
   QPainter painter(this);
   const auto& tiles = picture_.Map.Tiles;
   if (picture_.Size != DeviceSize()) painter.fillRect(e->rect(), palette().window());

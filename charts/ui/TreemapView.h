@@ -113,6 +113,7 @@ private:
   size_t painted_ = 0;
   // The paint event under way was asked for by Slice() to paint the next tiles.
   bool continuing_ = false;
+  uint64_t paints_ = 0;
   // Outlines that changed: painted again in full at the next paint.
   QRegion stale_;
   qint64 layoutStart_ = 0;
