@@ -46,8 +46,8 @@ QColor TDepthColoring::TypeColor(const QString& type) {
   return QColor::fromHsv(hue, saturation, value);
 }
 
-QColor TDepthColoring::TileColor(const TTreemap&, const TTreemapTile& tile) const {
-  if (tile.File) return TypeColor(FileType(tile.FileName));
+QColor TDepthColoring::TileColor(const TTreemap& map, const TTreemapTile& tile) const {
+  if (tile.File) return TypeColor(FileType(map.FileName(tile)));
   return tile.Files ? FilesColor() : DepthColor(tile.Depth);
 }
 
@@ -67,7 +67,7 @@ std::vector<TTreemapLegendEntry> TDepthColoring::Legend(const TTreemap& map) con
   // The types of the files shown one by one, largest area first.
   QHash<QString, double> areas;
   for (const TTreemapTile& t : map.Tiles)
-    if (t.File) areas[FileType(t.FileName)] += t.Area.width() * t.Area.height();
+    if (t.File) areas[FileType(map.FileName(t))] += static_cast<double>(t.Pixels.width()) * t.Pixels.height();
   std::vector<std::pair<QString, double>> types;
   for (auto it = areas.cbegin(); it != areas.cend(); ++it) types.emplace_back(it.key(), it.value());
   std::sort(types.begin(), types.end(), [](const auto& a, const auto& b) { return a.second != b.second ? a.second > b.second : a.first < b.first; });

@@ -50,25 +50,81 @@ std::shared_ptr<const TTreemapListing> ReadTreemapListing(const QByteArray& host
   return listing;
 }
 
+TTreemapFileReader::TTreemapFileReader(size_t cached, size_t maxFiles)
+    : cached_(cached), maxFiles_(maxFiles), home_(std::make_unique<QObject>()) {}
+
+TTreemapFileReader::~TTreemapFileReader() {
+  // The worker finishes its listing first; what it hands back afterwards goes nowhere (home_
+  // is gone with the reader, and queued calls to a deleted object are dropped).
+  if (pool_) pool_->waitForDone();
+  pool_.reset();
+}
+
+void TTreemapFileReader::SetBackground(bool on) {
+  background_ = on;
+  if (on && !pool_) {
+    pool_ = std::make_unique<QThreadPool>();
+    pool_->setMaxThreadCount(1);
+  }
+}
+
+void TTreemapFileReader::BeginMap() { ++map_; }
+
 std::shared_ptr<const TTreemapListing> TTreemapFileReader::Listing(const TTreeNode& folder) {
   if (const auto found = byFolder_.find(&folder); found != byFolder_.end()) {
     recent_.splice(recent_.begin(), recent_, found->second);
-    return found->second->second;
+    found->second->Map = map_;
+    return found->second->Listing;
   }
   const std::optional<QByteArray> host = DriveToHost(NodePath(&folder));
+  if (background_ && host) {
+    if (waiting_.insert(&folder).second) {
+      QObject* home = home_.get();
+      const uint64_t generation = generation_;
+      const size_t maxFiles = maxFiles_;
+      const QByteArray path = *host;
+      pool_->start([this, home, generation, folder = &folder, path, maxFiles] {
+        std::shared_ptr<const TTreemapListing> listing = ReadTreemapListing(path, maxFiles);
+        QMetaObject::invokeMethod(home, [this, generation, folder, listing] { Arrived(generation, folder, listing); },
+                                  Qt::QueuedConnection);
+      });
+    }
+    return nullptr;
+  }
   std::shared_ptr<const TTreemapListing> listing = host ? ReadTreemapListing(*host, maxFiles_) : nullptr;
   ++reads_;
-  if (cached_ == 0) return listing;
-  recent_.emplace_front(&folder, listing);
+  Keep(folder, listing);
+  return listing;
+}
+
+void TTreemapFileReader::Arrived(uint64_t generation, const TTreeNode* folder, std::shared_ptr<const TTreemapListing> listing) {
+  // Read before the folders last changed: the folder may not even be there any more.
+  if (generation != generation_) return;
+  waiting_.erase(folder);
+  ++reads_;
+  Keep(*folder, std::move(listing));
+  if (OnArrived) OnArrived();
+}
+
+void TTreemapFileReader::Keep(const TTreeNode& folder, std::shared_ptr<const TTreemapListing> listing) {
+  if (cached_ == 0) return;
+  if (const auto found = byFolder_.find(&folder); found != byFolder_.end()) {
+    recent_.erase(found->second);
+    byFolder_.erase(found);
+  }
+  recent_.push_front({&folder, std::move(listing), map_});
   byFolder_[&folder] = recent_.begin();
-  while (recent_.size() > cached_) {
-    byFolder_.erase(recent_.back().first);
+  // What the map being laid out asked for stays (once maps are counted), however many that is:
+  // else the map would ask for them again at every layout.
+  while (recent_.size() > cached_ && !(map_ > 0 && recent_.back().Map == map_)) {
+    byFolder_.erase(recent_.back().Folder);
     recent_.pop_back();
   }
-  return listing;
 }
 
 void TTreemapFileReader::Clear() {
   recent_.clear();
   byFolder_.clear();
+  waiting_.clear();
+  ++generation_;
 }

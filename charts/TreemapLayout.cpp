@@ -7,7 +7,9 @@
 #include "scan/PathFunctions.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -29,6 +31,17 @@ QRect PixelRect(const QRectF& r) {
   return QRect(x0, y0, x1 - x0, y1 - y0);
 }
 
+// A divided tile gets a name strip when it is at least three strips high.
+bool HeaderFits(const TTreemap& map, const QRect& pixels) {
+  return map.HeaderHeight > 0 && pixels.height() >= 3 * map.HeaderHeight;
+}
+
+QRect ContentOf(const TTreemap& map, const QRect& pixels, bool header) {
+  QRect content = pixels.adjusted(map.Frame, map.Frame, -map.Frame, -map.Frame);
+  if (header) content.setTop(content.top() + map.HeaderHeight);
+  return content;
+}
+
 struct TItem {
   int64_t Value = 0;
   int64_t Bytes = 0;
@@ -41,7 +54,10 @@ struct TItem {
 class TBuilder {
 public:
   TBuilder(const TTreemapSettings& settings, TTreemap& map)
-      : s_(settings), map_(map), minTile_(std::max(1, settings.MinTile)) {}
+      : s_(settings), map_(map), minTile_(std::max(1, settings.MinTile)) {
+    map_.Frame = std::max(1, s_.Frame);
+    map_.HeaderHeight = std::max(0, s_.HeaderHeight);
+  }
 
   int64_t FolderValue(const TFolderSize& rec) const {
     return rec.TotalSize + (s_.IncludeWasted ? TotalWastedAtIndex(rec, s_.ClusterIndex) : 0);
@@ -55,17 +71,11 @@ public:
     const TTreemapTile parent = map_.Tiles[i];
     if (parent.File || !parent.Node || !parent.Node->Data()) return;
     const TFolderSize& rec = *parent.Node->Data();
-    const int frame = std::max(1, s_.Frame);
-    QRect content = parent.Pixels.adjusted(frame, frame, -frame, -frame);
-    bool header = false;
-    if (s_.HeaderHeight > 0 && parent.Pixels.height() >= 3 * s_.HeaderHeight) {
-      content.setTop(content.top() + s_.HeaderHeight);
-      header = true;
-    }
+    const bool header = HeaderFits(map_, parent.Pixels);
+    const QRect content = ContentOf(map_, parent.Pixels, header);
     if (content.width() < s_.MinDivide || content.height() < s_.MinDivide) return;
 
     items_.clear();
-    names_.clear();
     if (parent.Files) {
       FileItems(parent, content);
       Place(i, content, header);
@@ -100,8 +110,8 @@ private:
     auto add = [&](const QString& name, int64_t bytes) {
       if (bytes <= 0) return;
       const auto value = static_cast<int64_t>(std::llround(static_cast<double>(bytes) * scale));
-      names_.push_back(name);
-      items_.push_back({std::max<int64_t>(value, 1), bytes, parent.Node, false, static_cast<int32_t>(names_.size() - 1)});
+      items_.push_back({std::max<int64_t>(value, 1), bytes, parent.Node, false, static_cast<int32_t>(map_.FileNames.size())});
+      map_.FileNames.push_back(name);
     };
     for (const TTreemapFile& f : listing->Files) add(f.Name, f.Bytes);
     if (listing->MoreBytes > 0) add(QStringLiteral("(%1 more files)").arg(listing->MoreFiles), listing->MoreBytes);
@@ -124,7 +134,7 @@ private:
       // Too small to be told apart: the parent's colour shows through.
       if (pixels.width() < minTile_ || pixels.height() < minTile_) continue;
       TTreemapTile tile;
-      tile.Area = rects[k];
+      if (s_.KeepAreas) map_.Areas.push_back(rects[k]);
       tile.Pixels = pixels;
       tile.Value = items_[k].Value;
       tile.Bytes = items_[k].Bytes;
@@ -134,7 +144,7 @@ private:
       tile.Files = items_[k].Files;
       if (items_[k].FileName >= 0) {
         tile.File = true;
-        tile.FileName = names_[static_cast<size_t>(items_[k].FileName)];
+        tile.FileName = items_[k].FileName;
       }
       map_.Tiles.push_back(tile);
       ++count;
@@ -143,17 +153,15 @@ private:
     TTreemapTile& divided = map_.Tiles[i];
     divided.FirstChild = first;
     divided.ChildCount = count;
-    divided.Content = content;
     divided.HasHeader = header;
     // The depth colours count folders only.
     if (items_.front().FileName < 0) map_.MaxDepth = std::max(map_.MaxDepth, parent.Depth + 1);
   }
 
-  const TTreemapSettings& s_;
+  const TTreemapSettings s_;
   TTreemap& map_;
   const int minTile_;
   std::vector<TItem> items_;
-  std::vector<QString> names_;
   std::vector<double> sizes_;
 };
 
@@ -222,31 +230,67 @@ std::vector<QRectF> SquarifyRects(const std::vector<double>& sizes, const QRectF
   return out;
 }
 
+class TTreemapBuilder::TImpl {
+public:
+  TImpl(TTreemap& into, TTreeNode& node, QSize size, const TTreemapSettings& settings)
+      : map(Cleared(into)), builder(settings, map) {
+    if (settings.FileSource) settings.FileSource->BeginMap();
+    map.Size = size;
+    const TFolderSize* rec = node.Data();
+    if (!rec) {
+      map.Note = QString::fromLatin1(TreemapNotScannedNote);
+      return;
+    }
+    const int64_t value = builder.FolderValue(*rec);
+    if (value <= 0) {
+      map.Note = QString::fromLatin1(TreemapEmptyNote);
+      return;
+    }
+    if (size.width() <= 0 || size.height() <= 0) return;
+    TTreemapTile root;
+    root.Pixels = QRect(0, 0, size.width(), size.height());
+    root.Value = value;
+    root.Bytes = rec->TotalSize;
+    root.Node = &node;
+    if (settings.KeepAreas) map.Areas.emplace_back(0, 0, size.width(), size.height());
+    map.Tiles.reserve(1024);
+    map.Tiles.push_back(root);
+  }
+
+  static TTreemap& Cleared(TTreemap& m) {
+    m = TTreemap{};
+    return m;
+  }
+
+  TTreemap& map;
+  TBuilder builder;
+  // Breadth first, so that the children of each tile follow one another.
+  size_t next = 0;
+};
+
+TTreemapBuilder::TTreemapBuilder(TTreemap& map, TTreeNode& node, QSize size, const TTreemapSettings& settings)
+    : impl_(std::make_unique<TImpl>(map, node, size, settings)) {}
+
+TTreemapBuilder::~TTreemapBuilder() = default;
+
+bool TTreemapBuilder::Step(int64_t budgetNs) {
+  TImpl& d = *impl_;
+  const auto start = std::chrono::steady_clock::now();
+  // The clock is read after every tile: a tile whose files are read from the disk may take long.
+  while (d.next < d.map.Tiles.size()) {
+    d.builder.Divide(d.next++);
+    if (std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count() >= budgetNs) break;
+  }
+  return Done();
+}
+
+bool TTreemapBuilder::Done() const { return impl_->next >= impl_->map.Tiles.size(); }
+size_t TTreemapBuilder::Finished() const { return impl_->next; }
+
 TTreemap BuildTreemap(TTreeNode& node, QSize size, const TTreemapSettings& settings) {
   TTreemap map;
-  map.Size = size;
-  const TFolderSize* rec = node.Data();
-  if (!rec) {
-    map.Note = QString::fromLatin1(TreemapNotScannedNote);
-    return map;
-  }
-  TBuilder builder(settings, map);
-  const int64_t value = builder.FolderValue(*rec);
-  if (value <= 0) {
-    map.Note = QString::fromLatin1(TreemapEmptyNote);
-    return map;
-  }
-  if (size.width() <= 0 || size.height() <= 0) return map;
-  TTreemapTile root;
-  root.Area = QRectF(0, 0, size.width(), size.height());
-  root.Pixels = QRect(0, 0, size.width(), size.height());
-  root.Value = value;
-  root.Bytes = rec->TotalSize;
-  root.Node = &node;
-  map.Tiles.reserve(1024);
-  map.Tiles.push_back(root);
-  // Breadth first, so that the children of each tile follow one another.
-  for (size_t i = 0; i < map.Tiles.size(); ++i) builder.Divide(i);
+  TTreemapBuilder builder(map, node, size, settings);
+  builder.Step(std::numeric_limits<int64_t>::max());
   return map;
 }
 
@@ -274,15 +318,28 @@ std::vector<int> TTreemap::Ancestry(int i) const {
   return path;
 }
 
-QString TreemapTilePath(const TTreemapTile& tile) {
+QRect TTreemap::Content(const TTreemapTile& tile) const {
+  return tile.ChildCount > 0 ? ContentOf(*this, tile.Pixels, tile.HasHeader) : QRect();
+}
+
+QString TTreemap::FileName(const TTreemapTile& tile) const {
+  return tile.File && tile.FileName >= 0 && static_cast<size_t>(tile.FileName) < FileNames.size()
+             ? FileNames[static_cast<size_t>(tile.FileName)]
+             : QString();
+}
+
+QString TreemapTilePath(const TTreemap& map, const TTreemapTile& tile) {
   const QString path = NodePath(tile.Node);
-  if (tile.File) return path.endsWith(QLatin1Char('\\')) ? path + tile.FileName : path + QLatin1Char('\\') + tile.FileName;
+  if (tile.File) {
+    const QString name = map.FileName(tile);
+    return path.endsWith(QLatin1Char('\\')) ? path + name : path + QLatin1Char('\\') + name;
+  }
   if (!tile.Files) return path;
   return path + QStringLiteral(" (") + QLatin1String(FilesInThisFolderText) + QLatin1Char(')');
 }
 
-QString TreemapTileName(const TTreemapTile& tile) {
-  if (tile.File) return tile.FileName;
+QString TreemapTileName(const TTreemap& map, const TTreemapTile& tile) {
+  if (tile.File) return map.FileName(tile);
   if (tile.Files) return QString::fromLatin1(FilesInThisFolderText);
   return tile.Node ? tile.Node->Text() : QString();
 }

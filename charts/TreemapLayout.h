@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class ITreemapFileSource;
@@ -43,27 +44,29 @@ struct TTreemapSettings {
   ITreemapFileSource* FileSource = nullptr;
   // The room a folder's files need (both directions, in pixels) to be shown one by one.
   int MinFilesDivide = 24;
+  // Keep each tile's exact rectangle in TTreemap::Areas (for checking the layout).
+  bool KeepAreas = false;
 };
 
+// One tile, kept small (a map holds up to one tile a pixel): the exact rectangle and the room
+// for the children are not stored (see TTreemap::Areas and TTreemap::Content), a file's name is
+// in the map's side table.
 struct TTreemapTile {
-  // Where the tile lies: exactly, and as whole pixels (edges rounded, so that neighbours share
-  // their edges and never overlap).
-  QRectF Area;
+  // Where the tile lies as whole pixels (edges rounded from the exact rectangle, so that
+  // neighbours share their edges and never overlap).
   QRect Pixels;
-  // Where its children lie (inside the frame and below the name strip); empty when the tile is
-  // not divided.
-  QRect Content;
   // The figure the area stands for, and the bytes alone.
   int64_t Value = 0;
   int64_t Bytes = 0;
   // The folder, or for a files tile (and a file's tile) the folder whose own files it stands for.
   TTreeNode* Node = nullptr;
-  // A file's tile: the file's name (for the files a listing left out: how many they are).
-  QString FileName;
   int32_t Parent = -1;
   // The children follow one another in Tiles.
   int32_t FirstChild = -1;
   int32_t ChildCount = 0;
+  // A file's tile: its name's index in TTreemap::FileNames (for the files a listing left out:
+  // how many they are), else -1.
+  int32_t FileName = -1;
   int16_t Depth = 0;
   bool Files = false;
   // One file of Node (or the rest of its files, see FileName).
@@ -75,16 +78,51 @@ struct TTreemap {
   // Tiles[0] is the folder itself (when there is anything to map); children follow their parent
   // breadth-first.
   std::vector<TTreemapTile> Tiles;
+  // The names of the file tiles.
+  std::vector<QString> FileNames;
+  // The exact rectangle of each tile (same index as Tiles); only filled when the settings ask
+  // for it (KeepAreas).
+  std::vector<QRectF> Areas;
   QSize Size;
   // Why the map is empty ("This folder holds no bytes."), else empty.
   QString Note;
   int MaxDepth = 0;
+  // The frame and name strip the divided tiles were laid out with.
+  int Frame = 1;
+  int HeaderHeight = 0;
 
   bool Empty() const { return Tiles.empty(); }
   // The deepest tile under the point, or -1.
   int TileAt(QPoint p) const;
   // The path of tiles from the root down to tile i.
   std::vector<int> Ancestry(int i) const;
+  // Where a divided tile's children lie (inside the frame and below the name strip); empty when
+  // the tile is not divided.
+  QRect Content(const TTreemapTile& tile) const;
+  // A file tile's name, else empty.
+  QString FileName(const TTreemapTile& tile) const;
+};
+
+// Lays out a treemap a few tiles at a time, breadth-first, so that a large map can be built in
+// slices between other work: tiles below Finished() are final (divided or not), later ones may
+// still be divided. The node's subtree must not lose folders while the builder runs, and map
+// must stay where it is (it is filled in place).
+class TTreemapBuilder {
+public:
+  TTreemapBuilder(TTreemap& map, TTreeNode& node, QSize size, const TTreemapSettings& settings);
+  ~TTreemapBuilder();
+  TTreemapBuilder(const TTreemapBuilder&) = delete;
+  TTreemapBuilder& operator=(const TTreemapBuilder&) = delete;
+
+  // Divides the next tiles until all are done or budgetNs nanoseconds have passed (at least
+  // one tile each call); true when the map is complete.
+  bool Step(int64_t budgetNs);
+  bool Done() const;
+  size_t Finished() const;
+
+private:
+  class TImpl;
+  std::unique_ptr<TImpl> impl_;
 };
 
 inline constexpr char TreemapEmptyNote[] = "This folder holds no bytes: there is nothing to map.";
@@ -95,6 +133,6 @@ TTreemap BuildTreemap(TTreeNode& node, QSize size, const TTreemapSettings& setti
 
 // The drive path a tile stands for: the folder's path, for a files tile followed by the files
 // caption ("C:\usr (Files in this folder)"), for a file's tile the file's path.
-QString TreemapTilePath(const TTreemapTile& tile);
+QString TreemapTilePath(const TTreemap& map, const TTreemapTile& tile);
 // The name written on a tile: the folder's or the file's name, or the files caption.
-QString TreemapTileName(const TTreemapTile& tile);
+QString TreemapTileName(const TTreemap& map, const TTreemapTile& tile);

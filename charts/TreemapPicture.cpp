@@ -4,6 +4,7 @@
 #include "scan/Format.h"
 
 #include <QBuffer>
+#include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QLinearGradient>
 #include <QPainter>
@@ -91,7 +92,7 @@ QFont TreemapFont() {
   return font;
 }
 
-TTreemapPicture MakeTreemapPicture(TTreeNode& node, QSize size, const TTreemapSettings& settings, const QFont& font) {
+TTreemapPicture TreemapPictureFrame(QSize size, const QFont& font) {
   TTreemapPicture p;
   p.Size = size;
   p.Font = font;
@@ -100,50 +101,80 @@ TTreemapPicture MakeTreemapPicture(TTreeNode& node, QSize size, const TTreemapSe
   const bool withLegend = size.height() >= 6 * legend && size.width() >= 200;
   p.MapRect = QRect(0, 0, std::max(size.width(), 0), std::max(size.height() - (withLegend ? legend : 0), 0));
   if (withLegend) p.LegendRect = QRect(0, p.MapRect.bottom() + 1, size.width(), legend);
-  TTreemapSettings s = settings;
-  s.HeaderHeight = fm.height() + 1;
-  p.Map = BuildTreemap(node, p.MapRect.size(), s);
+  p.Map.Size = p.MapRect.size();
   return p;
+}
+
+TTreemapSettings TreemapPictureSettings(const TTreemapPicture& picture, const TTreemapSettings& settings) {
+  TTreemapSettings s = settings;
+  s.HeaderHeight = QFontMetrics(picture.Font).height() + 1;
+  return s;
+}
+
+TTreemapPicture MakeTreemapPicture(TTreeNode& node, QSize size, const TTreemapSettings& settings, const QFont& font) {
+  TTreemapPicture p = TreemapPictureFrame(size, font);
+  p.Map = BuildTreemap(node, p.MapRect.size(), TreemapPictureSettings(p, settings));
+  return p;
+}
+
+std::optional<TTreemapLabel> TreemapLabel(const TTreemapPicture& picture, const QFontMetrics& fm, int i) {
+  const TTreemapTile& t = picture.Map.Tiles[static_cast<size_t>(i)];
+  const bool divided = t.ChildCount > 0;
+  if (divided && !t.HasHeader) return std::nullopt;
+  if (!divided && (t.Pixels.height() < fm.height() + 4 || t.Pixels.width() < fm.averageCharWidth() * 4)) return std::nullopt;
+  const int room = t.Pixels.width() - 6;
+  // The mapped folder is named by its path: a drive's own name may be empty.
+  const QString name = t.Parent < 0 ? TreemapTilePath(picture.Map, t) : TreemapTileName(picture.Map, t);
+  const QString text = fm.elidedText(name, Qt::ElideRight, room);
+  if (text.isEmpty() || text == QStringLiteral("…")) return std::nullopt;
+  return TTreemapLabel{QPoint(t.Pixels.left() + 3, t.Pixels.top() + 1 + fm.ascent()), text, i};
 }
 
 std::vector<TTreemapLabel> TreemapLabels(const TTreemapPicture& picture) {
   std::vector<TTreemapLabel> labels;
   const QFontMetrics fm(picture.Font);
-  const int lineHeight = fm.height();
-  const int minWidth = fm.averageCharWidth() * 4;
-  for (size_t i = 0; i < picture.Map.Tiles.size(); ++i) {
-    const TTreemapTile& t = picture.Map.Tiles[i];
-    const bool divided = t.ChildCount > 0;
-    if (divided && !t.HasHeader) continue;
-    if (!divided && (t.Pixels.height() < lineHeight + 4 || t.Pixels.width() < minWidth)) continue;
-    const int room = t.Pixels.width() - 6;
-    // The mapped folder is named by its path: a drive's own name may be empty.
-    const QString name = t.Parent < 0 ? TreemapTilePath(t) : TreemapTileName(t);
-    const QString text = fm.elidedText(name, Qt::ElideRight, room);
-    if (text.isEmpty() || text == QStringLiteral("…")) continue;
-    labels.push_back({QPoint(t.Pixels.left() + 3, t.Pixels.top() + 1 + fm.ascent()), text, static_cast<int>(i)});
-  }
+  for (size_t i = 0; i < picture.Map.Tiles.size(); ++i)
+    if (std::optional<TTreemapLabel> label = TreemapLabel(picture, fm, static_cast<int>(i))) labels.push_back(std::move(*label));
   return labels;
 }
 
 QColor TreemapFrameColor(const QColor& fill) { return fill.darker(135); }
 
-QString TreemapTileTitle(const TTreemapTile& tile) {
-  return TreemapTilePath(tile) + QLatin1Char('\n') + QString::number(tile.Bytes) + QStringLiteral(" bytes (") +
+QString TreemapTileTitle(const TTreemap& map, const TTreemapTile& tile) {
+  return TreemapTilePath(map, tile) + QLatin1Char('\n') + QString::number(tile.Bytes) + QStringLiteral(" bytes (") +
          FormatSize(tile.Bytes) + QLatin1Char(')');
 }
 
-void PaintTreemap(QPainter& painter, const TTreemapPicture& p, const ITreemapColoring& coloring, int highlight) {
+void PaintTreemapBackground(QPainter& painter, const TTreemapPicture& p) {
+  painter.save();
+  painter.fillRect(QRect(QPoint(0, 0), p.Size), Background);
+  if (p.Map.Empty()) {
+    painter.setFont(p.Font);
+    painter.setPen(TextColor);
+    painter.drawText(p.MapRect, Qt::AlignCenter | Qt::TextWordWrap, p.Map.Note);
+  }
+  painter.restore();
+}
+
+size_t PaintTreemapTiles(QPainter& painter, const TTreemapPicture& p, const ITreemapColoring& coloring, size_t from,
+                         size_t to, const QRect& clip, int64_t budgetNs) {
+  const TTreemap& map = p.Map;
+  to = std::min(to, map.Tiles.size());
+  if (from >= to) return to;
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing, false);
-  painter.fillRect(QRect(QPoint(0, 0), p.Size), Background);
   painter.setFont(p.Font);
-  const TTreemap& map = p.Map;
-  if (map.Empty()) {
-    painter.setPen(TextColor);
-    painter.drawText(p.MapRect, Qt::AlignCenter | Qt::TextWordWrap, map.Note);
-  }
-  for (const TTreemapTile& t : map.Tiles) {
+  const QFontMetrics fm(p.Font);
+  QElapsedTimer clock;
+  clock.start();
+  size_t i = from;
+  for (int since = 0; i < to; ++i, ++since) {
+    if (since >= 16) {
+      since = 0;
+      if (clock.nsecsElapsed() >= budgetNs) break;
+    }
+    const TTreemapTile& t = map.Tiles[i];
+    if (!clip.isNull() && !clip.intersects(t.Pixels)) continue;
     const QColor fill = coloring.TileColor(map, t);
     const QColor frame = TreemapFrameColor(fill);
     if (t.ChildCount > 0) {
@@ -157,30 +188,52 @@ void PaintTreemap(QPainter& painter, const TTreemapPicture& p, const ITreemapCol
         painter.drawRect(t.Pixels.adjusted(0, 0, -1, -1));
       }
     }
-  }
-  for (const TTreemapLabel& label : TreemapLabels(p)) {
-    const TTreemapTile& t = map.Tiles[static_cast<size_t>(label.Tile)];
-    painter.setPen(t.ChildCount > 0 ? QColor(Qt::white) : TextColor);
-    painter.drawText(label.BaseLine, label.Text);
-  }
-  if (highlight >= 0 && highlight < static_cast<int>(map.Tiles.size())) {
-    const QRect r = map.Tiles[static_cast<size_t>(highlight)].Pixels;
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(Qt::black, 1));
-    painter.drawRect(r.adjusted(0, 0, -1, -1));
-    if (r.width() > 4 && r.height() > 4) {
-      painter.setPen(QPen(Qt::white, 1));
-      painter.drawRect(r.adjusted(1, 1, -2, -2));
+    // The name goes on at once: a folder's strip and a leaf's own pixels are never painted over
+    // by the tiles that follow.
+    if (const std::optional<TTreemapLabel> label = TreemapLabel(p, fm, static_cast<int>(i))) {
+      painter.setPen(t.ChildCount > 0 ? QColor(Qt::white) : TextColor);
+      painter.drawText(label->BaseLine, label->Text);
     }
   }
+  painter.restore();
+  return i;
+}
+
+void PaintTreemapLegend(QPainter& painter, const TTreemapPicture& p, const ITreemapColoring& coloring) {
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  painter.setFont(p.Font);
   for (const TLegendItem& item : LegendItems(p, coloring)) {
     painter.fillRect(item.Swatch, item.Color);
     painter.setPen(TreemapFrameColor(item.Color));
+    painter.setBrush(Qt::NoBrush);
     painter.drawRect(item.Swatch.adjusted(0, 0, -1, -1));
     painter.setPen(TextColor);
     painter.drawText(item.BaseLine, item.Text);
   }
   painter.restore();
+}
+
+void PaintTreemapHighlight(QPainter& painter, const TTreemap& map, int tile) {
+  if (tile < 0 || tile >= static_cast<int>(map.Tiles.size())) return;
+  const QRect r = map.Tiles[static_cast<size_t>(tile)].Pixels;
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  painter.setBrush(Qt::NoBrush);
+  painter.setPen(QPen(Qt::black, 1));
+  painter.drawRect(r.adjusted(0, 0, -1, -1));
+  if (r.width() > 4 && r.height() > 4) {
+    painter.setPen(QPen(Qt::white, 1));
+    painter.drawRect(r.adjusted(1, 1, -2, -2));
+  }
+  painter.restore();
+}
+
+void PaintTreemap(QPainter& painter, const TTreemapPicture& p, const ITreemapColoring& coloring, int highlight) {
+  PaintTreemapBackground(painter, p);
+  PaintTreemapTiles(painter, p, coloring, 0, p.Map.Tiles.size());
+  PaintTreemapHighlight(painter, p.Map, highlight);
+  PaintTreemapLegend(painter, p, coloring);
 }
 
 QImage TreemapImage(const TTreemapPicture& picture, const ITreemapColoring& coloring) {
@@ -212,7 +265,7 @@ QByteArray TreemapSvg(const TTreemapPicture& p, const ITreemapColoring& coloring
   xml.writeAttribute(QStringLiteral("font-family"), fontFamily);
   xml.writeAttribute(QStringLiteral("font-size"), fontSize);
   const TTreemap& map = p.Map;
-  if (!map.Empty()) xml.writeTextElement(QStringLiteral("title"), XmlSafe(QStringLiteral("Treemap of ") + TreemapTilePath(map.Tiles[0])));
+  if (!map.Empty()) xml.writeTextElement(QStringLiteral("title"), XmlSafe(QStringLiteral("Treemap of ") + TreemapTilePath(map, map.Tiles[0])));
 
   const auto rect = [&](const QRect& r, const QColor& fill, const QColor* stroke) {
     xml.writeStartElement(QStringLiteral("rect"));
@@ -254,7 +307,7 @@ QByteArray TreemapSvg(const TTreemapPicture& p, const ITreemapColoring& coloring
       rect(t.Pixels, frame, nullptr);
     else
       rect(t.Pixels, fill, &frame);
-    xml.writeTextElement(QStringLiteral("title"), XmlSafe(TreemapTileTitle(t)));
+    xml.writeTextElement(QStringLiteral("title"), XmlSafe(TreemapTileTitle(map, t)));
     xml.writeEndElement();  // rect
   }
   xml.writeEndElement();  // g

@@ -9,6 +9,9 @@
 #include "scan/FolderTree.h"
 #include "tests/support/Fixture.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -79,7 +82,9 @@ TEST(TreemapFiles, FilesGetTilesInProportionToTheirBytesWhereTheFolderIsLargeEno
   TTreemapSettings s;
   s.FileSource = &files;
   s.HeaderHeight = 12;
+  s.KeepAreas = true;
   const TTreemap map = BuildTreemap(*root, {800, 600}, s);
+  ASSERT_EQ(map.Areas.size(), map.Tiles.size());
   // The tree keeps nothing of it.
   EXPECT_EQ(CountNodes(root), nodes);
   // A rectangle too small for its files is not read at all.
@@ -95,18 +100,20 @@ TEST(TreemapFiles, FilesGetTilesInProportionToTheirBytesWhereTheFolderIsLargeEno
     const TTreemapListing& listing = *files.listings.at(parent.Node);
     double total = static_cast<double>(listing.MoreBytes);
     for (const TTreemapFile& f : listing.Files) total += static_cast<double>(f.Bytes);
-    const double room = static_cast<double>(parent.Content.width()) * parent.Content.height();
+    const QRect content = map.Content(parent);
+    const double room = static_cast<double>(content.width()) * content.height();
     for (int32_t a = parent.FirstChild; a < parent.FirstChild + parent.ChildCount; ++a) {
       const TTreemapTile& t = map.Tiles[static_cast<size_t>(a)];
       ASSERT_TRUE(t.File);
       EXPECT_EQ(t.Node, parent.Node);
-      EXPECT_TRUE(parent.Content.contains(t.Pixels)) << a;
+      EXPECT_TRUE(content.contains(t.Pixels)) << a;
       const double expected = room * static_cast<double>(t.Bytes) / total;
-      EXPECT_NEAR(t.Area.width() * t.Area.height(), expected, expected * 1e-3 + 1e-6) << a;
+      const QRectF& area = map.Areas[static_cast<size_t>(a)];
+      EXPECT_NEAR(area.width() * area.height(), expected, expected * 1e-3 + 1e-6) << a;
       for (int32_t c = a + 1; c < parent.FirstChild + parent.ChildCount; ++c)
         EXPECT_FALSE(t.Pixels.intersects(map.Tiles[static_cast<size_t>(c)].Pixels)) << a << " " << c;
       EXPECT_EQ(map.TileAt(t.Pixels.center()), a);
-      shown[parent.Node].push_back(TreemapTileName(t));
+      shown[parent.Node].push_back(TreemapTileName(map, t));
       ++fileTiles;
     }
   }
@@ -117,12 +124,12 @@ TEST(TreemapFiles, FilesGetTilesInProportionToTheirBytesWhereTheFolderIsLargeEno
   ASSERT_FALSE(shown[big].empty());
   EXPECT_EQ(shown[big].front(), QStringLiteral("(12 more files)"));
   for (const TTreemapTile& t : map.Tiles) {
-    if (t.File && t.FileName == QLatin1String("a.txt")) {
-      EXPECT_EQ(TreemapTilePath(t), QStringLiteral("T:\\a.txt"));
+    if (t.File && map.FileName(t) == QLatin1String("a.txt")) {
+      EXPECT_EQ(TreemapTilePath(map, t), QStringLiteral("T:\\a.txt"));
       EXPECT_EQ(t.Bytes, 150000);
     }
-    if (t.File && t.FileName == QLatin1String("f0.bin")) {
-      EXPECT_EQ(TreemapTilePath(t), QStringLiteral("T:\\big\\f0.bin"));
+    if (t.File && map.FileName(t) == QLatin1String("f0.bin")) {
+      EXPECT_EQ(TreemapTilePath(map, t), QStringLiteral("T:\\big\\f0.bin"));
     }
   }
   // Without a file source (or with a tiny picture) the files are one tile as before.
@@ -181,6 +188,70 @@ TEST(TreemapFiles, TheReaderListsAFoldersOwnFilesLargestFirstAndKeepsTheLastFew)
   EXPECT_EQ(reader.Reads(), reads + 4);
 }
 
+// In the window the listings are read on a worker thread: the map asks, gets nothing at first,
+// and is told when the listing is at hand; a listing read before the folders changed is dropped.
+// What the map being laid out asked for stays, however small the cache.
+TEST(TreemapFiles, TheBackgroundReaderHandsListingsBackAndKeepsWhatTheMapUses) {
+  TFixtureTree fx;
+  fx.File("one/big.iso", 70000);
+  fx.File("two/x", 1);
+  fx.File("three/y", 2);
+  TDriveScope drives({{'T', fx.Root()}});
+  TTreeBuilder b;
+  TTreeNode* root = b.Root(0);
+  TTreeNode* one = b.Folder(root, QStringLiteral("one"), 70000);
+  TTreeNode* two = b.Folder(root, QStringLiteral("two"), 1);
+  TTreeNode* three = b.Folder(root, QStringLiteral("three"), 2);
+
+  TTreemapFileReader reader(1, 10);
+  reader.SetBackground(true);
+  int arrived = 0;
+  reader.OnArrived = [&] { ++arrived; };
+  const auto waitFor = [&](int count) {
+    QElapsedTimer wait;
+    wait.start();
+    while (arrived < count && wait.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  };
+  reader.BeginMap();
+  EXPECT_EQ(reader.Listing(*one), nullptr);
+  EXPECT_EQ(reader.Listing(*one), nullptr);  // asked twice, read once
+  EXPECT_EQ(reader.Waiting(), 1u);
+  waitFor(1);
+  ASSERT_EQ(arrived, 1);
+  EXPECT_EQ(reader.Waiting(), 0u);
+  const auto listing = reader.Listing(*one);
+  ASSERT_TRUE(listing);
+  ASSERT_EQ(listing->Files.size(), 1u);
+  EXPECT_EQ(listing->Files[0].Name, QStringLiteral("big.iso"));
+  EXPECT_EQ(reader.Reads(), 1);
+
+  // The same map asks for two more: all three stay although the cache holds one.
+  reader.Listing(*two);
+  reader.Listing(*three);
+  waitFor(3);
+  EXPECT_EQ(reader.CachedCount(), 3u);
+  EXPECT_TRUE(reader.Listing(*one) && reader.Listing(*two) && reader.Listing(*three));
+  // The next map asks for one only: the others go as soon as something new comes in.
+  reader.BeginMap();
+  reader.Listing(*one);
+  EXPECT_EQ(reader.CachedCount(), 3u);
+
+  // Cleared while a listing is read (the tree changed): it is dropped when it comes.
+  reader.Clear();
+  EXPECT_EQ(reader.Listing(*two), nullptr);
+  reader.Clear();
+  QElapsedTimer settle;
+  settle.start();
+  while (settle.elapsed() < 300) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  EXPECT_EQ(arrived, 3);
+  EXPECT_EQ(reader.CachedCount(), 0u);
+
+  // Read at once again (what an export does).
+  reader.SetBackground(false);
+  EXPECT_TRUE(reader.Listing(*three));
+  EXPECT_EQ(reader.CachedCount(), 1u);
+}
+
 TEST(TreemapFiles, FileTilesAreColouredByTypeAndTheLegendNamesTheLargestTypes) {
   EXPECT_EQ(TDepthColoring::FileType(QStringLiteral("Photo.JPG")), QStringLiteral("jpg"));
   EXPECT_EQ(TDepthColoring::FileType(QStringLiteral(".bashrc")), QStringLiteral("(none)"));
@@ -202,7 +273,7 @@ TEST(TreemapFiles, FileTilesAreColouredByTypeAndTheLegendNamesTheLargestTypes) {
   const TDepthColoring coloring;
   for (const TTreemapTile& t : map.Tiles)
     if (t.File) {
-      EXPECT_EQ(coloring.TileColor(map, t), TDepthColoring::TypeColor(TDepthColoring::FileType(t.FileName)));
+      EXPECT_EQ(coloring.TileColor(map, t), TDepthColoring::TypeColor(TDepthColoring::FileType(map.FileName(t))));
     }
   const std::vector<TTreemapLegendEntry> legend = coloring.Legend(map);
   std::vector<QString> texts;

@@ -50,6 +50,7 @@ double AreaOf(const QRectF& r) { return r.width() * r.height(); }
 // What each divided tile's children must satisfy: inside the room of their parent, no two
 // overlapping, and areas in proportion to the figures of everything the parent holds.
 void CheckNesting(const TTreemap& map, const TTreemapSettings& s) {
+  ASSERT_EQ(map.Areas.size(), map.Tiles.size());
   for (size_t i = 0; i < map.Tiles.size(); ++i) {
     const TTreemapTile& parent = map.Tiles[i];
     if (i > 0) {
@@ -57,23 +58,25 @@ void CheckNesting(const TTreemap& map, const TTreemapSettings& s) {
       ASSERT_LT(static_cast<size_t>(parent.Parent), i);
     }
     if (parent.ChildCount == 0) continue;
-    EXPECT_TRUE(parent.Pixels.contains(parent.Content)) << i;
+    const QRect content = map.Content(parent);
+    EXPECT_TRUE(parent.Pixels.contains(content)) << i;
     int64_t whole = parent.Node->Data()->FilesSize + (s.IncludeWasted ? parent.Node->Data()->FilesWastedAt[1] : 0);
     for (int c = 0; c < parent.Node->Count(); ++c)
       if (const TFolderSize* rec = parent.Node->Child(c)->Data())
         whole += rec->TotalSize + (s.IncludeWasted ? rec->TotalWastedAt[1] : 0);
-    const double room = static_cast<double>(parent.Content.width()) * parent.Content.height();
+    const double room = static_cast<double>(content.width()) * content.height();
     for (int32_t a = parent.FirstChild; a < parent.FirstChild + parent.ChildCount; ++a) {
       const TTreemapTile& t = map.Tiles[static_cast<size_t>(a)];
       EXPECT_EQ(t.Parent, static_cast<int32_t>(i));
       EXPECT_EQ(t.Depth, parent.Depth + 1);
-      EXPECT_TRUE(parent.Content.contains(t.Pixels)) << a;
+      EXPECT_TRUE(content.contains(t.Pixels)) << a;
       const double expected = room * static_cast<double>(t.Value) / static_cast<double>(whole);
-      EXPECT_NEAR(AreaOf(t.Area), expected, expected * 1e-9 + 1e-9) << a;
+      const QRectF& area = map.Areas[static_cast<size_t>(a)];
+      EXPECT_NEAR(AreaOf(area), expected, expected * 1e-9 + 1e-9) << a;
       if (t.Pixels.width() >= 4 && t.Pixels.height() >= 4) {
         // Rounding moves each edge by at most half a pixel.
         const double pixels = static_cast<double>(t.Pixels.width()) * t.Pixels.height();
-        EXPECT_LE(std::abs(pixels - expected), t.Area.width() + t.Area.height() + 1.0) << a;
+        EXPECT_LE(std::abs(pixels - expected), area.width() + area.height() + 1.0) << a;
       }
       for (int32_t b = a + 1; b < parent.FirstChild + parent.ChildCount; ++b)
         EXPECT_FALSE(t.Pixels.intersects(map.Tiles[static_cast<size_t>(b)].Pixels)) << a << " " << b;
@@ -120,6 +123,7 @@ TEST(TreemapLayout, TilesNestWithoutOverlapAndAreasFollowSizesAtEverySize) {
       s.IncludeWasted = wasted;
       s.ClusterIndex = 1;
       s.HeaderHeight = 14;
+      s.KeepAreas = true;
       const TTreemap map = BuildTreemap(*root, size, s);
       ASSERT_FALSE(map.Empty());
       EXPECT_EQ(map.Tiles[0].Pixels, QRect(QPoint(0, 0), size));
@@ -143,15 +147,15 @@ TEST(TreemapLayout, TheFilesOfAFolderAreOneTileAndAFolderOfFilesAloneIsNotDivide
   const TTreemap map = BuildTreemap(*root, {400, 300});
   ASSERT_EQ(map.Tiles[0].ChildCount, 3);  // a, the files, c; not the empty folder
   std::vector<std::pair<QString, int64_t>> children;
-  for (int32_t i = 1; i <= 3; ++i) children.emplace_back(TreemapTileName(map.Tiles[static_cast<size_t>(i)]), map.Tiles[static_cast<size_t>(i)].Bytes);
+  for (int32_t i = 1; i <= 3; ++i) children.emplace_back(TreemapTileName(map, map.Tiles[static_cast<size_t>(i)]), map.Tiles[static_cast<size_t>(i)].Bytes);
   const std::vector<std::pair<QString, int64_t>> expected = {
       {QStringLiteral("a"), 5000}, {QStringLiteral("Files in this folder"), 3000}, {QStringLiteral("c"), 2000}};
   EXPECT_EQ(children, expected);
   EXPECT_TRUE(map.Tiles[2].Files);
   EXPECT_EQ(map.Tiles[2].Node, root);
-  EXPECT_EQ(TreemapTilePath(map.Tiles[2]), QStringLiteral("T:\\ (Files in this folder)"));
+  EXPECT_EQ(TreemapTilePath(map, map.Tiles[2]), QStringLiteral("T:\\ (Files in this folder)"));
   EXPECT_EQ(map.Tiles[1].Node, a);
-  EXPECT_EQ(TreemapTilePath(map.Tiles[1]), QStringLiteral("T:\\a"));
+  EXPECT_EQ(TreemapTilePath(map, map.Tiles[1]), QStringLiteral("T:\\a"));
   // a and c hold files alone: leaves.
   EXPECT_EQ(map.Tiles[1].ChildCount, 0);
   EXPECT_EQ(map.Tiles[3].Node, c);
@@ -167,10 +171,12 @@ TEST(TreemapLayout, AMillionTinyItemsNeverMakeMoreTilesThanPixels) {
   TTreeNode* deep = b.Folder(root, QStringLiteral("deep"), 0);
   for (int i = 0; i < 300; ++i) deep = b.Folder(deep, QStringLiteral("x"), 1000);
   for (const QSize size : {QSize(30, 20), QSize(3, 3), QSize(200, 7)}) {
-    const TTreemap map = BuildTreemap(*root, size);
+    TTreemapSettings s;
+    s.KeepAreas = true;
+    const TTreemap map = BuildTreemap(*root, size, s);
     EXPECT_LE(static_cast<int64_t>(map.Tiles.size()), static_cast<int64_t>(size.width()) * size.height())
         << size.width() << "x" << size.height();
-    CheckNesting(map, {});
+    CheckNesting(map, s);
   }
 }
 

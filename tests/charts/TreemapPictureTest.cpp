@@ -109,9 +109,9 @@ TEST_F(TreemapPictureTest, ThePngShowsEachLeafInItsColourAndTheEmptyMapItsNote) 
     // The middle of a leaf, below its name, within the shading's reach of the tile's colour.
     const QColor got = image.pixelColor(t.Pixels.center().x(), t.Pixels.bottom() - 8);
     const QColor want = coloring.TileColor(picture.Map, t);
-    EXPECT_NEAR(got.red(), want.red(), 40) << TreemapTileName(t).toStdString();
-    EXPECT_NEAR(got.green(), want.green(), 40) << TreemapTileName(t).toStdString();
-    EXPECT_NEAR(got.blue(), want.blue(), 40) << TreemapTileName(t).toStdString();
+    EXPECT_NEAR(got.red(), want.red(), 40) << TreemapTileName(picture.Map, t).toStdString();
+    EXPECT_NEAR(got.green(), want.green(), 40) << TreemapTileName(picture.Map, t).toStdString();
+    EXPECT_NEAR(got.blue(), want.blue(), 40) << TreemapTileName(picture.Map, t).toStdString();
   }
 
   TFolderTree other;

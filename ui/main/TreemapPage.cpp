@@ -17,7 +17,7 @@
 #include <QVBoxLayout>
 
 TTreemapPage::TTreemapPage(IPageHost& host, QWidget* page)
-    : QWidget(page), host_(host), files_(std::make_unique<TTreemapFileReader>()) {
+    : QWidget(page), host_(host), files_(std::make_unique<TTreemapFileReader>(FilesCached)) {
   setObjectName(QStringLiteral("TreemapPage"));
   auto* outer = new QVBoxLayout(page);
   outer->setContentsMargins(0, 0, 0, 0);
@@ -34,6 +34,12 @@ TTreemapPage::TTreemapPage(IPageHost& host, QWidget* page)
     if (shown_ && shown_->Parent()) host_.GoUpOneLevel();
   };
   view_->OnContextMenu = [this](int tile, QPoint at) { ContextMenu(tile, at); };
+  // The folders' files are read off the window's thread; the map is laid out again once all it
+  // asked for are at hand (which folders need their files does not depend on the files).
+  files_->SetBackground(true);
+  files_->OnArrived = [this] {
+    if (files_->Waiting() == 0 && shown_ && view_->isVisible()) view_->ShowFolder(shown_, Settings());
+  };
   // The areas are the pie's figure: with the wasted space or without, as the setting says.
   connect(&host_.Settings(), &TSettings::Changed, this, [this](TSettingGroups groups) {
     if (!(groups & sgWasted)) return;
@@ -80,7 +86,7 @@ void TTreemapPage::Hover(int tile) {
     return;
   }
   const TTreemapTile& t = tiles[static_cast<size_t>(tile)];
-  host_.SetStatusText(0, TreemapTilePath(t) + QStringLiteral("  —  ") + FormatSize(t.Bytes) + QStringLiteral(" (") +
+  host_.SetStatusText(0, TreemapTilePath(view_->Picture().Map, t) + QStringLiteral("  —  ") + FormatSize(t.Bytes) + QStringLiteral(" (") +
                              FormatBytes(t.Bytes) + QLatin1Char(')'));
 }
 
@@ -104,14 +110,15 @@ void TTreemapPage::Activate(int tile) {
 
 void TTreemapPage::ContextMenu(int tile, QPoint globalPos) {
   const TTreemapTile t = view_->Picture().Map.Tiles[static_cast<size_t>(tile)];
+  const QString path = TreemapTilePath(view_->Picture().Map, t);
+  const QString name = view_->Picture().Map.FileName(t);
   TTreeNode* node = t.Node;
   if (!node) return;
   if (!t.File) {
     host_.ShowItemContextMenu(NodePath(node), node, t.Bytes, view_->mapFromGlobal(globalPos), view_);
     return;
   }
-  if (t.FileName.startsWith(QLatin1Char('(')) && !PathExists(TreemapTilePath(t))) return;  // "(N more files)"
-  const QString path = TreemapTilePath(t);
+  if (name.startsWith(QLatin1Char('(')) && !PathExists(path)) return;  // "(N more files)"
   if (node == host_.SelectedNode()) {
     // A file of the folder shown: the window's own item menu, which keeps the tree right.
     host_.ShowItemContextMenu(path, nullptr, t.Bytes, view_->mapFromGlobal(globalPos), view_);
@@ -131,7 +138,10 @@ bool TTreemapPage::ExportTo(const QString& fileName, QString* error) {
     return false;
   }
   const QSize size = view_->width() > 1 && view_->height() > 1 && view_->isVisible() ? view_->size() : QSize(1600, 1000);
+  // The files are read at once: the file holds the whole picture, as korvane-scan writes it.
+  files_->SetBackground(false);
   const TTreemapPicture picture = MakeTreemapPicture(*node, size, Settings());
+  files_->SetBackground(true);
   return ExportTreemapToFile(picture, fileName, view_->Coloring(), error);
 }
 

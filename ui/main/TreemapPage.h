@@ -27,6 +27,8 @@ public:
   void LayOut() override;
 
   TTreemapView* View() const { return view_; }
+  // Listings kept besides those of the map shown.
+  static constexpr size_t FilesCached = 64;
   // The listings of the folders whose files have tiles of their own (the last few read).
   const TTreemapFileReader& Files() const { return *files_; }
   // File > Export Treemap: the save dialog (PNG or SVG), then the picture of the current folder

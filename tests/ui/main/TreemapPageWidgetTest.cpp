@@ -42,13 +42,20 @@ public:
     drives = std::make_unique<TDriveScope>(std::vector<TDriveMapping>{{'T', t.Root()}});
   }
 
-  // Shows path on the treemap page of a window of a fixed size, laid out.
+  // Shows path on the treemap page of a window of a fixed size, laid out and drawn with the
+  // files of the folders that have room for them (read on the page's worker thread).
   static TTreemapView* Show(TMainForm& form, const QString& path) {
     EXPECT_TRUE(form.ScanCommands().GoToFolder(path));
     form.SelectPage(pgTreemap);
     QApplication::processEvents();
-    TTreemapView* view = Child<TTreemapPage>(form)->View();
+    TTreemapPage* page = Child<TTreemapPage>(form);
+    TTreemapView* view = page->View();
     view->LayOutNow();
+    QElapsedTimer wait;
+    wait.start();
+    while ((view->Busy() || page->Files().Waiting() > 0) && wait.elapsed() < 5000)
+      QApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_FALSE(view->Busy());
     return view;
   }
 
@@ -61,7 +68,7 @@ public:
 int TileNamed(const TTreemapView& view, const QString& name) {
   const auto& tiles = view.Picture().Map.Tiles;
   for (size_t i = 1; i < tiles.size(); ++i)
-    if (tiles[i].Parent == 0 && TreemapTileName(tiles[i]) == name) return static_cast<int>(i);
+    if (tiles[i].Parent == 0 && TreemapTileName(view.Picture().Map, tiles[i]) == name) return static_cast<int>(i);
   return -1;
 }
 
@@ -177,7 +184,7 @@ TEST(TreemapPageWidget, FilesHaveTilesOfTheirOwnWhereThereIsRoom) {
   const auto& tiles = view->Picture().Map.Tiles;
   int x = -1;
   for (size_t i = 0; i < tiles.size(); ++i)
-    if (tiles[i].File && tiles[i].FileName == QLatin1String("x")) x = static_cast<int>(i);
+    if (tiles[i].File && view->Picture().Map.FileName(tiles[i]) == QLatin1String("x")) x = static_cast<int>(i);
   ASSERT_GT(x, 0);
   EXPECT_EQ(tiles[static_cast<size_t>(tiles[static_cast<size_t>(x)].Parent)].Node->Text(), QStringLiteral("a"));
   EXPECT_EQ(tiles[static_cast<size_t>(x)].Bytes, 60000);
