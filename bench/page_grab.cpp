@@ -10,12 +10,15 @@
 #include "platform/DriveTable.h"
 #include "shell/MessageBoxes.h"
 #include "ui/main/MainForm.h"
+#include "ui/main/TrashPanel.h"
+#include "ui/main/ScanCommands.h"
 #include "ui/main/Startup.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDialog>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -26,12 +29,22 @@
 
 namespace {
 
-void Settle() {
+// Lets the window finish what it does after an event, the trash measurement (on a thread of its
+// own) included, so that two runs grab the same picture.
+void Settle(QWidget& window) {
+  for (int i = 0; i < 5; ++i) QApplication::processEvents();
+  QDeadlineTimer deadline(10000);
+  auto measuring = [&window] {
+    for (const TTrashPanel* panel : window.findChildren<TTrashPanel*>())
+      if (panel->Measuring()) return true;
+    return false;
+  };
+  while (measuring() && !deadline.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 10);
   for (int i = 0; i < 5; ++i) QApplication::processEvents();
 }
 
 bool Save(QWidget& window, const QString& folder, const QString& name) {
-  Settle();
+  Settle(window);
   const QImage picture = window.grab().toImage();
   if (picture.save(folder + QLatin1Char('/') + name + QStringLiteral(".png"))) return true;
   std::fprintf(stderr, "cannot write %s\n", qPrintable(name));
@@ -77,7 +90,7 @@ int main(int argc, char** argv) {
     while (!(form->StartupDone() && form->ScansIdle()) && !deadline.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 20);
     failures += !Save(*form, out, QStringLiteral("00-empty"));
 
-    if (!form->GoToFolder(QStringLiteral("T:\\Data"))) {
+    if (!form->ScanCommands().GoToFolder(QStringLiteral("T:\\Data"))) {
       std::fputs("T:\\Data could not be shown\n", stderr);
       return 1;
     }
@@ -106,7 +119,7 @@ int main(int argc, char** argv) {
       action->trigger();
       pages(QString::fromLatin1(step.Name));
     }
-    form->RemoveDrive(QLatin1Char('T'));
+    form->ScanCommands().RemoveDrive(QLatin1Char('T'));
     failures += !Save(*form, out, QStringLiteral("80-removed"));
     form->close();
   }

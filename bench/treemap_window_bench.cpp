@@ -16,6 +16,7 @@
 #include "scan/PathFunctions.h"
 #include "shell/MessageBoxes.h"
 #include "ui/main/MainForm.h"
+#include "ui/main/ScanCommands.h"
 #include "ui/main/Startup.h"
 #include "ui/main/TreemapPage.h"
 
@@ -163,11 +164,11 @@ int main(int argc, char** argv) {
   QApplication::processEvents();
 
   const int64_t beforeScan = RssBytes();
-  form->ScanOrRescanDrive(QStringLiteral("T"));
+  form->ScanCommands().ScanOrRescanDrive(QStringLiteral("T"));
   while (!form->ScansIdle()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
   QApplication::processEvents();
   const int64_t treeBytes = RssBytes() - beforeScan;
-  if (!form->GoToFolder(QStringLiteral("T:\\")) || !form->Current().Node() || !form->Current().Node()->Data()) {
+  if (!form->ScanCommands().GoToFolder(QStringLiteral("T:\\")) || !form->Current().Node() || !form->Current().Node()->Data()) {
     std::fputs("the scan did not complete\n", stderr);
     return 1;
   }

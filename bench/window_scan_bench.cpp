@@ -13,6 +13,7 @@
 #include "scan/VolumeInfo.h"
 #include "shell/MessageBoxes.h"
 #include "ui/main/MainForm.h"
+#include "ui/main/ScanCommands.h"
 #include "ui/main/Startup.h"
 
 #include <QApplication>
@@ -74,7 +75,7 @@ struct TWindowRun {
 
 // One fresh scan of drive T: through the window, with the 5 ms timer ticking meanwhile.
 TWindowRun ScanThroughWindow(TMainForm& form) {
-  form.RemoveDrive(QLatin1Char(Letter));
+  form.ScanCommands().RemoveDrive(QLatin1Char(Letter));
   QApplication::processEvents();
 
   TWindowRun run;
@@ -92,7 +93,7 @@ TWindowRun ScanThroughWindow(TMainForm& form) {
   });
   ticker.start();
   clock.start();
-  form.ScanOrRescanDrive(QString(QLatin1Char(Letter)));
+  form.ScanCommands().ScanOrRescanDrive(QString(QLatin1Char(Letter)));
   // The scan runs in slices on the event loop: the run ends when it and what follows it have.
   while (!form.ScansIdle()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
   // The view's pending layout and painting of the filled tree belong to the scan.

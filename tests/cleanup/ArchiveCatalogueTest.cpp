@@ -119,6 +119,24 @@ TEST(ArchiveCatalogue, KeysThatAreNoPlainFileNamesAreNeverOpenedOrDeleted) {
   EXPECT_TRUE(Exists(drive.folder + "/archives.ini"));
 }
 
+// A key longer than any file name (found by the fuzzer: a catalogue written by hand or damaged)
+// names no archive: the entry goes as a stale one, nothing is opened, nothing fails.
+TEST(ArchiveCatalogue, AKeyLongerThanAFileNameIsAStaleEntry) {
+  TArchiveDrive drive;
+  drive.AddArchive("T0000001.ZIP", "kept", "one");
+  const QByteArray longKey = "T01A" + QByteArray(300, '\xff') + "C4.ZIP";
+  QByteArray ini = "[Descriptions]\r\nT0000001.ZIP=kept\r\n" + longKey + "=too long\r\n[FolderNames]\r\nT0000001.ZIP=one\r\n";
+  WriteBytes(drive.folder + "/archives.ini", ini);
+  TArchiveCatalogue catalogue(drive.folder);
+  const std::vector<TArchiveRecord> rows = catalogue.List();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].Key, QStringLiteral("T0000001.ZIP"));
+  EXPECT_EQ(drive.Keys(QStringLiteral("Descriptions")), QStringList{QStringLiteral("T0000001.ZIP")});
+  QString error;
+  EXPECT_FALSE(catalogue.DeleteArchive(QString::fromUtf8(longKey), &error));
+  EXPECT_TRUE(Exists(drive.folder + "/T0000001.ZIP"));
+}
+
 TEST(ArchiveCatalogue, NamesAndTheHiddenArchivesFolder) {
   TFixtureTree tree;
   TDriveScope drives({{'T', tree.Root()}});
