@@ -2,6 +2,7 @@
 
 #include "cleanup/DeleteOperation.h"
 #include "cleanup/HostEntry.h"
+#include "cleanup/ProtectedFolders.h"
 #include "cleanup/Trash.h"
 #include "platform/DirEnum.h"
 #include "platform/DriveTable.h"
@@ -147,18 +148,24 @@ void UpdateDirectorySizes(const TOpenTrash& trash, TOpResult& result) {
 // Removes the files/ entry of an item; true when it is gone.
 bool RemoveEntry(const TOpenTrash& trash, const QByteArray& name, unsigned char type, TOpContext& context,
                  TOpResult& result) {
-  const QByteArray path = trash.Path + "/files/" + name;
   if (type != DT_DIR && type != DT_UNKNOWN) {
-    // Anything but a folder goes with one call (a link as the link); a folder refuses it.
-    if (::unlinkat(trash.Files.Get(), name.constData(), 0) == 0 || errno == ENOENT) {
+    // Anything but a folder goes with one call (a link as the link); a folder refuses it. Its
+    // size is looked at first, for the bytes freed.
+    struct statx st {};
+    const bool known = ::statx(trash.Files.Get(), name.constData(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
+                               STATX_TYPE | STATX_SIZE, &st) == 0;
+    if (::unlinkat(trash.Files.Get(), name.constData(), 0) == 0) {
       result.changed = true;
+      if (known && S_ISREG(st.stx_mode)) result.bytesDone += static_cast<int64_t>(st.stx_size);
       return true;
     }
+    if (errno == ENOENT) return true;
     if (errno != EISDIR && errno != EPERM) {
-      result.failures.push_back(ErrnoFailure(path, errno));
+      result.failures.push_back(ErrnoFailure(trash.Path + "/files/" + name, errno));
       return false;
     }
   }
+  const QByteArray path = trash.Path + "/files/" + name;
   // A folder (or an entry of unknown type): the delete that never follows a link nor enters
   // another file system. It reports to a context of its own, which follows this one's Stop.
   TOpContext inner;
@@ -167,8 +174,10 @@ bool RemoveEntry(const TOpenTrash& trash, const QByteArray& name, unsigned char 
     context.Busy();
   };
   if (context.Cancelled()) return false;
-  const TOpResult removed = DeleteEntryAt(trash.Files.Get(), name, path, inner);
+  // Progress counts items here, so the folder is not counted before it goes.
+  const TOpResult removed = DeleteEntryAt(trash.Files.Get(), name, path, inner, false);
   result.changed = result.changed || removed.changed;
+  result.bytesDone += removed.bytesDone;
   result.failures.insert(result.failures.end(), removed.failures.begin(), removed.failures.end());
   struct stat st {};
   return ::fstatat(trash.Files.Get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT;
@@ -219,6 +228,7 @@ TTrashContents MeasureTrash(const std::vector<TTrashFolder>& folders, const TOpC
 }
 
 TOpResult EmptyTrash(const std::vector<TTrashFolder>& folders, TOpContext& context, std::vector<QByteArray>* orphans) {
+  const TProtectedFoldersSnapshot protectedFolders;  // asked once per folder item
   TOpResult result;
   TOpProgress progress;
   std::vector<TOpenTrash> trashes(folders.size());
