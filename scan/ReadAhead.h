@@ -137,7 +137,8 @@ public:
 
   // Suggested number of workers for this machine, overridable with KORVANE_SCAN_THREADS: one
   // core fewer than the machine has, since the builder reads folders too whenever the one it
-  // needs is not ready; at least one, so that reading overlaps building.
+  // needs is not ready; at least one, so that reading overlaps building; none while the load
+  // average says every core is busy already.
   static int DefaultWorkers();
 
 private:
