@@ -113,7 +113,8 @@ struct TTopEntry {
   QByteArray path;
 };
 
-TOpResult DeleteTops(const std::vector<QByteArray>& hostPaths, const TTopEntry* given, TOpContext& context) {
+TOpResult DeleteTops(const std::vector<QByteArray>& hostPaths, const TTopEntry* given, TOpContext& context,
+                     bool countFirst = true) {
   TOpResult result;
   TDeleter deleter(context, result);
   std::vector<THostEntry> entries(given ? 1 : hostPaths.size());
@@ -136,6 +137,7 @@ TOpResult DeleteTops(const std::vector<QByteArray>& hostPaths, const TTopEntry* 
       found[i] = false;
       continue;
     }
+    if (!countFirst) continue;
     const TTreeCount count = CountTree(entries[i].Dir.Get(), entries[i].Name, entries[i].Path, &context);
     deleter.progress.entriesTotal += count.entries;
     deleter.progress.bytesTotal += count.bytes;
@@ -165,7 +167,8 @@ TOpResult DeleteEntries(const std::vector<QByteArray>& hostPaths, TOpContext& co
   return DeleteTops(hostPaths, nullptr, context);
 }
 
-TOpResult DeleteEntryAt(int dirFd, const QByteArray& name, const QByteArray& hostPath, TOpContext& context) {
+TOpResult DeleteEntryAt(int dirFd, const QByteArray& name, const QByteArray& hostPath, TOpContext& context,
+                        bool countFirst) {
   const TTopEntry top{dirFd, name, hostPath};
-  return DeleteTops({}, &top, context);
+  return DeleteTops({}, &top, context, countFirst);
 }

@@ -14,4 +14,7 @@ TOpResult DeleteEntries(const std::vector<QByteArray>& hostPaths, TOpContext& co
 
 // The same for the entry name of the folder dirFd (which may be an O_PATH descriptor); hostPath
 // is the entry's host path, for progress and failures.
-TOpResult DeleteEntryAt(int dirFd, const QByteArray& name, const QByteArray& hostPath, TOpContext& context);
+// countFirst: the tree is counted first, for the progress totals; a caller whose progress counts
+// something else (the items of a trash) saves that walk.
+TOpResult DeleteEntryAt(int dirFd, const QByteArray& name, const QByteArray& hostPath, TOpContext& context,
+                        bool countFirst = true);

@@ -36,13 +36,31 @@ std::vector<TProtected> ProtectedFolders() {
   return out;
 }
 
+}  // namespace
+
+struct TProtectedFoldersSnapshot::TData {
+  std::vector<TProtected> Folders;
+};
+
+namespace {
+
+thread_local const TProtectedFoldersSnapshot::TData* snapshot = nullptr;
+
 QString KindOf(dev_t dev, ino_t ino) {
-  for (const TProtected& p : ProtectedFolders())
+  const std::vector<TProtected> fresh = snapshot ? std::vector<TProtected>() : ProtectedFolders();
+  for (const TProtected& p : snapshot ? snapshot->Folders : fresh)
     if (p.Dev == dev && p.Ino == ino) return p.Kind;
   return {};
 }
 
 }  // namespace
+
+TProtectedFoldersSnapshot::TProtectedFoldersSnapshot()
+    : data_(std::make_unique<TData>(TData{ProtectedFolders()})), outer_(snapshot) {
+  snapshot = data_.get();
+}
+
+TProtectedFoldersSnapshot::~TProtectedFoldersSnapshot() { snapshot = outer_; }
 
 QString ProtectedFolderKind(const struct statx& st) {
   if (!S_ISDIR(st.stx_mode)) return {};

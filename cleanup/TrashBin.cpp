@@ -2,6 +2,7 @@
 
 #include "cleanup/DeleteOperation.h"
 #include "cleanup/HostEntry.h"
+#include "cleanup/ProtectedFolders.h"
 #include "cleanup/Trash.h"
 #include "platform/DirEnum.h"
 #include "platform/DriveTable.h"
@@ -12,7 +13,6 @@
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
-#include <map>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +20,8 @@ namespace {
 
 const QByteArray InfoSuffix = ".trashinfo";
 const char DirectorySizes[] = "directorysizes";
+// Items between two updates of the path in the progress (a power of two).
+constexpr int64_t PathEvery = 16;
 
 // A trash folder that exists: refused when it is a link or not a folder of this user.
 bool AddExisting(const QByteArray& path, std::vector<TTrashFolder>& out) {
@@ -36,16 +38,21 @@ bool AddExisting(const QByteArray& path, std::vector<TTrashFolder>& out) {
   return true;
 }
 
+struct TTrashItem {
+  QByteArray Name;
+  bool InFiles = false;          // an entry in files/
+  bool InInfo = false;           // a .trashinfo in info/
+  unsigned char Type = DT_UNKNOWN;  // d_type of the files/ entry
+};
+
 // One opened trash folder: its files/ and info/ (either may be missing) and their names.
 struct TOpenTrash {
   TFd Trash;
   TFd Files;
   TFd Info;
   QByteArray Path;
-  // Item name -> (an entry in files/, a .trashinfo in info/).
-  std::map<QByteArray, std::pair<bool, bool>> Items;
-  // d_type of the entries of files/, by name.
-  std::map<QByteArray, unsigned char> Types;
+  // The items, by name.
+  std::vector<TTrashItem> Items;
 };
 
 std::vector<std::pair<QByteArray, unsigned char>> ListFolder(int fd) {
@@ -82,15 +89,35 @@ bool OpenTrash(const TTrashFolder& folder, TOpenTrash& trash, std::vector<TOpFai
     return false;
   }
   if (!OpenSide(trash, "files", trash.Files, problems) || !OpenSide(trash, "info", trash.Info, problems)) return false;
-  if (trash.Files.Valid())
-    for (auto& [name, type] : ListFolder(trash.Files.Get())) {
-      trash.Items[name].first = true;
-      trash.Types[name] = type;
-    }
+  // Both sides sorted by name and merged: an item is a name on either side.
+  std::vector<std::pair<QByteArray, unsigned char>> files;
+  std::vector<QByteArray> infos;
+  if (trash.Files.Valid()) files = ListFolder(trash.Files.Get());
   if (trash.Info.Valid())
     for (auto& [name, type] : ListFolder(trash.Info.Get()))
-      if (name.endsWith(InfoSuffix) && name.size() > InfoSuffix.size())
-        trash.Items[name.chopped(InfoSuffix.size())].second = true;
+      if (name.endsWith(InfoSuffix) && name.size() > InfoSuffix.size()) infos.push_back(name.chopped(InfoSuffix.size()));
+  std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::sort(infos.begin(), infos.end());
+  trash.Items.reserve(std::max(files.size(), infos.size()));
+  size_t f = 0;
+  size_t i = 0;
+  while (f < files.size() || i < infos.size()) {
+    TTrashItem item;
+    const bool takeFile = f < files.size() && (i == infos.size() || !(infos[i] < files[f].first));
+    const bool takeInfo = i < infos.size() && (f == files.size() || !(files[f].first < infos[i]));
+    if (takeFile) {
+      item.Name = std::move(files[f].first);
+      item.InFiles = true;
+      item.Type = files[f].second;
+      ++f;
+    }
+    if (takeInfo) {
+      if (!takeFile) item.Name = std::move(infos[i]);
+      item.InInfo = true;
+      ++i;
+    }
+    trash.Items.push_back(std::move(item));
+  }
   return true;
 }
 
@@ -147,18 +174,24 @@ void UpdateDirectorySizes(const TOpenTrash& trash, TOpResult& result) {
 // Removes the files/ entry of an item; true when it is gone.
 bool RemoveEntry(const TOpenTrash& trash, const QByteArray& name, unsigned char type, TOpContext& context,
                  TOpResult& result) {
-  const QByteArray path = trash.Path + "/files/" + name;
   if (type != DT_DIR && type != DT_UNKNOWN) {
-    // Anything but a folder goes with one call (a link as the link); a folder refuses it.
-    if (::unlinkat(trash.Files.Get(), name.constData(), 0) == 0 || errno == ENOENT) {
+    // Anything but a folder goes with one call (a link as the link); a folder refuses it. Its
+    // size is looked at first, for the bytes freed.
+    struct statx st {};
+    const bool known = ::statx(trash.Files.Get(), name.constData(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
+                               STATX_TYPE | STATX_SIZE, &st) == 0;
+    if (::unlinkat(trash.Files.Get(), name.constData(), 0) == 0) {
       result.changed = true;
+      if (known && S_ISREG(st.stx_mode)) result.bytesDone += static_cast<int64_t>(st.stx_size);
       return true;
     }
+    if (errno == ENOENT) return true;
     if (errno != EISDIR && errno != EPERM) {
-      result.failures.push_back(ErrnoFailure(path, errno));
+      result.failures.push_back(ErrnoFailure(trash.Path + "/files/" + name, errno));
       return false;
     }
   }
+  const QByteArray path = trash.Path + "/files/" + name;
   // A folder (or an entry of unknown type): the delete that never follows a link nor enters
   // another file system. It reports to a context of its own, which follows this one's Stop.
   TOpContext inner;
@@ -167,8 +200,10 @@ bool RemoveEntry(const TOpenTrash& trash, const QByteArray& name, unsigned char 
     context.Busy();
   };
   if (context.Cancelled()) return false;
-  const TOpResult removed = DeleteEntryAt(trash.Files.Get(), name, path, inner);
+  // Progress counts items here, so the folder is not counted before it goes.
+  const TOpResult removed = DeleteEntryAt(trash.Files.Get(), name, path, inner, false);
   result.changed = result.changed || removed.changed;
+  result.bytesDone += removed.bytesDone;
   result.failures.insert(result.failures.end(), removed.failures.begin(), removed.failures.end());
   struct stat st {};
   return ::fstatat(trash.Files.Get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT;
@@ -208,17 +243,19 @@ TTrashContents MeasureTrash(const std::vector<TTrashFolder>& folders, const TOpC
   for (const TTrashFolder& folder : folders) {
     TOpenTrash trash;
     if (!OpenTrash(folder, trash, contents.Problems)) continue;
-    for (const auto& [name, sides] : trash.Items) {
+    for (const TTrashItem& item : trash.Items) {
       if (context && context->Cancelled()) return contents;
       ++contents.Items;
-      if (sides.first != sides.second) contents.Orphans.push_back(OrphanPath(trash, name, sides.first));
-      if (sides.first) contents.Bytes += CountTree(trash.Files.Get(), name, trash.Path + "/files/" + name, context).bytes;
+      if (item.InFiles != item.InInfo) contents.Orphans.push_back(OrphanPath(trash, item.Name, item.InFiles));
+      if (item.InFiles)
+        contents.Bytes += CountTree(trash.Files.Get(), item.Name, trash.Path + "/files/" + item.Name, context).bytes;
     }
   }
   return contents;
 }
 
 TOpResult EmptyTrash(const std::vector<TTrashFolder>& folders, TOpContext& context, std::vector<QByteArray>* orphans) {
+  const TProtectedFoldersSnapshot protectedFolders;  // asked once per folder item
   TOpResult result;
   TOpProgress progress;
   std::vector<TOpenTrash> trashes(folders.size());
@@ -231,14 +268,14 @@ TOpResult EmptyTrash(const std::vector<TTrashFolder>& folders, TOpContext& conte
   for (size_t i = 0; i < trashes.size() && !context.Cancelled(); ++i) {
     if (!open[i]) continue;
     const TOpenTrash& trash = trashes[i];
-    for (const auto& [name, sides] : trash.Items) {
+    for (const TTrashItem& item : trash.Items) {
       if (context.Cancelled()) break;
-      progress.currentPath = ShownPath(trash.Path + "/files/" + name);
-      if (sides.first) {
-        const auto type = trash.Types.find(name);
-        if (!RemoveEntry(trash, name, type == trash.Types.end() ? static_cast<unsigned char>(DT_UNKNOWN) : type->second, context, result)) continue;
-      }
-      if (sides.second) {
+      const QByteArray& name = item.Name;
+      // The path shown is brought up to date every few items: building it costs more than
+      // removing a small file.
+      if ((progress.entriesDone & (PathEvery - 1)) == 0) progress.currentPath = ShownPath(trash.Path + "/files/" + name);
+      if (item.InFiles && !RemoveEntry(trash, name, item.Type, context, result)) continue;
+      if (item.InInfo) {
         const QByteArray info = name + InfoSuffix;
         if (::unlinkat(trash.Info.Get(), info.constData(), 0) != 0 && errno != ENOENT) {
           result.failures.push_back(ErrnoFailure(trash.Path + "/info/" + info, errno));
@@ -246,7 +283,7 @@ TOpResult EmptyTrash(const std::vector<TTrashFolder>& folders, TOpContext& conte
         }
         result.changed = true;
       }
-      if (orphans && sides.first != sides.second) orphans->push_back(OrphanPath(trash, name, sides.first));
+      if (orphans && item.InFiles != item.InInfo) orphans->push_back(OrphanPath(trash, name, item.InFiles));
       ++progress.entriesDone;
       context.Progress(progress);
     }

@@ -58,6 +58,8 @@ TFileCensus TakeFileCensus(const TFileCensusRequest& request) {
   heap.reserve(std::min<size_t>(wanted, 1024));
   std::unordered_map<std::string, TTypeCounts, TStringHash, std::equal_to<>> types;
   TLargeFile candidate;
+  std::string_view lastType;
+  TTypeCounts* lastCounts = nullptr;
 
   TFileWalk walk(request.Cancel);
   walk.SetWorkers(request.Workers);
@@ -69,12 +71,18 @@ TFileCensus TakeFileCensus(const TFileCensusRequest& request) {
     census.Bytes += size;
     census.OnDisk += onDisk;
     if (request.Types) {
+      // Names in a row often share their type: the last type's counts are at hand without a
+      // lookup (elements of the map stay where they are when it grows).
       const std::string_view ext = RawExtension(file.Name);
-      auto it = types.find(ext);
-      if (it == types.end()) it = types.emplace(std::string(ext), TTypeCounts{}).first;
-      ++it->second.Count;
-      it->second.Bytes += size;
-      it->second.OnDisk += onDisk;
+      if (!lastCounts || ext != lastType) {
+        auto it = types.find(ext);
+        if (it == types.end()) it = types.emplace(std::string(ext), TTypeCounts{}).first;
+        lastType = it->first;
+        lastCounts = &it->second;
+      }
+      ++lastCounts->Count;
+      lastCounts->Bytes += size;
+      lastCounts->OnDisk += onDisk;
     }
     if (!file.Counted || wanted == 0) return;
     if (heap.size() == wanted && f.Size < heap.front().Size) return;

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -39,6 +40,34 @@ void StoreState(TListedEntry& e, uint8_t state) { std::atomic_ref<uint8_t>(e.Sta
 
 // Released listings freed under one lock.
 constexpr size_t ReleaseBatch = 64;
+// Descriptors closed together (held open meanwhile, beyond the descriptor budget).
+constexpr size_t CloseBatch = 32;
+// Freed listings kept for the next folders, with their arrays (small ones only).
+constexpr size_t MaxSpare = 128;
+constexpr size_t MaxSpareBytes = 4096;
+
+// Sizes a listing's arrays for the entries of the first batch getdents64 returned (most folders
+// come in one batch), so that they are allocated once rather than grown entry by entry. Without
+// keepFiles only folders (by the d_type hint) become entries; files with several names are rare.
+void ReserveFor(TFolderListing& listing, const char* batch, size_t bytes, bool keepFiles) {
+  size_t entries = 0;
+  size_t folders = 0;
+  size_t names = 0;
+  for (size_t pos = 0; pos < bytes;) {
+    const auto* e = reinterpret_cast<const struct dirent64*>(batch + pos);
+    pos += e->d_reclen;
+    const char* name = e->d_name;
+    if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
+    const bool folder = e->d_type == DT_DIR || e->d_type == DT_UNKNOWN;
+    if (!keepFiles && !folder) continue;
+    ++entries;
+    folders += e->d_type == DT_DIR;
+    names += std::strlen(name) + 1;
+  }
+  listing.Entries.reserve(entries);
+  listing.Names.reserve(names);
+  if (keepFiles) listing.Linked.reserve(entries - folders);
+}
 
 constexpr unsigned StatxMask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_BLOCKS | STATX_ATIME | STATX_MTIME | STATX_NLINK | STATX_INO;
 
@@ -64,6 +93,11 @@ int TReadAhead::DefaultWorkers() {
     if (end && *end == '\0' && n >= 0) return static_cast<int>(std::min<long>(n, 16));
   }
   const unsigned cores = std::thread::hardware_concurrency();
+  // When every core is already busy, a worker cannot read ahead in parallel: it only adds the
+  // cost of handing listings between threads (measured: about 7% more CPU time, and no shorter
+  // walk). One thread then reads everything.
+  double load = 0;
+  if (cores > 0 && ::getloadavg(&load, 1) == 1 && load >= static_cast<double>(cores)) return 0;
   return static_cast<int>(std::clamp<unsigned>(cores > 1 ? cores - 1 : 1, 1, MaxWorkers));
 }
 
@@ -92,6 +126,9 @@ TReadAhead::~TReadAhead() {
     n = next;
   }
   live_ = nullptr;
+  for (TFolderListing* listing : spare_) delete listing;
+  spare_.clear();
+  FlushClosesLocked();
   if (rootFd_ >= 0) ::close(rootFd_);
 }
 
@@ -125,6 +162,7 @@ TFolderListing* TReadAhead::Root() {
 bool TReadAhead::ReadFolder(TFolderListing& listing, int fd, bool mayAbandon, std::vector<char>& buffer) {
   if (buffer.size() < ReadBufferSize) buffer.resize(ReadBufferSize);
   unsigned seen = 0;
+  bool first = true;
   for (;;) {
     const ssize_t n = ::getdents64(fd, buffer.data(), buffer.size());
     if (n == 0) break;
@@ -133,6 +171,10 @@ bool TReadAhead::ReadFolder(TFolderListing& listing, int fd, bool mayAbandon, st
       // What was read so far is what the folder holds; it still counts as not fully read.
       listing.Unreadable = true;
       break;
+    }
+    if (first) {
+      first = false;
+      ReserveFor(listing, buffer.data(), static_cast<size_t>(n), options_.KeepFiles);
     }
     for (ssize_t pos = 0; pos < n;) {
       const auto* e = reinterpret_cast<const struct dirent64*>(buffer.data() + pos);
@@ -202,9 +244,40 @@ bool TReadAhead::ReadFolder(TFolderListing& listing, int fd, bool mayAbandon, st
 
 void TReadAhead::CloseFdLocked(TFolderListing* listing) {
   if (listing->Fd < 0) return;
-  ::close(listing->Fd);
+  CloseLaterLocked(listing->Fd);
   listing->Fd = -1;
   --openFds_;
+}
+
+void TReadAhead::CloseLaterLocked(int fd) {
+  closing_.push_back(fd);
+  if (closing_.size() >= CloseBatch) FlushClosesLocked();
+}
+
+void TReadAhead::FlushClosesLocked() {
+  std::sort(closing_.begin(), closing_.end());
+  for (size_t i = 0; i < closing_.size();) {
+    // Only descriptors of this list are in the run, so nothing else of the process is closed.
+    size_t j = i + 1;
+    while (j < closing_.size() && closing_[j] == closing_[j - 1] + 1) ++j;
+    const auto first = static_cast<unsigned>(closing_[i]);
+    const auto last = static_cast<unsigned>(closing_[j - 1]);
+    if (first == last || ::close_range(first, last, 0) != 0)
+      for (size_t k = i; k < j; ++k) ::close(closing_[k]);
+    i = j;
+  }
+  closing_.clear();
+}
+
+int TReadAhead::OpenFolder(int parentFd, const char* name) {
+  const int fd = OpenFolderAt(parentFd, name);
+  if (fd >= 0 || (errno != EMFILE && errno != ENFILE)) return fd;
+  {
+    std::lock_guard lock(mutex_);
+    if (closing_.empty()) return fd;
+    FlushClosesLocked();
+  }
+  return OpenFolderAt(parentFd, name);
 }
 
 void TReadAhead::PublishLocked(TFolderListing* listing, int fd, TWakes& wakes) {
@@ -219,7 +292,7 @@ void TReadAhead::PublishLocked(TFolderListing* listing, int fd, TWakes& wakes) {
       listing->Fd = fd;
       ++openFds_;
     } else {
-      ::close(fd);
+      CloseLaterLocked(fd);
     }
   }
   listing->PendingOpens = folders;
@@ -258,7 +331,11 @@ bool TReadAhead::EnsureOpenLocked(TFolderListing* listing) {
     TFolderListing* x = *it;
     const TFolderListing* parent = x->Parent;
     const std::string_view name = parent->Name(parent->Entries[x->IndexInParent]);
-    const int fd = ok ? OpenFolderAt(parent->Fd, name.data()) : -1;
+    int fd = ok ? OpenFolderAt(parent->Fd, name.data()) : -1;
+    if (fd < 0 && ok && (errno == EMFILE || errno == ENFILE) && !closing_.empty()) {
+      FlushClosesLocked();
+      fd = OpenFolderAt(parent->Fd, name.data());
+    }
     struct statx st {};
     if (fd < 0 || ::statx(fd, "", AT_EMPTY_PATH, STATX_TYPE, &st) != 0 ||
         IsOtherFileSystem(st, options_.DevMajor, options_.DevMinor)) {
@@ -279,9 +356,35 @@ int TReadAhead::ParentFdLocked(const TTask& task) {
   return EnsureOpenLocked(task.Parent) ? task.Parent->Fd : -1;
 }
 
-TFolderListing* TReadAhead::Read(const TTask& task, int parentFd, bool mayAbandon, std::vector<char>& buffer, int& fd) {
+TFolderListing* TReadAhead::NewListingLocked() {
+  if (spare_.empty()) return new TFolderListing;
+  TFolderListing* listing = spare_.back();
+  spare_.pop_back();
+  return listing;
+}
+
+void TReadAhead::Recycle(TFolderListing* listing) {
+  if (spare_.size() >= MaxSpare || listing->Bytes > MaxSpareBytes) {
+    delete listing;
+    return;
+  }
+  // The arrays keep their room for the next folder.
+  std::vector<TListedEntry> entries = std::move(listing->Entries);
+  std::vector<TLinkedFile> linked = std::move(listing->Linked);
+  std::string names = std::move(listing->Names);
+  entries.clear();
+  linked.clear();
+  names.clear();
+  *listing = TFolderListing();
+  listing->Entries = std::move(entries);
+  listing->Linked = std::move(linked);
+  listing->Names = std::move(names);
+  spare_.push_back(listing);
+}
+
+TFolderListing* TReadAhead::Read(const TTask& task, int parentFd, TFolderListing* listing, bool mayAbandon,
+                                 std::vector<char>& buffer, int& fd) {
   TFolderListing* parent = task.Parent;
-  auto* listing = new TFolderListing;
   listing->Parent = parent;
   listing->IndexInParent = task.Index;
   const std::string_view name = parent->Name(parent->Entries[task.Index]);
@@ -289,7 +392,7 @@ TFolderListing* TReadAhead::Read(const TTask& task, int parentFd, bool mayAbando
   fd = -1;
   int error = EIO;
   if (parentFd >= 0) {
-    fd = OpenFolderAt(parentFd, name.data());
+    fd = OpenFolder(parentFd, name.data());
     error = fd < 0 ? errno : 0;
   }
   if (fd < 0) {
@@ -339,10 +442,11 @@ void TReadAhead::WorkerLoop() {
       continue;
     }
     const int parentFd = ParentFdLocked(task);
+    TFolderListing* fresh = NewListingLocked();
     lock.unlock();
     Notify(wakes);
     int fd = -1;
-    TFolderListing* listing = Read(task, parentFd, true, buffer, fd);
+    TFolderListing* listing = Read(task, parentFd, fresh, true, buffer, fd);
     lock.lock();
     // Published and the next folder taken under one lock.
     FinishLocked(task, listing, fd, wakes);
@@ -388,10 +492,11 @@ TFolderListing* TReadAhead::Child(TFolderListing* parent, uint32_t index) {
     // both cores keep calling statx, and the builder seldom has to be woken.
     const bool needed = task.Parent == parent && task.Index == index;
     const int parentFd = ParentFdLocked(task);
+    TFolderListing* fresh = NewListingLocked();
     lock.unlock();
     Notify(wakes);
     int fd = -1;
-    TFolderListing* listing = Read(task, parentFd, !needed, ownBuffer_, fd);
+    TFolderListing* listing = Read(task, parentFd, fresh, !needed, ownBuffer_, fd);
     lock.lock();
     FinishLocked(task, listing, fd, wakes);
   }
@@ -451,10 +556,10 @@ void TReadAhead::Release(TFolderListing* listing) {
 
 void TReadAhead::FreeReleased() {
   if (released_.empty()) return;
-  {
-    std::lock_guard lock(mutex_);
-    for (TFolderListing* listing : released_) Unlink(listing);
+  std::lock_guard lock(mutex_);
+  for (TFolderListing* listing : released_) {
+    Unlink(listing);
+    Recycle(listing);
   }
-  for (TFolderListing* listing : released_) delete listing;
   released_.clear();
 }

@@ -137,7 +137,8 @@ public:
 
   // Suggested number of workers for this machine, overridable with KORVANE_SCAN_THREADS: one
   // core fewer than the machine has, since the builder reads folders too whenever the one it
-  // needs is not ready; at least one, so that reading overlaps building.
+  // needs is not ready; at least one, so that reading overlaps building; none while the load
+  // average says every core is busy already.
   static int DefaultWorkers();
 
 private:
@@ -161,7 +162,14 @@ private:
   // Reads folder entry task into a new listing (fd: its descriptor, or -1), to be published
   // with PublishLocked. Null when stopped on the way; the entry is then to be made pending again.
   // parentFd: the parent's open descriptor (ParentFdLocked), -1 when it could not be had.
-  TFolderListing* Read(const TTask& task, int parentFd, bool mayAbandon, std::vector<char>& buffer, int& fd);
+  // listing: an empty listing to fill (NewListingLocked), taken over.
+  TFolderListing* Read(const TTask& task, int parentFd, TFolderListing* listing, bool mayAbandon,
+                       std::vector<char>& buffer, int& fd);
+  // An empty listing: a freed one when there is one, so that its arrays need not be allocated
+  // again for every folder.
+  TFolderListing* NewListingLocked();
+  // Keeps a released listing (unlinked) for NewListingLocked, or frees it.
+  void Recycle(TFolderListing* listing);
   // Publishes what Read gave, or makes the entry pending again when it gave nothing.
   void FinishLocked(const TTask& task, TFolderListing* listing, int fd, TWakes& wakes);
   void Notify(TWakes& wakes);
@@ -177,6 +185,13 @@ private:
   void Link(TFolderListing* listing);
   void Unlink(TFolderListing* listing);
   void CloseFdLocked(TFolderListing* listing);
+  // Folder descriptors are closed in batches: a run of consecutive descriptors goes with one
+  // close_range instead of a close each.
+  void CloseLaterLocked(int fd);
+  void FlushClosesLocked();
+  // openat for a folder, retried once after the batched closes when the process is out of
+  // descriptors.
+  int OpenFolder(int parentFd, const char* name);
 
   TOptions options_;
   TAdaptiveMutex mutex_;
@@ -198,5 +213,7 @@ private:
   bool rootUnreadable_ = false;
   std::vector<char> ownBuffer_;
   std::vector<TFolderListing*> released_;  // released by the builder, not yet freed
+  std::vector<TFolderListing*> spare_;  // freed listings kept for reuse
+  std::vector<int> closing_;  // descriptors no longer needed, not yet closed
   std::vector<std::thread> workers_;
 };

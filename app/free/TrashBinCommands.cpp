@@ -71,12 +71,14 @@ int RunEmptyTrash(const QStringList& args) {
   TTrashArgs parsed;
   if (const int bad = ParseTrashArgs("empty-trash", args, true, parsed)) return bad;
   const std::vector<TTrashFolder> folders = TrashFoldersFor(parsed.hostPath);
-  const TTrashContents before = MeasureTrash(folders, &RunContext());
   if (!parsed.yes) {
+    // The question says what the trash holds; with --yes nobody reads it, and the bytes freed
+    // come from the emptying itself.
     if (!::isatty(STDIN_FILENO)) {
       PrintError(QStringLiteral("empty-trash: there is no terminal to ask on; give --yes to empty the trash without a question"));
       return 2;
     }
+    const TTrashContents before = MeasureTrash(folders, &RunContext());
     const QString question = QStringLiteral("Empty the trash of %1 (%2 items, %3 bytes)? They are deleted for good.")
                                  .arg(parsed.shown)
                                  .arg(before.Items)
@@ -90,11 +92,10 @@ int RunEmptyTrash(const QStringList& args) {
   AttachTerminalProgress(context);
   std::vector<QByteArray> orphans;
   const TOpResult result = EmptyTrash(folders, context, &orphans);
-  const TTrashContents after = MeasureTrash(folders);
   EndTerminalProgress();
   PrintFolders(folders);
   std::printf("items: %lld\nbytes: %lld\n", static_cast<long long>(result.entriesDone),
-              static_cast<long long>(std::max<int64_t>(before.Bytes - after.Bytes, 0)));
+              static_cast<long long>(result.bytesDone));
   for (const QByteArray& orphan : orphans) std::printf("orphan: %s\n", orphan.constData());
   return ReportResult("empty-trash", result);
 }

@@ -13,10 +13,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+
 #include <algorithm>
 #include <fcntl.h>
 #include <random>
 #include <string_view>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -415,6 +418,75 @@ TEST(ReadAheadTest, TinyBudgetsStillListEveryFolderInWalkOrder) {
     }
     EXPECT_EQ(folders, walk.Folders);
     EXPECT_EQ(files, walk.Files);
+  }
+}
+
+// Descriptors of folders done with are closed in batches. With the process nearly out of
+// descriptors, a batch held back must not make a folder unreadable, and none may stay open after.
+TEST(ReadAheadTest, BatchedClosesNeitherExhaustNorLeakDescriptors) {
+  TFixtureTree fx;
+  int expectedFiles = 0;
+  for (int p = 0; p < 12; ++p)
+    for (int c = 0; c < 25; ++c) {
+      const QByteArray folder = "p" + QByteArray::number(p) + "/c" + QByteArray::number(c);
+      fx.Dir(folder);
+      for (int f = 0; f < c % 4; ++f, ++expectedFiles) fx.File(folder + "/f" + QByteArray::number(f), 100 * f);
+    }
+  auto openFds = [] {
+    std::vector<int> fds;
+    for (const QString& name : QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System)) fds.push_back(name.toInt());
+    std::sort(fds.begin(), fds.end());
+    return fds;
+  };
+  struct statx st {};
+  ASSERT_EQ(::statx(AT_FDCWD, fx.Root().constData(), 0, STATX_TYPE, &st), 0);
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+  for (int workers : {0, 1, 3}) {
+    SCOPED_TRACE(workers);
+    const std::vector<int> before = openFds();
+    // Twelve descriptors left: the holes below the highest one in use are filled first.
+    const int highest = before.back();
+    std::vector<int> fillers;
+    for (int hole = highest + 1 - static_cast<int>(before.size()); hole > 0; --hole) fillers.push_back(::dup(0));
+    rlimit low = saved;
+    low.rlim_cur = static_cast<rlim_t>(highest + 1 + 12);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    int folders = 0;
+    int files = 0;
+    int unreadable = 0;
+    {
+      TReadAhead::TOptions options;
+      options.Workers = workers;
+      options.FdBudget = 4;
+      options.KeepFiles = true;
+      options.DevMajor = st.stx_dev_major;
+      options.DevMinor = st.stx_dev_minor;
+      TReadAhead reader(::open(fx.Root().constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), false, nullptr, options);
+      std::vector<std::pair<TFolderListing*, uint32_t>> levels{{reader.Root(), 0}};
+      while (!levels.empty()) {
+        auto& [listing, next] = levels.back();
+        if (next == 0) {
+          files += static_cast<int>(listing->Linked.size());
+          unreadable += listing->Unreadable;
+        }
+        if (next < listing->Entries.size()) {
+          const uint32_t i = next++;
+          if (listing->Entries[i].Kind != TListedEntry::Folder) continue;
+          ++folders;
+          levels.push_back({reader.Child(listing, i), 0});
+          continue;
+        }
+        reader.Release(listing);
+        levels.pop_back();
+      }
+    }
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    for (int fd : fillers) ::close(fd);
+    EXPECT_EQ(folders, 12 + 12 * 25);
+    EXPECT_EQ(files, expectedFiles);
+    EXPECT_EQ(unreadable, 0);
+    EXPECT_EQ(openFds(), before);
   }
 }
 
