@@ -19,6 +19,7 @@
 #include "shell/FileOps.h"
 #include "shell/MessageBoxes.h"
 #include "ui/main/CleanUpPage.h"
+#include "ui/main/ScanFileCommands.h"
 
 #include <QDir>
 #include <QFile>
@@ -32,6 +33,19 @@ std::optional<QByteArray> TargetHostPath(const QString& target) {
   if (SplitDrivePath(target)) return GivenDrivePathToHost(target, nullptr) ? DriveToHost(target) : std::nullopt;
   if (target.startsWith(QLatin1Char('/'))) return CleanGivenHostPath(HostPathBytes(target), QByteArray(), nullptr);
   return std::nullopt;
+}
+
+QString FreeSpaceCommandName(int command) {
+  switch (command) {
+    case ccRecycle:
+      return QStringLiteral("Sending a folder to the trash");
+    case ccDelete:
+      return QStringLiteral("Deleting a folder");
+    case ccMove:
+      return QStringLiteral("Moving a folder");
+    default:
+      return QStringLiteral("Archiving a folder");
+  }
 }
 
 }  // namespace
@@ -59,6 +73,7 @@ void TMainForm::FreeSpaceCommand(int command) {
   TTreeNode* node = current_.Node();
   if (!node || !node->Parent() || session_->Scanning()) return;
   const QString path = current_.Path();
+  if (RefuseOnLoadedScan(*session_, this, path, FreeSpaceCommandName(command))) return;
   scans_->Run([&] {
     bool changed = false;
     QStringList alsoChanged;

@@ -1,6 +1,7 @@
 // The main window: construction, the actions, menus and layout, and the view commands.
 
 #include "ui/main/HistoryCommands.h"
+#include "ui/main/ScanFileCommands.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/LargestFilesBox.h"
 
@@ -317,6 +318,7 @@ void TMainForm::BuildMenus() {
   mnuFile->addSeparator();
   mnuFile->addAction(cmdFileSelectFolder);
   mnuFile->addAction(cmdFileRestoreCompressedFolders);
+  scanFiles_ = new TScanFileCommands(*this, mnuFile, cmdFileRestoreCompressedFolders);
   new THistoryCommands(*this, mnuFile, cmdFileReports, cmdFilePrint);
   mnuFile->addSeparator();
   mnuFile->addAction(cmdFileExit);

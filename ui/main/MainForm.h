@@ -44,6 +44,7 @@ class TShExDriveComboBox;
 class TToolsMenu;
 class TCleanUpPage;
 class TTreemapPage;
+class TScanFileCommands;
 struct TDriveRecInfo;
 
 // The private start-up event the main window posts itself at its first activation.
@@ -328,6 +329,8 @@ private:
   TTreemapPage* TreemapPage = nullptr;
   QAction* cmdFileExportTreemap = nullptr;
 
+  // File > Open Scan File and the scan-file arguments (a child of the window).
+  TScanFileCommands* scanFiles_ = nullptr;
   std::unique_ptr<TScanSession> session_;
   // After the session: it goes first.
   std::unique_ptr<TScanQueue> scans_;

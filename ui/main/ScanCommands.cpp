@@ -17,6 +17,7 @@
 #include "ui/main/DrivesSelectBox.h"
 #include "ui/main/FolderTreeModel.h"
 #include "ui/main/MainFormInternal.h"
+#include "ui/main/ScanFileCommands.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -143,6 +144,8 @@ void TMainForm::ScanOrRescanDrive(const QString& driveText) {
 
 void TMainForm::RescanDrives(const QString& letters) {
   if (session_->Scanning()) return;
+  // A loaded scan file is skipped among all drives, and refused alone.
+  if (letters.size() == 1 && RefuseOnLoadedScan(*session_, this, RootOf(letters[0]), QStringLiteral("Rescanning"))) return;
   scans_->Run([this, letters] {
     InvalidateAll(false);
     scans_->Sequence(
@@ -150,7 +153,7 @@ void TMainForm::RescanDrives(const QString& letters) {
         [this, letters](int i) {
           const QChar letter = letters[i].toUpper();
           TDriveRecInfo* rec = session_->Drive(letter);
-          if (!session_->IsScanned(letter) || !rec) return;
+          if (!session_->IsScanned(letter) || !rec || rec->Loaded) return;
           const QString shown = current_.Path();
           // The drive goes out of the tree first; it stays out when it cannot be reached now.
           session_->RemoveDriveNode(letter);
@@ -227,6 +230,7 @@ void TMainForm::ShowFolderAt(const QString& path) {
 void TMainForm::RescanCurrentFolder() {
   TTreeNode* node = SelectedNode();
   if (!current_.Node() || !node || session_->Scanning()) return;
+  if (RefuseOnLoadedScan(*session_, this, current_.Path(), QStringLiteral("Rescanning"))) return;
   scans_->Run([this, node] {
     PreparePages(nullptr);
     if (!session_->StartRescanFolder(node)) return;
@@ -275,5 +279,5 @@ void TMainForm::DisconnectNetworkDrive() {
   // A drive whose mapping went leaves the tree too, as Remove from Tree would take it out.
   const QString scanned = ScannedDrives();
   for (const QChar letter : scanned)
-    if (!TDriveTable::Instance().Find(letter)) RemoveDrive(letter);
+    if (!TDriveTable::Instance().Find(letter) && !session_->LoadedScan(letter)) RemoveDrive(letter);
 }
