@@ -11,9 +11,10 @@ QString TimeText(const QDateTime& time) {
 }  // namespace
 
 QString LoadedScanNodeText(const TLoadedScanInfo& info) {
-  QString text = QStringLiteral("Scan file %1 (%2, %3)")
-                     .arg(QFileInfo(info.File).fileName(), info.HostRoot, TimeText(info.Time));
-  if (!info.Complete) text += QStringLiteral(" [incomplete]");
+  // The mark goes before the folder, so that a narrow tree still shows it.
+  const QString text = QStringLiteral("Scan file %1%2 (%3, %4)")
+                           .arg(QFileInfo(info.File).fileName(), info.Complete ? QString() : QStringLiteral(" [incomplete]"),
+                                info.HostRoot, TimeText(info.Time));
   // A node's text is kept short; the whole description is in the status bar and messages.
   return text.left(255);
 }

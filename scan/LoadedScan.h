@@ -19,8 +19,8 @@ struct TLoadedScanInfo {
 // The letters loaded scans take, in the order they are given.
 inline constexpr char LoadedScanLetters[] = "AB";
 
-// The tree text of a loaded scan's top node: the file's name, the host folder and the time, so
-// that it never reads like a live drive.
+// The tree text of a loaded scan's top node: the file's name (with " [incomplete]" after it for a
+// damaged file), the host folder and the time, so that it never reads like a live drive.
 QString LoadedScanNodeText(const TLoadedScanInfo& info);
 // One line for the status bar and messages: "scan file usr.json (/usr, 2026-12-11 09:30 UTC)".
 QString LoadedScanDescription(const TLoadedScanInfo& info);

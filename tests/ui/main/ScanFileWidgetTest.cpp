@@ -46,8 +46,10 @@ bool PumpUntil(const std::function<bool()>& done, int ms = 30000) {
 void Shot(QWidget& widget, const char* name) {
   const QString dir = qEnvironmentVariable("KORVANE_SHOTS_DIR");
   if (dir.isEmpty()) return;
+  const QString scale = qEnvironmentVariable("QT_SCALE_FACTOR") == QStringLiteral("2") ? QStringLiteral("-x2") : QString();
+  widget.resize(1100, 720);
   QApplication::processEvents();
-  widget.grab().save(dir + QStringLiteral("/26-") + QLatin1String(name) + QStringLiteral(".png"));
+  widget.grab().save(dir + QStringLiteral("/26-") + QLatin1String(name) + scale + QStringLiteral(".png"));
 }
 
 // Every file below root with its size and change time: what must not change.
@@ -285,7 +287,7 @@ TEST_F(ScanFileTest, StartupArgumentsOpenExportsAndDamagedFilesSaySo) {
   EXPECT_EQ(session.FindFolder(QStringLiteral("A:\\Data\\Sub"))->Data()->TotalSize, 10000);
   EXPECT_EQ(session.FindFolder(QStringLiteral("A:\\"))->Data()->TotalSize, 17005);
   EXPECT_FALSE(b->Complete);
-  EXPECT_TRUE(session.Drive(QLatin1Char('B'))->Node->Text().endsWith(QStringLiteral("[incomplete]")));
+  EXPECT_TRUE(session.Drive(QLatin1Char('B'))->Node->Text().startsWith(QStringLiteral("Scan file cut.json [incomplete] (")));
   EXPECT_EQ(session.FindFolder(QStringLiteral("B:\\Data\\Sub"))->Data()->TotalSize, 10000);
 
   const std::vector<TMessageRequest> said = TakeBoxes();
