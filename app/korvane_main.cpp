@@ -1,4 +1,4 @@
-// korvane [FOLDER or DRIVE ...]: the program with its windows.
+// korvane [FOLDER or DRIVE or SCANFILE.json ...]: the program with its windows.
 // korvane /R... FOLDER DESTINATION [options] /Q: a report made without any window.
 
 #include "app/InfoOptions.h"
@@ -14,12 +14,14 @@
 namespace {
 
 const char UsageText[] =
-    "usage: korvane [FOLDER or DRIVE ...]\n"
+    "usage: korvane [FOLDER or DRIVE or SCANFILE.json ...]\n"
     "       korvane /RKIND FOLDER OUTPUT [/OPTION ...]\n"
     "\n"
     "Shows how the space of your drives is used. Each FOLDER (a host path such as\n"
     "/home/me/data or a drive path such as C:\\data) or DRIVE (C:\\) given is scanned and\n"
-    "selected at start.\n"
+    "selected at start. A SCANFILE.json (an export of ncdu -o, gdu -o or korvane-scan\n"
+    "--export-ncdu, maybe of another machine) opens as drive A: or B:, to browse, report\n"
+    "on and compare, never to change or rescan.\n"
     "\n"
     "A first argument /RINF, /RCSV, /RTAB or /RTXT writes a report of FOLDER to OUTPUT\n"
     "without asking anything: folder information, or the subfolder list as comma-separated,\n"

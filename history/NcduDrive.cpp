@@ -3,6 +3,9 @@
 #include "platform/HostNames.h"
 #include "scan/FolderSize.h"
 #include "scan/FolderTree.h"
+#include "scan/LoadedScan.h"
+#include "scan/ScanSession.h"
+#include "scan/VolumeInfo.h"
 
 #include <algorithm>
 #include <limits>
@@ -76,4 +79,20 @@ TSnapshot SnapshotOfNcduScan(const TNcduScan& scan, const QString& drivePath) {
   snap.Info.Bytes = snap.Folders.front().Size;
   snap.Info.FolderCount = static_cast<int64_t>(snap.Folders.size());
   return snap;
+}
+
+TLoadedScanInfo LoadedScanInfoOf(const TNcduScan& scan, const QString& file) {
+  TLoadedScanInfo info;
+  info.File = file;
+  if (!scan.Folders.empty()) info.HostRoot = DecodeEscapedUtf8(scan.Folders.front().Name);
+  if (scan.Timestamp > 0) info.Time = QDateTime::fromSecsSinceEpoch(scan.Timestamp, Qt::UTC);
+  info.Program = (scan.ProgramName + QLatin1Char(' ') + scan.ProgramVersion).trimmed();
+  info.Complete = scan.Complete;
+  return info;
+}
+
+TDriveRecInfo* AddNcduDrive(TScanSession& session, const TNcduScan& scan, const QString& file) {
+  if (scan.Folders.empty()) return nullptr;
+  return session.AddLoadedDrive(std::make_shared<const TLoadedScanInfo>(LoadedScanInfoOf(scan, file)),
+                                [&scan](TFolderTree& tree, const QString& text) { return AddNcduScanToTree(tree, scan, text); });
 }

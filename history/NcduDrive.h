@@ -8,7 +8,10 @@
 #include <QString>
 
 class TFolderTree;
+class TScanSession;
 class TTreeNode;
+struct TDriveRecInfo;
+struct TLoadedScanInfo;
 
 // Adds the export's folders as a new top-level node of tree with text topText, each folder with
 // its size record (the wasted figure at the drive's own size is disk usage above the apparent
@@ -18,3 +21,10 @@ TTreeNode* AddNcduScanToTree(TFolderTree& tree, const TNcduScan& scan, const QSt
 // The export as a snapshot; drivePath is the root's drive path. HostRoot is the scanned path the
 // export names, Time its timestamp (now when it has none).
 TSnapshot SnapshotOfNcduScan(const TNcduScan& scan, const QString& drivePath);
+
+// What an export says about itself, read from file: the folder it names, its time, the program.
+TLoadedScanInfo LoadedScanInfoOf(const TNcduScan& scan, const QString& file);
+// Adds the export to the session as a drive loaded from file (see TScanSession::AddLoadedDrive):
+// it can be browsed and compared, never rescanned or changed. Null when refused (a scan runs, no
+// letter is free, the export holds no folder).
+TDriveRecInfo* AddNcduDrive(TScanSession& session, const TNcduScan& scan, const QString& file);

@@ -2,6 +2,7 @@
 
 #include "platform/DriveTable.h"
 #include "scan/FolderSize.h"
+#include "scan/LoadedScan.h"
 #include "scan/LinkOwners.h"
 #include "scan/PathFunctions.h"
 #include "scan/ScanHost.h"
@@ -88,7 +89,7 @@ void TScanSession::EndSlicedScan(const QString& error) {
 
 TDriveRecInfo* TScanSession::PrepareDriveScan(QChar letter) {
   TDriveRecInfo* rec = Drive(letter);
-  if (rec && rec->Node) return nullptr;  // in the tree already: a rescan takes it out first
+  if (rec && (rec->Node || rec->Loaded)) return nullptr;  // in the tree already: a rescan takes it out first
   if (!rec) {
     rec = new TDriveRecInfo();
     rec->Letter = static_cast<char>(letter.unicode());
@@ -123,11 +124,53 @@ void TScanSession::DeleteDriveNode(TDriveRecInfo* rec) {
   rec->Node = nullptr;
 }
 
+TDriveRecInfo* TScanSession::AddLoadedDrive(std::shared_ptr<const TLoadedScanInfo> info,
+                                            const std::function<TTreeNode*(TFolderTree&, const QString&)>& build) {
+  const QChar letter = FreeLoadedLetter();
+  if (scanning_ || !info || letter.isNull()) return nullptr;
+  TTreeNode* node = build(tree_, LoadedScanNodeText(*info));
+  if (!node) return nullptr;
+  tree_.SetStateIndex(node, static_cast<int32_t>(letter.unicode() & 0xFF) << 8);
+  auto* rec = new TDriveRecInfo();
+  rec->Letter = static_cast<char>(letter.unicode());
+  rec->Node = node;
+  rec->Name = letter + node->Text();
+  rec->Loaded = std::move(info);
+  state_.Drives.push_back(rec);
+  scannedDrives_ += letter;
+  emit TreeChanged();
+  return rec;
+}
+
+QChar TScanSession::FreeLoadedLetter() const {
+  for (const char* c = LoadedScanLetters; *c; ++c)
+    if (!Drive(QLatin1Char(*c))) return QLatin1Char(*c);
+  return {};
+}
+
+const TLoadedScanInfo* TScanSession::LoadedScan(QChar letter) const {
+  const TDriveRecInfo* rec = letter.isNull() ? nullptr : Drive(letter);
+  return rec ? rec->Loaded.get() : nullptr;
+}
+
+const TLoadedScanInfo* TScanSession::LoadedScanOf(const TTreeNode* node) const {
+  if (!node) return nullptr;
+  while (node->Parent()) node = node->Parent();
+  return LoadedScan(NodeDriveLetter(node));
+}
+
+const TLoadedScanInfo* TScanSession::LoadedScanAt(const QString& drivePath) const {
+  if (drivePath.size() < 2 || drivePath[1] != QLatin1Char(':')) return nullptr;
+  return LoadedScan(drivePath[0]);
+}
+
 bool TScanSession::RemoveDriveNode(QChar letter) {
   if (scanning_) return false;
   letter = letter.toUpper();
   TDriveRecInfo* rec = Drive(letter);
   if (!rec || !IsScanned(letter)) return false;
+  // Nothing but the file can bring a loaded drive back.
+  if (rec->Loaded) return RemoveDrive(letter);
   scannedDrives_.remove(letter);
   DeleteDriveNode(rec);
   emit TreeChanged();
@@ -135,7 +178,7 @@ bool TScanSession::RemoveDriveNode(QChar letter) {
 }
 
 bool TScanSession::RescanDrive(QChar letter) {
-  if (!RemoveDriveNode(letter)) return false;
+  if (LoadedScan(letter) || !RemoveDriveNode(letter)) return false;
   return ScanDrive(Drive(letter)->Name);
 }
 
@@ -153,19 +196,20 @@ bool TScanSession::RemoveDrive(QChar letter) {
 }
 
 bool TScanSession::RescanFolder(TTreeNode* node) {
-  if (!node || scanning_) return false;
+  if (!node || scanning_ || LoadedScanOf(node)) return false;
   RunScan([&] { scanner_->RescanFolder(NodePath(node), node); });
   return true;
 }
 
 bool TScanSession::StartRescanFolder(TTreeNode* node) {
-  if (!node || scanning_) return false;
+  if (!node || scanning_ || LoadedScanOf(node)) return false;
   StartScan([&] { scanner_->BeginRescanFolder(NodePath(node), node); });
   return true;
 }
 
 bool TScanSession::RemoveFolder(TTreeNode* node, int64_t size) {
-  if (!node || !node->Parent() || scanning_) return false;
+  // A loaded scan's folders are as the file lists them: nothing on this machine removes them.
+  if (!node || !node->Parent() || scanning_ || LoadedScanOf(node)) return false;
   const TFolderSize* rec = node->Data();
   SubtractFromAncestors(node->Parent(), node, rec ? rec->TotalFolders + 1 : 1, rec ? rec->TotalFiles : 0,
                         rec ? rec->TotalWasted : 0, size);
@@ -180,7 +224,7 @@ TScanSession::TCountedFile TScanSession::CountedFile(TTreeNode* parent, const QS
   file.Size = size;
   const std::optional<QByteArray> host = DriveToHost(path);
   struct statx st {};
-  if (!parent || !host ||
+  if (!parent || !host || LoadedScanOf(parent) ||
       ::statx(AT_FDCWD, host->constData(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
               STATX_TYPE | STATX_NLINK | STATX_INO | STATX_BLOCKS, &st) != 0)
     return file;
@@ -197,7 +241,7 @@ TScanSession::TCountedFile TScanSession::CountedFile(TTreeNode* parent, const QS
 }
 
 bool TScanSession::RemoveFile(TTreeNode* parent, QChar letter, const TCountedFile& file) {
-  if (!parent || scanning_) return false;
+  if (!parent || scanning_ || LoadedScanOf(parent)) return false;
   if (file.OwnsLink) tree_.ForgetLink(RootNode(parent), file.Device, file.Inode);
   const int64_t size = file.Size;
   const TDriveRecInfo* drive = Drive(letter);
@@ -215,7 +259,9 @@ TTreeNode* TScanSession::FindFolder(const QString& path) const {
   if (!rec || !rec->Node) return nullptr;
   if (path.size() == 3) return rec->Node;
   TVolumeInformation info;
-  const bool caseSensitive = GetVolumeInfo(letter + QStringLiteral(":\\"), info) && (info.FileSystemFlags & 1);
+  // A loaded scan keeps the names of the machine it was made on, where case counts.
+  const bool caseSensitive =
+      rec->Loaded || (GetVolumeInfo(letter + QStringLiteral(":\\"), info) && (info.FileSystemFlags & 1));
   return FindNodeByPath(rec->Node, path.mid(3), caseSensitive);
 }
 

@@ -11,9 +11,11 @@
 #include <QTimer>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class IScanHost;
+struct TLoadedScanInfo;
 class TFolderScanner;
 struct TDriveRecInfo;
 
@@ -54,8 +56,22 @@ public:
   // begun when this returns true, and ScanFinished says when it ended (ScanFailed before it when
   // an error ended it).
   bool StartScanDrive(const QString& driveText);
-  // Takes the drive's node out of the tree; its record stays, so that ScanDrive can bring it back.
-  // False when refused or the drive is not in the tree.
+  // Adds a drive loaded from a scan file under the first free letter of LoadedScanLetters (see
+  // LoadedScan.h): build makes its top node in the tree with the text it is given. No host folder
+  // stands behind such a drive: every rescan and change of its folders below is refused, and
+  // taking its node out forgets it. Null when refused (a scan runs, no letter is free, build made
+  // no node).
+  TDriveRecInfo* AddLoadedDrive(std::shared_ptr<const TLoadedScanInfo> info,
+                                const std::function<TTreeNode*(TFolderTree&, const QString&)>& build);
+  // The letter AddLoadedDrive would take; null when none is free.
+  QChar FreeLoadedLetter() const;
+  // The scan file the drive was loaded from; null for a scanned drive or an unknown letter.
+  const TLoadedScanInfo* LoadedScan(QChar letter) const;
+  // The same for the drive a node is in, and for the drive of a drive path.
+  const TLoadedScanInfo* LoadedScanOf(const TTreeNode* node) const;
+  const TLoadedScanInfo* LoadedScanAt(const QString& drivePath) const;
+  // Takes the drive's node out of the tree; its record stays, so that ScanDrive can bring it back
+  // (a loaded drive's record goes too). False when refused or the drive is not in the tree.
   bool RemoveDriveNode(QChar letter);
   // Takes the drive's node out of the tree and scans the drive again. False when refused or the
   // drive is not in the tree.

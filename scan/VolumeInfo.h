@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -31,11 +32,16 @@ QString DriveDisplayName(const QString& root);
 int32_t ClusterSizeFromQueries(const QString& fileSystemName,
                                std::optional<int64_t> queriedClusterSize);
 
+struct TLoadedScanInfo;
+
 struct TDriveRecInfo {
   char Letter = 0;
   TTreeNode* Node = nullptr;
   int32_t ClusterSize = 0;
   QString Name;
+  // Set for a drive loaded from a scan file rather than scanned: no host folder of this machine
+  // stands behind it (see TScanSession::AddLoadedDrive).
+  std::shared_ptr<const TLoadedScanInfo> Loaded;
 };
 
 // The drives scanned in this run, in the order they were first scanned.

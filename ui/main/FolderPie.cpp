@@ -18,6 +18,7 @@
 #include "scan/ScanSession.h"
 #include "shell/PropertiesDialog.h"
 #include "ui/main/CurrentFolder.h"
+#include "ui/main/ScanFileCommands.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -566,7 +567,8 @@ void TPiePage::SetIcon(const QPixmap& icon) {
 
 void TPiePage::imgIconClick() {
   const TCurrentFolder& current = host_.Current();
-  if (current.Path().isEmpty()) return;
+  if (current.Path().isEmpty() || RefuseOnLoadedScan(host_.Session(), host_.Window(), current.Path(), QStringLiteral("Showing the properties of a folder")))
+    return;
   ShowItemProperties(current.Path(), host_.Window(), current.Node() ? current.Node()->Data() : nullptr);
 }
 

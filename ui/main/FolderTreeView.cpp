@@ -17,6 +17,7 @@
 #include "ui/main/FolderTreeModel.h"
 #include "ui/main/MainFormInternal.h"
 #include "ui/main/ScanCommands.h"
+#include "ui/main/ScanFileCommands.h"
 #include "ui/main/SubfoldersPage.h"
 
 #include <QAction>
@@ -163,7 +164,7 @@ bool TMainForm::SelectNode(TTreeNode* node) {
 }
 
 bool TMainForm::FolderTreeChanging(TTreeNode* node) {
-  if (!node) return true;
+  if (!node || session_->LoadedScanOf(node)) return true;
   QChar letter;
   if (!node->Parent())
     letter = NodeDriveLetter(node);
@@ -186,7 +187,7 @@ void TMainForm::FolderTreeChange(TTreeNode* node) {
   current_.SetFolder(node, NodePath(node));
   // While a scan runs its walk holds nodes of the tree, so nothing is taken out of it then; a
   // vanished folder is noticed again when it is selected after the scan.
-  if (node->Parent() && !Scanning() && !IsDirectory(current_.Path())) {
+  if (node->Parent() && !Scanning() && !session_->LoadedScanOf(node) && !IsDirectory(current_.Path())) {
     PreparePages(nullptr);
     session_->RemoveFolder(node, node->Data() ? node->Data()->TotalSize : 0);
     InvalidateAll(true);
@@ -236,7 +237,7 @@ void TMainForm::toolLevelUpClick() {
 }
 
 void TMainForm::toolExploreClick() {
-  if (current_.Path().isEmpty()) return;
+  if (current_.Path().isEmpty() || RefuseOnLoadedScan(*session_, this, current_.Path(), QStringLiteral("Opening a folder"))) return;
   OpenItem(current_.Path(), this);
 }
 
@@ -263,6 +264,7 @@ void TMainForm::RevealNode(TTreeNode* node) {
 void TMainForm::ShowSelectionAgain() { FolderTreeChange(SelectedNode()); }
 
 void TMainForm::ShowItemContextMenu(const QString& path, TTreeNode* node, int64_t size, QPoint pos, QWidget* control) {
+  if (RefuseOnLoadedScan(*session_, this, path, QStringLiteral("The menu of a folder (open, properties, delete)"))) return;
   const QPoint global = control ? control->mapToGlobal(pos) : pos;
   if (IsDriveRoot(path)) {
     ShowShellContextMenu(this, global, AddBackslash(path), node ? node->Data() : nullptr);

@@ -19,6 +19,7 @@
 #include "ui/main/CurrentFolder.h"
 #include "ui/main/ScanCommands.h"
 #include "ui/main/WindowServices.h"
+#include "ui/main/ScanFileCommands.h"
 
 #include <QDir>
 #include <QFile>
@@ -33,6 +34,19 @@ std::optional<QByteArray> TargetHostPath(const QString& target) {
   return std::nullopt;
 }
 
+QString FreeSpaceCommandName(int command) {
+  switch (command) {
+    case ccRecycle:
+      return QStringLiteral("Sending a folder to the trash");
+    case ccDelete:
+      return QStringLiteral("Deleting a folder");
+    case ccMove:
+      return QStringLiteral("Moving a folder");
+    default:
+      return QStringLiteral("Archiving a folder");
+  }
+}
+
 }  // namespace
 
 TFreeSpaceCommands::TFreeSpaceCommands(TScanSession& session, TScanQueue& scans, TCurrentFolder& current,
@@ -45,6 +59,7 @@ void TFreeSpaceCommands::Run(int command) {
   TTreeNode* node = current_.Node();
   if (!node || !node->Parent() || session_.Scanning()) return;
   const QString path = current_.Path();
+  if (RefuseOnLoadedScan(session_, window_.Window(), path, FreeSpaceCommandName(command))) return;
   scans_.Run([&] {
     bool changed = false;
     QStringList alsoChanged;

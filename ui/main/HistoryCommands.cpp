@@ -3,6 +3,7 @@
 #include "platform/DriveTable.h"
 #include "reports/ChangeReport.h"
 #include "reports/print/ChangeReportCommands.h"
+#include "scan/LoadedScan.h"
 #include "scan/PathFunctions.h"
 #include "scan/ScanSession.h"
 #include "scan/VolumeInfo.h"
@@ -29,8 +30,10 @@ namespace {
 const QString SaveCaption = QStringLiteral("Save Snapshot");
 const QString CompareCaption = QStringLiteral("Compare With Snapshot");
 
-// The host folder of a drive's root; empty when the drive is not mapped.
-QString HostRootOf(QChar letter) {
+// The host folder of a drive's root (for a drive loaded from a scan file, the folder the file
+// names on its machine); empty when the drive is not mapped.
+QString HostRootOf(const TScanSession& session, QChar letter) {
+  if (const TLoadedScanInfo* loaded = session.LoadedScan(letter)) return loaded->HostRoot;
   const std::optional<QByteArray> host = DriveToHost(QString(letter) + QStringLiteral(":\\"));
   return host ? QFile::decodeName(*host) : QString();
 }
@@ -117,8 +120,9 @@ void THistoryCommands::SaveDriveSnapshot(QChar letter, bool quiet) {
   // Taken here, on the window's thread, where the tree lives; the worker gets a copy.
   TSnapshot snap = SnapshotOfTree(drive->Node);
   snap.Info.DrivePath = NodePath(drive->Node);
-  const std::optional<QByteArray> host = DriveToHost(snap.Info.DrivePath);
-  snap.Info.HostRoot = host ? QFile::decodeName(*host) : QString();
+  snap.Info.HostRoot = HostRootOf(form_.Session(), letter);
+  // A scan file's snapshot is of the time the file was written.
+  if (drive->Loaded && drive->Loaded->Time.isValid()) snap.Info.Time = drive->Loaded->Time;
   snap.Info.ClusterSize = drive->ClusterSize;
   const QString drivePath = snap.Info.DrivePath;
 
@@ -162,6 +166,15 @@ void THistoryCommands::SaveDriveSnapshot(QChar letter, bool quiet) {
 
 QString THistoryCommands::RootPathOf(const TSnapshotInfo& info) const {
   if (info.HostRoot.isEmpty()) return {};
+  // On a drive loaded from a scan file, the folders of the machine the file comes from.
+  const QChar letter = form_.Current().Drive();
+  if (const TLoadedScanInfo* loaded = letter.isNull() ? nullptr : form_.Session().LoadedScan(letter)) {
+    const QString root = QString(letter) + QStringLiteral(":\\");
+    if (info.HostRoot == loaded->HostRoot) return root;
+    const QString below = loaded->HostRoot.endsWith(QLatin1Char('/')) ? loaded->HostRoot : loaded->HostRoot + QLatin1Char('/');
+    if (!info.HostRoot.startsWith(below)) return {};
+    return root + info.HostRoot.mid(below.size()).replace(QLatin1Char('/'), QLatin1Char('\\'));
+  }
   const std::optional<QString> path = HostToDrive(QFile::encodeName(info.HostRoot));
   return path ? *path : QString();
 }
@@ -170,7 +183,7 @@ void THistoryCommands::CompareWithSnapshot() {
   UpdateActions();
   if (!compare_->isEnabled()) return;
   const QChar letter = form_.Current().Drive();
-  const QString hostRoot = HostRootOf(letter);
+  const QString hostRoot = HostRootOf(form_.Session(), letter);
   if (hostRoot.isEmpty()) return;
   const QString below = hostRoot.endsWith(QLatin1Char('/')) ? hostRoot : hostRoot + QLatin1Char('/');
   // The snapshots of this drive's folder and of folders in it, from any machine.

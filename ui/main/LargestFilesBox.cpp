@@ -7,6 +7,7 @@
 #include "cleanup/ui/ItemMenu.h"
 #include "ui/main/CurrentFolder.h"
 #include "ui/main/PageHost.h"
+#include "ui/main/ScanFileCommands.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -117,6 +118,8 @@ void TLargestFilesBox::Join() {
 void TLargestFilesBox::Find(const QString& extension) {
   const QString path = host_.Current().Path();
   if (path.isEmpty() || Busy()) return;
+  // A scan file lists no files, and its folders are not on this computer.
+  if (RefuseOnLoadedScan(host_.Session(), this, path, QStringLiteral("Listing the largest files"))) return;
   cancel_ = false;
   txtPath->setText(extension.isEmpty() ? path : QStringLiteral("%1 (files of type %2)").arg(path, extension));
   txtStatus->setText(QStringLiteral("Reading %1...").arg(path));

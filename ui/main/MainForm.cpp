@@ -19,6 +19,7 @@
 #include "ui/main/HistoryCommands.h"
 #include "ui/main/LargestFilesBox.h"
 #include "ui/main/ScanCommands.h"
+#include "ui/main/ScanFileCommands.h"
 #include "ui/main/SubfoldersPage.h"
 #include "ui/main/TreemapPage.h"
 #include "ui/main/WastedPage.h"
@@ -344,6 +345,7 @@ void TMainForm::BuildMenus() {
   mnuFile->addSeparator();
   mnuFile->addAction(cmdFileSelectFolder);
   mnuFile->addAction(cmdFileRestoreCompressedFolders);
+  scanFiles_ = new TScanFileCommands(*this, mnuFile, cmdFileRestoreCompressedFolders);
   new THistoryCommands(*this, mnuFile, cmdFileReports, cmdFilePrint);
   mnuFile->addSeparator();
   mnuFile->addAction(cmdFileExit);

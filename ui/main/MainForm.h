@@ -49,6 +49,7 @@ class TScanCommands;
 class TFreeSpaceCommands;
 class TWindowReports;
 class TWindowScanHost;
+class TScanFileCommands;
 
 // The private start-up event the main window posts itself at its first activation.
 inline constexpr QEvent::Type StartupEventType = static_cast<QEvent::Type>(QEvent::User + 3900);
@@ -297,6 +298,8 @@ private:
   TTreemapPage* TreemapPage = nullptr;
   QAction* cmdFileExportTreemap = nullptr;
 
+  // File > Open Scan File and the scan-file arguments (a child of the window).
+  TScanFileCommands* scanFiles_ = nullptr;
   // The scanner's host goes after the session that holds it.
   std::unique_ptr<TWindowScanHost> scanHost_;
   std::unique_ptr<TScanSession> session_;

@@ -4,6 +4,7 @@
 #include "ui/main/MainForm.h"
 
 #include "config/Options.h"
+#include "scan/FolderSize.h"
 #include "scan/Format.h"
 #include "scan/PathFunctions.h"
 #include "scan/ScanSession.h"
@@ -181,6 +182,13 @@ void TMainForm::UpdateDriveInfo() {
   if (!current_.Node()) return;
   const QChar letter = !current_.Node()->Parent() ? NodeDriveLetter(current_.Node()) : current_.Path().at(0);
   const TDriveRecInfo* rec = session_->Drive(letter);
+  // A scan file has no disk behind it: its whole is what it lists, its free space unknown.
+  if (rec && rec->Loaded) {
+    const TFolderSize* whole = rec->Node ? rec->Node->Data() : nullptr;
+    current_.SetDrive(letter, rec->ClusterSize, whole ? whole->TotalSize : -1, -1);
+    SetStatusText(1, QStringLiteral("Scan file, not a disk"));
+    return;
+  }
   // The pie's header and the tool window show the drive's figures from the current folder.
   current_.SetDrive(letter, rec ? rec->ClusterSize : ClusterSizeOf(RootOf(letter)), TotalSpace(RootOf(letter)),
                     FreeSpace(RootOf(letter)));

@@ -19,6 +19,7 @@
 #include "ui/main/MainFormInternal.h"
 #include "ui/main/ScanCommands.h"
 #include "ui/main/ReportEntry.h"
+#include "ui/main/ScanFileCommands.h"
 #include "ui/main/SubfoldersPage.h"
 #include "ui/main/WindowPlacement.h"
 
@@ -216,7 +217,7 @@ void TMainForm::RunStartupScans() {
           static_cast<int>(arguments_.size()), [this](int i) { OpenStartupArgument(arguments_[i]); },
           [this] { return !session_->Aborted(); },
           [this] {
-            if (ScannedDrives().isEmpty() && !closing_) scanCommands_->ScanDrivesDialog();
+            if (ScannedDrives().isEmpty() && scanFiles_->Pending() == 0 && !closing_) scanCommands_->ScanDrivesDialog();
             scans_->Then([this] { startupDone_ = true; });
           });
     });
@@ -226,7 +227,9 @@ void TMainForm::RunStartupScans() {
 
 void TMainForm::OpenStartupArgument(const QString& argument) {
   const QString path = ToDrivePath(argument);
-  if (argument.isEmpty()) {
+  if (IsScanFileArgument(argument)) {
+    scanFiles_->OpenScanFile(argument);
+  } else if (argument.isEmpty()) {
     ShowError(QStringLiteral("An empty path was given: it names no folder or drive."), 2, this);
   } else if (path.isEmpty()) {
     ShowError(QStringLiteral("%1 is not on any drive.").arg(argument), 2, this);

@@ -17,6 +17,7 @@
 #include "ui/main/CurrentFolder.h"
 #include "ui/main/DrivesSelectBox.h"
 #include "ui/main/MainFormInternal.h"
+#include "ui/main/ScanFileCommands.h"
 #include "ui/main/WindowScanHost.h"
 #include "ui/main/WindowServices.h"
 
@@ -102,6 +103,9 @@ void TScanCommands::ScanOrRescanDrive(const QString& driveText) {
 
 void TScanCommands::RescanDrives(const QString& letters) {
   if (session_.Scanning()) return;
+  // A loaded scan file is skipped among all drives, and refused alone.
+  if (letters.size() == 1 && RefuseOnLoadedScan(session_, window_.Window(), RootOf(letters[0]), QStringLiteral("Rescanning")))
+    return;
   scans_.Run([this, letters] {
     window_.InvalidateAll(false);
     scans_.Sequence(
@@ -109,7 +113,7 @@ void TScanCommands::RescanDrives(const QString& letters) {
         [this, letters](int i) {
           const QChar letter = letters[i].toUpper();
           TDriveRecInfo* rec = session_.Drive(letter);
-          if (!session_.IsScanned(letter) || !rec) return;
+          if (!session_.IsScanned(letter) || !rec || rec->Loaded) return;
           const QString shown = current_.Path();
           // The drive goes out of the tree first; it stays out when it cannot be reached now.
           session_.RemoveDriveNode(letter);
@@ -190,6 +194,7 @@ void TScanCommands::ShowFolderAt(const QString& path) {
 void TScanCommands::RescanCurrentFolder() {
   TTreeNode* node = window_.SelectedNode();
   if (!current_.Node() || !node || session_.Scanning()) return;
+  if (RefuseOnLoadedScan(session_, window_.Window(), current_.Path(), QStringLiteral("Rescanning"))) return;
   scans_.Run([this, node] {
     window_.PreparePages(nullptr);
     if (!session_.StartRescanFolder(node)) return;
@@ -233,5 +238,5 @@ void TScanCommands::DisconnectNetworkDrive() {
   // A drive whose mapping went leaves the tree too, as Remove from Tree would take it out.
   const QString scanned = session_.ScannedDrives();
   for (const QChar letter : scanned)
-    if (!TDriveTable::Instance().Find(letter)) RemoveDrive(letter);
+    if (!TDriveTable::Instance().Find(letter) && !session_.LoadedScan(letter)) RemoveDrive(letter);
 }

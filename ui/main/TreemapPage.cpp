@@ -13,6 +13,7 @@
 #include "cleanup/ui/ItemMenu.h"
 #include "shell/MessageBoxes.h"
 #include "ui/main/CurrentFolder.h"
+#include "ui/main/ScanFileCommands.h"
 
 #include <QVBoxLayout>
 
@@ -125,6 +126,7 @@ void TTreemapPage::ContextMenu(int tile, QPoint globalPos) {
     return;
   }
   TScanSession& session = host_.Session();
+  if (RefuseOnLoadedScan(session, host_.Window(), path, QStringLiteral("The menu of a file (open, properties, delete)"))) return;
   const TScanSession::TCountedFile counted = session.CountedFile(node, path, t.Bytes);
   ShowShellContextMenu(host_.Window(), globalPos, path, nullptr);
   // Gone: out of its folder's figures, and that folder is shown, as after any removal.
