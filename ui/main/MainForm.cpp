@@ -371,7 +371,10 @@ void TMainForm::BuildMenus() {
   connect(mnuView, &QMenu::aboutToShow, this, [this] { ViewMenuOpening(); });
 
   mnuTools = menuBar()->addMenu(QStringLiteral("&Tools"));
-  ToolsMenu = new TToolsMenu(mnuTools, [this] { return current_.Path(); }, this);
+  // A folder of a loaded scan file is on no disk here: the tools get no folder then, as when none
+  // is selected.
+  ToolsMenu = new TToolsMenu(
+      mnuTools, [this] { return session_->LoadedScanAt(current_.Path()) ? QString() : current_.Path(); }, this);
 
   mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
   cmdHelpTopics = mnuHelp->addAction(QStringLiteral("&Help Topics"));

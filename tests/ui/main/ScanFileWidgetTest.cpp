@@ -3,17 +3,20 @@
 // operation and rescan is refused and the folder the export names, which exists here, stays as
 // it was.
 
+#include "config/AtomicFile.h"
 #include "history/HistoryStore.h"
 #include "scan/FolderSize.h"
 #include "scan/LoadedScan.h"
 #include "scan/ScanSession.h"
 #include "scan/VolumeInfo.h"
+#include "shell/ToolsMenu.h"
+#include "shell/core/ToolsFile.h"
 #include "tests/config/RegistryScope.h"
 #include "tests/support/Fixture.h"
 #include "tests/support/MainFormEnv.h"
 #include "ui/main/CleanUpPage.h"
-#include "ui/main/HistoryCommands.h"
 #include "ui/main/FreeSpaceCommands.h"
+#include "ui/main/HistoryCommands.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/ScanFileCommands.h"
 
@@ -26,6 +29,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTreeView>
 
 #include <gtest/gtest.h>
@@ -208,6 +212,29 @@ TEST_F(ScanFileTest, AnNcduExportOpensThroughTheMenuAndRefusesEveryFileOperation
     EXPECT_TRUE(refused[i].Text.startsWith(expected)) << refused[i].Text.toStdString();
   }
   EXPECT_TRUE(dialogs.isEmpty()) << dialogs.join(QLatin1Char(' ')).toStdString();
+  // The user's tools get no folder of a loaded scan (as when none is selected), never its path.
+  {
+    const QByteArray argsFile = QFile::encodeName(data.filePath(QStringLiteral("tool-args.txt")));
+    const QByteArray script = "#!/bin/sh\n{ echo \"$#\"; echo \"$1\"; echo END; } > '" + argsFile + "'\n";
+    const QByteArray tool = QFile::encodeName(data.filePath(QStringLiteral("args-tool")));
+    QString error;
+    ASSERT_TRUE(WriteFileAtomically(tool, script, 0755, &error)) << error.toStdString();
+    ASSERT_TRUE(WriteFileAtomically(ToolsFilePath(), "\"&Args\",hint,\"" + tool + "\"\n", 0644, &error)) << error.toStdString();
+    TToolsMenu* tools = Child<TToolsMenu>(form);
+    tools->mnuToolsClick();
+    ASSERT_EQ(tools->ToolCommands.size(), 1);
+    tools->RunToolCommand(0);
+    QDeadlineTimer deadline(10000);
+    std::optional<QByteArray> written;
+    for (;;) {
+      written = ReadWholeFile(argsFile);
+      if ((written && written->endsWith("END\n")) || deadline.hasExpired()) break;
+      QThread::msleep(20);
+    }
+    ASSERT_TRUE(written && written->endsWith("END\n"));
+    EXPECT_EQ(*written, "0\n\nEND\n");
+    EXPECT_TRUE(TakeBoxes().empty());
+  }
   // Rescan all drives rescans the live drive and leaves the loaded one as it is.
   Child<QAction>(form, "cmdFileRescanAllDrives")->trigger();
   WaitForScans(form);
