@@ -273,8 +273,9 @@ int TReadAhead::OpenFolder(int parentFd, const char* name) {
   const int fd = OpenFolderAt(parentFd, name);
   if (fd >= 0 || (errno != EMFILE && errno != ENFILE)) return fd;
   {
+    // Another thread may have closed its held-back batch between the failed open and this lock:
+    // try again after closing what is held back now, if anything.
     std::lock_guard lock(mutex_);
-    if (closing_.empty()) return fd;
     FlushClosesLocked();
   }
   return OpenFolderAt(parentFd, name);
