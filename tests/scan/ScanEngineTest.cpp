@@ -424,6 +424,12 @@ TEST(ReadAheadTest, TinyBudgetsStillListEveryFolderInWalkOrder) {
 // Descriptors of folders done with are closed in batches. With the process nearly out of
 // descriptors, a batch held back must not make a folder unreadable, and none may stay open after.
 TEST(ReadAheadTest, BatchedClosesNeitherExhaustNorLeakDescriptors) {
+#if defined(__SANITIZE_ADDRESS__)
+  // The sanitizers' own checks open descriptors (UBSan tests whether memory is readable through a
+  // pipe), so with the process held at its limit on purpose they fail themselves ("invalid vptr",
+  // memory that "cannot be printed"). The plain build runs this test.
+  GTEST_SKIP() << "needs a process whose runtime opens no descriptors of its own (not under the sanitizers)";
+#endif
   TFixtureTree fx;
   int expectedFiles = 0;
   for (int p = 0; p < 12; ++p)
